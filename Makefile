@@ -1,0 +1,34 @@
+# The two commands of the README:
+#   make run   install what is missing, build both programs, start the English one
+#   make test  install what is missing, build, run the whole suite (sanitizers too)
+JOBS ?= 2
+BUILD := build
+SANITIZE := build/sanitize
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: run test setup build build-sanitize test-plain test-sanitize clean
+
+run: build
+	./$(BUILD)/en/serbox
+
+test: test-plain test-sanitize
+
+setup:
+	./scripts/install-deps.sh
+
+build: setup
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-sanitize: setup
+	cmake -S . -B $(SANITIZE) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSERBOX_SANITIZE=ON
+	cmake --build $(SANITIZE) -j $(JOBS)
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: build-sanitize
+	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

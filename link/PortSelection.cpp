@@ -1,0 +1,2 @@
+#include "link/PortSelection.h"
+void SelectPort(ProgramState&, platform::Form1Components&, int) {}

@@ -1,0 +1,9 @@
+#pragma once
+// Setup > COM 1 to COM 4: switch the line to another port, falling back to the
+// previous one when the new port cannot be opened.
+
+#include "platform/Form1Components.h"
+#include "shell/ProgramState.h"
+
+// One routine for COM11Click to COM41Click; n is 1 to 4.
+void SelectPort(ProgramState& S, platform::Form1Components& C, int n);

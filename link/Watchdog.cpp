@@ -1,0 +1,2 @@
+#include "link/Watchdog.h"
+void Timer1Timer(ProgramState&, platform::Form1Components&) {}

@@ -1,0 +1,3 @@
+#pragma once
+// Qt widgets behind the toolkit interfaces.
+#include "platform/Toolkit.h"

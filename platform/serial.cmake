@@ -1,0 +1,1 @@
+target_sources(serbox_platform_qt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/QtSerialPort.cpp)

@@ -1,0 +1,17 @@
+#pragma once
+// The stored file set: a listing named by the user, and the .hdr and .src files
+// whose names are derived from it.
+
+#include <cstdint>
+#include <string>
+
+#include "shell/ProgramState.h"
+
+// The listing's name with its extension replaced by (or extended with) ext.
+std::string DeriveSetPath(const std::string& name, const std::string& ext);
+
+// Sets HeaderDigit and possibly DeviceClass from a 128-byte header block.
+void ClassifyHeader(ProgramState& S, const uint8_t* block);
+
+// A 5001 block follows the text section.
+bool SecondSectionFollows(const ProgramState& S);

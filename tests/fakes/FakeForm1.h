@@ -1,0 +1,131 @@
+#pragma once
+// The main window's components as plain fakes, bundled the way the handlers take
+// them. A test makes a ProgramState and a FakeForm1 and drives the handlers; timer
+// ticks are calls of the tick handlers, never real time.
+
+#include <string>
+#include <vector>
+
+#include "platform/Form1Components.h"
+#include "tests/fakes/FakeFileSystem.h"
+#include "tests/fakes/FakeSerialPort.h"
+
+class FakeWindow : public platform::Window {
+public:
+    std::string title;
+    void SetTitle(const std::string& t) override { title = t; }
+    std::string Title() const override { return title; }
+};
+
+class FakeTextArea : public platform::TextArea {
+public:
+    std::vector<std::string> Lines;
+    bool Focused = false;
+    void AppendLine(const std::string& line) override { Lines.push_back(line); }
+    void Clear() override { Lines.clear(); }
+    void SetText(const std::string& text) override
+    {
+        Lines.clear();
+        size_t start = 0;
+        for (;;) {
+            size_t nl = text.find('\n', start);
+            Lines.push_back(text.substr(start, nl - start));
+            if (nl == std::string::npos)
+                break;
+            start = nl + 1;
+        }
+    }
+    std::string Text() const override
+    {
+        std::string t;
+        for (size_t i = 0; i < Lines.size(); ++i)
+            t += (i ? "\n" : "") + Lines[i];
+        return t;
+    }
+    void SetFocus() override { Focused = true; }
+};
+
+class FakeField : public platform::Field {
+public:
+    std::string text;
+    void SetText(const std::string& t) override { text = t; }
+    std::string Text() const override { return text; }
+};
+
+class FakeProgressBar : public platform::ProgressBar {
+public:
+    bool visible = false;
+    int position = 0;
+    void Show() override { visible = true; }
+    void Hide() override { visible = false; }
+    bool Visible() const override { return visible; }
+    void SetPosition(int p) override { position = p < 0 ? 0 : (p > 100 ? 100 : p); }
+    int Position() const override { return position; }
+    void Step() override { SetPosition(position + 2); }
+};
+
+class FakeTimer : public platform::Timer {
+public:
+    bool enabled = false;
+    int interval = 1000;
+    void SetEnabled(bool on) override { enabled = on; }
+    bool Enabled() const override { return enabled; }
+    void SetInterval(int ms) override { interval = ms; }
+    int Interval() const override { return interval; }
+};
+
+// Execute returns the next scripted answer: a name, or "" for a cancel (the
+// remembered name then stays, as with the real dialogs).
+class FakeFileDialog : public platform::FileDialog {
+public:
+    std::vector<std::string> Answers;
+    std::string name;
+    int Runs = 0;
+    bool Execute() override
+    {
+        ++Runs;
+        if (Answers.empty())
+            return false;
+        std::string a = Answers.front();
+        Answers.erase(Answers.begin());
+        if (a.empty())
+            return false;
+        name = a;
+        return true;
+    }
+    std::string FileName() const override { return name; }
+    void SetFileName(const std::string& n) override { name = n; }
+};
+
+class FakeErrorDialog : public platform::ErrorDialog {
+public:
+    std::string Caption, Text;
+    bool Button2Visible = false;
+    int Shows = 0;
+    void SetCaption(const std::string& c) override { Caption = c; }
+    void SetText(const std::string& t) override { Text = t; }
+    void SetButton2Visible(bool v) override { Button2Visible = v; }
+    void Show() override { ++Shows; }
+};
+
+class FakeBeeper : public platform::Beeper {
+public:
+    int Beeps = 0;
+    void Beep() override { ++Beeps; }
+};
+
+struct FakeForm1 {
+    FakeSerialPort ComPort1;
+    FakeWindow Form1;
+    FakeTextArea Memo1, Memo2;
+    FakeField Edit1, Edit2;
+    FakeProgressBar ProgressBar1;
+    FakeTimer Timer1, Timer2;
+    FakeFileDialog SaveDialog1, OpenDialog1;
+    FakeErrorDialog Form3;
+    FakeBeeper Sound;
+    FakeFileSystem Files;
+
+    platform::Form1Components C{ComPort1, Form1, Memo1, Memo2, Edit1, Edit2, ProgressBar1,
+                                Timer1, Timer2, SaveDialog1, OpenDialog1, Form3, Sound, Files};
+};

@@ -1,0 +1,97 @@
+#pragma once
+// A serial port for tests. Every WriteStr and TransmitChar is kept as its own
+// string in Writes, so a reply sent as five one-byte writes cannot pass for one
+// write of five bytes. Calls that change the port are logged in Ops, in order.
+// Received bytes are injected in events of any size with Receive().
+
+#include <algorithm>
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/SerialPort.h"
+
+class FakeSerialPort : public platform::SerialPort {
+public:
+    std::vector<std::string> Writes;
+    std::vector<std::string> Ops;
+    std::deque<char> Input;
+    std::set<std::string> FailingNames;  // Open throws for these names
+    bool Opened = false;
+    std::string Name = "COM";
+    platform::LineSettings Line;
+    int SetupDialogs = 0;
+    std::string NameChosenInSetup;  // ShowSetupDialog sets the name when non-empty
+
+    // Queues bytes and raises the characters-received event for them.
+    void Receive(const std::string& bytes)
+    {
+        Input.insert(Input.end(), bytes.begin(), bytes.end());
+        if (OnRxChar)
+            OnRxChar(static_cast<int>(Input.size()));
+    }
+
+    // All bytes written so far, write boundaries dropped.
+    std::string Sent() const
+    {
+        std::string all;
+        for (const auto& w : Writes)
+            all += w;
+        return all;
+    }
+
+    void SetPort(const std::string& name) override { Name = name; Ops.push_back("SetPort " + name); }
+    std::string Port() const override { return Name; }
+    void Open() override
+    {
+        Ops.push_back("Open " + Name);
+        if (FailingNames.count(Name))
+            throw platform::EComPort("cannot open " + Name);
+        Opened = true;
+    }
+    void Close() override { Ops.push_back("Close"); Opened = false; }
+    bool Connected() const override { return Opened; }
+    void SetBaudRate(int baud) override { Line.BaudRate = baud; Ops.push_back("BaudRate " + std::to_string(baud)); }
+    void SetDataBits(int bits) override { Line.DataBits = bits; Ops.push_back("DataBits " + std::to_string(bits)); }
+    void SetStopBits(platform::StopBits s) override
+    {
+        Line.Stop = s;
+        Ops.push_back(s == platform::StopBits::One ? "StopBits 1" : "StopBits other");
+    }
+    void SetParityCheck(bool on) override { Line.ParityCheck = on; Ops.push_back(on ? "ParityCheck on" : "ParityCheck off"); }
+    void SetDtrControl(platform::DtrControl c) override
+    {
+        Line.Dtr = c;
+        Ops.push_back(c == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
+    }
+    void SetDTR(bool on) override { Ops.push_back(on ? "DTR on" : "DTR off"); }
+    void SetRTS(bool on) override { Ops.push_back(on ? "RTS on" : "RTS off"); }
+    platform::LineSettings Settings() const override { return Line; }
+    void ShowSetupDialog() override
+    {
+        ++SetupDialogs;
+        Ops.push_back("ShowSetupDialog");
+        if (!NameChosenInSetup.empty())
+            Name = NameChosenInSetup;
+    }
+    int ReadStr(std::string& s, int count) override
+    {
+        int n = 0;
+        while (n < count && !Input.empty()) {
+            s.push_back(Input.front());
+            Input.pop_front();
+            ++n;
+        }
+        return n;
+    }
+    void WriteStr(const std::string& s) override { Writes.push_back(s); }
+    void TransmitChar(char c) override { Writes.push_back(std::string(1, c)); }
+    void ClearBuffer(bool input, bool output) override
+    {
+        Ops.push_back("ClearBuffer");
+        if (input)
+            Input.clear();
+        (void)output;
+    }
+};

@@ -1,0 +1,3 @@
+#include "transmit/Pacing.h"
+void ComPort1TxEmpty(ProgramState& S) { S.TxEmpty = 1; }
+void Timer2Timer(ProgramState&, platform::Form1Components&) {}

@@ -1,0 +1,9 @@
+#pragma once
+// The header block goes out one byte per Timer2 tick, each after the previous
+// write has drained.
+
+#include "platform/Form1Components.h"
+#include "shell/ProgramState.h"
+
+void ComPort1TxEmpty(ProgramState& S);
+void Timer2Timer(ProgramState& S, platform::Form1Components& C);
