@@ -7,3 +7,7 @@
 
 void ComPort1TxEmpty(ProgramState& S);
 void Timer2Timer(ProgramState& S, platform::Form1Components& C);
+
+// Ends a header pacing under way, so that no later tick sends a byte of an
+// abandoned transmission and the next one starts from offset 0.
+void StopHeaderPacing(ProgramState& S);
