@@ -37,6 +37,7 @@ struct ProgramState {
     int32_t DeviceClass = 0;     // from the header block; kept when no rule matches
     int32_t HeaderDigit = 0;     // from header byte 14
     int32_t HighBitMarks = 0;    // high bytes are marked in the listing while 1
+    int32_t RxFileFailed = 0;    // a file of the reception under way could not be written
 
     // --- port watchdog ---------------------------------------------------------------
     int32_t WatchdogTicks = 0;   // consecutive busy ticks
