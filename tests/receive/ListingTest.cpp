@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "receive/Listing.h"
+#include "tests/fakes/FakeFileSystem.h"
+
+namespace {
+
+std::string Listing(const std::string& src, int32_t deviceClass, int32_t marks = 1)
+{
+    FakeFileSystem fs;
+    fs.Files["a.src"] = src;
+    fs.Files["a.TXT"] = "";
+    EXPECT_TRUE(WriteListing(fs, "a.src", "a.TXT", deviceClass, marks));
+    return fs.Files["a.TXT"];
+}
+
+std::string Group(char p, int v)
+{
+    return std::string{p, static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
+}
+
+}  // namespace
+
+TEST(Listing, IndexRulesAndKindTwoLines)
+{
+    const std::string records = std::string("a\x01" "b\x01" "c\x02" "d\x02" "e\x03", 15);
+    EXPECT_EQ(Listing(records + '\0', 7),
+              "NUM 1000 a\r\nNUM 1001 b\r\nNUM 2000 c\r\nNUM 2001 d\r\nNUM 3000 e\r\n");
+    EXPECT_EQ(Listing(std::string("a\x01" "c\x02" "d\x02" "e\x03", 12) + '\0', 6),
+              "NUM 1000 a\r\nNUM 3000 e\r\n");
+    EXPECT_EQ(Listing(std::string("a\x01" "e\x03", 4) + '\0', 7), "NUM 1000 a\r\nNUM 3001 e\r\n");
+    EXPECT_EQ(Listing(std::string(1, '\0'), 7), "");
+    EXPECT_EQ(Listing(std::string("x\r\ny\x04" "\x01", 6) + '\0', 0), "NUM 1001 \r\n");  // kind 1 never resets
+}
+
+TEST(Listing, ItemNumbersPastNineHundredNinetyNine)
+{
+    std::string src;
+    for (int i = 0; i < 1001; ++i)
+        src += "\x01";
+    const std::string out = Listing(src + '\0', 7);
+    EXPECT_NE(out.find("NUM 1999 \r\nNUM 11000 \r\n"), std::string::npos);
+}
+
+TEST(Listing, HighBytesMarkedUntilTheFirstFF)
+{
+    int32_t marks = 1;
+    EXPECT_EQ(Listing(std::string("\xC1\x01\xFF\xC1\x01", 5) + '\0', 6, marks),
+              "NUM 1000 #A\r\nNUM 5001 \r\nNUM 1002 \xC1\r\n");
+    EXPECT_EQ(Listing(std::string("a\x80" "b\x01", 4) + '\0', 6), "NUM 1000 a#b\r\n");
+    EXPECT_EQ(Listing(std::string("a\x82", 2) + '\0', 7), "NUM 2000 a#\x02\r\n");
+}
+
+TEST(Listing, SecondSectionGroupsOnTwoLines)
+{
+    std::string block;
+    for (int g = 0; g < 22; ++g)
+        block += Group(g < 11 ? 'A' : ' ', g == 0 ? 0 : g == 1 ? 45 : g == 2 ? 999 : 1000 + g);
+    const std::string out = Listing(std::string("t\x04", 2) + '\0' + block + "\xFF", 7);
+    std::string line1 = "NUM 5001 A000 A045 A999";
+    for (int g = 3; g < 11; ++g)
+        line1 += " A" + std::to_string(1000 + g);
+    std::string line2 = "         ";
+    for (int g = 11; g < 22; ++g)
+        line2 += std::string(g > 11 ? " " : "") + " " + std::to_string(1000 + g);
+    EXPECT_EQ(out, line1 + "\r\n" + line2 + "\r\n");
+    // A 0x00 ends the listing for classes without the block.
+    EXPECT_EQ(Listing(std::string("t\x01", 2) + '\0' + block + "\xFF", 6), "NUM 1000 t\r\n");
+}
+
+TEST(Listing, ShortSecondSectionDecodesOnlyWhatItHolds)
+{
+    const std::string out =
+        Listing(std::string("longtext\x04", 9) + '\0' + Group('P', 261) + "Q\xFF", 7);
+    EXPECT_EQ(out, "NUM 5001 P261\r\n");
+}
+
+TEST(Listing, UnreadableFilesAreReported)
+{
+    FakeFileSystem fs;
+    int32_t marks = 1;
+    fs.Files["a.TXT"] = "";
+    EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
+    fs.Files["a.src"] = std::string("x\x01", 2);
+    fs.FailWrite.insert("a.TXT");
+    EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
+}
