@@ -1,4 +1,27 @@
 #include "link/Keyboard.h"
-void Memo2KeyDown(ProgramState&, platform::Form1Components&, uint16_t, platform::KeyModifiers) {}
-void KonF51Click(ProgramState&, platform::Form1Components&) {}
-void KoffF61Click(ProgramState&, platform::Form1Components&) {}
+
+#include <string>
+
+namespace {
+
+void SendByte(platform::SerialPort& port, uint8_t c) { port.WriteStr(std::string(1, static_cast<char>(c))); }
+
+}  // namespace
+
+void Memo2KeyDown(ProgramState&, platform::Form1Components& C, uint16_t key, platform::KeyModifiers mods)
+{
+    uint8_t c = static_cast<uint8_t>(key & 0xFF);
+    if (mods.Ctrl && !mods.Shift && !mods.Alt) {
+        if (c == 0x43 || c == 0x63)
+            c = 0x03;
+        else if (c == 0x52 || c == 0x72)
+            c = 0x12;
+        else if (c == 0x11)
+            return;  // the Ctrl key by itself
+    }
+    SendByte(C.ComPort1, c);
+}
+
+void KonF51Click(ProgramState&, platform::Form1Components& C) { C.ComPort1.WriteStr("\x07\x07\x07\x11"); }
+
+void KoffF61Click(ProgramState&, platform::Form1Components& C) { C.ComPort1.WriteStr("\x07\x07\x07\x12"); }

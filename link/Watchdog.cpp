@@ -1,2 +1,77 @@
 #include "link/Watchdog.h"
-void Timer1Timer(ProgramState&, platform::Form1Components&) {}
+
+#include <string>
+
+#include "shell/Messages.h"
+#include "transmit/Pacing.h"
+
+namespace {
+
+void PortRequest(ProgramState& S, platform::Form1Components& C)
+{
+    S.NulArmed = 0;
+    ShowMessage(S, C, Message::ChoosePort);  // repeated until acknowledged
+}
+
+void PortOpening(ProgramState& S, platform::Form1Components& C)
+{
+    S.PortPromptStage = 2;  // first: ticks go on inside the modal dialog
+    C.ComPort1.ShowSetupDialog();
+    const std::string name = C.ComPort1.Port();
+    for (int n = 1; n <= 4; ++n)
+        if (name == "COM" + std::to_string(n))
+            S.PortNumber = n;
+    if (S.PortNumber < 1 || S.PortNumber > 4) {
+        ShowMessage(S, C, Message::PortNotReady);
+        return;
+    }
+    C.Form1.SetTitle("KORVEL SU COM" + std::to_string(S.PortNumber));
+    try {
+        C.ComPort1.Open();
+    } catch (const platform::EComPort&) {
+        C.Sound.Beep();
+        ShowMessage(S, C, Message::PortNotReady);
+    }
+}
+
+void TimeOut(ProgramState& S, platform::Form1Components& C)
+{
+    // A port that has gone must not stop the rest of the time-out.
+    try {
+        C.ComPort1.ClearBuffer(true, true);
+    } catch (const std::exception&) {
+    }
+    S.WatchdogTicks = 0;
+    S.RxState = 0;
+    S.TxState = 0;
+    // An abandoned header pacing would otherwise go on and corrupt the next one.
+    StopHeaderPacing(S);
+    C.ProgressBar1.SetPosition(0);
+    C.ProgressBar1.Hide();
+    C.Sound.Beep();
+    ShowMessage(S, C, Message::PortTimeOut);
+}
+
+}  // namespace
+
+void Timer1Timer(ProgramState& S, platform::Form1Components& C)
+{
+    if (S.PortPromptStage == 0)
+        PortRequest(S, C);
+    if (S.PortPromptStage == 1)
+        PortOpening(S, C);
+
+    if (S.RxState == 0 && S.TxState == 0)
+        S.WatchdogTicks = 0;
+    else
+        ++S.WatchdogTicks;
+    if (S.WatchdogTicks > 90)
+        TimeOut(S, C);
+
+    if (S.NulPending == 1 && S.NulArmed == 1) {
+        C.ComPort1.TransmitChar('\0');
+        S.NulArmed = 0;
+        S.NulPending = 0;
+    }
+    S.NulArmed = S.NulPending == 1 ? 1 : 0;
+}
