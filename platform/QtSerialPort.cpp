@@ -1,28 +1,288 @@
+// The serial component on Qt Serial Port.
+//
+// Output-empty emulation. Qt has no output-buffer-empty signal, and bytesWritten
+// only says that the kernel took the bytes. Every write therefore extends a
+// deadline: the moment the bytes written so far would have left the line at the
+// port's baud rate (10 bits a byte at 8N1), counted from the later of now and the
+// previous deadline. A single-shot timer wakes at the deadline and then checks
+// that Qt's own buffer is empty and that the driver's output queue is empty
+// (TIOCOUTQ on Linux; a pseudo-terminal reports 0 at once, which is why the line
+// time is the lower bound). Only then is OnTxEmpty raised, from the event loop, so
+// always after the handler that wrote has returned. A write while a wait is under
+// way just moves the deadline: one event follows everything written.
+
 #include "platform/QtSerialPort.h"
-// placeholder until the component lands
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <cerrno>
+#include <map>
+
+#ifdef __linux__
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
+#include "platform/PortNames.h"
+#include "platform/PortSetupDialog.h"
+
 namespace platform {
-struct QtSerialPort::Impl { std::string name = "COM"; LineSettings line; };
-QtSerialPort::QtSerialPort(QWidget*) : d_(new Impl) {}
-QtSerialPort::~QtSerialPort() { delete d_; }
-void QtSerialPort::SetPort(const std::string& n) { d_->name = n; }
+
+struct QtSerialPort::Impl {
+    QSerialPort port;
+    QTimer drain;
+    std::string name = "COM";
+    std::map<std::string, std::string> bindings;
+    LineSettings line;
+    bool dtr = true, rts = true;
+    Clock clock = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::steady_clock::time_point deadline{};
+    bool waiting = false;
+    std::string lastFailure;
+    QWidget* dialogParent = nullptr;
+};
+
+namespace {
+
+std::vector<DetectedPort> Detect()
+{
+    std::vector<DetectedPort> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString(),
+                         info.manufacturer().toStdString(), info.serialNumber().toStdString()});
+    return ports;
+}
+
+int OutputQueued(QSerialPort& port)
+{
+#ifdef __linux__
+    int queued = 0;
+    if (port.isOpen() && ::ioctl(static_cast<int>(port.handle()), TIOCOUTQ, &queued) == 0)
+        return queued;
+#else
+    (void)port;
+#endif
+    return 0;
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
+{
+    d_->dialogParent = dialogParent;
+    d_->bindings = DefaultBindings(Detect());
+    d_->drain.setSingleShot(true);
+    d_->port.setReadBufferSize(16384);  // a flood from the line must not grow memory
+    connect(&d_->port, &QSerialPort::readyRead, this, [this] {
+        if (OnRxChar && d_->port.bytesAvailable() > 0)
+            OnRxChar(static_cast<int>(d_->port.bytesAvailable()));
+    });
+    connect(&d_->drain, &QTimer::timeout, this, [this] {
+        if (!d_->waiting)
+            return;
+        const auto now = d_->clock();
+        if (now < d_->deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
+            d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
+            return;
+        }
+        if (d_->port.isOpen() && (d_->port.bytesToWrite() > 0 || OutputQueued(d_->port) > 0)) {
+            d_->drain.start(2);
+            return;
+        }
+        d_->waiting = false;
+        if (OnTxEmpty)
+            OnTxEmpty();
+    });
+    connect(&d_->port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::NoError || !d_->port.isOpen())
+            return;
+        if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
+            return;
+        // A vanished device makes Qt repeat this error endlessly: close at the
+        // first one and tell once.
+        const std::string why = d_->port.errorString().toStdString();
+        d_->port.close();
+        d_->port.clearError();
+        d_->waiting = false;
+        d_->lastFailure = d_->name + ": device lost (" + why + ")";
+        if (OnError)
+            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
+                if (OnError)
+                    OnError(msg);
+            });
+    });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    d_->port.close();
+    delete d_;
+}
+
+void QtSerialPort::SetPort(const std::string& name) { d_->name = name; }
 std::string QtSerialPort::Port() const { return d_->name; }
-void QtSerialPort::Open() { throw EComPort("not implemented"); }
-void QtSerialPort::Close() {}
-bool QtSerialPort::Connected() const { return false; }
-void QtSerialPort::SetBaudRate(int) {}
-void QtSerialPort::SetDataBits(int) {}
-void QtSerialPort::SetStopBits(StopBits) {}
-void QtSerialPort::SetParityCheck(bool) {}
-void QtSerialPort::SetDtrControl(DtrControl) {}
-void QtSerialPort::SetDTR(bool) {}
-void QtSerialPort::SetRTS(bool) {}
+
+void QtSerialPort::Bind(const std::string& name, const std::string& device) { d_->bindings[name] = device; }
+
+std::string QtSerialPort::DeviceFor(const std::string& name) const
+{
+    auto it = d_->bindings.find(name);
+    return it == d_->bindings.end() ? name : it->second;
+}
+
+std::string QtSerialPort::LastFailure() const { return d_->lastFailure; }
+
+void QtSerialPort::Open()
+{
+    if (d_->port.isOpen())
+        return;
+    const std::string device = DeviceFor(d_->name);
+    if (device.rfind("COM", 0) == 0 && device.find('/') == std::string::npos) {
+        d_->lastFailure = d_->name + " stands for no serial device of this machine";
+        throw EComPort(d_->lastFailure);
+    }
+    d_->port.setPortName(QString::fromStdString(device));
+    if (!d_->port.open(QIODevice::ReadWrite)) {
+        int err = EIO;
+        switch (d_->port.error()) {
+        case QSerialPort::DeviceNotFoundError: err = ENOENT; break;
+        case QSerialPort::PermissionError: err = EACCES; break;
+        case QSerialPort::OpenError: err = EBUSY; break;
+        default: break;
+        }
+        d_->lastFailure = ExplainOpenFailure(device, err);
+        d_->port.clearError();
+        throw EComPort(d_->lastFailure);
+    }
+    d_->lastFailure.clear();
+    const LineSettings l = d_->line;
+    SetBaudRate(l.BaudRate);
+    SetDataBits(l.DataBits);
+    SetStopBits(l.Stop);
+    SetParityCheck(l.ParityCheck);
+    d_->port.setFlowControl(l.Flow == FlowControl::Hardware ? QSerialPort::HardwareControl
+                            : l.Flow == FlowControl::Software ? QSerialPort::SoftwareControl
+                                                              : QSerialPort::NoFlowControl);
+    SetDTR(d_->dtr);
+    if (l.Flow != FlowControl::Hardware)
+        SetRTS(d_->rts);
+    d_->port.clearError();
+}
+
+void QtSerialPort::Close()
+{
+    d_->port.close();
+    d_->waiting = false;
+}
+
+bool QtSerialPort::Connected() const { return d_->port.isOpen(); }
+
+void QtSerialPort::SetBaudRate(int baud)
+{
+    d_->line.BaudRate = baud;
+    if (d_->port.isOpen())
+        d_->port.setBaudRate(baud);
+}
+
+void QtSerialPort::SetDataBits(int bits)
+{
+    d_->line.DataBits = bits;
+    if (d_->port.isOpen())
+        d_->port.setDataBits(static_cast<QSerialPort::DataBits>(bits));
+}
+
+void QtSerialPort::SetStopBits(StopBits stop)
+{
+    d_->line.Stop = stop;
+    if (d_->port.isOpen())
+        d_->port.setStopBits(stop == StopBits::Two ? QSerialPort::TwoStop
+                             : stop == StopBits::OnePointFive ? QSerialPort::OneAndHalfStop
+                                                              : QSerialPort::OneStop);
+}
+
+void QtSerialPort::SetParityCheck(bool on)
+{
+    d_->line.ParityCheck = on;
+    if (d_->port.isOpen() && !on)
+        d_->port.setParity(QSerialPort::NoParity);
+}
+
+void QtSerialPort::SetDtrControl(DtrControl control) { d_->line.Dtr = control; }
+
+// A pseudo-terminal has no modem lines ("Inappropriate ioctl for device"): the port
+// works all the same, and the error Qt leaves set must not linger.
+void QtSerialPort::SetDTR(bool on)
+{
+    d_->dtr = on;
+    if (d_->port.isOpen() && !d_->port.setDataTerminalReady(on))
+        d_->port.clearError();
+}
+
+void QtSerialPort::SetRTS(bool on)
+{
+    d_->rts = on;
+    if (d_->port.isOpen() && d_->port.flowControl() != QSerialPort::HardwareControl &&
+        !d_->port.setRequestToSend(on))
+        d_->port.clearError();
+}
+
 LineSettings QtSerialPort::Settings() const { return d_->line; }
-void QtSerialPort::ShowSetupDialog() {}
-int QtSerialPort::ReadStr(std::string&, int) { return 0; }
-void QtSerialPort::WriteStr(const std::string&) {}
-void QtSerialPort::TransmitChar(char) {}
-void QtSerialPort::ClearBuffer(bool, bool) {}
-void QtSerialPort::Bind(const std::string&, const std::string&) {}
-std::string QtSerialPort::DeviceFor(const std::string& n) const { return n; }
-void QtSerialPort::SetClock(Clock) {}
+
+void QtSerialPort::ShowSetupDialog()
+{
+    PortSetupDialog dialog(d_->dialogParent);
+    PortSetupChoice choice;
+    choice.Name = d_->name;
+    choice.Line = d_->line;
+    choice.Bindings = d_->bindings;
+    choice.LastFailure = d_->lastFailure;
+    if (!dialog.Run(choice, Detect()))
+        return;
+    d_->name = choice.Name;
+    d_->line = choice.Line;
+    for (const auto& [n, dev] : choice.Bindings)
+        d_->bindings[n] = dev;
+}
+
+int QtSerialPort::ReadStr(std::string& s, int count)
+{
+    if (count <= 0 || !d_->port.isOpen())
+        return 0;
+    const QByteArray got = d_->port.read(count);
+    s.append(got.constData(), static_cast<size_t>(got.size()));
+    return static_cast<int>(got.size());
+}
+
+void QtSerialPort::WriteStr(const std::string& s)
+{
+    if (!d_->port.isOpen() || s.empty())
+        return;
+    d_->port.write(s.data(), static_cast<qint64>(s.size()));
+    const int baud = d_->line.BaudRate > 0 ? d_->line.BaudRate : 4800;
+    const auto lineTime = std::chrono::microseconds(static_cast<long long>(s.size()) * 10'000'000LL / baud);
+    const auto now = d_->clock();
+    d_->deadline = std::max(d_->deadline, now) + lineTime;
+    d_->waiting = true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
+    d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
+}
+
+void QtSerialPort::TransmitChar(char c) { WriteStr(std::string(1, c)); }
+
+void QtSerialPort::ClearBuffer(bool input, bool output)
+{
+    if (!d_->port.isOpen())
+        return;
+    QSerialPort::Directions dirs;
+    if (input)
+        dirs |= QSerialPort::Input;
+    if (output)
+        dirs |= QSerialPort::Output;
+    d_->port.clear(dirs);
+}
+
+void QtSerialPort::SetClock(Clock clock) { d_->clock = std::move(clock); }
+
 }  // namespace platform

@@ -48,6 +48,9 @@ public:
     // vanished while open) are told here, once each.
     std::function<void(const std::string& message)> OnError;
 
+    // Why the last open failed, or the device was lost; empty after a good open.
+    std::string LastFailure() const;
+
     // Tests replace the clock of the output-empty emulation.
     void SetClock(Clock clock);
 

@@ -1,3 +1,111 @@
 #pragma once
-// Qt widgets behind the toolkit interfaces.
+// Qt widgets behind the toolkit interfaces. Texts cross as Latin-1: device bytes
+// are shown one character a byte, with no code-page conversion.
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+
 #include "platform/Toolkit.h"
+
+class QFileDialog;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QTimer;
+class QWidget;
+
+namespace platform {
+
+inline QString ToQt(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+inline std::string FromQt(const QString& s)
+{
+    const QByteArray b = s.toLatin1();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
+class QtWindow : public Window {
+public:
+    explicit QtWindow(QWidget& w) : w_(w) {}
+    void SetTitle(const std::string& title) override;
+    std::string Title() const override;
+
+private:
+    QWidget& w_;
+};
+
+class QtTextArea : public TextArea {
+public:
+    explicit QtTextArea(QPlainTextEdit& w) : w_(w) {}
+    void AppendLine(const std::string& line) override;
+    void Clear() override;
+    void SetText(const std::string& text) override;
+    std::string Text() const override;
+    void SetFocus() override;
+
+private:
+    QPlainTextEdit& w_;
+};
+
+class QtField : public Field {
+public:
+    explicit QtField(QLineEdit& w) : w_(w) {}
+    void SetText(const std::string& text) override;
+    std::string Text() const override;
+
+private:
+    QLineEdit& w_;
+};
+
+class QtProgressBar : public ProgressBar {
+public:
+    explicit QtProgressBar(QProgressBar& w) : w_(w) {}
+    void Show() override;
+    void Hide() override;
+    bool Visible() const override;
+    void SetPosition(int position) override;
+    int Position() const override;
+    void Step() override;
+
+private:
+    QProgressBar& w_;
+};
+
+class QtTimer : public Timer {
+public:
+    explicit QtTimer(QTimer& t) : t_(t) {}
+    void SetEnabled(bool on) override;
+    bool Enabled() const override;
+    void SetInterval(int ms) override;
+    int Interval() const override;
+
+private:
+    QTimer& t_;
+};
+
+// A file dialog that waits for the user; timers and serial events go on meanwhile.
+// Tests and scripted runs answer through SetChooser instead of a real dialog: the
+// chooser returns a name, or nothing for a cancel.
+class QtFileDialog : public FileDialog {
+public:
+    enum class Mode { Open, Save };
+    QtFileDialog(QWidget* parent, Mode mode) : parent_(parent), mode_(mode) {}
+    bool Execute() override;
+    std::string FileName() const override { return name_; }
+    void SetFileName(const std::string& name) override { name_ = name; }
+    void SetChooser(std::function<std::optional<std::string>()> chooser) { chooser_ = std::move(chooser); }
+
+private:
+    QWidget* parent_;
+    Mode mode_;
+    std::string name_;
+    std::function<std::optional<std::string>()> chooser_;
+};
+
+class QtBeeper : public Beeper {
+public:
+    void Beep() override;
+};
+
+}  // namespace platform

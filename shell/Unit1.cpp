@@ -1,2 +1,296 @@
 #include "shell/Unit1.h"
-TForm1::TForm1(int) {}
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+
+#include "link/Keyboard.h"
+#include "link/PortSelection.h"
+#include "link/Watchdog.h"
+#include "platform/QtVirtualKey.h"
+#include "platform/StdFileSystem.h"
+#include "receive/Dispatcher.h"
+#include "receive/Reception.h"
+#include "shell/Texts.h"
+#include "shell/Unit3.h"
+#include "shell/Unit2.h"
+#include "transmit/Pacing.h"
+#include "transmit/Transmission.h"
+
+namespace {
+
+// Form3 is created after Form1; the handlers reach it through this.
+class ErrorDialogProxy : public platform::ErrorDialog {
+public:
+    explicit ErrorDialogProxy(TForm3*& form3) : form3_(form3) {}
+    void SetCaption(const std::string& c) override { if (form3_) form3_->SetCaption(c); }
+    void SetText(const std::string& t) override { if (form3_) form3_->SetText(t); }
+    void SetButton2Visible(bool v) override { if (form3_) form3_->SetButton2Visible(v); }
+    void Show() override { if (form3_) form3_->Show(); }
+
+private:
+    TForm3*& form3_;
+};
+
+void Place(QWidget* w, int left, int top, int width, int height, int pointSize)
+{
+    w->setGeometry(left, top, width, height);
+    if (pointSize) {
+        QFont f = w->font();
+        f.setPointSize(pointSize);
+        w->setFont(f);
+    }
+}
+
+}  // namespace
+
+TForm1::TForm1(int languageFlag)
+    : Memo1(new QPlainTextEdit),
+      Memo2(new QPlainTextEdit),
+      Edit1(new QLineEdit),
+      Edit2(new QLineEdit),
+      ProgressBar1(new QProgressBar),
+      Label2(new QLabel("FILE IN ENTRATA:")),
+      Label3(new QLabel("FILE IN USCITA:")),
+      Label4(new QLabel("MESSAGGI")),
+      ComPort1(this),
+      SaveDialog1(this, platform::QtFileDialog::Mode::Save),
+      OpenDialog1(this, platform::QtFileDialog::Mode::Open),
+      window_(*this),
+      memo1_(*Memo1),
+      memo2_(*Memo2),
+      edit1_(*Edit1),
+      edit2_(*Edit2),
+      progress_(*ProgressBar1),
+      timer1_(Timer1),
+      timer2_(Timer2),
+      form3Proxy_(std::make_unique<ErrorDialogProxy>(Form3)),
+      files_(std::make_unique<platform::StdFileSystem>())
+{
+    C = std::make_unique<platform::Form1Components>(platform::Form1Components{
+        ComPort1, window_, memo1_, memo2_, edit1_, edit2_, progress_, timer1_, timer2_, SaveDialog1,
+        OpenDialog1, *form3Proxy_, beeper_, *files_});
+
+    resize(704, 579);
+    move(195, 107);
+    auto* panel = new QWidget;
+    setCentralWidget(panel);
+    for (QWidget* w : std::initializer_list<QWidget*>{Memo1, Edit1, Edit2, Memo2, ProgressBar1, Label2, Label3, Label4})
+        w->setParent(panel);
+    Place(Memo1, 8, 0, 673, 337, 0);
+    Memo1->setFont(QFont("Courier", 8));
+    Place(Edit1, 136, 384, 329, 24, 10);
+    Place(Edit2, 136, 408, 329, 24, 10);
+    Place(Memo2, 136, 432, 545, 65, 10);
+    Place(ProgressBar1, 136, 480, 545, 17, 0);
+    Place(Label2, 16, 392, 118, 16, 10);
+    Place(Label3, 16, 416, 118, 16, 10);
+    Place(Label4, 16, 440, 118, 16, 10);
+    for (QPlainTextEdit* m : {Memo1, Memo2}) {
+        m->setReadOnly(true);
+        m->setTabChangesFocus(true);
+        m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m->setLineWrapMode(QPlainTextEdit::NoWrap);
+    }
+    // Device lines arrive without end; keep the most recent ones.
+    Memo1->setMaximumBlockCount(2000);
+    Memo2->setMaximumBlockCount(2000);
+    Edit1->setReadOnly(true);
+    Edit2->setReadOnly(true);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->hide();
+    Memo2->setPlainText("Memo2");
+    for (const char* line : texts::kHelpIt)
+        Memo1->appendPlainText(line);
+    for (QWidget* w : std::initializer_list<QWidget*>{Memo1, Edit1, Edit2, Memo2})
+        w->installEventFilter(this);
+    installEventFilter(this);
+    BuildMenu();
+
+    Timer1.setInterval(1000);
+    Timer2.setInterval(30);
+    connect(&Timer1, &QTimer::timeout, this, [this] { Guard([this] { Timer1Timer(S, *C); }); });
+    connect(&Timer2, &QTimer::timeout, this, [this] { Guard([this] { Timer2Timer(S, *C); }); });
+    ComPort1.OnRxChar = [this](int count) { Guard([this, count] { ComPort1RxChar(S, *C, count); }); };
+    ComPort1.OnTxEmpty = [this] { Guard([this] { ComPort1TxEmpty(S); }); };
+    ComPort1.OnError = [this](const std::string& msg) { ShowStandardError(msg); };
+
+    FormCreate(languageFlag);
+}
+
+TForm1::~TForm1()
+{
+    closed_ = true;
+    ComPort1.OnRxChar = nullptr;
+    ComPort1.OnTxEmpty = nullptr;
+    ComPort1.OnError = nullptr;
+}
+
+void TForm1::BuildMenu()
+{
+    auto add = [this](const char* caption, int key, std::function<void()> handler) {
+        QAction* a = menuBar()->addAction(caption);
+        if (key)
+            a->setShortcut(QKeySequence(key));
+        if (handler)
+            connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
+        return a;
+    };
+    add("Help-F1", Qt::Key_F1, nullptr);
+    add("Hex-F2", Qt::Key_F2, nullptr);
+    add("Print-F3", Qt::Key_F3, nullptr);
+    add("Exit-F4", Qt::Key_F4, [this] { if (Form2) Form2->Show(); });
+    add("K.on-F5", Qt::Key_F5, [this] { KonF51Click(S, *C); });
+    add("K.off-F6", Qt::Key_F6, [this] { KoffF61Click(S, *C); });
+    add("File in-F7", Qt::Key_F7, [this] { FileinF71Click(S, *C); });
+    add("File out-F8", Qt::Key_F8, [this] { FileoutF81Click(S, *C); });
+    QMenu* setup = menuBar()->addMenu("Setup");
+    // F9 only opens the submenu; it sends nothing.
+    auto* f9 = new QAction(this);
+    f9->setShortcut(QKeySequence(Qt::Key_F9));
+    addAction(f9);
+    for (int n = 1; n <= 4; ++n) {
+        QAction* a = setup->addAction(QString("COM %1").arg(n));
+        connect(a, &QAction::triggered, this, [this, n] { Guard([this, n] { SelectPort(S, *C, n); }); });
+    }
+}
+
+QAction* TForm1::Action(const QString& caption) const
+{
+    for (QAction* a : menuBar()->findChildren<QAction*>())
+        if (a->text() == caption)
+            return a;
+    return nullptr;
+}
+
+QLabel* TForm1::Label(int n) const { return n == 2 ? Label2 : n == 3 ? Label3 : Label4; }
+
+void TForm1::Attach(TForm2* form2, TForm3* form3)
+{
+    Form2 = form2;
+    Form3 = form3;
+}
+
+void TForm1::FormCreate(int languageFlag)
+{
+    S.LanguageFlag = languageFlag;
+    S.RxState = 0;
+    S.TxState = 0;
+    S.EscSeen = 0;
+    S.BlockBuffer.assign(132, 0);
+    Timer1.setInterval(1000);
+    Timer1.start();
+    Timer2.stop();
+    Timer2.setInterval(100);
+    Edit1->clear();
+    Edit2->clear();
+    S.HdrSendOffset = 0;
+    S.PortPromptStage = 0;
+    if (S.LanguageFlag == 1) {
+        Memo1->clear();
+        for (const char* line : texts::kHelpEn)
+            Memo1->appendPlainText(line);
+        Label2->setText("FILE TO RECEIVE:");
+        Label3->setText("FILE TO TRASMIT:");
+        Label4->setText("MESSAGES:");
+    }
+}
+
+void TForm1::FormActivate()
+{
+    ++activations_;
+    const QString title = QString("KORVEL SU COM %1").arg(S.PortNumber);
+    Memo2->setFocus();
+    setWindowTitle(title);
+    Memo2->appendPlainText(S.LanguageFlag == 0 ? "ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)"
+                                               : "CAUTION! THE MENU COMMANDS FOR THE DEVICE (S/N Y/N) ");
+    Memo2->appendPlainText(S.LanguageFlag == 0 ? "DEVONO ESSERE IMPOSTATI IN LETTERE MAIUSCOLE !"
+                                               : "MUST BE IN CAPITAL LETTERS!");
+}
+
+void TForm1::ReturnFromDialog()
+{
+    const int before = activations_;
+    activateWindow();
+    // Where the platform does not activate the window by itself (no window
+    // manager, offscreen), activation is run here, once.
+    QTimer::singleShot(50, this, [this, before] {
+        if (!closed_ && activations_ == before)
+            FormActivate();
+    });
+}
+
+void TForm1::FormClose()
+{
+    closed_ = true;
+    Timer1.stop();
+    Timer2.stop();
+    S.BlockBuffer.clear();
+    S.BlockBuffer.shrink_to_fit();
+}
+
+bool TForm1::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate && !closed_)
+        FormActivate();
+    if (e->type() == QEvent::Show && !e->spontaneous() && activations_ == 0)
+        ReturnFromDialog();  // the first activation, with or without a window manager
+    return QMainWindow::event(e);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        QWidget* focus = QApplication::focusWidget();
+        const bool textComponent = watched == Memo1 || watched == Memo2 || watched == Edit1 || watched == Edit2;
+        const bool ownEvent = watched == this && focus != Memo1 && focus != Memo2 && focus != Edit1 && focus != Edit2;
+        if (textComponent || ownEvent) {
+            const platform::KeyPress k = platform::KeyPressOf(*static_cast<QKeyEvent*>(e));
+            Guard([this, k] { Memo2KeyDown(S, *C, k.VirtualKey, k.Mods); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);  // the key is not consumed
+}
+
+void TForm1::closeEvent(QCloseEvent* e)
+{
+    FormClose();
+    if (Form2)
+        Form2->hide();
+    if (Form3)
+        Form3->hide();
+    e->accept();
+}
+
+void TForm1::Guard(const std::function<void()>& handler)
+{
+    if (closed_)
+        return;
+    try {
+        handler();
+    } catch (const std::exception& ex) {
+        ShowStandardError(ex.what());
+    } catch (...) {
+        ShowStandardError("Unknown error");
+    }
+}
+
+void TForm1::ShowStandardError(const std::string& message)
+{
+    if (OnStandardError)
+        OnStandardError(message);
+    // Not modal: the line and the timers go on behind it.
+    auto* box = new QMessageBox(QMessageBox::Critical, "serbox", QString::fromStdString(message),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}

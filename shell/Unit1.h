@@ -1,8 +1,97 @@
 #pragma once
-// placeholder main window
+// The main window: owns the program state, the serial port, both timers, both file
+// dialogs and the visible controls, and routes every menu command, key, tick and
+// port event to the plain handlers of link/, receive/ and transmit/.
+//
+// Hooks for tests and scripted runs: State(), Components(), Port(), Action(caption)
+// to trigger a menu item as a user would, SaveDialog()/OpenDialog() to answer the
+// file dialogs with SetChooser instead of a modal dialog, and OnStandardError to
+// see what the standard error report showed.
+
 #include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Form1Components.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtWidgets.h"
+#include "shell/ProgramState.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class TForm2;
+class TForm3;
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(int languageFlag);
+    ~TForm1() override;
+
+    ProgramState& State() { return S; }
+    platform::Form1Components& Components() { return *C; }
+    platform::QtSerialPort& Port() { return ComPort1; }
+    platform::QtFileDialog& SaveDialog() { return SaveDialog1; }
+    platform::QtFileDialog& OpenDialog() { return OpenDialog1; }
+    QAction* Action(const QString& caption) const;
+    QPlainTextEdit* Memo(int n) const { return n == 1 ? Memo1 : Memo2; }
+    QProgressBar* Progress() const { return ProgressBar1; }
+    QLabel* Label(int n) const;
+    QTimer& Timer(int n) { return n == 1 ? Timer1 : Timer2; }
+
+    void Attach(TForm2* form2, TForm3* form3);
+    // A dialog has closed: the main window takes over again.
+    void ReturnFromDialog();
+
+    // Runs a handler; an error escaping it goes to the standard error report and
+    // the program goes on. Protocol handlers no longer run once the window closed.
+    void Guard(const std::function<void()>& handler);
+    void ShowStandardError(const std::string& message);
+    std::function<void(const std::string&)> OnStandardError;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void FormCreate(int languageFlag);
+    void FormActivate();
+    void FormClose();
+    void BuildMenu();
+
+    ProgramState S;
+    QPlainTextEdit* Memo1;
+    QPlainTextEdit* Memo2;
+    QLineEdit* Edit1;
+    QLineEdit* Edit2;
+    QProgressBar* ProgressBar1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QTimer Timer1;
+    QTimer Timer2;
+    platform::QtSerialPort ComPort1;
+    platform::QtFileDialog SaveDialog1;
+    platform::QtFileDialog OpenDialog1;
+
+    platform::QtWindow window_;
+    platform::QtTextArea memo1_, memo2_;
+    platform::QtField edit1_, edit2_;
+    platform::QtProgressBar progress_;
+    platform::QtTimer timer1_, timer2_;
+    platform::QtBeeper beeper_;
+    std::unique_ptr<platform::ErrorDialog> form3Proxy_;
+    std::unique_ptr<platform::FileSystem> files_;
+    std::unique_ptr<platform::Form1Components> C;
+
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    bool closed_ = false;
+    int activations_ = 0;
 };

@@ -1,0 +1,26 @@
+#pragma once
+// Which device each of COM1..COM4 stands for, and whether a typed path is a
+// serial device at all. Plain C++ so that both are tested without a port.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct DetectedPort {
+    std::string Device;  // e.g. /dev/ttyUSB0
+    std::string Description, Manufacturer, SerialNumber;
+};
+
+// USB adapters first (the common case: one adapter is COM1), built-in ports after.
+std::map<std::string, std::string> DefaultBindings(const std::vector<DetectedPort>& ports);
+
+// Empty when path names a terminal device (a serial port or a pseudo-terminal);
+// otherwise the reason it cannot be used.
+std::string CheckDevicePath(const std::string& path);
+
+// The reason an open failed, in words a technician can act on.
+std::string ExplainOpenFailure(const std::string& device, int err);
+
+}  // namespace platform

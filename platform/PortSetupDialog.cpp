@@ -1,0 +1,93 @@
+#include "platform/PortSetupDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace platform {
+
+PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle("Serial port setup");
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    name_ = new QComboBox;
+    name_->setEditable(true);
+    name_->addItems({"COM1", "COM2", "COM3", "COM4"});
+    device_ = new QComboBox;
+    device_->setEditable(true);  // any device path, a pseudo-terminal included
+    device_->setMinimumWidth(320);
+    baud_ = new QComboBox;
+    for (int b : {1200, 2400, 4800, 9600, 19200, 38400})
+        baud_->addItem(QString::number(b), b);
+    flow_ = new QComboBox;
+    flow_->addItem("NONE (hand-helds)", static_cast<int>(FlowControl::None));
+    flow_->addItem("HARDWARE RTS/CTS (displays)", static_cast<int>(FlowControl::Hardware));
+    form->addRow("Port", name_);
+    form->addRow("Device", device_);
+    form->addRow("Baud rate", baud_);
+    form->addRow("Flow control", flow_);
+    layout->addLayout(form);
+    status_ = new QLabel;
+    status_->setWordWrap(true);
+    layout->addWidget(status_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &PortSetupDialog::Accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    connect(name_, &QComboBox::currentTextChanged, this, [this](const QString& n) {
+        if (!choice_)
+            return;
+        auto it = choice_->Bindings.find(n.toStdString());
+        device_->setCurrentText(it == choice_->Bindings.end() ? QString() : QString::fromStdString(it->second));
+    });
+}
+
+bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPort>& detected)
+{
+    choice_ = &choice;
+    device_->clear();
+    QString listing = "Detected serial devices:\n";
+    for (const auto& p : detected) {
+        device_->addItem(QString::fromStdString(p.Device));
+        listing += QString::fromStdString("  " + p.Device + "  " + p.Description + "  " +
+                                          p.Manufacturer + "  " + p.SerialNumber + "\n");
+    }
+    if (detected.empty())
+        listing += "  none\n";
+    for (const auto& [n, dev] : choice.Bindings)
+        listing += QString::fromStdString(n + " = " + dev + "\n");
+    if (!choice.LastFailure.empty())
+        listing += QString::fromStdString("\nLast error: " + choice.LastFailure);
+    status_->setText(listing);
+    name_->setCurrentText(QString::fromStdString(choice.Name));
+    auto it = choice.Bindings.find(choice.Name);
+    device_->setCurrentText(it == choice.Bindings.end() ? QString() : QString::fromStdString(it->second));
+    baud_->setCurrentIndex(baud_->findData(choice.Line.BaudRate));
+    flow_->setCurrentIndex(choice.Line.Flow == FlowControl::Hardware ? 1 : 0);
+    const bool ok = exec() == QDialog::Accepted;
+    choice_ = nullptr;
+    return ok;
+}
+
+void PortSetupDialog::Accept()
+{
+    const std::string device = device_->currentText().trimmed().toStdString();
+    if (!device.empty()) {
+        const std::string why = CheckDevicePath(device);
+        if (!why.empty()) {
+            status_->setText(QString::fromStdString(why));
+            return;  // stays open: the user corrects it or cancels
+        }
+    }
+    choice_->Name = name_->currentText().trimmed().toStdString();
+    if (!device.empty())
+        choice_->Bindings[choice_->Name] = device;
+    choice_->Line.BaudRate = baud_->currentData().toInt();
+    choice_->Line.Flow = static_cast<FlowControl>(flow_->currentData().toInt());
+    accept();
+}
+
+}  // namespace platform
