@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/PortNames.h"
+#include "platform/QtSerialPort.h"
+#include "tests/support/Pty.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Serial : ::testing::Test {
+    Pty pty;
+    platform::QtSerialPort port;
+    Serial()
+    {
+        port.Bind("COM1", pty.path);
+        port.SetPort("COM1");
+    }
+};
+
+}  // namespace
+
+TEST_F(Serial, OpensWithTheStartSettingsAndWritesEveryByteInOrder)
+{
+    ASSERT_FALSE(pty.path.empty());
+    const platform::LineSettings l = port.Settings();
+    EXPECT_EQ(l.BaudRate, 4800);
+    EXPECT_EQ(l.DataBits, 8);
+    EXPECT_FALSE(l.ParityCheck);
+    port.Open();  // DTR and RTS on a pty must not stop it
+    ASSERT_TRUE(port.Connected());
+    port.SetDTR(true);
+    port.SetRTS(true);
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    port.WriteStr(all);
+    port.TransmitChar('\0');
+    std::string got;
+    EXPECT_TRUE(QTest::qWaitFor([&] { got += pty.Drain(); return got.size() >= 257; }, 10000));
+    EXPECT_EQ(got, all + std::string(1, '\0'));
+}
+
+TEST_F(Serial, ReceivedBytesRaiseTheEventWithTheirCount)
+{
+    port.Open();
+    std::string got;
+    port.OnRxChar = [&](int count) {
+        EXPECT_GT(count, 0);
+        port.ReadStr(got, count);
+    };
+    pty.Send("\x1B" "I hello");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() == 8; }, 10000));
+    EXPECT_EQ(got, "\x1B" "I hello");
+}
+
+TEST_F(Serial, OutputEmptyNeverBeforeTheLineTime)
+{
+    Clock::time_point now = Clock::now();
+    port.SetClock([&] { return now; });
+    port.Open();
+    int empties = 0;
+    port.OnTxEmpty = [&] { ++empties; };
+    port.WriteStr(std::string(480, 'x'));  // 1 s on the line at 4800 baud
+    QTest::qWait(100);
+    pty.Drain();
+    QTest::qWait(100);
+    EXPECT_EQ(empties, 0);  // the clock has not moved: the bytes are still "on the line"
+    now += std::chrono::milliseconds(999);
+    QTest::qWait(50);
+    EXPECT_EQ(empties, 0);
+    now += std::chrono::milliseconds(2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return empties == 1; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(empties, 1);
+}
+
+TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
+{
+    port.Bind("COM2", "/dev/serbox-no-such-device");
+    port.SetPort("COM2");
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_NE(port.LastFailure().find("not found"), std::string::npos);
+    port.SetPort("COM5");
+    EXPECT_THROW(port.Open(), platform::EComPort);
+}
+
+TEST_F(Serial, OtherEndClosedClosesThePortAndTellsOnce)
+{
+    port.Open();
+    int errors = 0;
+    port.OnError = [&](const std::string&) { ++errors; };
+    port.OnRxChar = [&](int count) { std::string s; port.ReadStr(s, count); };
+    pty.Close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !port.Connected(); }, 10000));
+    QTest::qWait(200);
+    EXPECT_EQ(errors, 1);
+    Pty again;
+    port.Bind("COM1", again.path);
+    port.Open();
+    EXPECT_TRUE(port.Connected());
+}
+
+TEST(PortNames, UsbAdaptersComeFirst)
+{
+    auto b = platform::DefaultBindings({{"/dev/ttyS0", "", "", ""}, {"/dev/ttyS10", "", "", ""},
+                                        {"/dev/ttyS2", "", "", ""}, {"/dev/ttyUSB0", "", "", ""}});
+    EXPECT_EQ(b["COM1"], "/dev/ttyUSB0");
+    EXPECT_EQ(b["COM2"], "/dev/ttyS0");
+    EXPECT_EQ(b["COM3"], "/dev/ttyS2");
+    EXPECT_EQ(b["COM4"], "/dev/ttyS10");
+}
+
+TEST(PortNames, OnlyTerminalDevicesAreAccepted)
+{
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto file = dir / "serbox-not-a-port.txt";
+    std::ofstream(file) << "x";
+    EXPECT_NE(platform::CheckDevicePath(file.string()).find("file"), std::string::npos);
+    EXPECT_NE(platform::CheckDevicePath(dir.string()).find("folder"), std::string::npos);
+    EXPECT_FALSE(platform::CheckDevicePath("/dev/null").empty());
+    EXPECT_FALSE(platform::CheckDevicePath("/dev/serbox-none").empty());
+    Pty pty;
+    EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
+    std::filesystem::remove(file);
+}
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
