@@ -1,14 +1,21 @@
 #include "transmit/Transmission.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "receive/Dispatcher.h"
 #include "receive/StoredFileSet.h"
-#include "shell/Messages.h"
 #include "transmit/Pacing.h"
 
 namespace {
 
-constexpr uint8_t kEsc = 0x1B;
+constexpr uint8_t kEscape = 0x1B;
 constexpr size_t kChunk = 256;
+constexpr size_t kHeaderSize = 128;
+constexpr size_t kReadBlock = 4096;
+constexpr uint8_t kTextEnd = 0x00;
+constexpr uint8_t kBlockEnd = 0xFF;
 
 void FileChoiceError(ProgramState& S, platform::Form1Components& C, Message m)
 {
@@ -19,26 +26,23 @@ void FileChoiceError(ProgramState& S, platform::Form1Components& C, Message m)
 
 void EndTransmission(ProgramState& S, platform::Form1Components& C)
 {
-    S.TxState = 0;
+    S.TxState = TxIdle;
     S.RxState = 0;
     C.ProgressBar1.SetPosition(0);
     C.ProgressBar1.Hide();
 }
 
-// A stored file that is gone when the device asks: no invented bytes go out, the
-// user is told, and both machines return to idle.
-void Abandon(ProgramState& S, platform::Form1Components& C, Message m)
+void Completed(ProgramState& S, platform::Form1Components& C)
 {
-    StopHeaderPacing(S);
     EndTransmission(S, C);
-    C.Sound.Beep();
-    ShowMessage(S, C, m);
+    C.Memo2.SetText("OPERAZIONE ESEGUITA");
 }
 
 enum class SectionEnd { Terminator, EndOfFile, Unreadable };
 
-// Sends the section from offset up to its terminator in writes of at most 256
-// bytes; the terminator itself is not sent. Counts what it read in *consumed.
+// Sends the .src bytes from offset up to the terminator, which is not sent, in
+// writes of at most 256 bytes. Bytes after the terminator are never read. What
+// was read, the terminator included, is added to *consumed.
 SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t offset,
                        uint8_t terminator, uint64_t* consumed)
 {
@@ -46,10 +50,11 @@ SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t o
     if (!f || !f->Seek(offset))
         return SectionEnd::Unreadable;
     S.TxText.clear();
-    uint8_t block[4096];
+    std::vector<uint8_t> block(kReadBlock);
     for (;;) {
-        const size_t got = f->Read(block, sizeof block);
+        const size_t got = f->Read(block.data(), block.size());
         if (got == 0)
+            // The partial chunk stays unsent: the device may ask again.
             return f->Failed() ? SectionEnd::Unreadable : SectionEnd::EndOfFile;
         for (size_t i = 0; i < got; ++i) {
             const uint8_t b = block[i];
@@ -71,6 +76,25 @@ SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t o
     }
 }
 
+// What the .hdr holds, at most 128 bytes; false when it cannot be read.
+bool ReadHeader(ProgramState& S, platform::Form1Components& C, std::vector<uint8_t>& header)
+{
+    header.clear();
+    auto f = C.Files.OpenRead(S.TxHdrPath);
+    if (!f)
+        return false;
+    header.assign(kHeaderSize, 0);
+    size_t held = 0;
+    while (held < kHeaderSize) {
+        const size_t got = f->Read(header.data() + held, kHeaderSize - held);
+        if (got == 0)
+            break;
+        held += got;
+    }
+    header.resize(held);
+    return !f->Failed();
+}
+
 void Start(ProgramState& S, platform::Form1Components& C)
 {
     C.Memo2.Clear();
@@ -81,28 +105,61 @@ void Start(ProgramState& S, platform::Form1Components& C)
     // Every transmission paces its header from the start, whatever an abandoned
     // one left behind.
     StopHeaderPacing(S);
-    std::vector<uint8_t> header(128, 0);
-    size_t got = 0;
-    auto f = C.Files.OpenRead(S.TxHdrPath);
-    if (f) {
-        got = f->Read(header.data(), header.size());
-        if (f->Failed())
-            f.reset();
-    }
-    if (!f) {
-        Abandon(S, C, Message::HdrNotFound);
-        return;
-    }
+    std::vector<uint8_t> header;
+    if (!ReadHeader(S, C, header))
+        return AbandonTransmission(S, C, Message::HdrNotFound);
+
     S.TxEmpty = 0;
     C.ComPort1.WriteStr(std::string("\x80\x80", 2));
-    // Classify what the file holds, the rest zero: never an older block.
+    S.HdrSendActive = 1;
+    // Classified from what the file holds with the rest zero, never an older block.
     S.BlockBuffer.assign(132, 0);
-    std::copy(header.begin(), header.begin() + static_cast<long>(got), S.BlockBuffer.begin());
+    std::copy(header.begin(), header.end(), S.BlockBuffer.begin());
     ClassifyHeader(S, S.BlockBuffer.data());
-    S.TxState = 2;
+    S.TxState = TxAwaitText;
     S.SecondSectionOffset = 0;
     S.HdrSendActive = 1;
     C.Timer2.SetEnabled(true);
+}
+
+void SendText(ProgramState& S, platform::Form1Components& C)
+{
+    // Counted afresh on each request, so that a repeated request after a short
+    // file cannot shift the start of the 5001 block.
+    S.SecondSectionOffset = 0;
+    switch (SendSection(S, C, 0, kTextEnd, &S.SecondSectionOffset)) {
+    case SectionEnd::Terminator:
+        S.NulPending = 1;  // the watchdog sends the zero byte
+        platform::AdvanceProgress(C.ProgressBar1);
+        if (SecondSectionFollows(S))
+            S.TxState = TxAwaitInquiry;
+        else
+            Completed(S, C);
+        break;
+    case SectionEnd::EndOfFile:
+        break;  // the device may ask again, or the watchdog ends it
+    case SectionEnd::Unreadable:
+        AbandonTransmission(S, C, Message::SrcNotFound);
+        break;
+    }
+}
+
+void SendBlock(ProgramState& S, platform::Form1Components& C)
+{
+    // Zero bytes inside the block go out like any other, so a received program
+    // goes back as it came.
+    switch (SendSection(S, C, S.SecondSectionOffset, kBlockEnd, nullptr)) {
+    case SectionEnd::Terminator:
+        C.ComPort1.WriteStr(std::string(1, static_cast<char>(kBlockEnd)));
+        platform::AdvanceProgress(C.ProgressBar1);
+        Completed(S, C);
+        break;
+    case SectionEnd::EndOfFile:
+        break;
+    case SectionEnd::Unreadable:
+        AbandonTransmission(S, C, Message::SrcNotFound);
+        break;
+    }
 }
 
 }  // namespace
@@ -122,7 +179,8 @@ void FileoutF81Click(ProgramState& S, platform::Form1Components& C)
     const std::string src = DeriveSetPath(name, "src");
     if (!C.Files.Exists(src))
         return FileChoiceError(S, C, Message::SrcNotFound);
-    // All three exist: only now does the outgoing set change, all of it at once.
+    // All three exist: only now does the outgoing set change, all of it at once,
+    // so a device never gets the header of one set and the source of another.
     S.TxFileName = name;
     S.TxHdrPath = hdr;
     S.TxSrcPath = src;
@@ -134,61 +192,41 @@ void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
 {
     const bool pair = S.EscSeen == 1;
     switch (S.TxState) {
-    case 1:
+    case TxStarting:
         Start(S, C);
         return;  // EscSeen untouched
-    case 2:
+    case TxAwaitText:
         if (pair && b == 'I') {
             SendDeviceReply(C.ComPort1, 0);
             S.EscSeen = 0;
         } else if (pair && b == 'V') {
-            S.SecondSectionOffset = 0;
-            switch (SendSection(S, C, 0, 0x00, &S.SecondSectionOffset)) {
-            case SectionEnd::Terminator:
-                S.NulPending = 1;
-                platform::AdvanceProgress(C.ProgressBar1);
-                if (SecondSectionFollows(S))
-                    S.TxState = 3;
-                else {
-                    EndTransmission(S, C);
-                    C.Memo2.SetText("OPERAZIONE ESEGUITA");
-                }
-                break;
-            case SectionEnd::EndOfFile:
-                break;  // the device may ask again, or the watchdog ends it
-            case SectionEnd::Unreadable:
-                Abandon(S, C, Message::SrcNotFound);
-                break;
-            }
+            SendText(S, C);
         }
         break;
-    case 3:
+    case TxAwaitInquiry:
         if (pair && b == 'I') {
             SendDeviceReply(C.ComPort1, 0);
             S.EscSeen = 0;
-            S.TxState = 4;
+            S.TxState = TxAwaitBlock;
         }
         break;
-    case 4:
-        if (pair && b == 'V') {
-            // Zero bytes inside the block go out like any other.
-            switch (SendSection(S, C, S.SecondSectionOffset, 0xFF, nullptr)) {
-            case SectionEnd::Terminator:
-                C.ComPort1.WriteStr(std::string(1, '\xFF'));
-                platform::AdvanceProgress(C.ProgressBar1);
-                EndTransmission(S, C);
-                C.Memo2.SetText("OPERAZIONE ESEGUITA");
-                break;
-            case SectionEnd::EndOfFile:
-                break;
-            case SectionEnd::Unreadable:
-                Abandon(S, C, Message::SrcNotFound);
-                break;
-            }
-        }
+    case TxAwaitBlock:
+        if (pair && b == 'V')
+            SendBlock(S, C);
         break;
     default:
         return;
     }
-    S.EscSeen = b == kEsc ? 1 : 0;
+    S.EscSeen = b == kEscape ? 1 : 0;
+}
+
+void AbandonTransmission(ProgramState& S, platform::Form1Components& C, Message missing)
+{
+    StopHeaderPacing(S);
+    if (S.TxState != TxIdle) {
+        EndTransmission(S, C);
+        C.Memo2.Clear();
+    }
+    C.Sound.Beep();
+    ShowMessage(S, C, missing);
 }
