@@ -1,66 +1,109 @@
 #include "receive/Listing.h"
 
 #include <cstdio>
+#include <memory>
+#include <string>
 
+#include "receive/StoredFileSet.h"
 #include "shell/Messages.h"
 
 namespace {
 
-// Builds the listing from the .src bytes one at a time and hands the text out in
-// blocks, so a 10 MB source costs one pass and no copies of what came before.
-class ListingWriter {
-public:
-    ListingWriter(int32_t deviceClass, int32_t& highBitMarks)
-        : deviceClass_(deviceClass), highBitMarks_(highBitMarks) {}
+constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kGroups = 22;
+constexpr size_t kGroupsPerLine = 11;
+constexpr const char* kBlockLabel = "NUM 5001 ";
+constexpr const char* kBlockIndent = "         ";  // as wide as the label
 
-    // False once the text section is over for a class without a 5001 block.
+// Lines are gathered and written in large blocks, so a big listing costs a few
+// writes rather than one per line.
+class BlockOutput {
+public:
+    explicit BlockOutput(platform::File& file) : file_(file) {}
+    std::string& Text() { return pending_; }
+    void FlushIfFull()
+    {
+        if (pending_.size() >= kBlockSize)
+            Flush();
+    }
+    bool Flush()
+    {
+        if (ok_ && !pending_.empty())
+            ok_ = file_.Write(pending_.data(), pending_.size());
+        pending_.clear();
+        return ok_;
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    platform::File& file_;
+    std::string pending_;
+    bool ok_ = true;
+};
+
+void AppendNumber(std::string& out, long value)
+{
+    char digits[24];
+    const int n = std::snprintf(digits, sizeof digits, "%03ld", value);
+    out.append(digits, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+// 16 x (H AND 15) + (L AND 15), plus 256, 512 or 768 by the high character's row.
+long GroupValue(uint8_t h, uint8_t l)
+{
+    long offset = 0;
+    if (h >= 0x40 && h <= 0x4F) offset = 256;
+    else if (h >= 0x50 && h <= 0x5F) offset = 512;
+    else if (h >= 0x60 && h <= 0x6F) offset = 768;
+    else if (h >= 0x70 && h <= 0x7F) offset = 256;
+    return 16 * (h & 15) + (l & 15) + offset;
+}
+
+class ListingBuilder {
+public:
+    ListingBuilder(std::string& out, int32_t deviceClass, int32_t& highBitMarks)
+        : out_(out), deviceClass_(deviceClass), highBitMarks_(highBitMarks) {}
+
+    // False once the listing is complete.
     bool Feed(uint8_t b)
     {
-        if (b == 0x00)
-            return deviceClass_ >= 7;  // skipped: the 5001 block follows
+        if (b == 0x00) {
+            // Without a 5001 block the text section's terminator ends the listing.
+            if (deviceClass_ < 7)
+                return false;
+            return true;
+        }
         if (b == 0xFF)
             highBitMarks_ = 0;
         if (b >= 0x20) {
             if (highBitMarks_ == 1 && b >= 0x80) {
+                // Marked as "#" and the byte with bit 7 cleared. The cleared byte then
+                // counts as what it is, so 0x81..0x84 close a record of kind 1..4 as
+                // they always have; 0x80 stays in the line as 0x00 and no text after
+                // it is lost.
                 text_.push_back('#');
                 b &= 0x7F;
-                // 0x81..0x84 then end a record as their cleared value says, as
-                // stored listings always did; 0x80 would have cut the record's text,
-                // so its cleared zero is simply left out.
-                if (b != 0x00)
-                    text_.push_back(static_cast<char>(b));
-            } else {
-                text_.push_back(static_cast<char>(b));
             }
+            text_.push_back(static_cast<char>(b));
         }
         if (b >= 0x01 && b <= 0x04)
             CloseRecord(b);
         else if (b == 0xFF)
-            CloseSecondSection();
+            CloseBlock();
         return true;
     }
 
-    std::string& Out() { return out_; }
-
 private:
-    static std::string Padded(int32_t n)
-    {
-        char digits[16];
-        std::snprintf(digits, sizeof digits, "%03d", static_cast<int>(n));
-        return digits;
-    }
-
     void CloseRecord(int kind)
     {
         if (kind >= 2 && lastKind_ == kind - 1)
             index_ = 0;
         lastKind_ = kind;
-        const bool listed = kind == 1 || kind == 3 ||
-                            (kind == 2 && (deviceClass_ == 1 || deviceClass_ > 6));
+        const bool listed = kind == 1 || kind == 3 || (kind == 2 && (deviceClass_ == 1 || deviceClass_ > 6));
         if (listed) {
             out_ += "NUM ";
-            out_ += static_cast<char>('0' + kind);
-            out_ += Padded(index_);
+            out_.push_back(static_cast<char>('0' + kind));
+            AppendNumber(out_, index_);
             out_ += ' ';
             out_ += text_;
             out_ += "\r\n";
@@ -69,85 +112,73 @@ private:
         ++index_;
     }
 
-    static int32_t GroupValue(uint8_t h, uint8_t l)
-    {
-        int32_t offset = 0;
-        if (h >= 0x40 && h <= 0x4F)
-            offset = 256;
-        else if (h >= 0x50 && h <= 0x5F)
-            offset = 512;
-        else if (h >= 0x60 && h <= 0x6F)
-            offset = 768;
-        else if (h >= 0x70 && h <= 0x7F)
-            offset = 256;
-        return 16 * (h & 15) + (l & 15) + offset;
-    }
-
-    void CloseSecondSection()
+    // Only the whole groups the block holds are listed (at most 22): a short block
+    // never borrows bytes it does not have.
+    void CloseBlock()
     {
         if (lastKind_ == 4)
             index_ = 0;
         lastKind_ = 5;
-        // Only the groups the block really holds; the 0xFF just appended is none.
-        const size_t held = text_.size() - 1 > 66 ? 66 : text_.size() - 1;
-        const size_t groups = held / 3;
-        out_ += "NUM 5001 ";
+        const size_t held = (text_.size() - 1) / 3;  // the closing 0xFF is in text_
+        const size_t groups = held < kGroups ? held : kGroups;
+        out_ += kBlockLabel;
         for (size_t i = 0; i < groups; ++i) {
-            const auto p = static_cast<uint8_t>(text_[3 * i]);
-            const auto h = static_cast<uint8_t>(text_[3 * i + 1]);
-            const auto l = static_cast<uint8_t>(text_[3 * i + 2]);
-            out_ += static_cast<char>(p);
-            out_ += Padded(GroupValue(h, l));
+            const uint8_t p = text_[3 * i], h = text_[3 * i + 1], l = text_[3 * i + 2];
+            out_.push_back(static_cast<char>(p));
+            AppendNumber(out_, GroupValue(h, l));
             if (i + 1 == groups)
                 break;
-            out_ += i == 10 ? "\r\n         " : " ";
+            out_ += i + 1 == kGroupsPerLine ? std::string("\r\n") + kBlockIndent : std::string(" ");
         }
         out_ += "\r\n";
         text_.clear();
         ++index_;
     }
 
-    int32_t deviceClass_;
+    std::string& out_;
+    const int32_t deviceClass_;
     int32_t& highBitMarks_;
     std::string text_;
-    std::string out_;
-    int32_t index_ = 0;
+    long index_ = 0;
     int lastKind_ = 0;
 };
-
-bool Flush(platform::File& out, std::string& text)
-{
-    bool ok = text.empty() || out.Write(text.data(), text.size());
-    text.clear();
-    return ok;
-}
 
 }  // namespace
 
 bool WriteListing(platform::FileSystem& files, const std::string& srcPath,
                   const std::string& listingPath, int32_t DeviceClass, int32_t& HighBitMarks)
 {
-    auto src = files.OpenRead(srcPath);
-    auto out = files.OpenWrite(listingPath);
-    if (!src || !out)
+    if (SameSetFile(srcPath, listingPath))
         return false;
-    bool ok = src->Seek(0) && out->Seek(0);
-    ListingWriter listing(DeviceClass, HighBitMarks);
-    uint8_t block[65536];
-    bool going = ok;
-    while (going) {
-        const size_t got = src->Read(block, sizeof block);
-        if (got == 0)
-            break;
-        for (size_t i = 0; i < got && going; ++i)
-            going = listing.Feed(block[i]);
-        if (listing.Out().size() >= sizeof block)
-            ok = Flush(*out, listing.Out()) && ok;
+    auto src = files.OpenRead(srcPath);
+    auto listing = files.OpenWrite(listingPath);
+    if (!listing) {
+        if (src)
+            src->Close();
+        return false;
     }
-    ok = Flush(*out, listing.Out()) && ok;
-    ok = !src->Failed() && ok;
-    src->Close();
-    return out->Close() && ok;
+    bool ok = listing->Seek(0);
+    BlockOutput out(*listing);
+    ListingBuilder builder(out.Text(), DeviceClass, HighBitMarks);
+    if (src && ok) {
+        std::string block(kBlockSize, '\0');
+        bool going = true;
+        while (going && out.Ok()) {
+            const size_t got = src->Read(block.data(), block.size());
+            if (got == 0)
+                break;
+            for (size_t i = 0; i < got && going; ++i)
+                going = builder.Feed(static_cast<uint8_t>(block[i]));
+            out.FlushIfFull();
+        }
+        ok = !src->Failed();
+    }
+    if (src)
+        src->Close();
+    else
+        ok = false;
+    ok = out.Flush() && ok;
+    return listing->Close() && ok;
 }
 
 void GenerateListing(ProgramState& S, platform::Form1Components& C)
@@ -156,19 +187,25 @@ void GenerateListing(ProgramState& S, platform::Form1Components& C)
     S.RxState = 0;
     C.ProgressBar1.Hide();
     C.Memo2.SetText("RICEZIONE COMPLETATA - GENERAZIONE FILE STAMPABILE");
-    const bool written = WriteListing(C.Files, S.RxSrcPath, S.RxFileName, S.DeviceClass,
-                                      S.HighBitMarks);
+
+    // A listing named like its own header or source file would overwrite it.
+    const bool listable = !SameSetFile(S.RxFileName, S.RxHdrPath) && !SameSetFile(S.RxFileName, S.RxSrcPath);
+    if (!listable || !WriteListing(C.Files, S.RxSrcPath, S.RxFileName, S.DeviceClass, S.HighBitMarks))
+        S.RxFileFailed = 1;
+
     C.ProgressBar1.SetPosition(0);
-    if (!written || S.RxFileFailed) {
-        // The set is incomplete on disk: say so, and keep the outgoing set as it was.
-        C.Memo2.SetText("");
+    if (S.RxFileFailed) {
+        // The device got all its replies; the user must learn that the set is not whole.
+        const MessageText& t = TextOf(Message::FileError);
+        C.Memo2.SetText(S.LanguageFlag == 0 ? t.TextIt : t.TextEn);
         C.Sound.Beep();
         ShowMessage(S, C, Message::FileError);
-        return;
+    } else {
+        C.Memo2.SetText("OPERAZIONE ESEGUITA");
+        S.TxFileName = S.RxFileName;
+        S.TxHdrPath = S.RxHdrPath;
+        S.TxSrcPath = S.RxSrcPath;
+        C.Edit2.SetText(S.TxFileName);
     }
-    C.Memo2.SetText("OPERAZIONE ESEGUITA");
-    S.TxFileName = S.RxFileName;
-    S.TxHdrPath = S.RxHdrPath;
-    S.TxSrcPath = S.RxSrcPath;
-    C.Edit2.SetText(S.TxFileName);
+    S.EscSeen = 0;
 }

@@ -1,5 +1,12 @@
 #pragma once
 // The printable listing written when a reception completes.
+//
+// The .src file is read from its start: records of text, each closed by a marker
+// byte 0x01..0x04 giving its kind, the text section ended by 0x00, then (for
+// device classes 7 and up) the 5001 block ended by 0xFF. Each record becomes a line
+// "NUM <kind><index, three digits> <text>" ended by CR LF; the 5001 block becomes
+// two lines of eleven groups. Bytes of 0x80 and above are shown as "#" and the
+// byte with bit 7 cleared until the first 0xFF.
 
 #include <cstdint>
 #include <string>
@@ -7,6 +14,9 @@
 #include "platform/Form1Components.h"
 #include "shell/ProgramState.h"
 
+// Ends a reception: the listing of RxSrcPath into RxFileName, then the received
+// set becomes the outgoing one; a file that could not be written is reported
+// instead, and the outgoing set stays as it was.
 void GenerateListing(ProgramState& S, platform::Form1Components& C);
 
 // The listing of the .src file at srcPath, written from the start of the existing

@@ -1,5 +1,7 @@
 #include "receive/Reception.h"
 
+#include <string>
+
 #include "receive/Dispatcher.h"
 #include "receive/Listing.h"
 #include "receive/StoredFileSet.h"
@@ -8,50 +10,97 @@
 namespace {
 
 constexpr uint8_t kEsc = 0x1B;
-
-// Unlike the original design, a file that cannot be written is remembered, so that
-// the completion never tells the user that a lost program was saved.
-void Fail(ProgramState& S) { S.RxFileFailed = 1; }
-
-void CreateFresh(ProgramState& S, platform::FileSystem& files, const std::string& path)
-{
-    if (files.Exists(path))
-        files.Delete(path);
-    if (!files.CreateEmpty(path))
-        Fail(S);
-}
-
-// Open, move to the end, write, close: every chunk, whatever its size or content.
-void AppendChunk(ProgramState& S, platform::FileSystem& files, const std::string& chunk)
-{
-    auto f = files.OpenWrite(S.RxSrcPath);
-    if (!f) {
-        Fail(S);
-        return;
-    }
-    bool ok = f->SeekEnd();
-    if (ok && !chunk.empty())
-        ok = f->Write(chunk.data(), chunk.size());
-    if (!f->Close() || !ok)
-        Fail(S);
-}
-
-void StoreHeader(ProgramState& S, platform::FileSystem& files)
-{
-    auto f = files.OpenWrite(S.RxHdrPath);
-    if (!f) {
-        Fail(S);
-        return;
-    }
-    bool ok = f->Write(S.BlockBuffer.data(), 128);
-    if (!f->Close() || !ok)
-        Fail(S);
-}
+constexpr size_t kHeaderSize = 128;
 
 void TakeName(ProgramState& S, platform::Form1Components& C, const std::string& name)
 {
     S.RxFileName = name;
     C.Edit1.SetText(name);
+    S.RxHdrPath = DeriveSetPath(name, "hdr");
+    S.RxSrcPath = DeriveSetPath(name, "src");
+}
+
+void Fail(ProgramState& S) { S.RxFileFailed = 1; }
+
+// Writes data at the start (header) or the end (section text) of an existing
+// file; every call opens and closes the file.
+bool WriteToFile(platform::FileSystem& files, const std::string& path, const std::string& data,
+                 bool append)
+{
+    auto f = files.OpenWrite(path);
+    if (!f)
+        return false;
+    bool ok = append ? f->SeekEnd() : f->Seek(0);
+    if (ok && !data.empty())
+        ok = f->Write(data.data(), data.size());
+    return f->Close() && ok;
+}
+
+// The pending section text goes to the .src file whole, whatever its length and
+// whatever bytes it holds: a 0x00 inside the 5001 block is data like any other.
+void WriteChunk(ProgramState& S, platform::Form1Components& C)
+{
+    if (!WriteToFile(C.Files, S.RxSrcPath, S.RxText, true))
+        Fail(S);
+    S.RxText.clear();
+}
+
+void HeaderByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
+{
+    if (S.BlockBuffer.size() < kHeaderSize)
+        S.BlockBuffer.resize(132, 0);
+    if (S.BlockCount < 0 || static_cast<size_t>(S.BlockCount) >= kHeaderSize)
+        S.BlockCount = 0;
+    S.BlockBuffer[S.BlockCount++] = b;
+    if (static_cast<size_t>(S.BlockCount) < kHeaderSize)
+        return;
+    const std::string block(S.BlockBuffer.begin(), S.BlockBuffer.begin() + kHeaderSize);
+    if (!WriteToFile(C.Files, S.RxHdrPath, block, false))
+        Fail(S);
+    ClassifyHeader(S, S.BlockBuffer.data());
+    S.RxState = RxHeaderStored;
+    platform::StepProgress(C.ProgressBar1);
+}
+
+void TextSectionByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
+{
+    if (S.EscSeen == 1) {
+        // The second byte of a pair: a poll closes the chunk, anything else is dropped.
+        if (b == 'I') {
+            WriteChunk(S, C);
+            SendDeviceReply(C.ComPort1, 1);
+            platform::AdvanceProgress(C.ProgressBar1);
+        }
+        return;
+    }
+    S.HighBitMarks = 1;
+    if (b == kEsc)
+        return;
+    S.RxText.push_back(static_cast<char>(b));
+    if (b == 0x00) {
+        WriteChunk(S, C);
+        S.RxState = RxTextEnded;
+        platform::AdvanceProgress(C.ProgressBar1);
+    }
+}
+
+void BlockByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
+{
+    if (S.EscSeen == 1) {
+        if (b == 'I') {
+            WriteChunk(S, C);
+            SendDeviceReply(C.ComPort1, 1);
+        }
+        return;
+    }
+    if (b == kEsc)
+        return;
+    S.RxText.push_back(static_cast<char>(b));
+    if (b == 0xFF) {
+        WriteChunk(S, C);
+        S.RxState = RxBlockEnded;
+        platform::AdvanceProgress(C.ProgressBar1);
+    }
 }
 
 }  // namespace
@@ -64,23 +113,17 @@ void FileinF71Click(ProgramState& S, platform::Form1Components& C)
     if (name.empty())
         return;
     if (C.Files.Exists(name)) {
-        // The name waits in the save dialog for the user's answer.
+        // The name waits in the dialog for the answer (ConfirmOverwrite).
         C.Sound.Beep();
         ShowMessage(S, C, Message::OverwritePrompt);
         return;
     }
     TakeName(S, C, name);
-    bool created = C.Files.CreateEmpty(S.RxFileName);
-    S.RxHdrPath = DeriveSetPath(S.RxFileName, "hdr");
-    created = C.Files.CreateEmpty(S.RxHdrPath) && created;
-    S.RxSrcPath = DeriveSetPath(S.RxFileName, "src");
-    created = C.Files.CreateEmpty(S.RxSrcPath) && created;
+    // A failure here shows at the reception, which creates the three files again.
+    C.Files.CreateEmpty(S.RxFileName);
+    C.Files.CreateEmpty(S.RxHdrPath);
+    C.Files.CreateEmpty(S.RxSrcPath);
     C.SaveDialog1.SetFileName("");
-    if (!created) {
-        // Told now, while the user can still choose another folder.
-        C.Sound.Beep();
-        ShowMessage(S, C, Message::FileError);
-    }
 }
 
 void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C)
@@ -88,10 +131,9 @@ void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C)
     const std::string name = C.SaveDialog1.FileName();
     if (name.empty())
         return;
+    // Nothing is created or truncated until the device starts a reception.
     TakeName(S, C, name);
     C.SaveDialog1.SetFileName("");
-    S.RxHdrPath = DeriveSetPath(S.RxFileName, "hdr");
-    S.RxSrcPath = DeriveSetPath(S.RxFileName, "src");
 }
 
 void StartReception(ProgramState& S, platform::Form1Components& C)
@@ -99,121 +141,82 @@ void StartReception(ProgramState& S, platform::Form1Components& C)
     S.BlockCount = 0;
     S.RxText.clear();
     S.RxFileFailed = 0;
-    S.RxState = 2;
+    S.RxState = RxStarted;
     C.Memo2.SetText("RICEZIONE IN CORSO");
-    CreateFresh(S, C.Files, S.RxFileName);
-    CreateFresh(S, C.Files, S.RxHdrPath);
-    CreateFresh(S, C.Files, S.RxSrcPath);
+    for (const std::string* path : {&S.RxFileName, &S.RxHdrPath, &S.RxSrcPath}) {
+        if (C.Files.Exists(*path))
+            C.Files.Delete(*path);
+        if (!C.Files.CreateEmpty(*path))
+            Fail(S);
+    }
     C.ProgressBar1.Show();
     platform::StepProgress(C.ProgressBar1);
 }
 
 void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
 {
-    const bool pair = S.EscSeen == 1;
+    const bool poll = S.EscSeen == 1 && b == 'I';
+    const bool section = S.EscSeen == 1 && b == 'U';
     switch (S.RxState) {
-    case 2:
-        if (pair && b == 'Y')
-            S.RxState = 3;
+    case RxStarted:
+        if (S.EscSeen == 1 && b == 'Y')
+            S.RxState = RxHeader;
         break;
-    case 3:
-        // Header bytes are data: an ESC among them never starts a pair.
-        if (S.BlockBuffer.size() < 132)
-            S.BlockBuffer.resize(132);
-        S.BlockBuffer[S.BlockCount++] = b;
-        if (S.BlockCount == 128) {
-            StoreHeader(S, C.Files);
-            ClassifyHeader(S, S.BlockBuffer.data());
-            S.RxState = 4;
-            platform::StepProgress(C.ProgressBar1);
-        }
-        return;  // EscSeen stays as it was
-    case 4:
-        if (pair && b == 'I')
+    case RxHeader:
+        HeaderByte(S, C, b);
+        break;
+    case RxHeaderStored:
+        if (poll) {
             SendDeviceReply(C.ComPort1, 0);
-        else if (pair && b == 'U') {
+        } else if (section) {
+            S.RxState = RxTextSection;
             platform::StepProgress(C.ProgressBar1);
-            S.RxState = 5;
         }
         break;
-    case 5:
-        if (pair) {
-            if (b == 'I') {
-                AppendChunk(S, C.Files, S.RxText);
-                S.RxText.clear();
-                SendDeviceReply(C.ComPort1, 1);
-                platform::AdvanceProgress(C.ProgressBar1);
-            }
-            break;  // any other byte after ESC is dropped
-        }
-        S.HighBitMarks = 1;
-        if (b != kEsc)
-            S.RxText.push_back(static_cast<char>(b));
-        if (b == 0x00) {
-            AppendChunk(S, C.Files, S.RxText);  // ends with the section's 0x00
-            S.RxText.clear();
-            S.RxState = 6;
-            platform::AdvanceProgress(C.ProgressBar1);
-        }
+    case RxTextSection:
+        TextSectionByte(S, C, b);
         break;
-    case 6:
-        if (pair && b == 'I') {
+    case RxTextEnded:
+        if (poll) {
             SendDeviceReply(C.ComPort1, 2);
-            S.RxState = 7;
+            S.RxState = RxAfterText;
         }
         break;
-    case 7:
-        if (pair && b == 'I') {
-            SendDeviceReply(C.ComPort1, 0);
-            if (SecondSectionFollows(S)) {
-                S.RxState = 8;
-                platform::AdvanceProgress(C.ProgressBar1);
-            } else {
-                GenerateListing(S, C);
-            }
-        }
-        break;
-    case 8:
-        if (pair && b == 'U') {
-            S.RxText.clear();
-            platform::AdvanceProgress(C.ProgressBar1);
-            S.RxState = 9;
-        }
-        break;
-    case 9:
-        if (pair) {
-            if (b == 'I') {
-                AppendChunk(S, C.Files, S.RxText);
-                S.RxText.clear();
-                SendDeviceReply(C.ComPort1, 1);
-            }
+    case RxAfterText:
+        if (!poll)
             break;
+        SendDeviceReply(C.ComPort1, 0);
+        if (SecondSectionFollows(S)) {
+            S.RxState = RxAwaitBlock;
+            platform::AdvanceProgress(C.ProgressBar1);
+        } else {
+            GenerateListing(S, C);
         }
-        if (b != kEsc)
-            S.RxText.push_back(static_cast<char>(b));
-        if (b == 0xFF) {
-            // Stored whole: a 0x00 inside the block must not cut off its terminator.
-            AppendChunk(S, C.Files, S.RxText);
+        break;
+    case RxAwaitBlock:
+        if (section) {
+            S.RxState = RxBlock;
             S.RxText.clear();
-            S.RxState = 10;
             platform::AdvanceProgress(C.ProgressBar1);
         }
         break;
-    case 10:
-        if (pair && b == 'I') {
+    case RxBlock:
+        BlockByte(S, C, b);
+        break;
+    case RxBlockEnded:
+        if (poll) {
             SendDeviceReply(C.ComPort1, 2);
-            S.RxState = 11;
+            S.RxState = RxFinalPoll;
             platform::AdvanceProgress(C.ProgressBar1);
         }
         break;
-    case 11:
-        if (pair && b == 'I') {
+    case RxFinalPoll:
+        if (poll) {
             SendDeviceReply(C.ComPort1, 0);
             GenerateListing(S, C);
         }
         break;
     default:
-        return;  // transmission under way: the byte belongs to the transmit machine
+        break;
     }
-    S.EscSeen = b == kEsc ? 1 : 0;
 }

@@ -1,8 +1,16 @@
 #pragma once
-// F7 and the reception of a device's program: the device sends ESC "C", ESC "Y",
-// 128 header bytes, the text section in chunks ended by polls and a 0x00, and,
-// for some device classes, the 5001 block ended by 0xFF. Every chunk is appended
-// to the .src file as it arrives; nothing stays open between chunks.
+// F7 and the reception of a device's program (receive states 2 to 11).
+//
+// F7 names the incoming set; the device's ESC "C" starts the reception, which
+// empties the three files; then come ESC "Y" and the 128 header bytes (.hdr, one
+// write), ESC "U" and the text section in chunks, each chunk closed by a poll
+// ESC "I" and appended to the .src file, the section ended by 0x00; and, when the
+// header calls for it, the 5001 block in the same way, ended by 0xFF. The last poll
+// generates the listing (receive/Listing.h).
+//
+// Any file of the set that cannot be created, opened or written marks the
+// reception failed (RxFileFailed): the device still gets every reply, but the
+// completion reports the error and keeps the set from becoming the outgoing one.
 
 #include <cstdint>
 
@@ -10,11 +18,10 @@
 #include "shell/ProgramState.h"
 
 void FileinF71Click(ProgramState& S, platform::Form1Components& C);
-// The error dialog's OK on the overwrite prompt: takes the name waiting in the save
-// dialog as the incoming set, without creating or truncating any file.
+// The error dialog's OK on the overwrite prompt.
 void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C);
 
 // ESC "C" in command state with a name in Edit1.
 void StartReception(ProgramState& S, platform::Form1Components& C);
-// One byte in receive states 2 to 11.
+// One byte in RxState 2 to 11, EscSeen still that of the previous byte.
 void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b);

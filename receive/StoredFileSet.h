@@ -15,3 +15,7 @@ void ClassifyHeader(ProgramState& S, const uint8_t* block);
 
 // A 5001 block follows the text section.
 bool SecondSectionFollows(const ProgramState& S);
+
+// Two names of the set that would reach the same file, also on a file system that
+// ignores case: a listing must never be written over its own .hdr or .src file.
+bool SameSetFile(const std::string& a, const std::string& b);
