@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -128,11 +128,4 @@ TEST(PortNames, OnlyTerminalDevicesAreAccepted)
     Pty pty;
     EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
     std::filesystem::remove(file);
-}
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

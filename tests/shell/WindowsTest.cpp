@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "shell/Messages.h"
+#include "shell/Unit1.h"
+#include "shell/Unit2.h"
+#include "shell/Unit3.h"
+
+namespace {
+
+struct Windows {
+    TForm1 Form1;
+    TForm2 Form2;
+    TForm3 Form3;
+    explicit Windows(int lang) : Form1(lang), Form2(Form1), Form3(Form1)
+    {
+        Form1.Attach(&Form2, &Form3);
+        Form1.Timer(1).stop();  // ticks are driven by hand here
+    }
+    QStringList Lines(int memo) { return Form1.Memo(memo)->toPlainText().split('\n'); }
+};
+
+}  // namespace
+
+TEST(Windows, EnglishTextsMenuAndTimers)
+{
+    Windows w(1);
+    QStringList help = w.Lines(1);
+    ASSERT_EQ(help.size(), 10);
+    EXPECT_EQ(help[1], "and for VARN displays KLMX(2x40)/RT** ,KLMX(2x40)/NQ** and KVMX(22x40)/RT");
+    EXPECT_EQ(help[2], "WARNING: For the displays set FLOW CONTROL as HARDWARE ");
+    EXPECT_EQ(help[3], "         For the hand-helds set FLOW CONTROL as NONE");
+    EXPECT_EQ(w.Form1.Label(3)->text(), "FILE TO TRASMIT:");
+    EXPECT_EQ(w.Form1.Label(4)->text(), "MESSAGES:");
+    QStringList captions;
+    for (QAction* a : w.Form1.menuBar()->actions())
+        captions << a->text();
+    EXPECT_EQ(captions, (QStringList{"Help-F1", "Hex-F2", "Print-F3", "Exit-F4", "K.on-F5", "K.off-F6",
+                                     "File in-F7", "File out-F8", "Setup"}));
+    EXPECT_EQ(w.Form1.Timer(2).interval(), 100);
+    EXPECT_FALSE(w.Form1.Timer(2).isActive());
+    EXPECT_EQ(w.Form1.State().BlockBuffer.size(), 132u);
+    EXPECT_TRUE(w.Form1.Progress()->isHidden());
+}
+
+TEST(Windows, ItalianTextsAndCautionLinesAtEveryActivation)
+{
+    Windows w(0);
+    QStringList help = w.Lines(1);
+    ASSERT_EQ(help.size(), 14);
+    EXPECT_EQ(help[10], "i due  file *.hdr e *.src salvati da un'altro dispositivo oppure generati con il");
+    EXPECT_EQ(help[12], "");
+    EXPECT_EQ(help[13], " ");
+    EXPECT_EQ(w.Form1.Label(2)->text(), "FILE IN ENTRATA:");
+    EXPECT_EQ(w.Form1.Label(4)->text(), "MESSAGGI");
+    w.Form1.show();
+    for (int i = 0; i < 2; ++i) {
+        w.Form1.ReturnFromDialog();
+        QTest::qWait(150);
+    }
+    QStringList memo2 = w.Lines(2);
+    EXPECT_EQ(memo2.first(), "Memo2");
+    EXPECT_EQ(memo2.count("ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)"),
+              memo2.count("DEVONO ESSERE IMPOSTATI IN LETTERE MAIUSCOLE !"));
+    EXPECT_GE(memo2.size(), 5);
+    EXPECT_EQ(w.Form1.windowTitle(), "KORVEL SU COM 0");
+}
+
+TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
+{
+    Windows w(1);
+    w.Form2.Show();
+    w.Form2.ComboBox1->setCurrentIndex(2);
+    w.Form2.Show();
+    EXPECT_EQ(w.Form2.ComboBox1->currentIndex(), 0);
+    w.Form2.ComboBox1->setEditText("typed");
+    w.Form2.Button1Click();
+    EXPECT_TRUE(w.Form2.isVisible());  // no item selected: nothing happens
+    w.Form2.ComboBox1->setCurrentIndex(2);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(w.Form2.ComboBox1, &enter);
+    EXPECT_FALSE(w.Form2.isVisible());  // Enter ran OK with ANNULLA
+}
+
+TEST(Windows, ErrorDialogButtonsActOnTheMessage)
+{
+    Windows w(1);
+    ProgramState& S = w.Form1.State();
+    ShowMessage(S, w.Form1.Components(), Message::OverwritePrompt);
+    EXPECT_TRUE(w.Form3.Button2->isVisibleTo(&w.Form3));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(w.Form3.Button1, &enter);
+    EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt
+    w.Form3.Button2Click();
+    EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_FALSE(w.Form3.Button2->isVisibleTo(&w.Form3));
+
+    ShowMessage(S, w.Form1.Components(), Message::ChoosePort);
+    QApplication::sendEvent(&w.Form3, &enter);
+    EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_EQ(S.PortPromptStage, 1);
+    EXPECT_EQ(w.Form3.windowTitle(), "WARNING");
+}
+
+TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
+{
+    Windows w(1);
+    std::string reported;
+    w.Form1.OnStandardError = [&](const std::string& m) { reported = m; };
+    w.Form1.Guard([] { throw std::runtime_error("port gone"); });
+    EXPECT_EQ(reported, "port gone");
+    int ran = 0;
+    w.Form1.Guard([&] { ++ran; });
+    EXPECT_EQ(ran, 1);
+}
