@@ -79,12 +79,13 @@ public:
             if (highBitMarks_ == 1 && b >= 0x80) {
                 // Marked as "#" and the byte with bit 7 cleared. The cleared byte then
                 // counts as what it is, so 0x81..0x84 close a record of kind 1..4 as
-                // they always have; 0x80 stays in the line as 0x00 and no text after
-                // it is lost.
+                // they always have. 0x80 leaves the "#" alone: a zero byte has no
+                // place in a printable line, and the text after it is kept.
                 text_.push_back('#');
                 b &= 0x7F;
             }
-            text_.push_back(static_cast<char>(b));
+            if (b != 0x00)
+                text_.push_back(static_cast<char>(b));
         }
         if (b >= 0x01 && b <= 0x04)
             CloseRecord(b);
