@@ -1,0 +1,94 @@
+// Whole exchanges on the line, compared with the logs in data/. Set
+// SERBOX_WRITE_GOLDEN=1 to rewrite a log after a deliberate change, then read it.
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "receive/Reception.h"
+#include "tests/transmit/TransmitFixture.h"
+
+namespace {
+
+void ExpectGolden(const std::string& name, const std::string& log)
+{
+    const std::string path = std::string(TRANSMIT_GOLDEN_DIR) + "/" + name;
+    if (std::getenv("SERBOX_WRITE_GOLDEN"))
+        std::ofstream(path, std::ios::binary) << log;
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream golden;
+    golden << in.rdbuf();
+    EXPECT_EQ(golden.str(), log) << path;
+}
+
+const std::string kAck = "\x1B\x41\x42\x40\x42";
+
+}  // namespace
+
+TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += static_cast<char>(0x20 + i % 0x5F);
+    Store(HeaderOf('T', '0'), text + '\0' + "never read\xFF");
+    Tick2();  // no transmission: a drain event changes nothing
+    Device("\x1B" "A");
+    Device("\x1B" "Z");
+    Tick2(false);  // the lead-in has not drained yet
+    for (int i = 0; i < 5; ++i)
+        Tick2();
+    Device("\x1B" "I");  // a poll while the header goes out
+    EXPECT_EQ(PaceHeader(), 124);
+    Device("\x1B" "I" "\x1B" "I");
+    Device("\x1B" "V");
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+    Tick2();
+    Tick1();
+    Tick1();
+    Tick1();
+    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    ExpectGolden("text_only.log", Log);
+}
+
+TEST_F(Transmit, ExchangeWithThe5001Block)
+{
+    Store(HeaderOf('t', '1'), std::string("ab\x01\0A0\0B1\x80" "C\xFF" "after\xFF", 18));
+    Device("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    Device("\x1B" "V");
+    Tick1();
+    Device("\x1B" "V");  // state 3 waits for the poll
+    Device("\x1B" "I");
+    Device("\x1B" "I");  // state 4 answers no poll
+    Tick1();
+    Device("V" "\x1B");  // a V alone is no request; ESC spans two events
+    Device("V");
+    Tick1();
+    EXPECT_EQ(S.TxState, 0);
+    ExpectGolden("with_block.log", Log);
+}
+
+TEST_F(Transmit, ReceivedProgramGoesBackByteForByte)
+{
+    std::string header = HeaderOf('t', '2');
+    header[3] = 'x';  // received headers never hold the byte that ends a text chunk
+    const std::string text = std::string("r1\x01" "r2\x02", 6);
+    const std::string block = std::string("P0\0Q1", 5);
+    F.SaveDialog1.Answers = {"/d/R.TXT"};
+    FileinF71Click(S, F.C);
+    F.ComPort1.Receive("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" + text +
+                       std::string(1, '\0') + "\x1B" "I" "\x1B" "I" "\x1B" "U" + block + "\xFF" +
+                       "\x1B" "I" "\x1B" "I");
+    ASSERT_EQ(F.Edit2.text, "/d/R.TXT");
+    F.ComPort1.Writes.clear();
+    F.ComPort1.Receive("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    F.ComPort1.Receive("\x1B" "V");
+    Timer1Timer(S, F.C);
+    Timer1Timer(S, F.C);
+    F.ComPort1.Receive("\x1B" "I" "\x1B" "V");
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + header + text + std::string(1, '\0') +
+                                     kAck + block + "\xFF");
+}

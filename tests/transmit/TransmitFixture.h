@@ -1,0 +1,94 @@
+#pragma once
+// A stored set, a device that talks through the fake port, and a log of every
+// write with the event (and tick number) that made it.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "link/Watchdog.h"
+#include "receive/Dispatcher.h"
+#include "tests/fakes/FakeForm1.h"
+#include "transmit/Pacing.h"
+#include "transmit/Transmission.h"
+
+// 128 bytes, mostly 0x80 and above, byte 3 zero; bytes 10 and 14 classify it.
+inline std::string HeaderOf(char b10, char b14)
+{
+    std::string h(128, '\0');
+    for (int i = 0; i < 128; ++i)
+        h[i] = static_cast<char>(i * 5 + 0x81);
+    h[3] = '\0';
+    h[10] = b10;
+    h[11] = ' ';
+    h[14] = b14;
+    h[16] = ' ';
+    return h;
+}
+
+struct Transmit : ::testing::Test {
+    FakeForm1 F;
+    ProgramState S;
+    std::string Log;
+    size_t Logged = 0;
+    int Ticks1 = 0, Ticks2 = 0;
+
+    Transmit()
+    {
+        S.LanguageFlag = 1;
+        S.PortPromptStage = 2;  // port chosen: the watchdog only watches
+        S.BlockBuffer.assign(132, 0);
+        F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
+    }
+    void Store(const std::string& hdr, const std::string& src)
+    {
+        F.Files.Files["/d/P.TXT"] = "listing";
+        F.Files.Files["/d/P.hdr"] = hdr;
+        F.Files.Files["/d/P.src"] = src;
+        F.OpenDialog1.Answers = {"/d/P.TXT"};
+        FileoutF81Click(S, F.C);
+    }
+    static std::string Hex(const std::string& bytes)
+    {
+        std::string out;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            char h[4];
+            std::snprintf(h, sizeof h, "%02X", static_cast<unsigned char>(bytes[i]));
+            out += (i == 0 ? "" : i % 32 ? " " : "\n     ") + std::string(h);
+        }
+        return out;
+    }
+    void Note(const std::string& event)
+    {
+        Log += event + "\n";
+        for (; Logged < F.ComPort1.Writes.size(); ++Logged)
+            Log += "  PC " + Hex(F.ComPort1.Writes[Logged]) + "\n";
+    }
+    void Device(const std::string& bytes)
+    {
+        F.ComPort1.Receive(bytes);
+        Note("device " + Hex(bytes));
+    }
+    // One Timer2 tick, after the last write has drained when drained is true.
+    void Tick2(bool drained = true)
+    {
+        if (drained)
+            ComPort1TxEmpty(S);
+        Timer2Timer(S, F.C);
+        Note((drained ? "drained, Timer2 #" : "Timer2 #") + std::to_string(++Ticks2));
+    }
+    void Tick1()
+    {
+        Timer1Timer(S, F.C);
+        Note("Timer1 #" + std::to_string(++Ticks1));
+    }
+    // Drained ticks until the pacing ends; the number of ticks it took.
+    int PaceHeader()
+    {
+        int n = 0;
+        for (; S.HdrSendActive == 1 && n < 1000; ++n)
+            Tick2();
+        return n;
+    }
+};
