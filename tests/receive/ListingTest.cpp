@@ -23,10 +23,10 @@ std::string Group(char p, int v)
 
 TEST(Listing, IndexRulesAndKindTwoLines)
 {
-    const std::string records = std::string("a\x01" "b\x01" "c\x02" "d\x02" "e\x03", 15);
+    const std::string records = std::string("a\x01" "b\x01" "c\x02" "d\x02" "e\x03", 10);
     EXPECT_EQ(Listing(records + '\0', 7),
               "NUM 1000 a\r\nNUM 1001 b\r\nNUM 2000 c\r\nNUM 2001 d\r\nNUM 3000 e\r\n");
-    EXPECT_EQ(Listing(std::string("a\x01" "c\x02" "d\x02" "e\x03", 12) + '\0', 6),
+    EXPECT_EQ(Listing(std::string("a\x01" "c\x02" "d\x02" "e\x03", 8) + '\0', 6),
               "NUM 1000 a\r\nNUM 3000 e\r\n");
     EXPECT_EQ(Listing(std::string("a\x01" "e\x03", 4) + '\0', 7), "NUM 1000 a\r\nNUM 3001 e\r\n");
     EXPECT_EQ(Listing(std::string(1, '\0'), 7), "");
