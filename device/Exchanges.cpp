@@ -1,0 +1,219 @@
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "device/Device.h"
+#include "receive/StoredFileSet.h"
+
+namespace device {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kEsc = "\x1B";
+// What the PC answers to a poll, by where the exchange stands.
+const std::string kReady = "\x1B\x41\x42\x40\x42";
+const std::string kChunkStored = "\x1B\x42\x42\x40\x42";
+const std::string kSectionEnded = "\x1B\x42\x41\x40\x42";
+
+constexpr size_t kHeaderSize = 128;
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Failure("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    out.close();
+    if (!out)
+        throw Failure("cannot write " + path);
+}
+
+void Poll(Line& line, const Options& options, const std::string& expected, const std::string& when)
+{
+    line.Send(kEsc + "I", options);
+    const std::string got = line.Read(expected.size(), options.timeoutMs, "reply to the poll " + when);
+    if (got != expected)
+        throw Failure("wrong reply to the poll " + when + ": " + Hex(got) + ", expected " + Hex(expected));
+}
+
+// The section's bytes in chunks, a poll after each chunk but the last, whose
+// terminator closes the section instead.
+void SendSection(Line& line, const std::string& bytes, const Options& options, const std::string& name)
+{
+    const size_t chunk = options.chunk > 0 ? options.chunk : bytes.size() + 1;
+    size_t at = 0;
+    while (bytes.size() - at > chunk) {
+        line.Send(bytes.substr(at, chunk), options);
+        at += chunk;
+        Poll(line, options, kChunkStored, "after " + std::to_string(at) + " bytes of the " + name);
+    }
+    line.Send(bytes.substr(at), options);
+}
+
+void ExpectSilence(Line& line, const std::string& when)
+{
+    const std::string extra = line.ReadQuiet(300);
+    if (!extra.empty())
+        throw Failure("unexpected bytes from the PC " + when + ": " + Hex(extra.substr(0, 32)));
+}
+
+}  // namespace
+
+bool HasSecondSection(const std::string& hdr)
+{
+    ProgramState S;
+    std::string block = hdr;
+    block.resize(kHeaderSize, '\0');
+    ClassifyHeader(S, reinterpret_cast<const uint8_t*>(block.data()));
+    return SecondSectionFollows(S);
+}
+
+Program LoadProgram(const std::string& hdrPath, const std::string& srcPath)
+{
+    Program p{ReadFile(hdrPath), ReadFile(srcPath)};
+    if (p.hdr.size() != kHeaderSize)
+        throw Failure(hdrPath + " holds " + std::to_string(p.hdr.size()) + " bytes; a header block has 128");
+    const size_t end = p.src.find('\0');
+    if (end == std::string::npos)
+        throw Failure(srcPath + " has no 0x00 at the end of its text section");
+    if (p.src.find('\x1B') < end)
+        throw Failure(srcPath + ": its text section holds 0x1B, which the line cannot carry");
+    if (HasSecondSection(p.hdr)) {
+        const size_t ff = p.src.find('\xFF', end + 1);
+        if (ff == std::string::npos)
+            throw Failure(srcPath + ": the header calls for a 5001 block, and the file has none ended by 0xFF");
+        if (p.src.find('\x1B', end + 1) < ff)
+            throw Failure(srcPath + ": its 5001 block holds 0x1B, which the line cannot carry");
+        p.src.resize(ff + 1);
+    } else {
+        p.src.resize(end + 1);
+    }
+    return p;
+}
+
+void SaveProgram(const Program& program, const std::string& out)
+{
+    WriteFile(out + ".hdr", program.hdr);
+    WriteFile(out + ".src", program.src);
+}
+
+void SendProgram(Line& line, const Program& program, const Options& options, std::ostream& log)
+{
+    const size_t end = program.src.find('\0');
+    const std::string text = program.src.substr(0, end);
+    line.Send(kEsc + "A", options);
+    Poll(line, options, kReady, "in command state");
+    line.Send(kEsc + "C" + kEsc + "Y", options);
+    line.Send(program.hdr, options);
+    try {
+        Poll(line, options, kReady, "after the header");
+    } catch (const Failure& e) {
+        throw Failure(std::string(e.what()) + " (was an incoming file chosen with F7?)");
+    }
+    log << "header sent, " << text.size() << " bytes of text to send\n";
+    line.Send(kEsc + "U", options);
+    SendSection(line, text + '\0', options, "text section");
+    Poll(line, options, kSectionEnded, "after the text section");
+    Poll(line, options, kReady, "that closes the text section");
+    if (HasSecondSection(program.hdr)) {
+        line.Send(kEsc + "U", options);
+        SendSection(line, program.src.substr(end + 1), options, "5001 block");
+        Poll(line, options, kSectionEnded, "after the 5001 block");
+        Poll(line, options, kReady, "that closes the 5001 block");
+    }
+    ExpectSilence(line, "after the last poll");
+    log << "sent " << program.hdr.size() << " header bytes and " << program.src.size() << " source bytes\n";
+}
+
+Program ReceiveProgram(Line& line, const Options& options, std::ostream& log)
+{
+    Program p;
+    line.Send(kEsc + "A" + kEsc + "Z", options);
+    std::string leadIn;
+    try {
+        leadIn = line.Read(2, options.timeoutMs, "lead-in");
+    } catch (const Failure& e) {
+        throw Failure(std::string(e.what()) + " (was an outgoing file chosen with F8?)");
+    }
+    if (leadIn != "\x80\x80")
+        throw Failure("wrong lead-in: " + Hex(leadIn) + ", expected 80 80");
+    // The header comes one byte per 100 ms tick; two bytes closer together
+    // than a tick could allow were not paced.
+    auto previous = line.LastArrival();
+    while (p.hdr.size() < kHeaderSize) {
+        p.hdr += line.Read(1, options.timeoutMs, "header byte " + std::to_string(p.hdr.size() + 1) + " of 128");
+        const auto gap = line.LastArrival() - previous;
+        if (p.hdr.size() > 1 && gap < std::chrono::milliseconds(10))
+            throw Failure("header byte " + std::to_string(p.hdr.size()) + " came without pacing");
+        previous = line.LastArrival();
+    }
+    log << "header received\n";
+    Poll(line, options, kReady, "after the header");
+    line.Send(kEsc + "V", options);
+    // The zero byte comes from the PC's one-second watchdog, well after the text.
+    auto lastText = Clock::now();
+    while (p.src.empty() || p.src.back() != '\0') {
+        p.src += line.Read(1, options.timeoutMs, "byte " + std::to_string(p.src.size() + 1) + " of the text section or its 0x00");
+        if (p.src.back() != '\0')
+            lastText = line.LastArrival();
+    }
+    if (line.LastArrival() - lastText < std::chrono::milliseconds(300))
+        throw Failure("the 0x00 after the text section came at once, not from the watchdog");
+    log << "text section received, " << p.src.size() - 1 << " bytes\n";
+    if (HasSecondSection(p.hdr)) {
+        Poll(line, options, kReady, "before the 5001 block");
+        line.Send(kEsc + "V", options);
+        p.src += line.ReadThrough(0xFF, options.timeoutMs, "the 5001 block");
+        log << "5001 block received\n";
+    }
+    ExpectSilence(line, "after the last section");
+    return p;
+}
+
+void TypeLines(Line& line, int inputFd, const Options& options, std::ostream& echo)
+{
+    std::string input;
+    bool open = true;
+    while (open) {
+        pollfd p[2] = {{inputFd, POLLIN, 0}, {line.Fd(), POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0 && errno != EINTR)
+            throw Failure("cannot wait for input");
+        if (p[1].revents & POLLIN) {
+            const std::string keys = line.ReadQuiet(20);
+            if (!keys.empty())
+                echo << "received " << Hex(keys) << std::endl;
+        } else if (p[1].revents & POLLHUP) {
+            // The PC has not opened the port yet, or has closed it.
+            ::poll(nullptr, 0, 50);
+        }
+        if (p[0].revents & (POLLIN | POLLHUP)) {
+            char buf[1024];
+            const ssize_t n = ::read(inputFd, buf, sizeof buf);
+            if (n <= 0)
+                open = false;
+            else
+                input.append(buf, static_cast<size_t>(n));
+            for (size_t nl; (nl = input.find('\n')) != std::string::npos; input.erase(0, nl + 1))
+                line.Send(input.substr(0, nl) + "\r\n", options);
+        }
+    }
+    if (!input.empty())
+        line.Send(input + "\r\n", options);
+    const std::string keys = line.ReadQuiet(100);
+    if (!keys.empty())
+        echo << "received " << Hex(keys) << std::endl;
+}
+
+}  // namespace device
