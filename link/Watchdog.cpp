@@ -34,13 +34,8 @@ void PortOpening(ProgramState& S, platform::Form1Components& C)
     }
 }
 
-void TimeOut(ProgramState& S, platform::Form1Components& C)
+void Abandon(ProgramState& S, platform::Form1Components& C)
 {
-    // A port that has gone must not stop the rest of the time-out.
-    try {
-        C.ComPort1.ClearBuffer(true, true);
-    } catch (const std::exception&) {
-    }
     S.WatchdogTicks = 0;
     S.RxState = 0;
     S.TxState = 0;
@@ -48,11 +43,32 @@ void TimeOut(ProgramState& S, platform::Form1Components& C)
     StopHeaderPacing(S);
     C.ProgressBar1.SetPosition(0);
     C.ProgressBar1.Hide();
+}
+
+void TimeOut(ProgramState& S, platform::Form1Components& C)
+{
+    // A port that has gone must not stop the rest of the time-out.
+    try {
+        C.ComPort1.ClearBuffer(true, true);
+    } catch (const std::exception&) {
+    }
+    Abandon(S, C);
     C.Sound.Beep();
     ShowMessage(S, C, Message::PortTimeOut);
 }
 
 }  // namespace
+
+bool PortLost(ProgramState& S, platform::Form1Components& C)
+{
+    // The zero byte owed to the lost device must not reach the next one.
+    S.NulPending = 0;
+    S.NulArmed = 0;
+    if (S.RxState == 0 && S.TxState == 0)
+        return false;
+    Abandon(S, C);
+    return true;
+}
 
 void Timer1Timer(ProgramState& S, platform::Form1Components& C)
 {

@@ -121,7 +121,12 @@ TForm1::TForm1(int languageFlag)
     connect(&Timer2, &QTimer::timeout, this, [this] { Guard([this] { Timer2Timer(S, *C); }); });
     ComPort1.OnRxChar = [this](int count) { Guard([this, count] { ComPort1RxChar(S, *C, count); }); };
     ComPort1.OnTxEmpty = [this] { Guard([this] { ComPort1TxEmpty(S); }); };
-    ComPort1.OnError = [this](const std::string& msg) { ShowStandardError(msg); };
+    ComPort1.OnError = [this](const std::string& msg) {
+        std::string text = msg;
+        if (!closed_ && PortLost(S, *C))
+            text += S.LanguageFlag == 0 ? "\nTrasferimento interrotto." : "\nTransfer abandoned.";
+        ShowStandardError(text);
+    };
 
     FormCreate(languageFlag);
 }

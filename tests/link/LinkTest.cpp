@@ -144,6 +144,31 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTick)
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{std::string(1, '\0')});
 }
 
+TEST_F(Link, LostPortEndsTheExchangeAndItsPendingZeroByte)
+{
+    S.PortPromptStage = 2;
+    EXPECT_FALSE(PortLost(S, F.C));  // idle: nothing to end
+    S.TxState = 2;
+    S.RxState = 100;
+    S.HdrSendActive = 1;
+    S.HdrSendOffset = 17;
+    S.NulPending = 1;
+    S.NulArmed = 1;
+    S.WatchdogTicks = 30;
+    F.ProgressBar1.visible = true;
+    EXPECT_TRUE(PortLost(S, F.C));
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(S.HdrSendActive, 0);
+    EXPECT_EQ(S.HdrSendOffset, 0);
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_EQ(F.Form3.Shows, 0);  // the component's own report tells it
+    Timer1Timer(S, F.C);
+    Timer1Timer(S, F.C);
+    EXPECT_TRUE(F.ComPort1.Writes.empty());  // no zero byte for the next device
+    EXPECT_EQ(S.WatchdogTicks, 0);
+}
+
 TEST_F(Link, IdleTickRestartsTheCount)
 {
     S.PortPromptStage = 2;
