@@ -94,8 +94,13 @@ public:
             return Fail(o_.src, "no such file");
         if (!ReadAll(files_, o_.src, src))
             return Fail(o_.src, "cannot be read");
-        if (!files_.Exists(hdrPath))
-            return Fail(o_.src, "not a stored program: no header file " + hdrPath + " beside it");
+        if (!files_.Exists(hdrPath)) {
+            // Sets made under DOS come in capitals, and F8 looks for .hdr and .src.
+            const std::string dosHdr = DeriveSetPath(o_.src, "HDR");
+            const std::string hint = files_.Exists(dosHdr)
+                ? " (" + dosHdr + " is there: F8 looks for lower-case .hdr and .src, rename the pair)" : "";
+            return Fail(o_.src, "not a stored program: no header file " + hdrPath + " beside it" + hint);
+        }
         if (!ReadAll(files_, hdrPath, hdr))
             return Fail(hdrPath, "cannot be read");
         if (hdr.size() != kHeaderSize)

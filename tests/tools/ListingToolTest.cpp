@@ -157,6 +157,10 @@ TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
     fs::create_directory(dir / "DIR.src");  // exists, but no file to read
     EXPECT_EQ(Run({Path("DIR.src")}), 1);
     EXPECT_NE(err.str().find("cannot be read"), std::string::npos);
+    Put("DOS.HDR", hdr6);
+    Put("DOS.SRC", "AB\x01" + kZero);
+    EXPECT_EQ(Run({Path("DOS.SRC")}), 1);
+    EXPECT_NE(err.str().find("rename the pair"), std::string::npos);
     EXPECT_EQ(Run({Path("NONE.src")}), 1);
     EXPECT_NE(err.str().find("no such file"), std::string::npos);
 }
