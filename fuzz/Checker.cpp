@@ -1,0 +1,372 @@
+#include "fuzz/Checker.h"
+
+#include <cstdio>
+
+#include "link/Watchdog.h"
+#include "receive/Dispatcher.h"
+#include "receive/StoredFileSet.h"
+#include "transmit/Pacing.h"
+
+namespace fuzzrig {
+
+namespace {
+
+[[noreturn]] void Broken(const char* what, int line)
+{
+    std::fprintf(stderr, "fuzz: invariant broken at Checker.cpp:%d: %s\n", line, what);
+    __builtin_trap();
+}
+
+#define MUST(cond, what)               \
+    do {                               \
+        if (!(cond))                   \
+            Broken(what, __LINE__);    \
+    } while (0)
+
+using Writes = std::vector<std::string>;
+
+const std::string kEsc = "\x1B";
+const std::string kDone = "OPERAZIONE ESEGUITA";
+
+// The replies by index, spelt out again rather than taken from the dispatcher.
+Writes Reply(int index)
+{
+    static const char* const kReplies[] = {"\x1B\x41\x42\x40\x42", "\x1B\x42\x42\x40\x42",
+                                           "\x1B\x42\x41\x40\x42"};
+    return {std::string(kReplies[index], 5)};
+}
+
+// The reply a poll gets in each reception state; -1 for none.
+int ReplyInState(int32_t rx)
+{
+    switch (rx) {
+    case 1: case 4: case 7: case 11: return 0;
+    case 5: case 9: return 1;
+    case 6: case 10: return 2;
+    default: return -1;
+    }
+}
+
+bool Bit(int32_t v) { return v == 0 || v == 1; }
+
+std::string Header(char klass, char digit)
+{
+    std::string h(128, ' ');
+    h[10] = klass;
+    h[14] = digit;
+    return h;
+}
+
+}  // namespace
+
+Rig::Rig()
+{
+    S.LanguageFlag = 1;
+    S.PortPromptStage = 2;  // the port is chosen and open
+    S.PortNumber = 1;
+    S.BlockBuffer.assign(132, 0);
+    Port.Name = "COM1";
+    Port.Opened = true;
+    F.Timer1.SetEnabled(true);
+    F.Timer2.SetInterval(100);
+    // A stored set with a 5001 block, and bytes after its 0xFF that are never sent.
+    F.Files.Files["p.TXT"] = "NUM 1001 X\r\n";
+    F.Files.Files["p.hdr"] = Header('t', '1');
+    std::string block;
+    for (int i = 0; i < 22; ++i)
+        block += std::string("P") + char(0x30 + i) + char(0x30 + (i & 15));
+    F.Files.Files["p.src"] = std::string("FIRST\x01SECOND\x02\xC1\x80", 15) + '\0' + block + '\xFF' + "TAIL";
+}
+
+Checker::Checker(Rig& rig) : r_(rig)
+{
+    r_.Port.BeforeRead = [this] {
+        if (inByte_)
+            EndByte();
+        pre_ = Snap();
+        r_.Port.Out.clear();
+    };
+    r_.Port.AfterRead = [this](uint8_t b) { BeginByte(b); };
+}
+
+Checker::Pre Checker::Snap() const
+{
+    const ProgramState& S = r_.S;
+    return {S.RxState,  S.TxState, S.EscSeen,       S.NulPending, S.NulArmed,
+            S.WatchdogTicks, S.HdrSendActive, S.TxEmpty, S.HdrSendOffset,
+            S.SecondSectionOffset, !r_.F.Edit1.text.empty(), !r_.F.Edit2.text.empty()};
+}
+
+const std::string* Checker::Content(const std::string& path) const
+{
+    auto it = r_.F.Files.Files.find(path);
+    return it == r_.F.Files.Files.end() ? nullptr : &it->second;
+}
+
+bool Checker::Readable(const std::string& path) const
+{
+    return Content(path) && !r_.F.Files.FailOpen.count(path);
+}
+
+void Checker::Receive(const std::string& bytes, int extra)
+{
+    r_.Port.Out.clear();
+    r_.Port.Input.insert(r_.Port.Input.end(), bytes.begin(), bytes.end());
+    ComPort1RxChar(r_.S, r_.C, static_cast<int>(bytes.size()) + extra);
+    if (inByte_)
+        EndByte();
+    MUST(r_.Port.Input.empty(), "received bytes left unread");
+    MUST(r_.Port.Out.empty(), "a write outside the handling of a byte");
+}
+
+void Checker::BeginByte(uint8_t b)
+{
+    inByte_ = true;
+    byte_ = b;
+    if (pre_.rx == 1 && pre_.esc == 1 && b == 'C' && pre_.edit1)
+        r_.Files.Failed.clear();  // a reception starts on this byte
+}
+
+void Checker::EndByte()
+{
+    inByte_ = false;
+    const Writes w = r_.Port.Out;
+    r_.Port.Out.clear();
+    if (pre_.tx == 0)
+        CheckReceiveByte(pre_, byte_, w);
+    else
+        CheckTransmitByte(pre_, byte_, w);
+    FollowReception(pre_, byte_, w);
+    CheckState();
+}
+
+void Checker::CheckReceiveByte(const Pre& p, uint8_t b, const Writes& w)
+{
+    const ProgramState& S = r_.S;
+    const bool pair = p.esc == 1 && p.rx != 3;
+    if (pair && b == 'I' && ReplyInState(p.rx) >= 0) {
+        MUST(w == Reply(ReplyInState(p.rx)), "a poll not answered by its one reply");
+        return;
+    }
+    if (pair && b == 'Z' && p.rx == 1 && p.edit2) {
+        if (w.empty()) {
+            MUST(S.TxState == 0 && S.RxState == 0 && S.ErrorKind == 3, "a transmission that could not start was not told");
+            MUST(!Readable(S.TxHdrPath), "a readable header refused");
+        } else {
+            MUST(w == Writes{std::string("\x80\x80", 2)}, "lead-in not 80 80 in one write");
+            MUST(S.TxState == 2 && S.RxState == 100 && S.HdrSendActive == 1 && S.HdrSendOffset == 0 &&
+                     S.TxEmpty == 0 && r_.F.Timer2.enabled,
+                 "transmission start left the machines wrong");
+        }
+        return;
+    }
+    MUST(w.empty(), "the receive machine sent something unasked");
+    if (pair && b == 'Z' && p.rx == 1)
+        MUST(S.RxState == 1 && S.ErrorKind == 5, "a request with no outgoing name not refused");
+    if (pair && b == 'C' && p.rx == 1 && !p.edit1)
+        MUST(S.RxState == 0 && S.ErrorKind == 6, "a reception with no incoming name not refused");
+}
+
+void Checker::CheckSection(const Pre& p, uint64_t offset, uint8_t term, const Writes& w)
+{
+    const ProgramState& S = r_.S;
+    if (!Readable(S.TxSrcPath)) {
+        MUST(w.empty() && S.TxState == 0 && S.RxState == 0 && S.ErrorKind == 3,
+             "an unreadable source not told");
+        return;
+    }
+    const std::string& data = *Content(S.TxSrcPath);
+    const std::string rest = offset < data.size() ? data.substr(offset) : std::string();
+    const size_t t = rest.find(static_cast<char>(term));
+    const bool found = t != std::string::npos;
+    // A full chunk goes out when the byte after it is read; the last partial one
+    // only at the terminator.
+    const size_t sent = found ? t : (rest.empty() ? 0 : (rest.size() - 1) / 256 * 256);
+    Writes expect;
+    for (size_t at = 0; at < sent; at += 256)
+        expect.push_back(rest.substr(at, std::min<size_t>(256, sent - at)));
+    if (found && term == 0xFF)
+        expect.push_back("\xFF");
+    MUST(w == expect, "a section not sent as its bytes in writes of 256");
+    if (!found) {
+        MUST(S.TxState == p.tx, "a section cut short by the end of the file moved the machine");
+        return;
+    }
+    if (term == 0x00) {
+        MUST(S.NulPending == 1 && S.SecondSectionOffset == t + 1, "text section end not recorded");
+        MUST(S.TxState == (SecondSectionFollows(S) ? 3 : 0), "wrong state after the text section");
+    } else {
+        MUST(S.TxState == 0, "transmission not ended after the 5001 block");
+    }
+    if (S.TxState == 0)
+        MUST(r_.F.Memo2.Text() == kDone && S.RxState == 0, "finished transmission not shown as done");
+}
+
+void Checker::CheckTransmitByte(const Pre& p, uint8_t b, const Writes& w)
+{
+    const bool pair = p.esc == 1;
+    MUST(p.rx == 100, "transmit machine running beside the receive machine");
+    if (p.tx == 2 && pair && b == 'V')
+        return CheckSection(p, 0, 0x00, w);
+    if (p.tx == 4 && pair && b == 'V')
+        return CheckSection(p, p.second, 0xFF, w);
+    if ((p.tx == 2 || p.tx == 3) && pair && b == 'I') {
+        MUST(w == Reply(0), "an inquiry not answered by 1B 41 42 40 42");
+        MUST(r_.S.TxState == (p.tx == 2 ? 2 : 4) && r_.S.EscSeen == 0, "wrong state after an inquiry");
+        return;
+    }
+    MUST(w.empty(), "the transmit machine sent something unasked");
+    MUST(r_.S.TxState == p.tx, "the transmit machine moved on a byte it ignores");
+}
+
+void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
+{
+    ProgramState& S = r_.S;
+    if (p.rx == 1 && p.esc == 1 && b == 'C' && p.edit1) {
+        MUST(S.RxState == 2, "reception did not start");
+        rec_ = Reception{true, false, S.RxFileName, S.RxHdrPath, S.RxSrcPath, "", ""};
+        if (!r_.Files.FailedAny({&rec_.list, &rec_.hdr, &rec_.src}))
+            for (const std::string* path : {&rec_.list, &rec_.hdr, &rec_.src})
+                MUST(Content(*path) && Content(*path)->empty(), "files of a reception not emptied at its start");
+        return;
+    }
+    if (!rec_.active || p.rx < 2 || p.rx > 11)
+        return;
+    if (p.rx == 3)
+        rec_.hdrBytes.push_back(static_cast<char>(b));
+    if ((p.rx == 5 || p.rx == 9) && p.esc == 0 && b != 0x1B)
+        rec_.srcBytes.push_back(static_cast<char>(b));
+
+    const bool failed = r_.Files.FailedAny({&rec_.list, &rec_.hdr, &rec_.src});
+    const bool done = (p.rx == 7 || p.rx == 11) && S.RxState == 0;
+    if (!failed && !rec_.disturbed) {
+        const std::string* src = Content(rec_.src);
+        MUST(src, "source file of a reception gone");
+        const bool pending = S.RxState == 5 || S.RxState == 9;
+        MUST(src->size() + (pending ? S.RxText.size() : 0) == rec_.srcBytes.size(), "section bytes lost or added");
+        if (!w.empty() || S.RxState != p.rx)
+            MUST(*src + (pending ? S.RxText : std::string()) == rec_.srcBytes, "section bytes stored wrong");
+        if (p.rx == 3 && S.RxState == 4)
+            MUST(Content(rec_.hdr) && *Content(rec_.hdr) == rec_.hdrBytes, "header stored wrong");
+    }
+    if (!done)
+        return;
+    rec_.active = false;
+    const bool success = r_.F.Memo2.Text() == kDone;
+    if (failed)
+        MUST(!success, "a reception with a failed file reported as done");
+    if (!success) {
+        MUST(S.ErrorKind == 7, "an unfinished reception not told");
+        return;
+    }
+    MUST(S.TxFileName == S.RxFileName && S.TxHdrPath == S.RxHdrPath && S.TxSrcPath == S.RxSrcPath &&
+             r_.F.Edit2.text == S.RxFileName,
+         "received set did not become the outgoing one");
+    if (!rec_.disturbed) {
+        const std::string* src = Content(rec_.src);
+        const std::string* hdr = Content(rec_.hdr);
+        MUST(src && hdr && Content(rec_.list), "a reception reported done with a file missing");
+        MUST(*src == rec_.srcBytes && *hdr == rec_.hdrBytes, "a reception reported done without every byte");
+    }
+}
+
+void Checker::Tick1()
+{
+    const Pre p = Snap();
+    r_.Port.Out.clear();
+    Timer1Timer(r_.S, r_.C);
+    const Writes w = r_.Port.Out;
+    r_.Port.Out.clear();
+    const ProgramState& S = r_.S;
+    const bool nul = p.nulPending == 1 && p.nulArmed == 1;
+    MUST(w == (nul ? Writes{std::string(1, '\0')} : Writes{}), "zero byte not sent at the second tick");
+    MUST(S.NulArmed == S.NulPending, "zero byte not armed");
+    const bool busy = p.rx != 0 || p.tx != 0;
+    if (busy && p.watchdog == 90) {
+        MUST(S.RxState == 0 && S.TxState == 0 && S.ErrorKind == 4 && S.HdrSendActive == 0 &&
+                 !r_.F.ProgressBar1.visible,
+             "no time-out at the 91st busy tick");
+        rec_.active = false;
+    } else {
+        MUST(S.WatchdogTicks == (busy ? p.watchdog + 1 : 0), "busy ticks miscounted");
+        MUST(S.RxState == p.rx && S.TxState == p.tx, "a tick moved a machine before the time-out");
+    }
+    CheckState();
+}
+
+void Checker::Tick2()
+{
+    if (!r_.F.Timer2.enabled)
+        return;
+    const Pre p = Snap();
+    r_.Port.Out.clear();
+    Timer2Timer(r_.S, r_.C);
+    const Writes w = r_.Port.Out;
+    r_.Port.Out.clear();
+    const ProgramState& S = r_.S;
+    if (p.hdrActive != 1 || p.txEmpty != 1) {
+        MUST(w.empty() && S.HdrSendOffset == p.hdrOffset, "header byte sent before the last one drained");
+    } else if (!Readable(S.TxHdrPath)) {
+        MUST(w.empty() && S.HdrSendActive == 0 && S.TxState == 0 && S.ErrorKind == 3,
+             "a header that vanished while paced not told");
+    } else {
+        const std::string& hdr = *Content(S.TxHdrPath);
+        const size_t at = static_cast<size_t>(p.hdrOffset);
+        if (at < hdr.size() && at < 128)
+            MUST(w == Writes{hdr.substr(at, 1)} && S.HdrSendOffset == p.hdrOffset + 1 && S.TxEmpty == 0,
+                 "header not paced in file order, one byte a tick");
+        else
+            MUST(w.empty() && S.HdrSendActive == 0 && S.HdrSendOffset == 0, "header pacing did not end");
+    }
+    CheckState();
+}
+
+void Checker::PortLost()
+{
+    const Pre p = Snap();
+    r_.Port.Out.clear();
+    const bool ended = ::PortLost(r_.S, r_.C);
+    const ProgramState& S = r_.S;
+    MUST(r_.Port.Out.empty(), "bytes sent to a lost port");
+    MUST(S.NulPending == 0 && S.NulArmed == 0, "a zero byte kept for the next device");
+    MUST(ended == (p.rx != 0 || p.tx != 0), "a lost port misjudged the exchange");
+    MUST(S.RxState == 0 && S.TxState == 0 && (!ended || S.HdrSendActive == 0),
+         "an exchange went on over a lost port");
+    rec_.active = false;
+    CheckState();
+}
+
+void Checker::Quiet(const std::function<void()>& command)
+{
+    r_.Port.Out.clear();
+    command();
+    MUST(r_.Port.Out.empty(), "a command sent bytes to the device");
+    CheckState();
+}
+
+void Checker::Touched(const std::string& path)
+{
+    if (path == rec_.list || path == rec_.hdr || path == rec_.src)
+        rec_.disturbed = true;
+}
+
+void Checker::NamesChanged() { rec_.disturbed = true; }
+
+void Checker::CheckState() const
+{
+    const ProgramState& S = r_.S;
+    MUST((S.RxState >= 0 && S.RxState <= 11) || S.RxState == 100, "RxState out of range");
+    MUST(S.TxState >= 0 && S.TxState <= 4 && S.TxState != 1, "TxState out of range");
+    MUST((S.TxState != 0) == (S.RxState == 100), "the machines disagree about a transmission");
+    MUST(Bit(S.EscSeen) && Bit(S.TxEmpty) && Bit(S.NulPending) && Bit(S.NulArmed) && Bit(S.HdrSendActive) &&
+             Bit(S.HighBitMarks) && Bit(S.RxFileFailed),
+         "a flag out of range");
+    MUST(S.HdrSendOffset >= 0 && S.HdrSendOffset <= 128, "header offset out of range");
+    MUST(S.HdrSendActive == 1 || S.HdrSendOffset == 0, "an ended pacing kept its offset");
+    MUST(S.WatchdogTicks >= 0 && S.WatchdogTicks <= 90, "watchdog count out of range");
+    if (S.RxState == 3)
+        MUST(S.BlockCount >= 0 && S.BlockCount < 128 && S.EscSeen == 0, "header count out of range");
+    MUST(S.BlockBuffer.size() >= 128, "block buffer shrank");
+}
+
+}  // namespace fuzzrig

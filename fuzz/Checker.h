@@ -1,0 +1,85 @@
+#pragma once
+// The fuzzer's rig and its checks. The rig is the main window's components as
+// fakes, wired the way the shell wires the real ones; the checker looks at every
+// received byte on its own (before and after the dispatcher handled it), at every
+// timer tick and at every other operation, and traps when something that must
+// always hold does not:
+//
+//   - what goes to the port: each poll answered by exactly the one 5-byte reply its
+//     state calls for, in one write; nothing else sent by the receive machine; the
+//     lead-in, the header bytes in file order one per paced tick, the sections of
+//     the .src file in writes of 256 bytes and a last one, the 0xFF, the zero byte
+//     only at the second tick that finds it pending; nothing from any other command;
+//   - the state: every variable within its range, both machines agreeing on
+//     whether a transmission runs, the time-out at the 91st busy tick;
+//   - the data: during a reception the .hdr and .src files hold exactly the bytes
+//     received so far (unless someone else touched them), and a reception reported
+//     as done had no failed file operation and kept every byte.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/Watched.h"
+#include "shell/ProgramState.h"
+
+namespace fuzzrig {
+
+struct Rig {
+    ProgramState S;
+    FakeForm1 F;
+    WatchedPort Port;
+    WatchedFiles Files{F.Files};
+    platform::Form1Components C{Port, F.Form1, F.Memo1, F.Memo2, F.Edit1, F.Edit2, F.ProgressBar1,
+                                F.Timer1, F.Timer2, F.SaveDialog1, F.OpenDialog1, F.Form3, F.Sound, Files};
+    Rig();
+};
+
+class Checker {
+public:
+    explicit Checker(Rig& rig);
+
+    // One characters-received event of bytes; extra announces bytes that never came.
+    void Receive(const std::string& bytes, int extra);
+    void Tick1();
+    void Tick2();
+    void PortLost();
+    // A command that must send nothing (menu commands, dialogs, output-empty).
+    void Quiet(const std::function<void()>& command);
+    // Someone else changed the file at path.
+    void Touched(const std::string& path);
+    // The incoming names may have changed under a reception.
+    void NamesChanged();
+
+private:
+    struct Pre {
+        int32_t rx, tx, esc, nulPending, nulArmed, watchdog, hdrActive, txEmpty, hdrOffset;
+        uint64_t second;
+        bool edit1, edit2;
+    };
+    struct Reception {
+        bool active = false, disturbed = false;
+        std::string list, hdr, src;  // paths
+        std::string hdrBytes, srcBytes;  // what the device sent
+    };
+
+    Pre Snap() const;
+    void BeginByte(uint8_t b);
+    void EndByte();
+    void CheckReceiveByte(const Pre& p, uint8_t b, const std::vector<std::string>& w);
+    void CheckTransmitByte(const Pre& p, uint8_t b, const std::vector<std::string>& w);
+    void CheckSection(const Pre& p, uint64_t offset, uint8_t term, const std::vector<std::string>& w);
+    void FollowReception(const Pre& p, uint8_t b, const std::vector<std::string>& w);
+    void CheckState() const;
+
+    const std::string* Content(const std::string& path) const;
+    bool Readable(const std::string& path) const;
+
+    Rig& r_;
+    Reception rec_;
+    bool inByte_ = false;
+    uint8_t byte_ = 0;
+    Pre pre_{};
+};
+
+}  // namespace fuzzrig
