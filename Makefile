@@ -6,12 +6,12 @@ BUILD := build
 SANITIZE := build/sanitize
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test setup build build-sanitize test-plain test-sanitize clean
+.PHONY: run test setup build build-sanitize test-plain test-sanitize test-fuzz fuzz bench clean
 
 run: build
 	./$(BUILD)/en/serbox
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize test-fuzz
 
 setup:
 	./scripts/install-deps.sh
@@ -29,6 +29,17 @@ test-plain: build
 
 test-sanitize: build-sanitize
 	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+# The receive and transmit machines under libFuzzer for about a minute (build/fuzz);
+# any finding fails. FUZZ_SECONDS=600 make fuzz for a longer run.
+test-fuzz: setup
+	JOBS=$(JOBS) ./fuzz/run.sh
+
+fuzz: test-fuzz
+
+# Latency, throughput, listing, idle CPU and memory figures, printed (bench/run.sh).
+bench: build
+	./bench/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
