@@ -14,15 +14,19 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     name_ = new QComboBox;
+    name_->setObjectName("port");
     name_->setEditable(true);
     name_->addItems({"COM1", "COM2", "COM3", "COM4"});
     device_ = new QComboBox;
+    device_->setObjectName("device");
     device_->setEditable(true);  // any device path, a pseudo-terminal included
     device_->setMinimumWidth(320);
     baud_ = new QComboBox;
+    baud_->setObjectName("baud");
     for (int b : {1200, 2400, 4800, 9600, 19200, 38400})
         baud_->addItem(QString::number(b), b);
     flow_ = new QComboBox;
+    flow_->setObjectName("flow");
     flow_->addItem("NONE (hand-helds)", static_cast<int>(FlowControl::None));
     flow_->addItem("HARDWARE RTS/CTS (displays)", static_cast<int>(FlowControl::Hardware));
     form->addRow("Port", name_);
@@ -62,8 +66,11 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
     if (!choice.LastFailure.empty())
         listing += QString::fromStdString("\nLast error: " + choice.LastFailure);
     status_->setText(listing);
-    name_->setCurrentText(QString::fromStdString(choice.Name));
-    auto it = choice.Bindings.find(choice.Name);
+    // The start name "COM" names no port: offer the first one, which the
+    // defaults bind to a USB adapter when there is one.
+    const std::string shown = choice.Name == "COM" ? "COM1" : choice.Name;
+    name_->setCurrentText(QString::fromStdString(shown));
+    auto it = choice.Bindings.find(shown);
     device_->setCurrentText(it == choice.Bindings.end() ? QString() : QString::fromStdString(it->second));
     baud_->setCurrentIndex(baud_->findData(choice.Line.BaudRate));
     flow_->setCurrentIndex(choice.Line.Flow == FlowControl::Hardware ? 1 : 0);

@@ -1,0 +1,92 @@
+// Programs sent by a device, stored, and sent back, over the real serial
+// component and a pseudo-terminal.
+
+#include "tests/e2e/Session.h"
+
+using namespace e2e;
+
+namespace {
+
+// Two receptions in one session, then both sets sent back: the last one
+// received is already the outgoing set, the first is chosen with F8.
+void ThereAndBack(const Program& first, const Program& second)
+{
+    Serbox box;
+    QStringList args = {"--chunk", "500", "send"};
+    args << box.Files("first", first) << "send" << box.Files("second", second) << "receive" << box.Out("back2")
+         << "receive" << box.Out("back1");
+    Device device(args);
+    box.StartOn(device.Path());
+
+    box.FileIn("FIRST.TXT");
+    ASSERT_TRUE(device.Shows("Choose the incoming file")) << device.Output().toStdString();
+    device.Enter();
+    ASSERT_TRUE(device.Shows("send complete")) << device.Output().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.Messages().contains("OPERAZIONE ESEGUITA"); }, 5000));
+    box.FileIn("SECOND.TXT");
+    device.Enter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device.Output().count("send complete") == 2; }, 20000))
+        << device.Output().toStdString();
+    EXPECT_EQ(box.Stored("FIRST").hdr, first.hdr);
+    EXPECT_EQ(box.Stored("FIRST").src, first.src);
+    EXPECT_EQ(box.Stored("SECOND").hdr, second.hdr);
+    EXPECT_EQ(box.Stored("SECOND").src, second.src);
+    EXPECT_TRUE(std::filesystem::exists(box.Dir / "SECOND.TXT"));
+
+    device.Enter();  // the set just received goes back as it is
+    ASSERT_TRUE(device.Shows("receive complete", 60000)) << device.Output().toStdString();
+    box.FileOut("FIRST.TXT");
+    device.Enter();
+    EXPECT_EQ(device.Finish(), 0) << device.Output().toStdString();
+    EXPECT_EQ(ReadFile(box.Out("back2").toStdString() + ".hdr"), second.hdr);
+    EXPECT_EQ(ReadFile(box.Out("back2").toStdString() + ".src"), second.src);
+    EXPECT_EQ(ReadFile(box.Out("back1").toStdString() + ".hdr"), first.hdr);
+    EXPECT_EQ(ReadFile(box.Out("back1").toStdString() + ".src"), first.src);
+    EXPECT_EQ(box.S().RxState, 0);
+    EXPECT_EQ(box.S().TxState, 0);
+    EXPECT_TRUE(box.Reports.empty());
+}
+
+}  // namespace
+
+TEST(EndToEnd, PlainAndEmptyTextSectionsThereAndBack)
+{
+    ThereAndBack({Header('T', '0'), Text(1500) + '\0'}, {Header('*', '5'), std::string(1, '\0')});
+}
+
+TEST(EndToEnd, SecondSectionAndFortyThousandBytesThereAndBack)
+{
+    // The large set goes back last: the port holds the next output-empty event
+    // for as long as its bytes would take on a 4800-baud line, some 83 s.
+    ThereAndBack({Header('t', '0'), Text(40000) + '\0' + Block()}, {Header('t', '1'), Text(700) + '\0' + Block()});
+}
+
+TEST(EndToEnd, TerminalLinesAndKeys)
+{
+    Serbox box;
+    Device device({"type"});
+    box.StartOn(device.Path());
+    device.Input("HELLO FROM THE DEVICE\nSECOND LINE\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.Form1.Memo(1)->toPlainText().contains("SECOND LINE"); }, 5000));
+    EXPECT_TRUE(box.Form1.Memo(1)->toPlainText().contains("HELLO FROM THE DEVICE\nSECOND LINE"));
+    QTest::keyClick(box.Form1.Memo(2), Qt::Key_A);
+    QTest::keyClick(box.Form1.Memo(2), Qt::Key_Return);
+    box.Form1.Action("K.on-F5")->trigger();
+    ASSERT_TRUE(device.Shows("07 07 07 11", 5000)) << device.Output().toStdString();
+    EXPECT_TRUE(device.Output().contains("41")) << device.Output().toStdString();
+    EXPECT_TRUE(device.Output().contains("0D")) << device.Output().toStdString();
+    EXPECT_EQ(device.Finish(), 0);
+}
+
+TEST(EndToEnd, RequestWithNoFileChosen)
+{
+    Serbox box;
+    Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("nothing")});
+    box.StartOn(device.Path());
+    EXPECT_EQ(device.Finish(), 1);
+    EXPECT_TRUE(device.Output().contains("was an outgoing file chosen with F8?")) << device.Output().toStdString();
+    EXPECT_EQ(box.S().ErrorKind, 5);
+    EXPECT_EQ(box.Form3.windowTitle(), "ERRORE !");
+    EXPECT_FALSE(std::filesystem::exists(box.Out("nothing").toStdString() + ".hdr"));
+    EXPECT_EQ(box.S().RxState, 1);  // a later request, after F8, is still heard
+}

@@ -1,0 +1,233 @@
+#pragma once
+// The real program's windows and serial component, and serbox-device as a child
+// process on a pseudo-terminal of its own: the two ends of a line, as a
+// technician would have them on a desk. Everything waits for conditions with
+// generous limits; nothing asserts on time.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "shell/Unit1.h"
+#include "shell/Unit2.h"
+#include "shell/Unit3.h"
+
+namespace e2e {
+
+inline std::string ReadFile(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteFile(const std::filesystem::path& p, const std::string& bytes)
+{
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// A stored program: header block, and source (text section, 0x00, 5001 block).
+struct Program {
+    std::string hdr, src;
+};
+
+// A 128-byte header with byte 10 (device family) and byte 14 (digit) as given;
+// the other bytes run through every value, 0x1B and 0x00 included.
+inline std::string Header(char b10, char b14)
+{
+    std::string h(128, '\0');
+    for (int i = 0; i < 128; ++i)
+        h[i] = static_cast<char>(i * 5 + 0x81);
+    h[3] = '\0';
+    h[10] = b10;
+    h[11] = ' ';
+    h[14] = b14;
+    h[16] = ' ';
+    return h;
+}
+
+// Records of the text section: text bytes, a kind marker, some high bytes.
+inline std::string Text(size_t size)
+{
+    std::string t;
+    for (size_t i = 0; t.size() < size; ++i) {
+        if (i % 37 == 36)
+            t.push_back(static_cast<char>(1 + (i / 37) % 4));
+        else if (i % 11 == 5)
+            t.push_back(static_cast<char>(0x80 + i % 0x7F));
+        else
+            t.push_back(static_cast<char>(0x20 + i % 0x5F));
+    }
+    return t;
+}
+
+// 22 groups of a prefix and a number 0..1023, then 0xFF.
+inline std::string Block()
+{
+    std::string b;
+    for (int g = 0; g < 22; ++g) {
+        const int v = (g * 97) % 1024;
+        b += static_cast<char>(g < 11 ? 'A' + g : ' ');
+        b += static_cast<char>(0x30 + (v >> 4));
+        b += static_cast<char>(0x30 + (v & 15));
+    }
+    return b + "\xFF";
+}
+
+class Device {
+public:
+    explicit Device(const QStringList& args)
+    {
+        process_.setProgram(SERBOX_DEVICE);
+        process_.setArguments(args);
+        process_.start();
+        EXPECT_TRUE(Shows("port: ")) << Output().toStdString();
+        const int at = out_.indexOf("port: ") + 6;
+        path_ = out_.mid(at, out_.indexOf('\n', at) - at).toStdString();
+    }
+    ~Device()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    const std::string& Path() const { return path_; }
+    bool Shows(const QString& text, int ms = 20000)
+    {
+        return QTest::qWaitFor([&] { Collect(); return out_.contains(text); }, ms);
+    }
+    void Enter() { process_.write("\n"); }
+    void Input(const QByteArray& bytes) { process_.write(bytes); }
+    void Kill() { process_.kill(); process_.waitForFinished(5000); }
+    // The exit status, once the input is closed and the program has ended.
+    int Finish(int ms = 60000)
+    {
+        process_.closeWriteChannel();
+        if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, ms))
+            return -1;
+        Collect();
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
+    }
+    QString Output()
+    {
+        Collect();
+        return out_ + err_;
+    }
+
+private:
+    void Collect()
+    {
+        out_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
+        err_ += QString::fromLocal8Bit(process_.readAllStandardError());
+    }
+    QProcess process_;
+    QString out_, err_;
+    std::string path_;
+};
+
+struct Serbox {
+    TForm1 Form1{1};
+    TForm2 Form2{Form1};
+    TForm3 Form3{Form1};
+    std::vector<std::string> Reports;
+    std::filesystem::path Dir;
+
+    Serbox()
+    {
+        Form1.Attach(&Form2, &Form3);
+        Form1.OnStandardError = [this](const std::string& m) { Reports.push_back(m); };
+        Form1.show();
+        Dir = std::filesystem::temp_directory_path() /
+              ("serbox-e2e-" + std::to_string(QCoreApplication::applicationPid()));
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+    }
+    ~Serbox() { std::filesystem::remove_all(Dir); }
+
+    ProgramState& S() { return Form1.State(); }
+    QString Messages() const { return Form1.Memo(2)->toPlainText(); }
+
+    // As at every start: acknowledge the port request, then type the device into
+    // the setup dialog that the next tick brings.
+    void StartOn(const std::string& device)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Form3.isVisible() && S().ErrorKind == 10; }, 10000));
+        Form3.Button1->click();
+        AnswerSetupDialog(QString::fromStdString(device));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Form1.Port().Connected(); }, 10000))
+            << "port " << S().PortNumber << " " << Form1.Port().Port() << "=" << Form1.Port().DeviceFor("COM1")
+            << ": " << Form1.Port().LastFailure() << "; message " << S().ErrorKind;
+        EXPECT_EQ(S().PortNumber, 1);
+    }
+    // What a user does after plugging in another adapter: that port from Setup.
+    void SwitchTo(int n, const std::string& device)
+    {
+        Form1.Port().Bind("COM" + std::to_string(n), device);
+        Form1.Action(QString("COM %1").arg(n))->trigger();
+        ASSERT_TRUE(Form1.Port().Connected());
+    }
+    void FileIn(const std::string& name)
+    {
+        Form1.SaveDialog().SetChooser([p = (Dir / name).string()] { return std::optional<std::string>(p); });
+        Form1.Action("File in-F7")->trigger();
+    }
+    void FileOut(const std::string& name)
+    {
+        Form1.OpenDialog().SetChooser([p = (Dir / name).string()] { return std::optional<std::string>(p); });
+        Form1.Action("File out-F8")->trigger();
+    }
+    // The program's files as a reception leaves them.
+    Program Stored(const std::string& base) const
+    {
+        return {ReadFile(Dir / (base + ".hdr")), ReadFile(Dir / (base + ".src"))};
+    }
+    void Store(const std::string& base, const Program& p) const
+    {
+        WriteFile(Dir / (base + ".hdr"), p.hdr);
+        WriteFile(Dir / (base + ".src"), p.src);
+        WriteFile(Dir / (base + ".TXT"), "");
+    }
+    // A program as serbox-device reads it, for its command line.
+    QStringList Files(const std::string& base, const Program& p) const
+    {
+        const auto at = Dir / ("device-" + base);
+        WriteFile(at.string() + ".hdr", p.hdr);
+        WriteFile(at.string() + ".src", p.src);
+        return {QString::fromStdString(at.string() + ".hdr"), QString::fromStdString(at.string() + ".src")};
+    }
+    QString Out(const std::string& base) const { return QString::fromStdString((Dir / base).string()); }
+
+private:
+    static void AnswerSetupDialog(const QString& device)
+    {
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, device] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            auto* combo = dialog ? dialog->findChild<QComboBox*>("device") : nullptr;
+            if (!combo)
+                return;
+            dialog->findChild<QComboBox*>("port")->setCurrentText("COM1");
+            combo->setCurrentText(device);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            poll->stop();
+            poll->deleteLater();
+        });
+        poll->start(20);
+    }
+};
+
+}  // namespace e2e
