@@ -1,0 +1,20 @@
+#pragma once
+// The benchmarks of serbox_bench; each prints its figures on stdout and throws
+// when the exchange it measures goes wrong (a benchmark of a broken exchange
+// would measure nothing).
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+void Latency(int polls);
+// Receptions of text sections of the given sizes, the device sending chunk bytes
+// between polls, unthrottled.
+void Throughput(const std::vector<size_t>& megabytes, size_t chunk);
+void ListingSpeed(const std::vector<size_t>& megabytes);
+// A real idle serbox process (program) for the given seconds.
+void IdleCpu(const std::string& program, int seconds);
+
+}  // namespace bench
