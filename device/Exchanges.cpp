@@ -122,7 +122,7 @@ void SendProgram(Line& line, const Program& program, const Options& options, std
     } catch (const Failure& e) {
         throw Failure(std::string(e.what()) + " (was an incoming file chosen with F7?)");
     }
-    log << "header sent, " << text.size() << " bytes of text to send\n";
+    log << "header sent, " << text.size() << " bytes of text to send" << std::endl;
     line.Send(kEsc + "U", options);
     SendSection(line, text + '\0', options, "text section");
     Poll(line, options, kSectionEnded, "after the text section");
@@ -134,7 +134,7 @@ void SendProgram(Line& line, const Program& program, const Options& options, std
         Poll(line, options, kReady, "that closes the 5001 block");
     }
     ExpectSilence(line, "after the last poll");
-    log << "sent " << program.hdr.size() << " header bytes and " << program.src.size() << " source bytes\n";
+    log << "sent " << program.hdr.size() << " header bytes and " << program.src.size() << " source bytes" << std::endl;
 }
 
 Program ReceiveProgram(Line& line, const Options& options, std::ostream& log)
@@ -159,7 +159,7 @@ Program ReceiveProgram(Line& line, const Options& options, std::ostream& log)
             throw Failure("header byte " + std::to_string(p.hdr.size()) + " came without pacing");
         previous = line.LastArrival();
     }
-    log << "header received\n";
+    log << "header received" << std::endl;
     Poll(line, options, kReady, "after the header");
     line.Send(kEsc + "V", options);
     // The zero byte comes from the PC's one-second watchdog, well after the text.
@@ -171,12 +171,12 @@ Program ReceiveProgram(Line& line, const Options& options, std::ostream& log)
     }
     if (line.LastArrival() - lastText < std::chrono::milliseconds(300))
         throw Failure("the 0x00 after the text section came at once, not from the watchdog");
-    log << "text section received, " << p.src.size() - 1 << " bytes\n";
+    log << "text section received, " << p.src.size() - 1 << " bytes" << std::endl;
     if (HasSecondSection(p.hdr)) {
         Poll(line, options, kReady, "before the 5001 block");
         line.Send(kEsc + "V", options);
         p.src += line.ReadThrough(0xFF, options.timeoutMs, "the 5001 block");
-        log << "5001 block received\n";
+        log << "5001 block received" << std::endl;
     }
     ExpectSilence(line, "after the last section");
     return p;
