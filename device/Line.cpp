@@ -57,6 +57,11 @@ Line Line::CreatePty()
     // Raw before the PC opens it: a cooked line would echo the device's bytes
     // back and turn CR into LF before the PC has set its own settings.
     SetRaw(fd);
+    // A master whose slave has never been opened does not report a hang-up;
+    // opening and closing it once makes the hang-up tell whether the PC holds it.
+    const int slave = ::open(line.path_.c_str(), O_RDWR | O_NOCTTY);
+    if (slave >= 0)
+        ::close(slave);
     return line;
 }
 

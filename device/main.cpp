@@ -15,18 +15,39 @@
 namespace {
 
 const char* const kUsage =
-    "usage: serbox-device [options] send HDR SRC   send a stored program to serbox (serbox: F7 first)\n"
-    "       serbox-device [options] receive OUT    ask serbox for its outgoing program (serbox: F8 first);\n"
-    "                                               writes OUT.hdr and OUT.src\n"
-    "       serbox-device [options] type           send the input's lines as terminal output and\n"
-    "                                               print the keys serbox sends\n"
+    "usage: serbox-device [options] STEP...\n"
+    "steps, run in order on the same port:\n"
+    "  send HDR SRC   send a stored program to serbox (in serbox: F7 first)\n"
+    "  receive OUT    ask serbox for its outgoing program (in serbox: F8 first, or a\n"
+    "                 reception just completed); writes OUT.hdr and OUT.src\n"
+    "  type           send the input's lines as terminal output and print the keys\n"
+    "                 serbox sends, until the input ends (last step only)\n"
     "options:\n"
-    "  --port PATH     use this serial device instead of a new pseudo-terminal\n"
-    "  --chunk N       section bytes between two polls (default 1024)\n"
-    "  --baud          pace the bytes sent as a 4800-baud line does (2.08 ms a byte)\n"
-    "  --timeout MS    longest wait for a reply (default 3000)\n"
-    "  --no-wait       start as soon as serbox has opened the port, without waiting for Enter\n"
-    "exit status: 0 only when every byte of the exchange was right\n";
+    "  --port PATH    use this serial device instead of a new pseudo-terminal\n"
+    "  --chunk N      section bytes between two polls (default 1024)\n"
+    "  --baud         pace the bytes sent as a 4800-baud line does (2.08 ms a byte)\n"
+    "  --timeout MS   longest wait for a reply (default 3000)\n"
+    "  --no-wait      start each step at once, without waiting for Enter\n"
+    "exit status: 0 only when every byte of every step was right\n";
+
+struct Step {
+    std::string command;
+    std::vector<std::string> args;
+};
+
+// A line from the input, read without buffering so that a later "type" step
+// sees everything after it.
+bool ReadInputLine(std::string& line)
+{
+    line.clear();
+    char c;
+    while (::read(STDIN_FILENO, &c, 1) == 1) {
+        if (c == '\n')
+            return true;
+        line.push_back(c);
+    }
+    return !line.empty();
+}
 
 int Usage()
 {
@@ -69,43 +90,53 @@ int main(int argc, char** argv)
         else
             args.push_back(a);
     }
-    if (args.empty())
-        return Usage();
-    const std::string& command = args[0];
-    if (!((command == "send" && args.size() == 3) || (command == "receive" && args.size() == 2) ||
-          (command == "type" && args.size() == 1)))
+    std::vector<Step> steps;
+    for (size_t i = 0; i < args.size();) {
+        const std::string& c = args[i];
+        const bool known = c == "send" || c == "receive" || c == "type";
+        const size_t n = c == "send" ? 2 : c == "receive" ? 1 : 0;
+        if (!known || i + n >= args.size() || (c == "type" && i + 1 != args.size()))
+            return Usage();
+        steps.push_back({c, std::vector<std::string>(args.begin() + i + 1, args.begin() + i + 1 + n)});
+        i += n + 1;
+    }
+    if (steps.empty())
         return Usage();
 
     try {
-        std::optional<device::Program> program;
-        if (command == "send")
-            program = device::LoadProgram(args[1], args[2]);
+        std::vector<device::Program> programs;
+        for (const Step& step : steps)
+            if (step.command == "send")
+                programs.push_back(device::LoadProgram(step.args[0], step.args[1]));
         device::Line line = port ? device::Line::OpenDevice(*port) : device::Line::CreatePty();
         if (!port) {
             std::cout << "port: " << line.Path() << std::endl;
-            std::cout << "In serbox choose Setup, pick a COM port, and type this path as its device." << std::endl;
+            std::cout << "In serbox's port setup, pick a COM port and type this path as its device." << std::endl;
             line.WaitForPeer(-1);
             std::cout << "serbox has opened the port." << std::endl;
         }
-        if (command == "type") {
-            device::TypeLines(line, STDIN_FILENO, options, std::cout);
-            return 0;
+        size_t nextProgram = 0;
+        for (const Step& step : steps) {
+            if (step.command == "type") {
+                device::TypeLines(line, STDIN_FILENO, options, std::cout);
+                break;
+            }
+            if (wait) {
+                std::cout << (step.command == "send" ? "Choose the incoming file with F7 in serbox, then press Enter here."
+                                                     : "Choose the file to send with F8 in serbox, then press Enter here.")
+                          << std::endl;
+                std::string ignored;
+                ReadInputLine(ignored);
+            }
+            if (step.command == "send") {
+                device::SendProgram(line, programs[nextProgram++], options, std::cout);
+            } else {
+                const device::Program got = device::ReceiveProgram(line, options, std::cout);
+                device::SaveProgram(got, step.args[0]);
+                std::cout << "wrote " << step.args[0] << ".hdr and " << step.args[0] << ".src" << std::endl;
+            }
+            std::cout << step.command << " complete" << std::endl;
         }
-        if (wait) {
-            std::cout << (command == "send" ? "Choose the incoming file with F7 in serbox, then press Enter here."
-                                            : "Choose the file to send with F8 in serbox, then press Enter here.")
-                      << std::endl;
-            std::string ignored;
-            std::getline(std::cin, ignored);
-        }
-        if (command == "send") {
-            device::SendProgram(line, *program, options, std::cout);
-        } else {
-            const device::Program got = device::ReceiveProgram(line, options, std::cout);
-            device::SaveProgram(got, args[1]);
-            std::cout << "wrote " << args[1] << ".hdr and " << args[1] << ".src" << std::endl;
-        }
-        std::cout << "exchange complete" << std::endl;
         return 0;
     } catch (const device::Failure& e) {
         std::cerr << "serbox-device: " << e.what() << std::endl;
