@@ -61,8 +61,15 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
     }
     if (detected.empty())
         listing += "  none\n";
+    listing += "\nPorts:\n";
+    for (const std::string n : {"COM1", "COM2", "COM3", "COM4"}) {
+        auto bound = choice.Bindings.find(n);
+        listing += QString::fromStdString("  " + n + " = " +
+                                          (bound == choice.Bindings.end() ? "(no device)" : bound->second) + "\n");
+    }
     for (const auto& [n, dev] : choice.Bindings)
-        listing += QString::fromStdString(n + " = " + dev + "\n");
+        if (n.size() != 4 || n.compare(0, 3, "COM") != 0 || n[3] < '1' || n[3] > '4')
+            listing += QString::fromStdString("  " + n + " = " + dev + "\n");
     if (!choice.LastFailure.empty())
         listing += QString::fromStdString("\nLast error: " + choice.LastFailure);
     status_->setText(listing);
