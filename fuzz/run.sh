@@ -33,7 +33,7 @@ fi
 
 status=0
 "$TREE/fuzz/serbox_fuzz" "$scratch/corpus" -max_total_time="$SECONDS_TO_RUN" -max_len=8192 \
-  -artifact_prefix="$scratch/found/" -print_final_stats=1 >"$scratch/log" 2>&1 || status=$?
+  -dict=fuzz/exchange.dict -artifact_prefix="$scratch/found/" -print_final_stats=1 >"$scratch/log" 2>&1 || status=$?
 # Coverage, speed and any report; the whole log only when something went wrong.
 if [ "$status" -ne 0 ]; then
   cat "$scratch/log"
