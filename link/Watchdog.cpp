@@ -66,8 +66,10 @@ bool PortLost(ProgramState& S, platform::Form1Components& C)
     S.NulArmed = 0;
     if (S.RxState == 0 && S.TxState == 0)
         return false;
+    // Command state alone holds nothing of the user's: end it without a word.
+    const bool transfer = S.RxState > 1 || S.TxState != 0;
     Abandon(S, C);
-    return true;
+    return transfer;
 }
 
 void Timer1Timer(ProgramState& S, platform::Form1Components& C)

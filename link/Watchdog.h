@@ -9,5 +9,6 @@ void Timer1Timer(ProgramState& S, platform::Form1Components& C);
 
 // The port went away under an exchange: the exchange cannot go on, and waiting
 // for the time-out would hand the next device's bytes to it. Ends it at once,
-// as the time-out does but without its message; true when one was under way.
+// as the time-out does but without its message; true when a transfer was
+// under way.
 bool PortLost(ProgramState& S, platform::Form1Components& C);

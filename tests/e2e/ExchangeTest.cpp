@@ -1,6 +1,9 @@
 // Programs sent by a device, stored, and sent back, over the real serial
 // component and a pseudo-terminal.
 
+#include <QLabel>
+#include <QLineEdit>
+
 #include "tests/e2e/Session.h"
 
 using namespace e2e;
@@ -37,28 +40,30 @@ void ThereAndBack(const Program& first, const Program& second)
     ASSERT_TRUE(device.Shows("receive complete", 60000)) << device.Output().toStdString();
     box.FileOut("FIRST.TXT");
     device.Enter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device.Output().count("receive complete") == 2; }, 60000))
+        << device.Output().toStdString();
+    EXPECT_EQ(box.S().RxState, 0);
+    EXPECT_EQ(box.S().TxState, 0);
+    EXPECT_TRUE(box.Reports.empty());
     EXPECT_EQ(device.Finish(), 0) << device.Output().toStdString();
     EXPECT_EQ(ReadFile(box.Out("back2").toStdString() + ".hdr"), second.hdr);
     EXPECT_EQ(ReadFile(box.Out("back2").toStdString() + ".src"), second.src);
     EXPECT_EQ(ReadFile(box.Out("back1").toStdString() + ".hdr"), first.hdr);
     EXPECT_EQ(ReadFile(box.Out("back1").toStdString() + ".src"), first.src);
-    EXPECT_EQ(box.S().RxState, 0);
-    EXPECT_EQ(box.S().TxState, 0);
-    EXPECT_TRUE(box.Reports.empty());
 }
 
 }  // namespace
 
 TEST(EndToEnd, PlainAndEmptyTextSectionsThereAndBack)
 {
-    ThereAndBack({Header('T', '0'), Text(1500) + '\0'}, {Header('*', '5'), std::string(1, '\0')});
+    ThereAndBack({HeaderOf('T', '0'), Text(1500) + '\0'}, {HeaderOf('*', '5'), std::string(1, '\0')});
 }
 
 TEST(EndToEnd, SecondSectionAndFortyThousandBytesThereAndBack)
 {
     // The large set goes back last: the port holds the next output-empty event
     // for as long as its bytes would take on a 4800-baud line, some 83 s.
-    ThereAndBack({Header('t', '0'), Text(40000) + '\0' + Block()}, {Header('t', '1'), Text(700) + '\0' + Block()});
+    ThereAndBack({HeaderOf('t', '0'), Text(40000) + '\0' + Block()}, {HeaderOf('t', '1'), Text(700) + '\0' + Block()});
 }
 
 TEST(EndToEnd, TerminalLinesAndKeys)
@@ -69,13 +74,27 @@ TEST(EndToEnd, TerminalLinesAndKeys)
     device.Input("HELLO FROM THE DEVICE\nSECOND LINE\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return box.Form1.Memo(1)->toPlainText().contains("SECOND LINE"); }, 5000));
     EXPECT_TRUE(box.Form1.Memo(1)->toPlainText().contains("HELLO FROM THE DEVICE\nSECOND LINE"));
-    QTest::keyClick(box.Form1.Memo(2), Qt::Key_A);
-    QTest::keyClick(box.Form1.Memo(2), Qt::Key_Return);
+    // Keys go where the focus is, as they do for a person at the keyboard.
+    box.Form1.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box.Form1));
+    auto press = [](QWidget* w, Qt::Key key) {
+        w->setFocus();
+        QTest::keyClick(w, key);
+    };
+    press(box.Form1.Memo(2), Qt::Key_A);
+    press(box.Form1.Memo(2), Qt::Key_Return);
+    // The same key in every text component.
+    for (QWidget* w : box.Form1.findChildren<QWidget*>())
+        if (qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QLineEdit*>(w))
+            press(w, Qt::Key_B);
     box.Form1.Action("K.on-F5")->trigger();
     ASSERT_TRUE(device.Shows("07 07 07 11", 5000)) << device.Output().toStdString();
-    EXPECT_TRUE(device.Output().contains("41")) << device.Output().toStdString();
-    EXPECT_TRUE(device.Output().contains("0D")) << device.Output().toStdString();
     EXPECT_EQ(device.Finish(), 0);
+    QStringList received;
+    for (const QString& line : device.Output().split('\n'))
+        if (line.startsWith("received "))
+            received << line.mid(9);
+    EXPECT_EQ(received.join(' ').toStdString(), "41 0D 42 42 42 42 07 07 07 11");
 }
 
 TEST(EndToEnd, RequestWithNoFileChosen)
@@ -83,10 +102,11 @@ TEST(EndToEnd, RequestWithNoFileChosen)
     Serbox box;
     Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("nothing")});
     box.StartOn(device.Path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.S().ErrorKind == 5; }, 5000));
+    EXPECT_EQ(box.Form3.windowTitle(), "ERRORE !");
+    EXPECT_EQ(box.Form3.Label1->text(), "File name missing");
+    EXPECT_EQ(box.S().RxState, 1);  // a later request, after F8, is still heard
     EXPECT_EQ(device.Finish(), 1);
     EXPECT_TRUE(device.Output().contains("was an outgoing file chosen with F8?")) << device.Output().toStdString();
-    EXPECT_EQ(box.S().ErrorKind, 5);
-    EXPECT_EQ(box.Form3.windowTitle(), "ERRORE !");
     EXPECT_FALSE(std::filesystem::exists(box.Out("nothing").toStdString() + ".hdr"));
-    EXPECT_EQ(box.S().RxState, 1);  // a later request, after F8, is still heard
 }

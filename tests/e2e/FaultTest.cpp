@@ -9,8 +9,8 @@ using namespace e2e;
 
 namespace {
 
-const Program kLarge{Header('t', '0'), Text(40000) + '\0' + Block()};
-const Program kSmall{Header('T', '3'), Text(900) + '\0'};
+const Program kLarge{HeaderOf('t', '0'), Text(40000) + '\0' + Block()};
+const Program kSmall{HeaderOf('T', '3'), Text(900) + '\0'};
 
 // The first report of a lost port, and no storm of them after it.
 void ExpectOneLostPortReport(Serbox& box)
@@ -82,10 +82,11 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     std::filesystem::remove_all(box.Dir / "sub");
     WriteFile(box.Dir / "sub", "a file where the folder was");
     device.Enter();
-    EXPECT_EQ(device.Finish(), 0) << device.Output().toStdString();  // every reply still came
+    ASSERT_TRUE(device.Shows("send complete")) << device.Output().toStdString();  // every reply still came
     ASSERT_TRUE(QTest::qWaitFor([&] { return box.S().ErrorKind == 7; }, 5000));
     EXPECT_EQ(box.Form3.Label1->text(), "Received file write error");
     EXPECT_TRUE(box.Form3.isVisible());
+    EXPECT_EQ(device.Finish(), 0) << device.Output().toStdString();
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");
 }

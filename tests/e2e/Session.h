@@ -23,6 +23,7 @@
 #include "shell/Unit1.h"
 #include "shell/Unit2.h"
 #include "shell/Unit3.h"
+#include "tests/support/Header.h"
 
 namespace e2e {
 
@@ -43,21 +44,6 @@ inline void WriteFile(const std::filesystem::path& p, const std::string& bytes)
 struct Program {
     std::string hdr, src;
 };
-
-// A 128-byte header with byte 10 (device family) and byte 14 (digit) as given;
-// the other bytes run through every value, 0x1B and 0x00 included.
-inline std::string Header(char b10, char b14)
-{
-    std::string h(128, '\0');
-    for (int i = 0; i < 128; ++i)
-        h[i] = static_cast<char>(i * 5 + 0x81);
-    h[3] = '\0';
-    h[10] = b10;
-    h[11] = ' ';
-    h[14] = b14;
-    h[16] = ' ';
-    return h;
-}
 
 // Records of the text section: text bytes, a kind marker, some high bytes.
 inline std::string Text(size_t size)

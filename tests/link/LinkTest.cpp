@@ -148,6 +148,9 @@ TEST_F(Link, LostPortEndsTheExchangeAndItsPendingZeroByte)
 {
     S.PortPromptStage = 2;
     EXPECT_FALSE(PortLost(S, F.C));  // idle: nothing to end
+    S.RxState = 1;
+    EXPECT_FALSE(PortLost(S, F.C));  // command state ends, no transfer lost
+    EXPECT_EQ(S.RxState, 0);
     S.TxState = 2;
     S.RxState = 100;
     S.HdrSendActive = 1;

@@ -10,22 +10,9 @@
 #include "link/Watchdog.h"
 #include "receive/Dispatcher.h"
 #include "tests/fakes/FakeForm1.h"
+#include "tests/support/Header.h"
 #include "transmit/Pacing.h"
 #include "transmit/Transmission.h"
-
-// 128 bytes, mostly 0x80 and above, byte 3 zero; bytes 10 and 14 classify it.
-inline std::string HeaderOf(char b10, char b14)
-{
-    std::string h(128, '\0');
-    for (int i = 0; i < 128; ++i)
-        h[i] = static_cast<char>(i * 5 + 0x81);
-    h[3] = '\0';
-    h[10] = b10;
-    h[11] = ' ';
-    h[14] = b14;
-    h[16] = ' ';
-    return h;
-}
 
 struct Transmit : ::testing::Test {
     FakeForm1 F;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// A 128-byte header block: its bytes run through most values, 0x1B and 0x80
+// and above included, byte 3 is zero; bytes 10 and 14 classify it.
+inline std::string HeaderOf(char b10, char b14)
+{
+    std::string h(128, '\0');
+    for (int i = 0; i < 128; ++i)
+        h[i] = static_cast<char>(i * 5 + 0x81);
+    h[3] = '\0';
+    h[10] = b10;
+    h[11] = ' ';
+    h[14] = b14;
+    h[16] = ' ';
+    return h;
+}
