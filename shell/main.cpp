@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include "shell/Unit1.h"
@@ -8,15 +9,20 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // The installed icon and menu entry, when there are any.
+    app.setWindowIcon(QIcon::fromTheme("serbox"));
+    app.setDesktopFileName(SERBOX_LANGUAGE_FLAG == 1 ? "serbox" : "serbox-it");
+    int status = 0;
     try {
         TForm1 Form1(SERBOX_LANGUAGE_FLAG);
         TForm2 Form2(Form1);
         TForm3 Form3(Form1);
         Form1.Attach(&Form2, &Form3);
         Form1.show();
-        app.exec();
+        status = app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, "serbox", e.what());
+        status = 1;
     }
-    return 0;
+    return status;
 }
