@@ -61,6 +61,10 @@ void TimeOut(ProgramState& S, platform::Form1Components& C)
 
 bool PortLost(ProgramState& S, platform::Form1Components& C)
 {
+    // No port is open any more; choosing the same one again, once the adapter
+    // is back, must open it rather than count as "already selected".
+    S.PortNumber = 0;
+    C.Form1.SetTitle("KORVEL SU COM 0");
     // The zero byte owed to the lost device must not reach the next one.
     S.NulPending = 0;
     S.NulArmed = 0;

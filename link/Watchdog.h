@@ -7,7 +7,8 @@
 
 void Timer1Timer(ProgramState& S, platform::Form1Components& C);
 
-// The port went away under an exchange: the exchange cannot go on, and waiting
+// The port went away (the component has closed it): no port is selected any
+// more. An exchange under it cannot go on, and waiting
 // for the time-out would hand the next device's bytes to it. Ends it at once,
 // as the time-out does but without its message; true when a transfer was
 // under way.

@@ -147,6 +147,8 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTick)
 TEST_F(Link, LostPortEndsTheExchangeAndItsPendingZeroByte)
 {
     S.PortPromptStage = 2;
+    SelectPort(S, F.C, 2);
+    F.ComPort1.Close();
     EXPECT_FALSE(PortLost(S, F.C));  // idle: nothing to end
     S.RxState = 1;
     EXPECT_FALSE(PortLost(S, F.C));  // command state ends, no transfer lost
@@ -170,6 +172,10 @@ TEST_F(Link, LostPortEndsTheExchangeAndItsPendingZeroByte)
     Timer1Timer(S, F.C);
     EXPECT_TRUE(F.ComPort1.Writes.empty());  // no zero byte for the next device
     EXPECT_EQ(S.WatchdogTicks, 0);
+    EXPECT_EQ(F.Form1.title, "KORVEL SU COM 0");
+    SelectPort(S, F.C, 2);  // the same port as before the loss opens again
+    EXPECT_TRUE(F.ComPort1.Opened);
+    EXPECT_EQ(S.PortNumber, 2);
 }
 
 TEST_F(Link, IdleTickRestartsTheCount)
