@@ -43,7 +43,8 @@ TEST(Fault, PortGoneInTheMiddleOfAReceptionThenANewPortWorks)
     EXPECT_EQ(box.S().TxFileName, "");  // an incomplete set is never offered for sending
 
     Device second(QStringList{"send"} << box.Files("small", kSmall));
-    box.SwitchTo(2, second.Path());
+    box.SwitchTo(1, second.Path());  // the same port, its adapter back
+    EXPECT_EQ(box.Form1.windowTitle(), "KORVEL SU COM 1");
     box.FileIn("NEXT.TXT");
     second.Enter();
     EXPECT_EQ(second.Finish(), 0) << second.Output().toStdString();
