@@ -38,7 +38,7 @@ status=0
 if [ "$status" -ne 0 ]; then
   cat "$scratch/log"
 else
-  grep -E '^#[0-9]+ +(INITED|DONE)|^stat::' "$scratch/log"
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::' "$scratch/log"
 fi
 if compgen -G "$scratch/found/*" >/dev/null; then
   mkdir -p fuzz/regressions
