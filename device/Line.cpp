@@ -173,7 +173,9 @@ std::string Line::Read(size_t n, int timeoutMs, const std::string& what)
     while (got.size() < n) {
         if (!ReadByte(b, timeoutMs))
             throw Failure("no " + what + " within " + std::to_string(timeoutMs) + " ms" +
-                          (got.empty() ? std::string() : " (got only " + Hex(got) + ")"));
+                          (got.empty() ? std::string()
+                                       : " (got only " + std::to_string(got.size()) + " bytes: " +
+                                             Hex(got.substr(0, 16)) + (got.size() > 16 ? " ...)" : ")")));
         got.push_back(static_cast<char>(b));
     }
     return got;
