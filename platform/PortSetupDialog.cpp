@@ -1,5 +1,7 @@
 #include "platform/PortSetupDialog.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -25,6 +27,19 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     baud_->setObjectName("baud");
     for (int b : {1200, 2400, 4800, 9600, 19200, 38400})
         baud_->addItem(QString::number(b), b);
+    dataBits_ = new QComboBox;
+    dataBits_->setObjectName("dataBits");
+    for (int b : {7, 8})
+        dataBits_->addItem(QString::number(b), b);
+    parity_ = new QComboBox;
+    parity_->setObjectName("parity");
+    parity_->addItem("None", static_cast<int>(Parity::None));
+    parity_->addItem("Odd", static_cast<int>(Parity::Odd));
+    parity_->addItem("Even", static_cast<int>(Parity::Even));
+    stopBits_ = new QComboBox;
+    stopBits_->setObjectName("stopBits");
+    stopBits_->addItem("1", static_cast<int>(StopBits::One));
+    stopBits_->addItem("2", static_cast<int>(StopBits::Two));
     flow_ = new QComboBox;
     flow_->setObjectName("flow");
     flow_->addItem("NONE (hand-helds)", static_cast<int>(FlowControl::None));
@@ -32,6 +47,9 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     form->addRow("Port", name_);
     form->addRow("Device", device_);
     form->addRow("Baud rate", baud_);
+    form->addRow("Data bits", dataBits_);
+    form->addRow("Parity", parity_);
+    form->addRow("Stop bits", stopBits_);
     form->addRow("Flow control", flow_);
     layout->addLayout(form);
     status_ = new QLabel;
@@ -80,6 +98,10 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
     auto it = choice.Bindings.find(shown);
     device_->setCurrentText(it == choice.Bindings.end() ? QString() : QString::fromStdString(it->second));
     baud_->setCurrentIndex(baud_->findData(choice.Line.BaudRate));
+    dataBits_->setCurrentIndex(std::max(0, dataBits_->findData(choice.Line.DataBits)));
+    const Parity parity = choice.Line.ParityCheck ? choice.Line.ParityBits : Parity::None;
+    parity_->setCurrentIndex(std::max(0, parity_->findData(static_cast<int>(parity))));
+    stopBits_->setCurrentIndex(choice.Line.Stop == StopBits::Two ? 1 : 0);
     flow_->setCurrentIndex(choice.Line.Flow == FlowControl::Hardware ? 1 : 0);
     const bool ok = exec() == QDialog::Accepted;
     choice_ = nullptr;
@@ -100,6 +122,10 @@ void PortSetupDialog::Accept()
     if (!device.empty())
         choice_->Bindings[choice_->Name] = device;
     choice_->Line.BaudRate = baud_->currentData().toInt();
+    choice_->Line.DataBits = dataBits_->currentData().toInt();
+    choice_->Line.ParityBits = static_cast<Parity>(parity_->currentData().toInt());
+    choice_->Line.ParityCheck = choice_->Line.ParityBits != Parity::None;
+    choice_->Line.Stop = static_cast<StopBits>(stopBits_->currentData().toInt());
     choice_->Line.Flow = static_cast<FlowControl>(flow_->currentData().toInt());
     accept();
 }

@@ -34,6 +34,9 @@ private:
     QComboBox* name_;
     QComboBox* device_;
     QComboBox* baud_;
+    QComboBox* dataBits_;
+    QComboBox* parity_;
+    QComboBox* stopBits_;
     QComboBox* flow_;
     QLabel* status_;
     PortSetupChoice* choice_ = nullptr;

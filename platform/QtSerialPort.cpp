@@ -205,8 +205,14 @@ void QtSerialPort::SetStopBits(StopBits stop)
 void QtSerialPort::SetParityCheck(bool on)
 {
     d_->line.ParityCheck = on;
-    if (d_->port.isOpen() && !on)
-        d_->port.setParity(QSerialPort::NoParity);
+    if (!d_->port.isOpen())
+        return;
+    const Parity p = on ? d_->line.ParityBits : Parity::None;
+    d_->port.setParity(p == Parity::Odd     ? QSerialPort::OddParity
+                       : p == Parity::Even  ? QSerialPort::EvenParity
+                       : p == Parity::Mark  ? QSerialPort::MarkParity
+                       : p == Parity::Space ? QSerialPort::SpaceParity
+                                            : QSerialPort::NoParity);
 }
 
 void QtSerialPort::SetDtrControl(DtrControl control) { d_->line.Dtr = control; }
