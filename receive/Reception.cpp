@@ -62,43 +62,37 @@ void HeaderByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
     platform::StepProgress(C.ProgressBar1);
 }
 
-void TextSectionByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
+// The two sections arrive alike: text in chunks closed by polls, ESC pairs
+// dropped, and a terminator that ends the section. They differ in these.
+struct Section {
+    uint8_t terminator;
+    int32_t endedState;
+    bool advanceOnPoll;  // the text section moves the progress bar at each chunk
+    bool marksHighBits;  // only the text section's bytes are listed with marks
+};
+constexpr Section kTextSection{0x00, RxTextEnded, true, true};
+constexpr Section kBlockSection{0xFF, RxBlockEnded, false, false};
+
+void SectionByte(ProgramState& S, platform::Form1Components& C, uint8_t b, const Section& section)
 {
     if (S.EscSeen == 1) {
         // The second byte of a pair: a poll closes the chunk, anything else is dropped.
         if (b == 'I') {
             WriteChunk(S, C);
             SendDeviceReply(C.ComPort1, 1);
-            platform::AdvanceProgress(C.ProgressBar1);
+            if (section.advanceOnPoll)
+                platform::AdvanceProgress(C.ProgressBar1);
         }
         return;
     }
-    S.HighBitMarks = 1;
+    if (section.marksHighBits)
+        S.HighBitMarks = 1;
     if (b == kEsc)
         return;
     S.RxText.push_back(static_cast<char>(b));
-    if (b == 0x00) {
+    if (b == section.terminator) {
         WriteChunk(S, C);
-        S.RxState = RxTextEnded;
-        platform::AdvanceProgress(C.ProgressBar1);
-    }
-}
-
-void BlockByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
-{
-    if (S.EscSeen == 1) {
-        if (b == 'I') {
-            WriteChunk(S, C);
-            SendDeviceReply(C.ComPort1, 1);
-        }
-        return;
-    }
-    if (b == kEsc)
-        return;
-    S.RxText.push_back(static_cast<char>(b));
-    if (b == 0xFF) {
-        WriteChunk(S, C);
-        S.RxState = RxBlockEnded;
+        S.RxState = section.endedState;
         platform::AdvanceProgress(C.ProgressBar1);
     }
 }
@@ -174,7 +168,7 @@ void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
         }
         break;
     case RxTextSection:
-        TextSectionByte(S, C, b);
+        SectionByte(S, C, b, kTextSection);
         break;
     case RxTextEnded:
         if (poll) {
@@ -201,7 +195,7 @@ void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
         }
         break;
     case RxBlock:
-        BlockByte(S, C, b);
+        SectionByte(S, C, b, kBlockSection);
         break;
     case RxBlockEnded:
         if (poll) {
