@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include "receive/Dispatcher.h"
 #include "receive/StoredFileSet.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/Header.h"
 
 TEST(DeriveSetPath, ReplacesTheExtensionOfTheLastComponent)
 {
@@ -30,14 +29,9 @@ TEST(DeriveSetPath, KeepsLongNamesWhole)
 
 namespace {
 
-std::array<uint8_t, 128> Header(uint8_t b10, uint8_t b11, uint8_t b14, uint8_t b16)
+void Classify(ProgramState& S, const std::string& header)
 {
-    std::array<uint8_t, 128> h{};
-    h[10] = b10;
-    h[11] = b11;
-    h[14] = b14;
-    h[16] = b16;
-    return h;
+    ClassifyHeader(S, reinterpret_cast<const uint8_t*>(header.data()));
 }
 
 }  // namespace
@@ -45,41 +39,41 @@ std::array<uint8_t, 128> Header(uint8_t b10, uint8_t b11, uint8_t b14, uint8_t b
 TEST(ClassifyHeader, LaterRulesWin)
 {
     ProgramState S;
-    ClassifyHeader(S, Header('T', 'P', '0', 'A').data());
+    Classify(S, ClassHeader('T', 'P', '0', 'A'));
     EXPECT_EQ(S.DeviceClass, 8);
-    ClassifyHeader(S, Header('L', 'P', '0', 'U').data());
+    Classify(S, ClassHeader('L', 'P', '0', 'U'));
     EXPECT_EQ(S.DeviceClass, 11);
-    ClassifyHeader(S, Header(' ', 'P', '0', 0xC5).data());
+    Classify(S, ClassHeader(' ', 'P', '0', '\xC5'));
     EXPECT_EQ(S.DeviceClass, 8);  // byte 16 read as signed
-    ClassifyHeader(S, Header(' ', 'P', '0', 'u').data());
+    Classify(S, ClassHeader(' ', 'P', '0', 'u'));
     EXPECT_EQ(S.DeviceClass, 10);
-    ClassifyHeader(S, Header('t', ' ', '0', 0).data());
+    Classify(S, ClassHeader('t', ' ', '0', 0));
     EXPECT_EQ(S.DeviceClass, 7);
 }
 
 TEST(ClassifyHeader, NoMatchKeepsTheOldClass)
 {
     ProgramState S;
-    ClassifyHeader(S, Header('N', ' ', '0', 0).data());
+    Classify(S, ClassHeader('N', ' ', '0', 0));
     EXPECT_EQ(S.DeviceClass, 13);
-    ClassifyHeader(S, Header('x', 'x', '0', 0).data());
+    Classify(S, ClassHeader('x', 'x', '0', 0));
     EXPECT_EQ(S.DeviceClass, 13);
 }
 
 TEST(ClassifyHeader, HeaderDigitAndTheSecondSection)
 {
     ProgramState S;
-    ClassifyHeader(S, Header('t', ' ', '*', 0).data());
+    Classify(S, ClassHeader('t', ' ', '*', 0));
     EXPECT_EQ(S.HeaderDigit, 3);
     EXPECT_FALSE(SecondSectionFollows(S));
-    ClassifyHeader(S, Header('t', ' ', '2', 0).data());
+    Classify(S, ClassHeader('t', ' ', '2', 0));
     EXPECT_EQ(S.HeaderDigit, 2);
     EXPECT_TRUE(SecondSectionFollows(S));
-    ClassifyHeader(S, Header('t', ' ', 'A', 0).data());
+    Classify(S, ClassHeader('t', ' ', 'A', 0));
     EXPECT_EQ(S.HeaderDigit, 1);
-    ClassifyHeader(S, Header('T', ' ', '0', 0).data());
+    Classify(S, ClassHeader('T', ' ', '0', 0));
     EXPECT_FALSE(SecondSectionFollows(S));  // class 6
-    ClassifyHeader(S, Header('*', ' ', '0', 0).data());
+    Classify(S, ClassHeader('*', ' ', '0', 0));
     EXPECT_FALSE(SecondSectionFollows(S));  // class 1
 }
 

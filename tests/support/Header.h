@@ -16,3 +16,14 @@ inline std::string HeaderOf(char b10, char b14)
     h[16] = ' ';
     return h;
 }
+
+// Blank but for the bytes the classification reads.
+inline std::string ClassHeader(char b10, char b11, char b14, char b16)
+{
+    std::string h(128, ' ');
+    h[10] = b10;
+    h[11] = b11;
+    h[14] = b14;
+    h[16] = b16;
+    return h;
+}

@@ -10,6 +10,7 @@
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
+#include "tests/support/Header.h"
 #include "tools/ListingTool.h"
 
 namespace fs = std::filesystem;
@@ -18,13 +19,6 @@ namespace {
 
 const std::string kPoll = "\x1B" "I";
 const std::string kZero(1, '\0');
-
-std::string Header(char b10, char b11, char b14, char b16)
-{
-    std::string h(128, ' ');
-    h[10] = b10, h[11] = b11, h[14] = b14, h[16] = b16;
-    return h;
-}
 
 // 22 groups: prefix, 0x30 + value >> 4, 0x30 + value & 15.
 std::string Block(std::initializer_list<int> values)
@@ -93,10 +87,10 @@ TEST_F(ListingTool, WritesWhatAReceptionWritesForTheSameSet)
     const struct {
         std::string header, block, expectedStart;
     } sets[] = {
-        {Header('T', ' ', '0', ' '), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // class 6
-        {Header('t', ' ', '2', ' '), block, "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // 5001 block
-        {Header(' ', 'P', '*', 'A'), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // class 8, none
-        {Header(' ', ' ', '0', ' '), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // no class
+        {ClassHeader('T', ' ', '0', ' '), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // class 6
+        {ClassHeader('t', ' ', '2', ' '), block, "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // 5001 block
+        {ClassHeader(' ', 'P', '*', 'A'), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // class 8, none
+        {ClassHeader(' ', ' ', '0', ' '), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // no class
     };
     for (const auto& set : sets) {
         const Received r = Receive(set.header, kText, set.block);
@@ -113,7 +107,7 @@ TEST_F(ListingTool, WritesWhatAReceptionWritesForTheSameSet)
 
 TEST_F(ListingTool, AnExistingListingIsReplacedWholeOnlyWithForce)
 {
-    Put("LINE1.hdr", Header('T', ' ', '0', ' '));
+    Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
     Put("LINE1.src", "AB\x01" + kZero);
     Put("LINE1.TXT", std::string(500, 'o'));
     EXPECT_EQ(Run({Path("LINE1.src")}), 1);
@@ -125,7 +119,7 @@ TEST_F(ListingTool, AnExistingListingIsReplacedWholeOnlyWithForce)
 
 TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
 {
-    const std::string hdr6 = Header('T', ' ', '0', ' '), hdr7 = Header('t', ' ', '2', ' ');
+    const std::string hdr6 = ClassHeader('T', ' ', '0', ' '), hdr7 = ClassHeader('t', ' ', '2', ' ');
     const struct {
         std::string hdr, src, listing, message;
     } cases[] = {
@@ -167,7 +161,7 @@ TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
 
 TEST_F(ListingTool, TheProgramReportsThroughItsExitStatus)
 {
-    Put("LINE1.hdr", Header('T', ' ', '0', ' '));
+    Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
     Put("LINE1.src", "AB\x01" + kZero);
     const std::string exe = SERBOX_LISTING_EXE;
     auto status = [&](const std::string& args) {
