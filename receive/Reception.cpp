@@ -12,12 +12,30 @@ namespace {
 constexpr uint8_t kEsc = 0x1B;
 constexpr size_t kHeaderSize = 128;
 
-void TakeName(ProgramState& S, platform::Form1Components& C, const std::string& name)
+bool ReceptionUnderWay(const ProgramState& S) { return S.RxState >= RxStarted && S.RxState <= RxFinalPoll; }
+
+// By value: name may be the pending one, which this clears.
+void TakeName(ProgramState& S, std::string name)
 {
+    S.RxNextFileName.clear();
     S.RxFileName = name;
-    C.Edit1.SetText(name);
     S.RxHdrPath = DeriveSetPath(name, "hdr");
     S.RxSrcPath = DeriveSetPath(name, "src");
+}
+
+// A reception under way keeps the set it started with: re-pointing it midway
+// would leave both sets cut short. The new name waits for the next reception.
+// Returns true when the name was taken at once.
+bool ChooseName(ProgramState& S, platform::Form1Components& C, const std::string& name)
+{
+    C.Edit1.SetText(name);
+    C.SaveDialog1.SetFileName("");
+    if (ReceptionUnderWay(S)) {
+        S.RxNextFileName = name;
+        return false;
+    }
+    TakeName(S, name);
+    return true;
 }
 
 void Fail(ProgramState& S) { S.RxFileFailed = 1; }
@@ -106,18 +124,22 @@ void FileinF71Click(ProgramState& S, platform::Form1Components& C)
     const std::string name = C.SaveDialog1.FileName();
     if (name.empty())
         return;
-    if (C.Files.Exists(name)) {
+    // The stored program beside a new listing name is asked about too: creating
+    // the set empty would wipe it without a word.
+    if (C.Files.Exists(name) || C.Files.Exists(DeriveSetPath(name, "hdr")) ||
+        C.Files.Exists(DeriveSetPath(name, "src"))) {
         // The name waits in the dialog for the answer (ConfirmOverwrite).
         C.Sound.Beep();
         ShowMessage(S, C, Message::OverwritePrompt);
         return;
     }
-    TakeName(S, C, name);
-    // A failure here shows at the reception, which creates the three files again.
+    // A failure here shows at the reception, which creates the three files again;
+    // so does a name chosen during a reception, which touches no file meanwhile.
+    if (!ChooseName(S, C, name))
+        return;
     C.Files.CreateEmpty(S.RxFileName);
     C.Files.CreateEmpty(S.RxHdrPath);
     C.Files.CreateEmpty(S.RxSrcPath);
-    C.SaveDialog1.SetFileName("");
 }
 
 void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C)
@@ -126,12 +148,13 @@ void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C)
     if (name.empty())
         return;
     // Nothing is created or truncated until the device starts a reception.
-    TakeName(S, C, name);
-    C.SaveDialog1.SetFileName("");
+    ChooseName(S, C, name);
 }
 
 void StartReception(ProgramState& S, platform::Form1Components& C)
 {
+    if (!S.RxNextFileName.empty())
+        TakeName(S, S.RxNextFileName);
     S.BlockCount = 0;
     S.RxText.clear();
     S.RxFileFailed = 0;

@@ -38,6 +38,7 @@ struct ProgramState {
     int32_t HeaderDigit = 0;     // from header byte 14
     int32_t HighBitMarks = 0;    // high bytes are marked in the listing while 1
     int32_t RxFileFailed = 0;    // a file of the reception under way could not be written
+    std::string RxNextFileName;  // named with F7 during a reception: the next reception's
 
     // --- port watchdog ---------------------------------------------------------------
     int32_t WatchdogTicks = 0;   // consecutive busy ticks
@@ -46,4 +47,5 @@ struct ProgramState {
     // --- transmission ----------------------------------------------------------------
     uint64_t SecondSectionOffset = 0;  // file offset where the 5001 block begins
     int32_t HdrSendActive = 0;         // the header block is being paced out
+    std::string TxNextFileName;        // chosen while a set was going out: the next one sent
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "receive/Dispatcher.h"
+#include "platform/FileSystem.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
 
@@ -177,12 +179,132 @@ TEST_F(Reception, LongChunksAreKeptWhole)
     EXPECT_EQ(File("/tmp/LINE1.TXT"), "NUM 1000 " + big + "\r\n");
 }
 
-TEST_F(Reception, ArbitraryBytesNeverCrash)
+TEST_F(Reception, ArbitraryBytesKeepEveryRule)
 {
-    std::mt19937 rng(99);
-    std::string noise;
-    for (int i = 0; i < 200000; ++i)
-        noise += static_cast<char>(rng() % 8 == 0 ? 0x1B : rng());
-    Device("\x1B" "A" "\x1B" "C" + noise, 11);
-    SUCCEED();
+    const std::set<std::string> replies{kAck, kChunkOk, kEnded};
+    // Once with every file writable, once with the source failing: then no event
+    // may end in "done".
+    for (bool failing : {false, true}) {
+        if (failing)
+            F.Files.FailWrite.insert("/tmp/LINE1.src");
+        std::mt19937 rng(failing ? 98 : 99);
+        for (int round = 0; round < 400; ++round) {
+            std::string noise = "\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf(rng() % 2 ? 'T' : 't', '0' + rng() % 4);
+            for (int i = 0; i < 300; ++i) {
+                const unsigned r = rng() % 16;
+                noise += r == 0 ? std::string("\x1B" "I") : r == 1 ? std::string("\x1B" "U")
+                       : r == 2 ? std::string(1, '\0') : r == 3 ? std::string("\xFF") : std::string(1, char(rng()));
+            }
+            for (size_t at = 0; at < noise.size();) {
+                const size_t n = 1 + rng() % 40;
+                F.ComPort1.Writes.clear();
+                F.Memo2.SetText("");
+                F.ComPort1.Receive(noise.substr(at, n));
+                at += n;
+                ASSERT_TRUE((S.RxState >= 0 && S.RxState <= 11) || S.RxState == 100) << S.RxState;
+                ASSERT_TRUE(S.EscSeen == 0 || S.EscSeen == 1);
+                for (const std::string& w : F.ComPort1.Writes)
+                    ASSERT_TRUE(S.RxState == 100 || replies.count(w)) << "not one whole reply";
+                if (failing)
+                    ASSERT_NE(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+            }
+            S.RxState = S.TxState = 0;
+        }
+    }
+}
+
+// A name chosen while a reception runs is the next reception's: the one under
+// way keeps its three files, and both sets end whole.
+TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
+{
+    const std::string header = HeaderOf('T', '0');
+    for (bool prompted : {false, true}) {
+        S = ProgramState{};
+        S.LanguageFlag = 1;
+        F.Files.Files.clear();
+        F.SaveDialog1.Answers = {"/tmp/LINE1.TXT"};
+        FileinF71Click(S, F.C);
+        Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" "first" + kPoll, 3);
+        if (prompted)
+            F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
+        F.SaveDialog1.Answers = {"/tmp/NEXT.TXT"};
+        FileinF71Click(S, F.C);
+        if (prompted)
+            ConfirmOverwrite(S, F.C);
+        EXPECT_EQ(F.Edit1.text, "/tmp/NEXT.TXT");
+        EXPECT_EQ(S.RxSrcPath, "/tmp/LINE1.src");
+        EXPECT_FALSE(F.Files.Exists("/tmp/NEXT.src"));  // nothing made yet
+        Device("second" + std::string(1, '\0') + kPoll + kPoll, 4);
+        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+        EXPECT_EQ(File("/tmp/LINE1.hdr"), header);
+        EXPECT_EQ(File("/tmp/LINE1.src"), std::string("firstsecond\0", 12));
+        EXPECT_EQ(F.Edit2.text, "/tmp/LINE1.TXT");
+        EXPECT_EQ(S.TxSrcPath, "/tmp/LINE1.src");
+        // The next reception goes where F7 said.
+        Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" "two" + std::string(1, '\0') + kPoll + kPoll, 5);
+        EXPECT_EQ(File("/tmp/NEXT.src"), std::string("two\0", 4));
+        EXPECT_EQ(File("/tmp/NEXT.hdr"), header);
+        EXPECT_EQ(File("/tmp/LINE1.src"), std::string("firstsecond\0", 12));
+        EXPECT_EQ(F.Edit2.text, "/tmp/NEXT.TXT");
+    }
+}
+
+TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
+{
+    EXPECT_EQ(F.Edit1.text, "/tmp/LINE1.TXT");  // a new name: three empty files
+    for (const char* p : {"/tmp/LINE1.TXT", "/tmp/LINE1.hdr", "/tmp/LINE1.src"})
+        EXPECT_EQ(File(p), "") << p;
+    // A new listing name beside a stored pair would wipe the pair.
+    F.Files.Files["/tmp/OLD.hdr"] = "header";
+    F.Files.Files["/tmp/OLD.src"] = "source";
+    F.SaveDialog1.Answers = {"/tmp/OLD.LST"};
+    FileinF71Click(S, F.C);
+    EXPECT_EQ(S.ErrorKind, 2);
+    EXPECT_EQ(File("/tmp/OLD.hdr"), "header");
+    EXPECT_EQ(File("/tmp/OLD.src"), "source");
+    EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
+    EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");
+}
+
+TEST_F(Reception, AListingNamedInOtherCapitalsThanItsSet)
+{
+    // LINE2.HDR beside LINE2.hdr: two files where names keep their case.
+    F.SaveDialog1.Answers = {"/tmp/LINE2.HDR"};
+    FileinF71Click(S, F.C);
+    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('T', '0') + "\x1B" "U" + kText + std::string(1, '\0') + kPoll + kPoll, 6);
+    if (platform::FileNamesIgnoreCase()) {
+        EXPECT_EQ(S.ErrorKind, 7);
+    } else {
+        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+        EXPECT_EQ(File("/tmp/LINE2.HDR"), "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 \r\n");
+        EXPECT_EQ(File("/tmp/LINE2.hdr"), HeaderOf('T', '0'));
+    }
+}
+
+TEST_F(Reception, StatesThatIgnoreWhatTheyDoNotName)
+{
+    // A poll before the header and before the 5001 block gets no answer.
+    Device("\x1B" "A" "\x1B" "C" + kPoll + "\x1B" "Y" + HeaderOf('t', '1') + "\x1B" "U" "a" + std::string(1, '\0') + kPoll + kPoll + kPoll, 8);
+    EXPECT_EQ(S.RxState, 8);
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
+    // An 0xFF straight after ESC "U" is a block of one byte.
+    Device("\x1B" "U" "\xFF" + kPoll + kPoll, 9);
+    EXPECT_EQ(File("/tmp/LINE1.src"), std::string("a\0\xFF", 3));
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+    // Digit 3 or more: no block even for class 7 and up; the reception ends at state 7.
+    F.ComPort1.Writes.clear();
+    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('t', '3') + "\x1B" "U" + std::string(1, '\0') + kPoll + kPoll, 10);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
+}
+
+TEST_F(Reception, TerminalLineEdges)
+{
+    F.ComPort1.Receive("ab\rcd\r\n");  // a lone CR adds nothing
+    F.ComPort1.Receive("par" "\x1B" "A");  // ESC "A" keeps the text for the next line
+    EXPECT_EQ(S.RxState, 1);
+    EXPECT_EQ(F.Memo1.Lines, std::vector<std::string>{"abcd"});
+    S.RxState = 0;
+    F.ComPort1.Receive("tial\n");
+    EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"abcd", "par\x1B" "Atial"}));
 }

@@ -10,7 +10,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
+#include <optional>
 
 #include "shell/Messages.h"
 #include "shell/Unit1.h"
@@ -123,4 +126,29 @@ TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
     int ran = 0;
     w.Form1.Guard([&] { ++ran; });
     EXPECT_EQ(ran, 1);
+}
+
+TEST(Windows, AnnullaOnTheOverwritePromptKeepsTheChosenSet)
+{
+    Windows w(1);
+    ProgramState& S = w.Form1.State();
+    QTemporaryDir dir;
+    const std::string fresh = dir.filePath("NEW.TXT").toStdString(), old = dir.filePath("OLD.TXT").toStdString();
+    std::ofstream(old) << "keep";
+    auto choose = [&](const std::string& name) {
+        w.Form1.SaveDialog().SetChooser([name] { return std::optional<std::string>(name); });
+        w.Form1.Action("File in-F7")->trigger();
+    };
+    choose(fresh);
+    const ProgramState before = S;
+    choose(old);
+    ASSERT_EQ(S.ErrorKind, 2);
+    w.Form3.Button2->click();  // ANNULLA
+    EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_EQ(S.RxFileName, before.RxFileName);
+    EXPECT_EQ(S.RxHdrPath, before.RxHdrPath);
+    EXPECT_EQ(S.RxSrcPath, before.RxSrcPath);
+    EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
+    std::ifstream in(old);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
 }
