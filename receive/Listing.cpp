@@ -6,6 +6,7 @@
 
 #include "receive/StoredFileSet.h"
 #include "shell/Messages.h"
+#include "transmit/Transmission.h"
 
 namespace {
 
@@ -203,10 +204,7 @@ void GenerateListing(ProgramState& S, platform::Form1Components& C)
         ShowMessage(S, C, Message::FileError);
     } else {
         C.Memo2.SetText("OPERAZIONE ESEGUITA");
-        S.TxFileName = S.RxFileName;
-        S.TxHdrPath = S.RxHdrPath;
-        S.TxSrcPath = S.RxSrcPath;
-        C.Edit2.SetText(S.TxFileName);
+        TakeOutgoingSet(S, C, S.RxFileName);
     }
     S.EscSeen = 0;
 }

@@ -24,6 +24,15 @@ void FileChoiceError(ProgramState& S, platform::Form1Components& C, Message m)
     ShowMessage(S, C, m);
 }
 
+// By value: name may be the pending one, which this clears.
+void SetOutgoingNames(ProgramState& S, std::string name)
+{
+    S.TxNextFileName.clear();
+    S.TxFileName = name;
+    S.TxHdrPath = DeriveSetPath(name, "hdr");
+    S.TxSrcPath = DeriveSetPath(name, "src");
+}
+
 void EndTransmission(ProgramState& S, platform::Form1Components& C)
 {
     S.TxState = TxIdle;
@@ -105,6 +114,8 @@ void Start(ProgramState& S, platform::Form1Components& C)
     // Every transmission paces its header from the start, whatever an abandoned
     // one left behind.
     StopHeaderPacing(S);
+    if (!S.TxNextFileName.empty())
+        SetOutgoingNames(S, S.TxNextFileName);
     std::vector<uint8_t> header;
     if (!ReadHeader(S, C, header))
         return AbandonTransmission(S, C, Message::HdrNotFound);
@@ -181,11 +192,17 @@ void FileoutF81Click(ProgramState& S, platform::Form1Components& C)
         return FileChoiceError(S, C, Message::SrcNotFound);
     // All three exist: only now does the outgoing set change, all of it at once,
     // so a device never gets the header of one set and the source of another.
-    S.TxFileName = name;
-    S.TxHdrPath = hdr;
-    S.TxSrcPath = src;
     C.OpenDialog1.SetFileName("");
-    C.Edit2.SetText(S.TxFileName);
+    TakeOutgoingSet(S, C, name);
+}
+
+void TakeOutgoingSet(ProgramState& S, platform::Form1Components& C, const std::string& name)
+{
+    C.Edit2.SetText(name);
+    if (S.TxState != TxIdle || S.HdrSendActive == 1)
+        S.TxNextFileName = name;
+    else
+        SetOutgoingNames(S, name);
 }
 
 void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b)

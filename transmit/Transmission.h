@@ -13,6 +13,7 @@
 // read when it is due ends the transmission with the missing-file message.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Form1Components.h"
 #include "shell/Messages.h"
@@ -27,6 +28,11 @@ enum TxStates : int32_t {
 };
 
 void FileoutF81Click(ProgramState& S, platform::Form1Components& C);
+
+// Makes name the outgoing set and shows it in Edit2. A transmission under way,
+// its header pacing included, goes on with the set it started with: the new
+// one is sent from the next request on.
+void TakeOutgoingSet(ProgramState& S, platform::Form1Components& C, const std::string& name);
 // One received byte, after the receive machine has handled it.
 void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b);
 

@@ -108,3 +108,33 @@ TEST(Fault, FilesDeletedBetweenTheChoiceAndTheRequest)
     EXPECT_EQ(box.S().TxState, 0);
     EXPECT_FALSE(std::filesystem::exists(box.Out("got").toStdString() + ".hdr"));
 }
+
+// F7 and F8 pressed while a transfer runs name the next transfer's set; the one
+// under way ends whole, with its own files.
+TEST(Fault, ChoicesDuringATransferWaitForTheNextOne)
+{
+    Serbox box;
+    box.Store("OTHER", kLarge);
+    QStringList args = {"--baud", "--chunk", "64", "send"};
+    Device device(args << box.Files("small", kSmall) << "receive" << box.Out("back"));
+    box.StartOn(device.Path());
+    box.FileIn("SAVED.TXT");
+    device.Enter();
+    ASSERT_TRUE(device.Shows("header sent")) << device.Output().toStdString();
+    ASSERT_GE(box.S().RxState, 2);  // still receiving
+    box.FileIn("NEXT.TXT");
+    ASSERT_TRUE(device.Shows("send complete")) << device.Output().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.Messages().contains("OPERAZIONE ESEGUITA"); }, 5000));
+    EXPECT_EQ(box.Stored("SAVED").hdr, kSmall.hdr);
+    EXPECT_EQ(box.Stored("SAVED").src, kSmall.src);
+    EXPECT_FALSE(std::filesystem::exists(box.Dir / "NEXT.src"));
+    EXPECT_EQ(box.Form1.Components().Edit1.Text(), (box.Dir / "NEXT.TXT").string());
+
+    device.Enter();  // the device asks for the set just saved
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.S().HdrSendOffset > 10; }, 10000));
+    box.FileOut("OTHER.TXT");
+    EXPECT_EQ(device.Finish(), 0) << device.Output().toStdString();
+    EXPECT_EQ(ReadFile(box.Out("back").toStdString() + ".hdr"), kSmall.hdr);
+    EXPECT_EQ(ReadFile(box.Out("back").toStdString() + ".src"), kSmall.src);
+    EXPECT_EQ(box.S().TxNextFileName, (box.Dir / "OTHER.TXT").string());  // sent from the next request on
+}

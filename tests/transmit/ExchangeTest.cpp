@@ -72,23 +72,57 @@ TEST_F(Transmit, ExchangeWithThe5001Block)
 
 TEST_F(Transmit, ReceivedProgramGoesBackByteForByte)
 {
-    std::string header = HeaderOf('t', '2');
-    header[3] = 'x';  // received headers never hold the byte that ends a text chunk
-    const std::string text = std::string("r1\x01" "r2\x02", 6);
-    const std::string block = std::string("P0\0Q1", 5);
-    F.SaveDialog1.Answers = {"/d/R.TXT"};
-    FileinF71Click(S, F.C);
-    F.ComPort1.Receive("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" + text +
-                       std::string(1, '\0') + "\x1B" "I" "\x1B" "I" "\x1B" "U" + block + "\xFF" +
-                       "\x1B" "I" "\x1B" "I");
-    ASSERT_EQ(F.Edit2.text, "/d/R.TXT");
-    F.ComPort1.Writes.clear();
-    F.ComPort1.Receive("\x1B" "A" "\x1B" "Z");
+    // Header bytes are plain data: between them the three headers hold every value.
+    for (int part : {0, 1, 2}) {
+        std::string header = HeaderOf('t', '2');
+        int value = part * 124;
+        for (int i = 0; i < 128; ++i)
+            if (i != 10 && i != 11 && i != 14 && i != 16)
+                header[i] = static_cast<char>(value++ % 256);
+        const std::string text = std::string("r1\x01" "r2\x02", 6);
+        const std::string block = std::string("P0\0Q1", 5);
+        const std::string set = "/d/R" + std::to_string(part) + ".TXT";
+        F.SaveDialog1.Answers = {set};
+        FileinF71Click(S, F.C);
+        F.ComPort1.Receive("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" + text +
+                           std::string(1, '\0') + "\x1B" "I" "\x1B" "I" "\x1B" "U" + block + "\xFF" +
+                           "\x1B" "I" "\x1B" "I");
+        ASSERT_EQ(F.Edit2.text, set);
+        F.ComPort1.Writes.clear();
+        F.ComPort1.Receive("\x1B" "A" "\x1B" "Z");
+        PaceHeader();
+        F.ComPort1.Receive("\x1B" "V");
+        Timer1Timer(S, F.C);
+        Timer1Timer(S, F.C);
+        F.ComPort1.Receive("\x1B" "I" "\x1B" "V");
+        EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + header + text + std::string(1, '\0') +
+                                         kAck + block + "\xFF") << part;
+    }
+}
+
+// A set chosen with F8, or left by a reception, while another goes out is the
+// one sent next time: a device never gets the header of one and the text of another.
+TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
+{
+    F.Files.Files["/d/OTHER.TXT"] = "listing";
+    F.Files.Files["/d/OTHER.hdr"] = HeaderOf('T', '5');
+    F.Files.Files["/d/OTHER.src"] = std::string("other\0", 6);
+    Store(HeaderOf('T', '0'), std::string("mine\0", 5));
+    Device("\x1B" "A" "\x1B" "Z");
+    for (int i = 0; i < 10; ++i)
+        Tick2();
+    F.OpenDialog1.Answers = {"/d/OTHER.TXT"};
+    FileoutF81Click(S, F.C);
+    EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
+    Device("\x1B" "V");  // asked before the header is all out
+    EXPECT_EQ(S.TxState, 0);
     PaceHeader();
-    F.ComPort1.Receive("\x1B" "V");
-    Timer1Timer(S, F.C);
-    Timer1Timer(S, F.C);
-    F.ComPort1.Receive("\x1B" "I" "\x1B" "V");
-    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + header + text + std::string(1, '\0') +
-                                     kAck + block + "\xFF");
+    const std::string mine = HeaderOf('T', '0');
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + mine.substr(0, 10) + "mine" + mine.substr(10));
+    F.ComPort1.Writes.clear();
+    Device("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    Device("\x1B" "V");
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '5') + "other");
+    EXPECT_EQ(S.TxSrcPath, "/d/OTHER.src");
 }

@@ -70,12 +70,25 @@ struct Transmit : ::testing::Test {
         Timer1Timer(S, F.C);
         Note("Timer1 #" + std::to_string(++Ticks1));
     }
-    // Drained ticks until the pacing ends; the number of ticks it took.
+    // Drained ticks until the pacing ends, logged as one entry: each tick but the
+    // last sends exactly one byte. The number of ticks it took.
     int PaceHeader()
     {
+        const size_t from = F.ComPort1.Writes.size();
         int n = 0;
-        for (; S.HdrSendActive == 1 && n < 1000; ++n)
-            Tick2();
+        for (; S.HdrSendActive == 1 && n < 1000; ++n) {
+            ComPort1TxEmpty(S);
+            Timer2Timer(S, F.C);
+            ++Ticks2;
+        }
+        std::string paced;
+        for (size_t i = from; i < F.ComPort1.Writes.size(); ++i) {
+            EXPECT_EQ(F.ComPort1.Writes[i].size(), 1u) << "one header byte a tick";
+            paced += F.ComPort1.Writes[i];
+        }
+        EXPECT_EQ(F.ComPort1.Writes.size() - from, static_cast<size_t>(n - 1));
+        Logged = F.ComPort1.Writes.size();
+        Log += "drained, Timer2 x" + std::to_string(n) + ", one byte each but the last\n  PC " + Hex(paced) + "\n";
         return n;
     }
 };
