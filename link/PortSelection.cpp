@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "link/Watchdog.h"
 #include "shell/Messages.h"
 
 namespace {
@@ -25,6 +26,9 @@ void SelectPort(ProgramState& S, platform::Form1Components& C, int n)
     const int p = S.PortNumber;
     if (p == n)
         return;
+    // The device on the old port keeps nothing going on the new one.
+    if (EndExchange(S, C))
+        C.Sound.Beep();
     C.Form1.SetTitle("KORVEL SU COM " + std::to_string(n));
     C.ComPort1.Close();
     C.ComPort1.SetPort("COM" + std::to_string(n));

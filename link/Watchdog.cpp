@@ -59,21 +59,31 @@ void TimeOut(ProgramState& S, platform::Form1Components& C)
 
 }  // namespace
 
+bool EndExchange(ProgramState& S, platform::Form1Components& C)
+{
+    S.NulPending = 0;
+    S.NulArmed = 0;
+    S.EscSeen = 0;
+    S.RxText.clear();
+    S.TxText.clear();
+    StopHeaderPacing(S);
+    if (S.RxState == 0 && S.TxState == 0)
+        return false;
+    // Command state alone holds nothing of the user's: end it without a word.
+    const bool transfer = S.RxState > 1 || S.TxState != 0;
+    Abandon(S, C);
+    if (transfer)
+        C.Memo2.SetText(S.LanguageFlag == 0 ? "TRASFERIMENTO INTERROTTO" : "TRANSFER ABANDONED");
+    return transfer;
+}
+
 bool PortLost(ProgramState& S, platform::Form1Components& C)
 {
     // No port is open any more; choosing the same one again, once the adapter
     // is back, must open it rather than count as "already selected".
     S.PortNumber = 0;
     C.Form1.SetTitle("KORVEL SU COM 0");
-    // The zero byte owed to the lost device must not reach the next one.
-    S.NulPending = 0;
-    S.NulArmed = 0;
-    if (S.RxState == 0 && S.TxState == 0)
-        return false;
-    // Command state alone holds nothing of the user's: end it without a word.
-    const bool transfer = S.RxState > 1 || S.TxState != 0;
-    Abandon(S, C);
-    return transfer;
+    return EndExchange(S, C);
 }
 
 void Timer1Timer(ProgramState& S, platform::Form1Components& C)

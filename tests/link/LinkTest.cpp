@@ -3,6 +3,8 @@
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
+#include "receive/Dispatcher.h"
+#include "transmit/Pacing.h"
 #include "tests/fakes/FakeForm1.h"
 
 namespace {
@@ -10,7 +12,11 @@ namespace {
 struct Link : ::testing::Test {
     FakeForm1 F;
     ProgramState S;
-    Link() { S.LanguageFlag = 1; }
+    Link()
+    {
+        S.LanguageFlag = 1;
+        F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
+    }
     const std::vector<std::string> kSettings = {"BaudRate 4800", "DataBits 8",        "StopBits 1",
                                                 "ParityCheck off", "DtrControl enable", "DTR on",
                                                 "RTS on"};
@@ -175,6 +181,56 @@ TEST_F(Link, LostPortEndsTheExchangeAndItsPendingZeroByte)
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM 0");
     SelectPort(S, F.C, 2);  // the same port as before the loss opens again
     EXPECT_TRUE(F.ComPort1.Opened);
+    EXPECT_EQ(S.PortNumber, 2);
+}
+
+// Whatever the old line left half done stays with it, whether the adapter
+// vanished or the user switched ports: a header still being paced after its
+// transmission ended, an ESC, a partial line, an owed zero byte.
+TEST_F(Link, NothingOfTheOldLineReachesTheNextDevice)
+{
+    for (bool lost : {true, false}) {
+        S = ProgramState{};
+        S.LanguageFlag = 1;
+        S.PortPromptStage = 2;
+        SelectPort(S, F.C, 2);
+        F.Files.Files["/d/H.hdr"] = std::string(128, 'h');
+        S.TxHdrPath = "/d/H.hdr";
+        S.HdrSendActive = 1;  // both machines idle, pacing on
+        S.HdrSendOffset = 40;
+        S.EscSeen = 1;
+        S.RxText = "half a li";
+        S.NulPending = 1;
+        F.Memo1.Lines.clear();
+        F.ComPort1.Writes.clear();
+        if (lost)
+            EXPECT_FALSE(PortLost(S, F.C));
+        else
+            SelectPort(S, F.C, 3);
+        ComPort1TxEmpty(S);
+        Timer2Timer(S, F.C);
+        Timer1Timer(S, F.C);
+        Timer1Timer(S, F.C);
+        F.ComPort1.Receive("A\r\nne\n");  // the next device's first bytes
+        EXPECT_TRUE(F.ComPort1.Writes.empty()) << lost;
+        EXPECT_EQ(S.RxState, 0) << "an ESC from the old device made a pair";
+        EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"A", "ne"})) << lost;
+    }
+}
+
+TEST_F(Link, SwitchingPortsUnderATransferAbandonsItPlainly)
+{
+    S.PortPromptStage = 2;
+    SelectPort(S, F.C, 1);
+    S.RxState = 5;
+    S.WatchdogTicks = 12;
+    F.ProgressBar1.visible = true;
+    F.Memo2.SetText("RICEZIONE IN CORSO");
+    SelectPort(S, F.C, 2);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_EQ(F.Memo2.Text(), "TRANSFER ABANDONED");
+    EXPECT_EQ(F.Sound.Beeps, 1);
     EXPECT_EQ(S.PortNumber, 2);
 }
 
