@@ -14,6 +14,10 @@
 
 namespace platform {
 
+// Whether the system's file names ignore case (Windows) or not (Linux): two names
+// that differ only in case are one file or two.
+bool FileNamesIgnoreCase();
+
 class File {
 public:
     virtual ~File() = default;

@@ -1,5 +1,7 @@
 #include "receive/StoredFileSet.h"
 
+#include "platform/FileSystem.h"
+
 #include <cctype>
 
 std::string DeriveSetPath(const std::string& name, const std::string& ext)
@@ -40,6 +42,8 @@ bool SameSetFile(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
         return false;
+    if (!platform::FileNamesIgnoreCase())
+        return a == b;
     for (size_t i = 0; i < a.size(); ++i) {
         const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
         if (std::tolower(x) != std::tolower(y))

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "shell/Messages.h"
+#include "shell/ProcessEnd.h"
 #include "tests/fakes/FakeForm1.h"
 
 TEST(ShowMessage, TextsByLanguageWithTheirExactSpacing)
@@ -47,4 +50,16 @@ TEST(ShowMessage, KindsOfEveryMessage)
     }
     ShowMessage(S, F.C, Message::PortTimeOut);
     EXPECT_EQ(F.Form3.Text, "Serial port time out");
+}
+
+TEST(ProcessEnd, AnEscapingErrorIsReportedAndTheProcessEndsWithZero)
+{
+    std::vector<std::string> reports;
+    auto report = [&](const std::string& m) { reports.push_back(m); };
+    EXPECT_EQ(RunToEnd([] { throw std::runtime_error("no window"); }, report), 0);
+    EXPECT_EQ(RunToEnd([] { throw 42; }, report), 0);  // not only std::exception
+    int ran = 0;
+    EXPECT_EQ(RunToEnd([&] { ++ran; }, report), 0);
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(reports, (std::vector<std::string>{"no window", "Unknown error"}));
 }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/FileSystem.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
@@ -117,6 +118,22 @@ TEST_F(ListingTool, AnExistingListingIsReplacedWholeOnlyWithForce)
     EXPECT_EQ(Get("LINE1.TXT"), "NUM 1000 AB\r\n");  // nothing of the longer old one left
 }
 
+// line1.SRC is the set's own source only where names ignore case.
+TEST_F(ListingTool, AListingInOtherCapitalsThanTheSource)
+{
+    Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
+    Put("LINE1.src", "AB\x01" + kZero);
+    const int status = Run({Path("LINE1.src"), Path("line1.SRC")});
+    EXPECT_EQ(Get("LINE1.src"), "AB\x01" + kZero);
+    if (platform::FileNamesIgnoreCase()) {
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(err.str().find("of the set itself"), std::string::npos);
+    } else {
+        EXPECT_EQ(status, 0) << err.str();
+        EXPECT_EQ(Get("line1.SRC"), "NUM 1000 AB\r\n");
+    }
+}
+
 TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
 {
     const std::string hdr6 = ClassHeader('T', ' ', '0', ' '), hdr7 = ClassHeader('t', ' ', '2', ' ');
@@ -129,7 +146,6 @@ TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
         {hdr6, "AB\x01", "", "0x00"},
         {hdr7, "AB\x01" + kZero + "A0A", "", "0xFF"},  // the 5001 block is cut short
         {hdr6, "AB\x01" + kZero, "LINE1.hdr", "of the set itself"},
-        {hdr6, "AB\x01" + kZero, "line1.SRC", "of the set itself"},
         {hdr6, "AB\x01" + kZero, "missing/LINE1.TXT", "cannot be written"},
         {hdr6, "AB\x01" + kZero, "LINE1.hdr/LINE1.TXT", "cannot be written"},
     };

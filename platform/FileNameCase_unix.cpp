@@ -1,0 +1,3 @@
+#include "platform/FileSystem.h"
+
+bool platform::FileNamesIgnoreCase() { return false; }
