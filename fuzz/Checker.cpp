@@ -76,6 +76,11 @@ Rig::Rig()
     for (int i = 0; i < 22; ++i)
         block += std::string("P") + char(0x30 + i) + char(0x30 + (i & 15));
     F.Files.Files["p.src"] = std::string("FIRST\x01SECOND\x02\xC1\x80", 15) + '\0' + block + '\xFF' + "TAIL";
+    // Another stored set, without a block, so that a device given bytes of both
+    // sets is caught (the capital P is another file where names keep their case).
+    F.Files.Files["P.TXT"] = "NUM 1001 Y\r\n";
+    F.Files.Files["P.hdr"] = Header('q', '7');
+    F.Files.Files["P.src"] = std::string("OTHER\x01PROGRAM", 13) + '\0' + "REST";
 }
 
 Checker::Checker(Rig& rig) : r_(rig)
@@ -157,6 +162,10 @@ void Checker::CheckReceiveByte(const Pre& p, uint8_t b, const Writes& w)
             MUST(S.TxState == 2 && S.RxState == 100 && S.HdrSendActive == 1 && S.HdrSendOffset == 0 &&
                      S.TxEmpty == 0 && r_.F.Timer2.enabled,
                  "transmission start left the machines wrong");
+            // The set chosen last, now or while an older one was going out.
+            MUST(r_.F.Edit2.text == S.TxFileName && S.TxNextFileName.empty(),
+                 "a transmission started with another set than the one shown");
+            tx_ = Transmission{S.TxHdrPath, S.TxSrcPath};
         }
         return;
     }
@@ -170,12 +179,12 @@ void Checker::CheckReceiveByte(const Pre& p, uint8_t b, const Writes& w)
 void Checker::CheckSection(const Pre& p, uint64_t offset, uint8_t term, const Writes& w)
 {
     const ProgramState& S = r_.S;
-    if (!Readable(S.TxSrcPath)) {
+    if (!Readable(tx_.src)) {
         MUST(w.empty() && S.TxState == 0 && S.RxState == 0 && S.ErrorKind == 3,
              "an unreadable source not told");
         return;
     }
-    const std::string& data = *Content(S.TxSrcPath);
+    const std::string& data = *Content(tx_.src);
     const std::string rest = offset < data.size() ? data.substr(offset) : std::string();
     const size_t t = rest.find(static_cast<char>(term));
     const bool found = t != std::string::npos;
@@ -259,9 +268,12 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
         MUST(S.ErrorKind == 7, "an unfinished reception not told");
         return;
     }
-    MUST(S.TxFileName == S.RxFileName && S.TxHdrPath == S.RxHdrPath && S.TxSrcPath == S.RxSrcPath &&
-             r_.F.Edit2.text == S.RxFileName,
+    // At once, or when the header of an ended transmission is all out.
+    const bool outgoing = S.TxFileName == S.RxFileName && S.TxHdrPath == S.RxHdrPath && S.TxSrcPath == S.RxSrcPath;
+    MUST(r_.F.Edit2.text == S.RxFileName && (outgoing || (S.HdrSendActive == 1 && S.TxNextFileName == S.RxFileName)),
          "received set did not become the outgoing one");
+    MUST(S.RxFileName == rec_.list && S.RxHdrPath == rec_.hdr && S.RxSrcPath == rec_.src,
+         "a reception ended under other names than it started with");
     if (!rec_.disturbed) {
         const std::string* src = Content(rec_.src);
         const std::string* hdr = Content(rec_.hdr);
@@ -306,11 +318,11 @@ void Checker::Tick2()
     const ProgramState& S = r_.S;
     if (p.hdrActive != 1 || p.txEmpty != 1) {
         MUST(w.empty() && S.HdrSendOffset == p.hdrOffset, "header byte sent before the last one drained");
-    } else if (!Readable(S.TxHdrPath)) {
+    } else if (!Readable(tx_.hdr)) {
         MUST(w.empty() && S.HdrSendActive == 0 && S.TxState == 0 && S.ErrorKind == 3,
              "a header that vanished while paced not told");
     } else {
-        const std::string& hdr = *Content(S.TxHdrPath);
+        const std::string& hdr = *Content(tx_.hdr);
         const size_t at = static_cast<size_t>(p.hdrOffset);
         if (at < hdr.size() && at < 128)
             MUST(w == Writes{hdr.substr(at, 1)} && S.HdrSendOffset == p.hdrOffset + 1 && S.TxEmpty == 0,
@@ -331,8 +343,8 @@ void Checker::PortLost()
     MUST(S.NulPending == 0 && S.NulArmed == 0, "a zero byte kept for the next device");
     // Command state alone ends silently; a transfer is reported by the caller.
     MUST(ended == (p.rx > 1 || p.tx != 0), "a lost port misjudged the exchange");
-    MUST(S.RxState == 0 && S.TxState == 0 && (p.rx == 0 || S.HdrSendActive == 0),
-         "an exchange went on over a lost port");
+    MUST(S.RxState == 0 && S.TxState == 0 && S.HdrSendActive == 0 && S.EscSeen == 0 && S.RxText.empty(),
+         "something of the lost port's exchange was kept for the next device");
     rec_.active = false;
     CheckState();
 }
@@ -351,7 +363,15 @@ void Checker::Touched(const std::string& path)
         rec_.disturbed = true;
 }
 
-void Checker::NamesChanged() { rec_.disturbed = true; }
+void Checker::ChooseIncoming(const std::function<void()>& command)
+{
+    const Reception before = rec_;
+    const ProgramState& S = r_.S;
+    Quiet(command);
+    if (rec_.active)
+        MUST(S.RxFileName == before.list && S.RxHdrPath == before.hdr && S.RxSrcPath == before.src,
+             "a name chosen during a reception moved it to other files");
+}
 
 void Checker::CheckState() const
 {

@@ -10,11 +10,14 @@
 //     lead-in, the header bytes in file order one per paced tick, the sections of
 //     the .src file in writes of 256 bytes and a last one, the 0xFF, the zero byte
 //     only at the second tick that finds it pending; nothing from any other command;
+//     every byte of a transmission from the set it started with, whatever F8 or a
+//     reception chose meanwhile;
 //   - the state: every variable within its range, both machines agreeing on
 //     whether a transmission runs, the time-out at the 91st busy tick;
 //   - the data: during a reception the .hdr and .src files hold exactly the bytes
-//     received so far (unless someone else touched them), and a reception reported
-//     as done had no failed file operation and kept every byte.
+//     received so far (unless someone else touched them), a name chosen meanwhile
+//     moves none of them, and a reception reported as done had no failed file
+//     operation and kept every byte.
 
 #include <cstdint>
 #include <string>
@@ -48,8 +51,8 @@ public:
     void Quiet(const std::function<void()>& command);
     // Someone else changed the file at path.
     void Touched(const std::string& path);
-    // The incoming names may have changed under a reception.
-    void NamesChanged();
+    // F7 or the overwrite prompt's OK: a reception under way keeps its files.
+    void ChooseIncoming(const std::function<void()>& command);
 
 private:
     struct Pre {
@@ -61,6 +64,11 @@ private:
         bool active = false, disturbed = false;
         std::string list, hdr, src;  // paths
         std::string hdrBytes, srcBytes;  // what the device sent
+    };
+
+    // The set a transmission started with: every byte it sends comes from it.
+    struct Transmission {
+        std::string hdr, src;
     };
 
     Pre Snap() const;
@@ -77,6 +85,7 @@ private:
 
     Rig& r_;
     Reception rec_;
+    Transmission tx_;
     bool inByte_ = false;
     uint8_t byte_ = 0;
     Pre pre_{};

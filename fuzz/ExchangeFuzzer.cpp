@@ -105,8 +105,7 @@ void Run(Reader& in)
             break;
         case F7:
             rig.F.SaveDialog1.Answers = {kNames[in.Byte() % kNameCount]};
-            check.NamesChanged();
-            check.Quiet([&] { FileinF71Click(S, C); });
+            check.ChooseIncoming([&] { FileinF71Click(S, C); });
             break;
         case F8:
             rig.F.OpenDialog1.Answers = {kNames[in.Byte() % kNameCount]};
@@ -116,10 +115,8 @@ void Run(Reader& in)
             check.PortLost();
             break;
         case DialogOk:
-            if (S.ErrorKind == 2) {
-                check.NamesChanged();
-                check.Quiet([&] { ConfirmOverwrite(S, C); });
-            }
+            if (S.ErrorKind == 2)
+                check.ChooseIncoming([&] { ConfirmOverwrite(S, C); });
             break;
         default:
             FileOperation(rig, check, in);
