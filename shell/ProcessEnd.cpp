@@ -2,7 +2,7 @@
 
 #include <exception>
 
-int RunToEnd(const std::function<void()>& program, const std::function<void(const std::string&)>& report)
+int RunAndReport(const std::function<void()>& program, const std::function<void(const std::string&)>& report)
 {
     try {
         program();

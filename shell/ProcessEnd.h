@@ -1,9 +1,9 @@
 #pragma once
-// The process's last line of defence: whatever escapes start-up or the event loop
-// is handed to the standard error report, and the process still ends with exit
-// code 0, as every ending of the program does.
+// Whatever escapes a handler, start-up or the event loop is handed to the
+// standard error report, std::exception or not. Returns 0: main() ends the
+// process with it, as every ending of the program does.
 
 #include <functional>
 #include <string>
 
-int RunToEnd(const std::function<void()>& program, const std::function<void(const std::string&)>& report);
+int RunAndReport(const std::function<void()>& program, const std::function<void(const std::string&)>& report);

@@ -18,6 +18,7 @@
 #include "platform/StdFileSystem.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
+#include "shell/ProcessEnd.h"
 #include "shell/Texts.h"
 #include "shell/Unit3.h"
 #include "shell/Unit2.h"
@@ -277,15 +278,8 @@ void TForm1::closeEvent(QCloseEvent* e)
 
 void TForm1::Guard(const std::function<void()>& handler)
 {
-    if (closed_)
-        return;
-    try {
-        handler();
-    } catch (const std::exception& ex) {
-        ShowStandardError(ex.what());
-    } catch (...) {
-        ShowStandardError("Unknown error");
-    }
+    if (!closed_)
+        RunAndReport(handler, [this](const std::string& message) { ShowStandardError(message); });
 }
 
 void TForm1::ShowStandardError(const std::string& message)

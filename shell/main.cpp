@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     // The installed icon and menu entry, when there are any.
     app.setWindowIcon(QIcon::fromTheme("serbox"));
     app.setDesktopFileName(SERBOX_LANGUAGE_FLAG == 1 ? "serbox" : "serbox-it");
-    return RunToEnd(
+    return RunAndReport(
         [&app] {
             TForm1 Form1(SERBOX_LANGUAGE_FLAG);
             TForm2 Form2(Form1);
