@@ -16,6 +16,7 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <map>
 
@@ -41,6 +42,17 @@ struct QtSerialPort::Impl {
     bool waiting = false;
     std::string lastFailure;
     QWidget* dialogParent = nullptr;
+    // What the last read took from Qt, handed out from here: the dispatcher reads
+    // a byte at a time, and a Qt read costs as much for one byte as for all.
+    std::string staged;
+    size_t stagedAt = 0;
+
+    size_t Staged() const { return staged.size() - stagedAt; }
+    void DropStaged()
+    {
+        staged.clear();
+        stagedAt = 0;
+    }
 };
 
 namespace {
@@ -76,7 +88,7 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
     d_->port.setReadBufferSize(16384);  // a flood from the line must not grow memory
     connect(&d_->port, &QSerialPort::readyRead, this, [this] {
         if (OnRxChar && d_->port.bytesAvailable() > 0)
-            OnRxChar(static_cast<int>(d_->port.bytesAvailable()));
+            OnRxChar(static_cast<int>(d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged())));
     });
     connect(&d_->drain, &QTimer::timeout, this, [this] {
         if (!d_->waiting)
@@ -105,6 +117,7 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
         const std::string why = d_->port.errorString().toStdString();
         d_->port.close();
         d_->port.clearError();
+        d_->DropStaged();
         d_->waiting = false;
         d_->lastFailure = d_->name + ": device lost (" + why + ")";
         if (OnError)
@@ -143,6 +156,7 @@ void QtSerialPort::Open()
         d_->lastFailure = d_->name + " stands for no serial device of this machine";
         throw EComPort(d_->lastFailure);
     }
+    d_->DropStaged();
     d_->port.setPortName(QString::fromStdString(device));
     if (!d_->port.open(QIODevice::ReadWrite)) {
         int err = EIO;
@@ -174,6 +188,7 @@ void QtSerialPort::Open()
 void QtSerialPort::Close()
 {
     d_->port.close();
+    d_->DropStaged();
     d_->waiting = false;
 }
 
@@ -256,9 +271,25 @@ int QtSerialPort::ReadStr(std::string& s, int count)
 {
     if (count <= 0 || !d_->port.isOpen())
         return 0;
-    const QByteArray got = d_->port.read(count);
-    s.append(got.constData(), static_cast<size_t>(got.size()));
-    return static_cast<int>(got.size());
+    size_t done = 0;
+    while (done < static_cast<size_t>(count)) {
+        if (d_->Staged() == 0) {
+            d_->DropStaged();
+            const qint64 available = d_->port.bytesAvailable();
+            if (available <= 0)
+                break;
+            d_->staged.resize(static_cast<size_t>(available));
+            const qint64 got = d_->port.read(d_->staged.data(), available);
+            d_->staged.resize(static_cast<size_t>(std::max<qint64>(got, 0)));
+            if (got <= 0)
+                break;
+        }
+        const size_t n = std::min(static_cast<size_t>(count) - done, d_->Staged());
+        s.append(d_->staged, d_->stagedAt, n);
+        d_->stagedAt += n;
+        done += n;
+    }
+    return static_cast<int>(done);
 }
 
 void QtSerialPort::WriteStr(const std::string& s)
@@ -286,6 +317,8 @@ void QtSerialPort::ClearBuffer(bool input, bool output)
         dirs |= QSerialPort::Input;
     if (output)
         dirs |= QSerialPort::Output;
+    if (input)
+        d_->DropStaged();
     d_->port.clear(dirs);
 }
 
