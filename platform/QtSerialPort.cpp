@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 
 #ifdef __linux__
 #include <sys/ioctl.h>
@@ -46,6 +47,8 @@ struct QtSerialPort::Impl {
     // a byte at a time, and a Qt read costs as much for one byte as for all.
     std::string staged;
     size_t stagedAt = 0;
+    bool gathering = false;                // more bytes are being read for one event
+    std::optional<std::string> lostWhy;   // the device went while they were
 
     size_t Staged() const { return staged.size() - stagedAt; }
     void DropStaged()
@@ -56,6 +59,9 @@ struct QtSerialPort::Impl {
 };
 
 namespace {
+
+constexpr qint64 kReadBuffer = 16384;  // a flood from the line must not grow memory
+constexpr qint64 kGather = kReadBuffer - 4096;
 
 std::vector<DetectedPort> Detect()
 {
@@ -85,10 +91,42 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
     d_->dialogParent = dialogParent;
     d_->bindings = DefaultBindings(Detect());
     d_->drain.setSingleShot(true);
-    d_->port.setReadBufferSize(16384);  // a flood from the line must not grow memory
-    connect(&d_->port, &QSerialPort::readyRead, this, [this] {
-        if (OnRxChar && d_->port.bytesAvailable() > 0)
+    d_->port.setReadBufferSize(kReadBuffer);
+    // A vanished device makes Qt repeat its error endlessly: close at the first
+    // one and tell once.
+    auto lose = [this](const std::string& why) {
+        if (!d_->port.isOpen())
+            return;
+        d_->port.close();
+        d_->port.clearError();
+        d_->DropStaged();
+        d_->waiting = false;
+        d_->lastFailure = d_->name + ": device lost (" + why + ")";
+        if (OnError)
+            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
+                if (OnError)
+                    OnError(msg);
+            });
+    };
+    connect(&d_->port, &QSerialPort::readyRead, this, [this, lose] {
+        if (d_->gathering)
+            return;
+        // A flood arrives a few kilobytes to a read: what has come in meanwhile
+        // goes with the same event, up to the read buffer.
+        d_->gathering = true;
+        while (d_->port.isOpen() && d_->port.bytesAvailable() < kGather && d_->port.waitForReadyRead(0)) {
+        }
+        d_->gathering = false;
+        if (!d_->lostWhy && d_->port.isOpen() && d_->port.error() == QSerialPort::TimeoutError)
+            d_->port.clearError();  // nothing more had come: no fault
+        if (OnRxChar && d_->port.isOpen() && d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged()) > 0)
             OnRxChar(static_cast<int>(d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged())));
+        if (d_->lostWhy) {
+            // The bytes that came before the loss have been handed over first.
+            const std::string why = *d_->lostWhy;
+            d_->lostWhy.reset();
+            lose(why);
+        }
     });
     connect(&d_->drain, &QTimer::timeout, this, [this] {
         if (!d_->waiting)
@@ -107,24 +145,17 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
         if (OnTxEmpty)
             OnTxEmpty();
     });
-    connect(&d_->port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+    connect(&d_->port, &QSerialPort::errorOccurred, this, [this, lose](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::NoError || !d_->port.isOpen())
             return;
         if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
             return;
-        // A vanished device makes Qt repeat this error endlessly: close at the
-        // first one and tell once.
-        const std::string why = d_->port.errorString().toStdString();
-        d_->port.close();
-        d_->port.clearError();
-        d_->DropStaged();
-        d_->waiting = false;
-        d_->lastFailure = d_->name + ": device lost (" + why + ")";
-        if (OnError)
-            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
-                if (OnError)
-                    OnError(msg);
-            });
+        if (d_->gathering) {
+            if (!d_->lostWhy)
+                d_->lostWhy = d_->port.errorString().toStdString();
+            return;
+        }
+        lose(d_->port.errorString().toStdString());
     });
 }
 
