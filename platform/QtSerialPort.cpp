@@ -62,6 +62,7 @@ namespace {
 
 constexpr qint64 kReadBuffer = 16384;  // a flood from the line must not grow memory
 constexpr qint64 kGather = kReadBuffer - 4096;
+constexpr qint64 kFlood = 1024;
 
 std::vector<DetectedPort> Detect()
 {
@@ -112,9 +113,11 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
         if (d_->gathering)
             return;
         // A flood arrives a few kilobytes to a read: what has come in meanwhile
-        // goes with the same event, up to the read buffer.
+        // goes with the same event, up to the read buffer. A short read (a poll,
+        // a line at 4800 baud) is handed over at once.
         d_->gathering = true;
-        while (d_->port.isOpen() && d_->port.bytesAvailable() < kGather && d_->port.waitForReadyRead(0)) {
+        while (d_->port.isOpen() && d_->port.bytesAvailable() >= kFlood && d_->port.bytesAvailable() < kGather &&
+               d_->port.waitForReadyRead(0)) {
         }
         d_->gathering = false;
         if (!d_->lostWhy && d_->port.isOpen() && d_->port.error() == QSerialPort::TimeoutError)
