@@ -37,8 +37,8 @@ private:
 
 // Appending a line costs the widget a layout pass and a scroll. While a Batch
 // lives, lines are only collected; when the last Batch ends they go to the widget
-// in one append, of which only the lines the widget's cap keeps are made. Every
-// other call sees the collected lines as already appended.
+// in one append, no more of them than the widget's cap keeps. Every other call
+// sees the collected lines as already appended.
 class QtTextArea : public TextArea {
 public:
     explicit QtTextArea(QPlainTextEdit& w) : w_(w) {}
