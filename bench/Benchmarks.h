@@ -16,5 +16,7 @@ void Throughput(const std::vector<size_t>& megabytes, size_t chunk);
 void ListingSpeed(const std::vector<size_t>& megabytes);
 // A real idle serbox process (program) for the given seconds.
 void IdleCpu(const std::string& program, int seconds);
+// Device text lines flooding Memo1 in the idle state.
+void Terminal(size_t lines);
 
 }  // namespace bench

@@ -4,6 +4,7 @@
 //   serbox_bench throughput [MB...]
 //   serbox_bench listing [MB...]
 //   serbox_bench idle PROGRAM [SECONDS]
+//   serbox_bench terminal [LINES]
 // bench/run.sh runs them all, each in its own process so that each peak memory
 // figure is its own.
 
@@ -30,7 +31,7 @@ std::vector<size_t> Sizes(int argc, char** argv, std::vector<size_t> fallback)
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: serbox_bench latency [POLLS] | throughput [MB...] | listing [MB...] | idle PROGRAM [SECONDS]\n");
+                 "usage: serbox_bench latency [POLLS] | throughput [MB...] | listing [MB...] | idle PROGRAM [SECONDS] | terminal [LINES]\n");
     return 2;
 }
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv)
             bench::ListingSpeed(Sizes(argc, argv, {1, 10}));
         else if (what == "idle" && argc > 2)
             bench::IdleCpu(argv[2], argc > 3 ? std::atoi(argv[3]) : 30);
+        else if (what == "terminal")
+            bench::Terminal(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000);
         else
             return Usage();
     } catch (const std::exception& e) {

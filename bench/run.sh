@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs every benchmark of serbox, each in its own process, and prints the figures.
 #   bench/run.sh [BUILD_DIR]        (default build; needs serbox_bench and en/serbox)
-#   BENCH_QUICK=1 bench/run.sh      shorter: 1000 polls, 5 s of idle
+#   BENCH_QUICK=1 bench/run.sh      shorter: 1000 polls, 5 s of idle, 10^4 and 10^5 terminal lines
 set -euo pipefail
 cd "$(dirname "$0")/.."
 B=${1:-build}
 BIN="$B/bench/serbox_bench"
-polls=2000 idle=30
+polls=2000 idle=30 lines="100000 1000000"
 if [ -n "${BENCH_QUICK:-}" ]; then
-  polls=1000 idle=5
+  polls=1000 idle=5 lines="10000 100000"
 fi
 export QT_QPA_PLATFORM=offscreen
 echo "serbox benchmarks, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) CPUs, $(uname -r)"
@@ -16,3 +16,6 @@ echo "serbox benchmarks, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) CPUs, $(uname -r)
 "$BIN" throughput 1 4 16
 "$BIN" listing 1 10
 "$BIN" idle "$B/en/serbox" "$idle"
+for n in $lines; do  # one process each: each peak memory is its own
+  "$BIN" terminal "$n"
+done

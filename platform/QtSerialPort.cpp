@@ -16,8 +16,10 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 
 #ifdef __linux__
 #include <sys/ioctl.h>
@@ -41,9 +43,26 @@ struct QtSerialPort::Impl {
     bool waiting = false;
     std::string lastFailure;
     QWidget* dialogParent = nullptr;
+    // What the last read took from Qt, handed out from here: the dispatcher reads
+    // a byte at a time, and a Qt read costs as much for one byte as for all.
+    std::string staged;
+    size_t stagedAt = 0;
+    bool gathering = false;                // more bytes are being read for one event
+    std::optional<std::string> lostWhy;   // the device went while they were
+
+    size_t Staged() const { return staged.size() - stagedAt; }
+    void DropStaged()
+    {
+        staged.clear();
+        stagedAt = 0;
+    }
 };
 
 namespace {
+
+constexpr qint64 kReadBuffer = 16384;  // a flood from the line must not grow memory
+constexpr qint64 kGather = kReadBuffer - 4096;
+constexpr qint64 kFlood = 1024;
 
 std::vector<DetectedPort> Detect()
 {
@@ -73,10 +92,44 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
     d_->dialogParent = dialogParent;
     d_->bindings = DefaultBindings(Detect());
     d_->drain.setSingleShot(true);
-    d_->port.setReadBufferSize(16384);  // a flood from the line must not grow memory
-    connect(&d_->port, &QSerialPort::readyRead, this, [this] {
-        if (OnRxChar && d_->port.bytesAvailable() > 0)
-            OnRxChar(static_cast<int>(d_->port.bytesAvailable()));
+    d_->port.setReadBufferSize(kReadBuffer);
+    // A vanished device makes Qt repeat its error endlessly: close at the first
+    // one and tell once.
+    auto lose = [this](const std::string& why) {
+        if (!d_->port.isOpen())
+            return;
+        d_->port.close();
+        d_->port.clearError();
+        d_->DropStaged();
+        d_->waiting = false;
+        d_->lastFailure = d_->name + ": device lost (" + why + ")";
+        if (OnError)
+            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
+                if (OnError)
+                    OnError(msg);
+            });
+    };
+    connect(&d_->port, &QSerialPort::readyRead, this, [this, lose] {
+        if (d_->gathering)
+            return;
+        // A flood arrives a few kilobytes to a read: what has come in meanwhile
+        // goes with the same event, up to the read buffer. A short read (a poll,
+        // a line at 4800 baud) is handed over at once.
+        d_->gathering = true;
+        while (d_->port.isOpen() && d_->port.bytesAvailable() >= kFlood && d_->port.bytesAvailable() < kGather &&
+               d_->port.waitForReadyRead(0)) {
+        }
+        d_->gathering = false;
+        if (!d_->lostWhy && d_->port.isOpen() && d_->port.error() == QSerialPort::TimeoutError)
+            d_->port.clearError();  // nothing more had come: no fault
+        if (OnRxChar && d_->port.isOpen() && d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged()) > 0)
+            OnRxChar(static_cast<int>(d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged())));
+        if (d_->lostWhy) {
+            // The bytes that came before the loss have been handed over first.
+            const std::string why = *d_->lostWhy;
+            d_->lostWhy.reset();
+            lose(why);
+        }
     });
     connect(&d_->drain, &QTimer::timeout, this, [this] {
         if (!d_->waiting)
@@ -95,23 +148,17 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
         if (OnTxEmpty)
             OnTxEmpty();
     });
-    connect(&d_->port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+    connect(&d_->port, &QSerialPort::errorOccurred, this, [this, lose](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::NoError || !d_->port.isOpen())
             return;
         if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
             return;
-        // A vanished device makes Qt repeat this error endlessly: close at the
-        // first one and tell once.
-        const std::string why = d_->port.errorString().toStdString();
-        d_->port.close();
-        d_->port.clearError();
-        d_->waiting = false;
-        d_->lastFailure = d_->name + ": device lost (" + why + ")";
-        if (OnError)
-            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
-                if (OnError)
-                    OnError(msg);
-            });
+        if (d_->gathering) {
+            if (!d_->lostWhy)
+                d_->lostWhy = d_->port.errorString().toStdString();
+            return;
+        }
+        lose(d_->port.errorString().toStdString());
     });
 }
 
@@ -143,6 +190,7 @@ void QtSerialPort::Open()
         d_->lastFailure = d_->name + " stands for no serial device of this machine";
         throw EComPort(d_->lastFailure);
     }
+    d_->DropStaged();
     d_->port.setPortName(QString::fromStdString(device));
     if (!d_->port.open(QIODevice::ReadWrite)) {
         int err = EIO;
@@ -174,6 +222,7 @@ void QtSerialPort::Open()
 void QtSerialPort::Close()
 {
     d_->port.close();
+    d_->DropStaged();
     d_->waiting = false;
 }
 
@@ -256,9 +305,25 @@ int QtSerialPort::ReadStr(std::string& s, int count)
 {
     if (count <= 0 || !d_->port.isOpen())
         return 0;
-    const QByteArray got = d_->port.read(count);
-    s.append(got.constData(), static_cast<size_t>(got.size()));
-    return static_cast<int>(got.size());
+    size_t done = 0;
+    while (done < static_cast<size_t>(count)) {
+        if (d_->Staged() == 0) {
+            d_->DropStaged();
+            const qint64 available = d_->port.bytesAvailable();
+            if (available <= 0)
+                break;
+            d_->staged.resize(static_cast<size_t>(available));
+            const qint64 got = d_->port.read(d_->staged.data(), available);
+            d_->staged.resize(static_cast<size_t>(std::max<qint64>(got, 0)));
+            if (got <= 0)
+                break;
+        }
+        const size_t n = std::min(static_cast<size_t>(count) - done, d_->Staged());
+        s.append(d_->staged, d_->stagedAt, n);
+        d_->stagedAt += n;
+        done += n;
+    }
+    return static_cast<int>(done);
 }
 
 void QtSerialPort::WriteStr(const std::string& s)
@@ -286,6 +351,8 @@ void QtSerialPort::ClearBuffer(bool input, bool output)
         dirs |= QSerialPort::Input;
     if (output)
         dirs |= QSerialPort::Output;
+    if (input)
+        d_->DropStaged();
     d_->port.clear(dirs);
 }
 

@@ -35,6 +35,10 @@ private:
     QWidget& w_;
 };
 
+// Appending a line costs the widget a layout pass and a scroll. While a Batch
+// lives, lines are only collected; when the last Batch ends they go to the widget
+// in one append, no more of them than the widget's cap keeps. Every other call
+// sees the collected lines as already appended.
 class QtTextArea : public TextArea {
 public:
     explicit QtTextArea(QPlainTextEdit& w) : w_(w) {}
@@ -44,8 +48,30 @@ public:
     std::string Text() const override;
     void SetFocus() override;
 
+    class Batch {
+    public:
+        explicit Batch(QtTextArea& area) : area_(area) { ++area_.batches_; }
+        ~Batch()
+        {
+            if (--area_.batches_ == 0)
+                area_.Flush();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        QtTextArea& area_;
+    };
+
 private:
+    void Flush() const;
+    void DropBeyond(size_t keep) const;
+    int DropOldest(int lines) const;
+
     QPlainTextEdit& w_;
+    int batches_ = 0;
+    mutable std::string pending_;  // lines waiting, each ended by "\n"
+    mutable size_t pendingLines_ = 0;
 };
 
 class QtField : public Field {

@@ -120,7 +120,14 @@ TForm1::TForm1(int languageFlag)
     Timer2.setInterval(30);
     connect(&Timer1, &QTimer::timeout, this, [this] { Guard([this] { Timer1Timer(S, *C); }); });
     connect(&Timer2, &QTimer::timeout, this, [this] { Guard([this] { Timer2Timer(S, *C); }); });
-    ComPort1.OnRxChar = [this](int count) { Guard([this, count] { ComPort1RxChar(S, *C, count); }); };
+    // Nothing paints before the handler returns: the lines of one event can go
+    // to Memo1 together.
+    ComPort1.OnRxChar = [this](int count) {
+        Guard([this, count] {
+            platform::QtTextArea::Batch lines(memo1_);
+            ComPort1RxChar(S, *C, count);
+        });
+    };
     ComPort1.OnTxEmpty = [this] { Guard([this] { ComPort1TxEmpty(S); }); };
     ComPort1.OnError = [this](const std::string& msg) {
         std::string text = msg;

@@ -59,6 +59,50 @@ TEST_F(Serial, ReceivedBytesRaiseTheEventWithTheirCount)
     EXPECT_EQ(got, "\x1B" "I hello");
 }
 
+// The component takes what arrived from Qt in one read and hands it out a byte
+// at a time: order, the counts of the event, and a clear of the input must not
+// notice.
+TEST_F(Serial, BytesReadOneAtATimeKeepTheirOrderCountAndClear)
+{
+    port.Open();
+    std::string all, got;
+    for (int i = 0; i < 3000; ++i)
+        all += static_cast<char>(i % 251);
+    port.OnRxChar = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(port.ReadStr(got, 1), 1);
+    };
+    pty.Send(all);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() >= all.size(); }, 10000));
+    EXPECT_EQ(got, all);
+
+    std::vector<int> counts;
+    got.clear();
+    port.OnRxChar = [&](int count) {
+        counts.push_back(count);
+        port.ReadStr(got, 1);  // the rest waits for the next event
+    };
+    pty.Send("abc");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "a"; }, 10000));
+    pty.Send("d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "ab"; }, 10000));
+    EXPECT_EQ(counts, (std::vector<int>{3, 3}));
+
+    bool cleared = false;
+    port.OnRxChar = [&](int) {
+        port.ReadStr(got, 2);
+        port.ClearBuffer(true, false);
+        cleared = true;
+    };
+    pty.Send("0123456789");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cleared; }, 10000));
+    std::string after;
+    port.OnRxChar = [&](int count) { port.ReadStr(after, count); };
+    pty.Send("XY");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return after.size() >= 2 && after.substr(after.size() - 2) == "XY"; }, 10000));
+    EXPECT_EQ(after.find_first_of("23"), std::string::npos);  // taken from Qt before the clear
+}
+
 TEST_F(Serial, OutputEmptyNeverBeforeTheLineTime)
 {
     Clock::time_point now = Clock::now();

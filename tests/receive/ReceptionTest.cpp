@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <set>
 
@@ -135,6 +136,39 @@ TEST_F(Reception, TerminalLinesAndCommandState)
     EXPECT_EQ(S.ErrorKind, 6);
     EXPECT_EQ(S.RxState, 0);
     EXPECT_EQ(F.Sound.Beeps, 2);
+}
+
+TEST_F(Reception, TerminalLinesAreTheSameWhateverTheEventSizes)
+{
+    std::vector<std::string> lines;
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) {
+        lines.push_back(i % 50 == 3 ? "" : "LINE " + std::to_string(i) + (i % 7 ? " \xC1 text" : ""));
+        bytes += lines.back() + "\r\n";
+    }
+    bytes += "TAIL";  // no LF yet: not a line
+    auto check = [&](const std::function<void()>& deliver) {
+        F.Memo1.Lines.clear();
+        S.RxText.clear();
+        deliver();
+        EXPECT_EQ(F.Memo1.Lines, lines);
+        EXPECT_EQ(S.RxText, "TAIL");
+        EXPECT_EQ(S.RxState, 0);
+    };
+    check([&] { F.ComPort1.Receive(bytes); });
+    check([&] {
+        for (char c : bytes)
+            F.ComPort1.Receive(std::string(1, c));
+    });
+    check([&] { Device(bytes, 11); });
+
+    F.Memo1.Lines.clear();
+    S.RxText.clear();
+    F.ComPort1.Receive("FIRST LI");
+    F.ComPort1.Receive("NE\r");
+    EXPECT_TRUE(F.Memo1.Lines.empty());
+    F.ComPort1.Receive("\nSECOND\r\n");
+    EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"FIRST LINE", "SECOND"}));
 }
 
 TEST_F(Reception, OverwritePromptTakesTheNameOnlyOnOk)

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+
+#include "platform/QtWidgets.h"
+
+namespace {
+
+// Two widgets with the same cap: one takes lines one append at a time (how the
+// text area behaves outside a batch), the other through a batch.
+struct Twins {
+    QPlainTextEdit single, batched;
+    platform::QtTextArea area{batched};
+
+    explicit Twins(int cap)
+    {
+        for (QPlainTextEdit* w : {&single, &batched}) {
+            w->setMaximumBlockCount(cap);
+            w->setLineWrapMode(QPlainTextEdit::NoWrap);
+            w->resize(300, 120);
+        }
+    }
+    void Start(const std::vector<std::string>& lines)
+    {
+        for (const std::string& l : lines) {
+            single.appendPlainText(platform::ToQt(l));
+            batched.appendPlainText(platform::ToQt(l));
+        }
+    }
+    void Append(const std::vector<std::string>& lines)
+    {
+        platform::QtTextArea::Batch batch(area);
+        for (const std::string& l : lines) {
+            single.appendPlainText(platform::ToQt(l));
+            area.AppendLine(l);
+        }
+    }
+    static QString TopLine(QPlainTextEdit& w) { return w.cursorForPosition(QPoint(4, 4)).block().text(); }
+};
+
+std::vector<std::string> Numbered(const char* prefix, int n)
+{
+    std::vector<std::string> v;
+    for (int i = 0; i < n; ++i)
+        v.push_back(prefix + std::to_string(i));
+    return v;
+}
+
+}  // namespace
+
+TEST(TextArea, ABatchShowsWhatSingleAppendsShowUnderTheCap)
+{
+    const std::vector<std::vector<std::string>> starts = {
+        {"help"}, {"h1", "h2", "h3", "h4"}, {"h1", "h2", "h3", "h4", "h5"}, {"h1", "h2", "h3", "h4", ""}};
+    for (const auto& start : starts) {
+        for (int n : {1, 3, 4, 5, 6, 12}) {
+            Twins t(5);
+            t.Start(start);
+            auto lines = Numbered("L", n);
+            lines[0] = "";  // an empty line is a line too
+            t.Append(lines);
+            EXPECT_EQ(t.batched.toPlainText(), t.single.toPlainText()) << start.size() << " lines, then " << n;
+            EXPECT_EQ(t.batched.document()->blockCount(), t.single.document()->blockCount());
+            t.Append({"after\xE9", "last"});
+            EXPECT_EQ(t.batched.toPlainText(), t.single.toPlainText());
+        }
+    }
+}
+
+// Single appends drop an empty first line into an empty widget; a batch keeps it.
+TEST(TextArea, ABatchIntoAnEmptyWidgetKeepsEveryLine)
+{
+    Twins t(3);
+    t.Append({"", "a", "b"});
+    EXPECT_EQ(t.batched.toPlainText(), "\na\nb");
+    t.Append({"c", "", "d", "e"});
+    EXPECT_EQ(t.batched.toPlainText(), "\nd\ne");
+}
+
+TEST(TextArea, CallsInsideABatchSeeTheLinesInOrder)
+{
+    QPlainTextEdit w;
+    platform::QtTextArea area(w);
+    area.AppendLine("before");
+    {
+        platform::QtTextArea::Batch outer(area);
+        area.AppendLine("one");
+        {
+            platform::QtTextArea::Batch inner(area);
+            area.AppendLine("two");
+        }
+        EXPECT_EQ(w.toPlainText(), "before");  // nothing reaches the widget before the end
+        EXPECT_EQ(area.Text(), "before\none\ntwo");
+        area.AppendLine("three");
+        area.Clear();
+        area.AppendLine("four");
+        area.SetText("set");
+        area.AppendLine("five");
+    }
+    EXPECT_EQ(area.Text(), "set\nfive");
+    EXPECT_EQ(w.toPlainText(), "set\nfive");
+}
+
+TEST(TextArea, TheViewFollowsTheEndOrStaysWhereTheReaderScrolled)
+{
+    Twins t(40);
+    t.single.show();
+    t.batched.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.batched));
+    t.Start(Numbered("S", 40));
+    EXPECT_EQ(t.batched.verticalScrollBar()->value(), t.batched.verticalScrollBar()->maximum());
+    t.Append(Numbered("A", 3));
+    EXPECT_EQ(t.batched.verticalScrollBar()->value(), t.batched.verticalScrollBar()->maximum());
+    EXPECT_EQ(t.batched.verticalScrollBar()->value(), t.single.verticalScrollBar()->value());
+
+    t.single.verticalScrollBar()->setValue(20);
+    t.batched.verticalScrollBar()->setValue(20);
+    const QString top = Twins::TopLine(t.batched);
+    t.Append(Numbered("B", 4));
+    EXPECT_EQ(Twins::TopLine(t.batched), top);
+    EXPECT_EQ(Twins::TopLine(t.single), top);
+    EXPECT_EQ(t.batched.verticalScrollBar()->value(), 16);
+}
