@@ -1,5 +1,6 @@
 #include "shell/Unit2.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -41,7 +42,7 @@ void TForm2::Close()
     if (isHidden())
         return;
     hide();
-    form1_.ReturnFromDialog();
+    form1_.ReturnFromDialog(this);
 }
 
 void TForm2::FormDeactivate() { Close(); }
@@ -64,11 +65,10 @@ void TForm2::Button1Click()
         Close();
 }
 
-bool TForm2::event(QEvent* e)
+void TForm2::closeEvent(QCloseEvent* e)
 {
-    if (e->type() == QEvent::WindowDeactivate)
-        FormDeactivate();
-    return QDialog::event(e);
+    FormDeactivate();
+    e->accept();
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* e)

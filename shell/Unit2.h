@@ -16,10 +16,14 @@ public:
     QComboBox* ComboBox1;
     QPushButton* Button1;
     void Button1Click();
+    // Another window of the program has become the active one.
+    void Deactivated() { FormDeactivate(); }
 
 protected:
-    bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Escape does nothing; the close box closes it as losing the activation does.
+    void reject() override {}
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void FormActivate();

@@ -25,10 +25,14 @@ public:
     QPushButton* Button2;
     void Button1Click();
     void Button2Click();
+    // Another window of the program has become the active one.
+    void Deactivated() { Close(); }
 
 protected:
-    bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Escape does nothing; the close box closes it as losing the activation does.
+    void reject() override {}
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void FormDeactivate();
