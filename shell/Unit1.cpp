@@ -212,6 +212,16 @@ void TForm1::FormCreate(int languageFlag)
         Label3->setText("FILE TO TRASMIT:");
         Label4->setText("MESSAGES:");
     }
+    // What a screen reader says for the text components: the fields after their
+    // labels, the two text areas after what they hold.
+    const auto named = [](QWidget* w, const QString& name) { w->setAccessibleName(name); };
+    named(Edit1, Label2->text().remove(':'));
+    named(Edit2, Label3->text().remove(':'));
+    named(Memo1, S.LanguageFlag == 0 ? "Messaggi del dispositivo" : "Device messages");
+    named(Memo2, S.LanguageFlag == 0 ? "Riga dei messaggi" : "Message line");
+    Label2->setBuddy(Edit1);
+    Label3->setBuddy(Edit2);
+    Label4->setBuddy(Memo2);
 }
 
 void TForm1::FormActivate()

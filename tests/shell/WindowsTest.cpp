@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -128,4 +129,24 @@ TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
     int ran = 0;
     w.Form1.Guard([&] { ++ran; });
     EXPECT_EQ(ran, 1);
+}
+
+// A screen reader reads each text component by name, in the build's language.
+TEST(Windows, TextComponentsAreNamedForScreenReaders)
+{
+    for (int lang : {1, 0}) {
+        Windows w(lang);
+        w.Form1.show();
+        QStringList names;
+        for (QWidget* c : std::initializer_list<QWidget*>{w.Form1.Memo(1), w.Form1.findChildren<QLineEdit*>()[0],
+                                                           w.Form1.findChildren<QLineEdit*>()[1], w.Form1.Memo(2)}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+            ASSERT_NE(a, nullptr);
+            names << a->text(QAccessible::Name);
+        }
+        EXPECT_EQ(names, lang ? QStringList({"Device messages", "FILE TO RECEIVE", "FILE TO TRASMIT", "Message line"})
+                              : QStringList({"Messaggi del dispositivo", "FILE IN ENTRATA", "FILE IN USCITA",
+                                             "Riga dei messaggi"}));
+        w.Form1.close();
+    }
 }
