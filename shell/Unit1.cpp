@@ -246,14 +246,12 @@ void TForm1::ActiveWindowChanged()
         return;
     QWidget* before = lastActive_;
     lastActive_ = now;
-    if (now == before)
-        return;
     // A dialog closes when it stops being the program's active window.
-    if (Form2 && now != Form2)
-        Form2->Deactivated();
-    if (Form3 && now != Form3)
-        Form3->Deactivated();
-    if (now == this)
+    if (Form2)
+        Form2->ActiveWindowIs(now);
+    if (Form3)
+        Form3->ActiveWindowIs(now);
+    if (now == this && before != this)
         FormActivate();
 }
 

@@ -29,6 +29,8 @@ TForm2::TForm2(TForm1& form1) : QDialog(&form1), form1_(form1)
 
 void TForm2::Show()
 {
+    if (isHidden())
+        wasActive_ = false;
     show();
     raise();
     activateWindow();
@@ -81,4 +83,12 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e)
         }
     }
     return QDialog::eventFilter(watched, e);
+}
+
+void TForm2::ActiveWindowIs(QWidget* now)
+{
+    if (now == this)
+        wasActive_ = true;
+    else if (wasActive_ && isVisible())
+        FormDeactivate();
 }

@@ -16,8 +16,9 @@ public:
     QComboBox* ComboBox1;
     QPushButton* Button1;
     void Button1Click();
-    // Another window of the program has become the active one.
-    void Deactivated() { FormDeactivate(); }
+    // The program's active window has changed (now, never null). Once the dialog
+    // has been the active window, another window of the program taking over closes it.
+    void ActiveWindowIs(QWidget* now);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -30,4 +31,5 @@ private:
     void FormDeactivate();
     void Close();
     TForm1& form1_;
+    bool wasActive_ = false;  // since it was last shown
 };

@@ -47,6 +47,8 @@ void TForm3::SetButton2Visible(bool visible) { Button2->setVisible(visible); }
 
 void TForm3::Show()
 {
+    if (isHidden())
+        wasActive_ = false;
     // Shown again while the user works in another application (the start-up
     // request repeats every second): the new text is enough, the focus stays there.
     if (isVisible() && !QApplication::activeWindow())
@@ -109,4 +111,12 @@ bool TForm3::eventFilter(QObject* watched, QEvent* e)
         }
     }
     return QDialog::eventFilter(watched, e);
+}
+
+void TForm3::ActiveWindowIs(QWidget* now)
+{
+    if (now == this)
+        wasActive_ = true;
+    else if (wasActive_ && isVisible())
+        Close();
 }

@@ -25,8 +25,9 @@ public:
     QPushButton* Button2;
     void Button1Click();
     void Button2Click();
-    // Another window of the program has become the active one.
-    void Deactivated() { Close(); }
+    // The program's active window has changed (now, never null). Once the dialog
+    // has been the active window, another window of the program taking over closes it.
+    void ActiveWindowIs(QWidget* now);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -38,4 +39,5 @@ private:
     void FormDeactivate();
     void Close();
     TForm1& form1_;
+    bool wasActive_ = false;  // since it was last shown
 };
