@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +45,7 @@ public:
         if (pid_ != 0)
             return;
         ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test killed midway leaves no desktop behind
         if (!dir.empty() && ::chdir(dir.c_str()) != 0)
             ::_exit(127);
         const int null = ::open("/dev/null", O_RDWR);
