@@ -34,6 +34,19 @@ namespace desktop {
 using Clock = std::chrono::steady_clock;
 constexpr auto kLimit = std::chrono::seconds(20);
 
+[[noreturn]] inline void Exec(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+{
+    std::vector<char*> a, e;
+    for (const auto& s : argv)
+        a.push_back(const_cast<char*>(s.c_str()));
+    a.push_back(nullptr);
+    for (const auto& s : env)
+        e.push_back(const_cast<char*>(s.c_str()));
+    e.push_back(nullptr);
+    ::execvpe(a[0], a.data(), e.data());
+    ::_exit(127);
+}
+
 // A child process in a process group of its own, ended with its group.
 class Child {
 public:
@@ -57,15 +70,7 @@ public:
         for (int fd = 3; fd < 256; ++fd)
             if (fd != keepFd)
                 ::close(fd);
-        std::vector<char*> a, e;
-        for (const auto& s : argv)
-            a.push_back(const_cast<char*>(s.c_str()));
-        a.push_back(nullptr);
-        for (const auto& s : env)
-            e.push_back(const_cast<char*>(s.c_str()));
-        e.push_back(nullptr);
-        ::execvpe(a[0], a.data(), e.data());
-        ::_exit(127);
+        Exec(argv, env);
     }
     Child(const Child&) = delete;
     Child& operator=(Child&& o) noexcept
@@ -124,15 +129,7 @@ inline Output Run(const std::vector<std::string>& argv, const std::vector<std::s
             ::dup2(null, 2);
         for (int fd = 3; fd < 256; ++fd)
             ::close(fd);
-        std::vector<char*> a, e;
-        for (const auto& s : argv)
-            a.push_back(const_cast<char*>(s.c_str()));
-        a.push_back(nullptr);
-        for (const auto& s : env)
-            e.push_back(const_cast<char*>(s.c_str()));
-        e.push_back(nullptr);
-        ::execvpe(a[0], a.data(), e.data());
-        ::_exit(127);
+        Exec(argv, env);
     }
     ::close(p[1]);
     Output o;
