@@ -88,6 +88,17 @@ TEST(Desktop, ComingBackFromAnotherApplicationIsNoActivation)
     d.Window("^USCITA PROGRAMMA$");
     d.Activate(main);
     EXPECT_TRUE(Desktop::Until([&] { return Cautions(d) == cautions + 1; }));
+
+    // An error shown while the exit dialog is open takes the activation and keeps it:
+    // the exit dialog closes, and Enter then answers the error, not the device.
+    d.Keys({"F4"});
+    d.Activate(d.Window("^USCITA PROGRAMMA$"));
+    d.Line().Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
+    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+    EXPECT_TRUE(Desktop::Until([&] { return d.ActiveTitle() == "ERRORE !"; }));
+    d.Keys({"Return"});
+    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+    EXPECT_EQ(d.Received(), "");
 }
 
 TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
