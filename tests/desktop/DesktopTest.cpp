@@ -155,4 +155,6 @@ TEST(Desktop, GermanLayoutLettersFollowTheirLabels)
     EXPECT_EQ(d.Received(), "10 59");
     d.Keys({"less", "shift+less"});  // the <> key left of Y
     EXPECT_EQ(d.Received(), "E2 10 E2");
+    d.Keys({"Caps_Lock", "y", "z", "Caps_Lock"});
+    EXPECT_EQ(d.Received(), "14 59 5A 14");
 }
