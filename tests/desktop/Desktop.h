@@ -234,6 +234,9 @@ public:
             pollfd p{line_.master, POLLOUT, 0};
             return ::poll(&p, 1, 0) == 1 && !(p.revents & POLLHUP);
         }));
+        // Back in the main window, and everything before this key handled.
+        Activate(main_);
+        EXPECT_EQ(Received(), "");
     }
 
     std::string MainWindow() const { return main_; }

@@ -31,7 +31,6 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
     std::ofstream(d.Dir() + "/STORED.TXT") << "";  // its .hdr is missing: F8 on it is an error
     const std::string main = d.MainWindow();
-    EXPECT_EQ(d.Received(), "");
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         switch (round % 3) {
