@@ -8,6 +8,13 @@ void SendByte(platform::SerialPort& port, uint8_t c) { port.WriteStr(std::string
 
 }  // namespace
 
+int MenuKey(uint16_t key, platform::KeyModifiers mods)
+{
+    if (mods.Shift || mods.Ctrl || mods.Alt)
+        return 0;
+    return key >= 0x70 && key <= 0x78 ? key - 0x70 + 1 : 0;  // VK_F1..VK_F9
+}
+
 void Memo2KeyDown(ProgramState&, platform::Form1Components& C, uint16_t key, platform::KeyModifiers mods)
 {
     uint8_t c = static_cast<uint8_t>(key & 0xFF);

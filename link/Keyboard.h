@@ -7,6 +7,13 @@
 #include "platform/Form1Components.h"
 #include "shell/ProgramState.h"
 
+// F1 to F9 without Shift, Ctrl or Alt belong to the menu: the number of the
+// function key (1..9), or 0 for a key that goes to the device. The menu's own
+// shortcuts normally take these keys before they reach Memo2KeyDown; when the
+// window system hands a key over without the window counting as active, the
+// shortcut does not fire and the caller runs the command by this number instead.
+int MenuKey(uint16_t key, platform::KeyModifiers mods);
+
 void Memo2KeyDown(ProgramState& S, platform::Form1Components& C, uint16_t key,
                   platform::KeyModifiers mods);
 void KonF51Click(ProgramState& S, platform::Form1Components& C);

@@ -3,6 +3,7 @@
 // serial device at all. Plain C++ so that both are tested without a port.
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,14 @@ struct DetectedPort {
 
 // USB adapters first (the common case: one adapter is COM1), built-in ports after.
 std::map<std::string, std::string> DefaultBindings(const std::vector<DetectedPort>& ports);
+
+// The bindings at a port choice, from the devices present now: a name the user has
+// bound by hand keeps its device; the other names of COM1..COM4 are bound anew by
+// DefaultBindings over the devices not bound by hand, so an adapter plugged in
+// after start is found without a restart.
+std::map<std::string, std::string> RefreshBindings(const std::map<std::string, std::string>& current,
+                                                   const std::set<std::string>& byHand,
+                                                   const std::vector<DetectedPort>& ports);
 
 // Empty when path names a terminal device (a serial port or a pseudo-terminal);
 // otherwise the reason it cannot be used.

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <map>
 #include <optional>
+#include <set>
 
 #ifdef __linux__
 #include <sys/ioctl.h>
@@ -36,6 +37,7 @@ struct QtSerialPort::Impl {
     QTimer drain;
     std::string name = "COM";
     std::map<std::string, std::string> bindings;
+    std::set<std::string> byHand;  // names the user bound to a device of his choice
     LineSettings line;
     bool dtr = true, rts = true;
     Clock clock = [] { return std::chrono::steady_clock::now(); };
@@ -168,10 +170,20 @@ QtSerialPort::~QtSerialPort()
     delete d_;
 }
 
-void QtSerialPort::SetPort(const std::string& name) { d_->name = name; }
+// Each port choice looks at the devices present now: an adapter plugged in after
+// start is bound like one present at start.
+void QtSerialPort::SetPort(const std::string& name)
+{
+    d_->name = name;
+    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, Detect());
+}
 std::string QtSerialPort::Port() const { return d_->name; }
 
-void QtSerialPort::Bind(const std::string& name, const std::string& device) { d_->bindings[name] = device; }
+void QtSerialPort::Bind(const std::string& name, const std::string& device)
+{
+    d_->bindings[name] = device;
+    d_->byHand.insert(name);
+}
 
 std::string QtSerialPort::DeviceFor(const std::string& name) const
 {
@@ -287,18 +299,22 @@ LineSettings QtSerialPort::Settings() const { return d_->line; }
 
 void QtSerialPort::ShowSetupDialog()
 {
+    const std::vector<DetectedPort> present = Detect();
+    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, present);
     PortSetupDialog dialog(d_->dialogParent);
     PortSetupChoice choice;
     choice.Name = d_->name;
     choice.Line = d_->line;
     choice.Bindings = d_->bindings;
     choice.LastFailure = d_->lastFailure;
-    if (!dialog.Run(choice, Detect()))
+    if (!dialog.Run(choice, present))
         return;
     d_->name = choice.Name;
     d_->line = choice.Line;
+    // Taking the device offered keeps the name following the devices present.
     for (const auto& [n, dev] : choice.Bindings)
-        d_->bindings[n] = dev;
+        if (DeviceFor(n) != dev)
+            Bind(n, dev);
 }
 
 int QtSerialPort::ReadStr(std::string& s, int count)

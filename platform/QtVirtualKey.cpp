@@ -3,10 +3,14 @@
 #include <QKeyEvent>
 #include <array>
 
-// The byte a key sends is the Windows virtual-key code of the physical key, whatever
-// Shift or Caps Lock make it type. Windows hands that code over as is; on X11 the
-// physical key code (evdev layout) is looked up; events that carry neither (made up
-// by tests or input methods) are mapped from Qt's key.
+// The byte a key sends is the Windows virtual-key code of the key, whatever Shift or
+// Caps Lock make it type. Windows hands that code over as is. There, letter keys
+// follow the active layout (the key labelled Y on a German keyboard is Y) while the
+// other keys keep their place. On X11 the same is done from the key's symbol in the
+// active layout, which Qt hands over as the native virtual key: a letter gives its
+// capital, a digit itself; any other key is looked up by its physical key code
+// (evdev layout). Events that carry neither (made up by tests or input methods) are
+// mapped from Qt's key.
 
 namespace platform {
 namespace {
@@ -39,6 +43,7 @@ constexpr std::array<uint8_t, 136> BuildX11Table()
     const uint8_t keypad[] = {0x67, 0x68, 0x69, 0x6D, 0x64, 0x65, 0x66, 0x6B, 0x61, 0x62, 0x63, 0x60, 0x6E};
     for (int i = 0; i < 13; ++i)
         t[79 + i] = keypad[i];  // KP7 KP8 KP9 KP- KP4 KP5 KP6 KP+ KP1 KP2 KP3 KP0 KP.
+    t[94] = 0xE2;  // the extra key left of Z on European keyboards (<>)
     t[95] = 0x7A; t[96] = 0x7B;  // F11 F12
     t[104] = 0x0D; t[105] = 0x11; t[106] = 0x6F; t[107] = 0x2C; t[108] = 0x12;  // KPEnter Ctrl_R KP/ Print Alt_R
     t[110] = 0x24; t[111] = 0x26; t[112] = 0x21; t[113] = 0x25; t[114] = 0x27;  // Home Up Prior Left Right
@@ -118,6 +123,12 @@ KeyPress KeyPressOf(const QKeyEvent& e)
         return k;
     }
 #else
+    // A letter or digit of the layout; Shift and Caps Lock only change its case.
+    const quint32 sym = e.nativeVirtualKey();
+    if ((sym >= 'a' && sym <= 'z') || (sym >= 'A' && sym <= 'Z') || (sym >= '0' && sym <= '9')) {
+        k.VirtualKey = static_cast<uint16_t>(sym >= 'a' && sym <= 'z' ? sym - 'a' + 'A' : sym);
+        return k;
+    }
     const quint32 code = e.nativeScanCode();
     if (code > 0 && code < kX11.size() && kX11[code] != 0) {
         k.VirtualKey = kX11[code];

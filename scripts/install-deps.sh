@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   clang libclang-rt-14-dev
   xvfb xdotool x11-utils imagemagick
+  openbox x11-xkb-utils xkb-data x11-apps dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
   dpkg-dev file
 )
 

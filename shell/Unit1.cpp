@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,6 +116,7 @@ TForm1::TForm1(int languageFlag)
         w->installEventFilter(this);
     installEventFilter(this);
     BuildMenu();
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { ActiveWindowChanged(); });
 
     Timer1.setInterval(1000);
     Timer2.setInterval(30);
@@ -151,8 +153,10 @@ void TForm1::BuildMenu()
 {
     auto add = [this](const char* caption, int key, std::function<void()> handler) {
         QAction* a = menuBar()->addAction(caption);
-        if (key)
+        if (key) {
             a->setShortcut(QKeySequence(key));
+            menuKeys_[key - Qt::Key_F1] = a;
+        }
         if (handler)
             connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
         return a;
@@ -170,6 +174,7 @@ void TForm1::BuildMenu()
     auto* f9 = new QAction(this);
     f9->setShortcut(QKeySequence(Qt::Key_F9));
     addAction(f9);
+    menuKeys_[8] = f9;
     for (int n = 1; n <= 4; ++n) {
         QAction* a = setup->addAction(QString("COM %1").arg(n));
         connect(a, &QAction::triggered, this, [this, n] { Guard([this, n] { SelectPort(S, *C, n); }); });
@@ -215,11 +220,20 @@ void TForm1::FormCreate(int languageFlag)
         Label3->setText("FILE TO TRASMIT:");
         Label4->setText("MESSAGES:");
     }
+    // What a screen reader says for the text components: the fields after their
+    // labels, the two text areas after what they hold.
+    const auto named = [](QWidget* w, const QString& name) { w->setAccessibleName(name); };
+    named(Edit1, Label2->text().remove(':'));
+    named(Edit2, Label3->text().remove(':'));
+    named(Memo1, S.LanguageFlag == 0 ? "Messaggi del dispositivo" : "Device messages");
+    named(Memo2, S.LanguageFlag == 0 ? "Riga dei messaggi" : "Message line");
+    Label2->setBuddy(Edit1);
+    Label3->setBuddy(Edit2);
+    Label4->setBuddy(Memo2);
 }
 
 void TForm1::FormActivate()
 {
-    ++activations_;
     const QString title = QString("KORVEL SU COM %1").arg(S.PortNumber);
     Memo2->setFocus();
     setWindowTitle(title);
@@ -229,16 +243,30 @@ void TForm1::FormActivate()
                                                : "MUST BE IN CAPITAL LETTERS!");
 }
 
-void TForm1::ReturnFromDialog()
+void TForm1::ActiveWindowChanged()
 {
-    const int before = activations_;
-    activateWindow();
-    // Where the platform does not activate the window by itself (no window
-    // manager, offscreen), activation is run here, once.
-    QTimer::singleShot(50, this, [this, before] {
-        if (!closed_ && activations_ == before)
-            FormActivate();
-    });
+    if (closed_)
+        return;
+    QWidget* now = QGuiApplication::focusWindow() ? QApplication::activeWindow() : nullptr;
+    // Another application has the focus: inside the program nothing changed, and
+    // the dialogs stay as they are.
+    if (!now)
+        return;
+    QWidget* before = lastActive_;
+    lastActive_ = now;
+    // A dialog closes when it stops being the program's active window.
+    if (Form2)
+        Form2->ActiveWindowIs(now);
+    if (Form3)
+        Form3->ActiveWindowIs(now);
+    if (now == this && before != this)
+        FormActivate();
+}
+
+void TForm1::ReturnFromDialog(QWidget* dialog)
+{
+    if (!closed_ && lastActive_ == dialog)
+        activateWindow();
 }
 
 void TForm1::FormClose()
@@ -252,25 +280,47 @@ void TForm1::FormClose()
 
 bool TForm1::event(QEvent* e)
 {
-    if (e->type() == QEvent::WindowActivate && !closed_)
-        FormActivate();
-    if (e->type() == QEvent::Show && !e->spontaneous() && activations_ == 0)
-        ReturnFromDialog();  // the first activation, with or without a window manager
+    // The first activation also where nothing activates a new window by itself.
+    if (e->type() == QEvent::Show && !shown_) {
+        shown_ = true;
+        activateWindow();
+    }
     return QMainWindow::event(e);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e)
 {
-    if (e->type() == QEvent::KeyPress) {
-        QWidget* focus = QApplication::focusWidget();
-        const bool textComponent = watched == Memo1 || watched == Memo2 || watched == Edit1 || watched == Edit2;
-        const bool ownEvent = watched == this && focus != Memo1 && focus != Memo2 && focus != Edit1 && focus != Edit2;
-        if (textComponent || ownEvent) {
-            const platform::KeyPress k = platform::KeyPressOf(*static_cast<QKeyEvent*>(e));
-            Guard([this, k] { Memo2KeyDown(S, *C, k.VirtualKey, k.Mods); });
-        }
+    if (e->type() == QEvent::KeyPress && KeyDown(watched, static_cast<QKeyEvent*>(e)))
+        return true;
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// Every key press of the main window, once. The window system hands a key to the
+// window's focus component whether or not the window counts as active, and a key
+// the component leaves goes on to the window; an accessibility bridge may hand a
+// copy over later instead of the original. Each of these is one press.
+bool TForm1::KeyDown(QObject* watched, QKeyEvent* key)
+{
+    const bool component = watched == Memo1 || watched == Memo2 || watched == Edit1 || watched == Edit2;
+    if (!component && watched != this)
+        return false;
+    const SeenKey seen{key, key->key(), key->nativeScanCode(), key->timestamp()};
+    if (watched == this && seen == seenKey_) {
+        seenKey_ = {};
+        return false;
     }
-    return QMainWindow::eventFilter(watched, e);  // the key is not consumed
+    const platform::KeyPress k = platform::KeyPressOf(*key);
+    // Here only when the menu's shortcut did not take the key: the window was not
+    // the active one as far as the toolkit knew. The command runs all the same.
+    if (const int f = MenuKey(k.VirtualKey, k.Mods)) {
+        seenKey_ = {};
+        if (menuKeys_[f - 1])
+            menuKeys_[f - 1]->trigger();
+        return true;
+    }
+    seenKey_ = component ? seen : SeenKey{};
+    Guard([this, k] { Memo2KeyDown(S, *C, k.VirtualKey, k.Mods); });
+    return false;  // the key is not consumed
 }
 
 void TForm1::closeEvent(QCloseEvent* e)

@@ -9,6 +9,7 @@
 // see what the standard error report showed.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "shell/ProgramState.h"
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -45,8 +47,10 @@ public:
     QTimer& Timer(int n) { return n == 1 ? Timer1 : Timer2; }
 
     void Attach(TForm2* form2, TForm3* form3);
-    // A dialog has closed: the main window takes over again.
-    void ReturnFromDialog();
+    // A dialog of the program has closed. When it was the program's active window,
+    // the main window takes over; when another window of the program already has,
+    // that one keeps the activation.
+    void ReturnFromDialog(QWidget* dialog);
 
     // Runs a handler; an error escaping it goes to the standard error report and
     // the program goes on. Protocol handlers no longer run once the window closed.
@@ -64,6 +68,8 @@ private:
     void FormActivate();
     void FormClose();
     void BuildMenu();
+    void ActiveWindowChanged();
+    bool KeyDown(QObject* watched, QKeyEvent* key);
 
     ProgramState S;
     QPlainTextEdit* Memo1;
@@ -92,6 +98,19 @@ private:
 
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
+    QAction* menuKeys_[9] = {};
     bool closed_ = false;
-    int activations_ = 0;
+    bool shown_ = false;
+    // The last window of the program that was active. Another application taking
+    // the focus does not change it, so coming back is told from a hand-over.
+    QPointer<QWidget> lastActive_;
+    // A key press that a text component has sent and did not take: when it goes
+    // on to the window it is the same press, not a second one.
+    struct SeenKey {
+        const QEvent* event = nullptr;
+        int key = 0;
+        quint32 scanCode = 0;
+        quint64 timestamp = 0;
+        bool operator==(const SeenKey&) const = default;
+    } seenKey_;
 };

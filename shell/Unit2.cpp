@@ -1,5 +1,6 @@
 #include "shell/Unit2.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -28,6 +29,8 @@ TForm2::TForm2(TForm1& form1) : QDialog(&form1), form1_(form1)
 
 void TForm2::Show()
 {
+    if (isHidden())
+        wasActive_ = false;
     show();
     raise();
     activateWindow();
@@ -41,7 +44,7 @@ void TForm2::Close()
     if (isHidden())
         return;
     hide();
-    form1_.ReturnFromDialog();
+    form1_.ReturnFromDialog(this);
 }
 
 void TForm2::FormDeactivate() { Close(); }
@@ -64,11 +67,10 @@ void TForm2::Button1Click()
         Close();
 }
 
-bool TForm2::event(QEvent* e)
+void TForm2::closeEvent(QCloseEvent* e)
 {
-    if (e->type() == QEvent::WindowDeactivate)
-        FormDeactivate();
-    return QDialog::event(e);
+    FormDeactivate();
+    e->accept();
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* e)
@@ -81,4 +83,12 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e)
         }
     }
     return QDialog::eventFilter(watched, e);
+}
+
+void TForm2::ActiveWindowIs(QWidget* now)
+{
+    if (now == this)
+        wasActive_ = true;
+    else if (wasActive_ && isVisible())
+        FormDeactivate();
 }

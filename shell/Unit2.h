@@ -16,14 +16,20 @@ public:
     QComboBox* ComboBox1;
     QPushButton* Button1;
     void Button1Click();
+    // The program's active window has changed (now, never null). Once the dialog
+    // has been the active window, another window of the program taking over closes it.
+    void ActiveWindowIs(QWidget* now);
 
 protected:
-    bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Escape does nothing; the close box closes it as losing the activation does.
+    void reject() override {}
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void FormActivate();
     void FormDeactivate();
     void Close();
     TForm1& form1_;
+    bool wasActive_ = false;  // since it was last shown
 };

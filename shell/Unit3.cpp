@@ -1,5 +1,7 @@
 #include "shell/Unit3.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -45,6 +47,12 @@ void TForm3::SetButton2Visible(bool visible) { Button2->setVisible(visible); }
 
 void TForm3::Show()
 {
+    if (isHidden())
+        wasActive_ = false;
+    // Shown again while the user works in another application (the start-up
+    // request repeats every second): the new text is enough, the focus stays there.
+    if (isVisible() && !QApplication::activeWindow())
+        return;
     show();
     raise();
     activateWindow();
@@ -56,7 +64,7 @@ void TForm3::Close()
         return;
     FormDeactivate();  // closing deactivates it
     hide();
-    form1_.ReturnFromDialog();
+    form1_.ReturnFromDialog(this);
 }
 
 void TForm3::FormDeactivate()
@@ -86,11 +94,10 @@ void TForm3::Button2Click()
     Close();
 }
 
-bool TForm3::event(QEvent* e)
+void TForm3::closeEvent(QCloseEvent* e)
 {
-    if (e->type() == QEvent::WindowDeactivate && isVisible())
-        Close();
-    return QDialog::event(e);
+    Close();
+    e->accept();
 }
 
 bool TForm3::eventFilter(QObject* watched, QEvent* e)
@@ -104,4 +111,12 @@ bool TForm3::eventFilter(QObject* watched, QEvent* e)
         }
     }
     return QDialog::eventFilter(watched, e);
+}
+
+void TForm3::ActiveWindowIs(QWidget* now)
+{
+    if (now == this)
+        wasActive_ = true;
+    else if (wasActive_ && isVisible())
+        Close();
 }

@@ -285,3 +285,17 @@ TEST_F(Link, KeysSendTheirVirtualKeyByte)
     KoffF61Click(S, F.C);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{"\x07\x07\x07\x11", "\x07\x07\x07\x12"}));
 }
+
+TEST_F(Link, FunctionKeysOneToNineAloneAreMenuKeys)
+{
+    platform::KeyModifiers none, shift{true, false, false}, ctrl{false, true, false}, alt{false, false, true};
+    EXPECT_EQ(MenuKey(0x70, none), 1);   // F1
+    EXPECT_EQ(MenuKey(0x74, none), 5);   // F5
+    EXPECT_EQ(MenuKey(0x78, none), 9);   // F9
+    EXPECT_EQ(MenuKey(0x79, none), 0);   // F10 goes to the device
+    EXPECT_EQ(MenuKey(0x6F, none), 0);
+    EXPECT_EQ(MenuKey(0x74, shift), 0);  // Shift+F5 goes to the device as 74
+    EXPECT_EQ(MenuKey(0x74, ctrl), 0);
+    EXPECT_EQ(MenuKey(0x74, alt), 0);
+    EXPECT_EQ(MenuKey(0x41, none), 0);
+}

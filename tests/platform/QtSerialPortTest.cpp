@@ -160,6 +160,27 @@ TEST(PortNames, UsbAdaptersComeFirst)
     EXPECT_EQ(b["COM4"], "/dev/ttyS10");
 }
 
+TEST(PortNames, EachChoiceBindsTheDevicesPresentNowExceptThoseBoundByHand)
+{
+    const std::vector<platform::DetectedPort> atStart = {{"/dev/ttyS0", "", "", ""}};
+    auto b = platform::RefreshBindings({}, {}, atStart);
+    EXPECT_EQ(b, (std::map<std::string, std::string>{{"COM1", "/dev/ttyS0"}}));
+    // An adapter plugged in later takes COM1 at the next choice.
+    const std::vector<platform::DetectedPort> plugged = {{"/dev/ttyS0", "", "", ""}, {"/dev/ttyUSB0", "", "", ""}};
+    b = platform::RefreshBindings(b, {}, plugged);
+    EXPECT_EQ(b, (std::map<std::string, std::string>{{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyS0"}}));
+    // A name bound by hand keeps its device, which no other name takes; an unplugged
+    // adapter leaves its name.
+    b["COM2"] = "/dev/pts/7";
+    b["MYPORT"] = "/dev/ttyUSB0";
+    b = platform::RefreshBindings(b, {"COM2", "MYPORT"}, atStart);
+    EXPECT_EQ(b, (std::map<std::string, std::string>{
+                     {"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}}));
+    b = platform::RefreshBindings(b, {"COM2", "MYPORT"}, plugged);
+    EXPECT_EQ(b, (std::map<std::string, std::string>{
+                     {"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}}));
+}
+
 TEST(PortNames, OnlyTerminalDevicesAreAccepted)
 {
     const auto dir = std::filesystem::temp_directory_path();

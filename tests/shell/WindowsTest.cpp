@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -67,16 +68,21 @@ TEST(Windows, ItalianTextsAndCautionLinesAtEveryActivation)
     EXPECT_EQ(help[13], " ");
     EXPECT_EQ(w.Form1.Label(2)->text(), "FILE IN ENTRATA:");
     EXPECT_EQ(w.Form1.Label(4)->text(), "MESSAGGI");
+    // Activated when first shown, then each time a dialog hands back to it.
     w.Form1.show();
-    for (int i = 0; i < 2; ++i) {
-        w.Form1.ReturnFromDialog();
-        QTest::qWait(150);
+    const QString caution = "ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)";
+    for (int shown = 1; shown <= 3; ++shown) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.Lines(2).count(caution) == shown; }));
+        if (shown == 3)
+            break;
+        ShowMessage(w.Form1.State(), w.Form1.Components(), Message::PortTimeOut);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w.Form3; }));
+        w.Form3.Button1->click();
     }
     QStringList memo2 = w.Lines(2);
     EXPECT_EQ(memo2.first(), "Memo2");
-    EXPECT_EQ(memo2.count("ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)"),
-              memo2.count("DEVONO ESSERE IMPOSTATI IN LETTERE MAIUSCOLE !"));
-    EXPECT_GE(memo2.size(), 5);
+    EXPECT_EQ(memo2.count("DEVONO ESSERE IMPOSTATI IN LETTERE MAIUSCOLE !"), 3);
+    EXPECT_EQ(memo2.size(), 7);
     EXPECT_EQ(w.Form1.windowTitle(), "KORVEL SU COM 0");
 }
 
@@ -151,4 +157,24 @@ TEST(Windows, AnnullaOnTheOverwritePromptKeepsTheChosenSet)
     EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
     std::ifstream in(old);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+}
+
+// A screen reader reads each text component by name, in the build's language.
+TEST(Windows, TextComponentsAreNamedForScreenReaders)
+{
+    for (int lang : {1, 0}) {
+        Windows w(lang);
+        w.Form1.show();
+        QStringList names;
+        for (QWidget* c : std::initializer_list<QWidget*>{w.Form1.Memo(1), w.Form1.findChildren<QLineEdit*>()[0],
+                                                           w.Form1.findChildren<QLineEdit*>()[1], w.Form1.Memo(2)}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+            ASSERT_NE(a, nullptr);
+            names << a->text(QAccessible::Name);
+        }
+        EXPECT_EQ(names, lang ? QStringList({"Device messages", "FILE TO RECEIVE", "FILE TO TRASMIT", "Message line"})
+                              : QStringList({"Messaggi del dispositivo", "FILE IN ENTRATA", "FILE IN USCITA",
+                                             "Riga dei messaggi"}));
+        w.Form1.close();
+    }
 }

@@ -1,0 +1,159 @@
+// The real program on an X server with a window manager, typed at through the X
+// server, its line read on a pseudo-terminal, its texts read on the accessibility bus.
+
+#include <fstream>
+
+#include "tests/desktop/Desktop.h"
+
+using desktop::Desktop;
+
+namespace {
+
+// The keys of every round and what the device must receive for them: a, Shift+1,
+// Return, K.on-F5, K.off-F6; F1, F2, F3 and F9 send nothing.
+const std::vector<std::string> kKeys = {"a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9"};
+const std::string kBytes = "41 10 31 0D 07 07 07 11 07 07 07 12";
+
+int Cautions(Desktop& d)
+{
+    const std::string text = d.Accessible({"text", "Message line"}).out;
+    int n = 0;
+    for (size_t at = 0; (at = text.find("CAUTION!", at)) != std::string::npos; ++at)
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
+{
+    Desktop d;
+    ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
+    std::ofstream(d.Dir() + "/STORED.TXT") << "";  // its .hdr is missing: F8 on it is an error
+    const std::string main = d.MainWindow();
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        switch (round % 3) {
+        case 0:
+            d.SwitchAwayAndBack(main);
+            break;
+        case 1:  // the exit dialog, closed by going back to the main window
+            d.Keys({"F4"});
+            d.Window("^USCITA PROGRAMMA$");
+            d.Activate(main);
+            ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+            break;
+        default:  // the error dialog, closed with Enter
+            d.Keys({"F8"});
+            d.Activate(d.Window("^Open$"));
+            d.Type("STORED.TXT");
+            d.Keys({"Return"});
+            d.Activate(d.Window("^ERRORE !$"));
+            d.Keys({"Return"});
+            ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+            break;
+        }
+        d.Keys(kKeys);
+        EXPECT_EQ(d.Received(), kBytes);
+        d.Keys({"F7"});
+        d.Activate(d.Window("^Save As$"));
+        d.Keys({"Escape"});
+        ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^Save As$"); }));
+        EXPECT_EQ(d.Received(), "");
+        ASSERT_FALSE(HasFailure());
+    }
+}
+
+TEST(Desktop, ComingBackFromAnotherApplicationIsNoActivation)
+{
+    Desktop d;
+    ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
+    // What a screen reader says for the four text components.
+    EXPECT_EQ(d.Accessible({"names"}).out, "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n");
+    const std::string main = d.MainWindow();
+    const int cautions = Cautions(d);
+    EXPECT_GE(cautions, 1);
+    const std::string title = d.ActiveTitle();
+    for (int i = 0; i < 5; ++i) {
+        d.SwitchAwayAndBack(main);
+        d.Keys({"a"});
+        EXPECT_EQ(d.Received(), "41");  // the program has handled the return by now
+    }
+    EXPECT_EQ(Cautions(d), cautions);
+    EXPECT_EQ(d.ActiveTitle(), title);
+
+    // Taking over from a dialog of the program is an activation.
+    d.Keys({"F4"});
+    d.Window("^USCITA PROGRAMMA$");
+    d.Activate(main);
+    EXPECT_TRUE(Desktop::Until([&] { return Cautions(d) == cautions + 1; }));
+
+    // An error shown while the exit dialog is open takes the activation and keeps it:
+    // the exit dialog closes, and Enter then answers the error, not the device.
+    d.Keys({"F4"});
+    d.Activate(d.Window("^USCITA PROGRAMMA$"));
+    d.Line().Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
+    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+    EXPECT_TRUE(Desktop::Until([&] { return d.ActiveTitle() == "ERRORE !"; }));
+    d.Keys({"Return"});
+    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+    EXPECT_EQ(d.Received(), "");
+}
+
+TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
+{
+    Desktop d;
+    ASSERT_NO_FATAL_FAILURE(d.StartProgram());
+    const std::string request = d.Window("^WARNING$");
+    d.Activate(request);
+    d.Keys({"Escape"});
+    // Acknowledged, the next tick (a second) would bring the setup dialog.
+    const auto end = desktop::Clock::now() + std::chrono::milliseconds(2500);
+    bool setup = false;
+    while (!setup && desktop::Clock::now() < end)
+        setup = !d.WindowGone("^Serial port setup$");
+    EXPECT_FALSE(setup) << "Escape acknowledged the start-up request";
+    d.SwitchAwayAndBack(request);
+    EXPECT_FALSE(d.WindowGone("^WARNING$"));
+    EXPECT_TRUE(d.WindowGone("^Serial port setup$"));
+    d.Keys({"Return"});
+    d.Activate(d.Window("^Serial port setup$"));
+    d.Keys({"Tab", "ctrl+a"});
+    d.Type(d.Line().path);
+    d.Keys({"Return"});
+    const std::string main = d.Window("^KORVEL SU COM");
+    ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^Serial port setup$"); }));
+
+    // The overwrite prompt stays while the user looks elsewhere.
+    std::ofstream(d.Dir() + "/OLD.TXT") << "";
+    d.Activate(main);
+    d.Keys({"F7"});
+    d.Activate(d.Window("^Save As$"));
+    d.Type("OLD.TXT");
+    d.Keys({"Return"});
+    const std::string prompt = d.Window("^AVVISO$");
+    d.SwitchAwayAndBack(prompt);
+    d.Keys({"Escape"});
+    d.SwitchAwayAndBack(prompt);
+    EXPECT_FALSE(d.WindowGone("^AVVISO$"));
+    // Clicking the main window refuses the overwrite, as ANNULLA does.
+    d.Activate(main);
+    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^AVVISO$"); }));
+    EXPECT_EQ(d.Accessible({"text", "FILE TO RECEIVE"}).out, "\n");
+}
+
+TEST(Desktop, GermanLayoutLettersFollowTheirLabels)
+{
+    Desktop d("de");
+    ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
+    d.Keys({"y"});
+    EXPECT_EQ(d.Received(), "59");
+    d.Keys({"z"});
+    EXPECT_EQ(d.Received(), "5A");
+    d.Keys({"shift+y"});
+    EXPECT_EQ(d.Received(), "10 59");
+    d.Keys({"less", "shift+less"});  // the <> key left of Y
+    EXPECT_EQ(d.Received(), "E2 10 E2");
+    d.Keys({"Caps_Lock", "y", "z", "Caps_Lock"});
+    EXPECT_EQ(d.Received(), "14 59 5A 14");
+}

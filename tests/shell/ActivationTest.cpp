@@ -1,0 +1,194 @@
+// The main window and its dialogs as the window system drives them: keys handed to
+// the window while the toolkit has no active window, another application taking
+// the focus and giving it back, Escape and the close box. A plain QWindow plays the
+// other application: it takes the focus but is no window of the program.
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QWindow>
+
+#include "shell/Messages.h"
+#include "shell/Unit1.h"
+#include "shell/Unit2.h"
+#include "shell/Unit3.h"
+#include "tests/support/Pty.h"
+
+namespace {
+
+const QString kCaution = "CAUTION! THE MENU COMMANDS FOR THE DEVICE (S/N Y/N) ";
+
+struct Desk : ::testing::Test {
+    Pty device;
+    TForm1 Form1{1};
+    TForm2 Form2{Form1};
+    TForm3 Form3{Form1};
+    QWindow other;  // another application's window
+    std::string line;
+
+    Desk()
+    {
+        Form1.Attach(&Form2, &Form3);
+        Form1.Timer(1).stop();
+        Form1.Port().Bind("COM1", device.path);
+        Form1.show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+        Form1.Action("COM 1")->trigger();
+        EXPECT_TRUE(Form1.Port().Connected());
+    }
+    ~Desk() override { Form1.close(); }
+
+    static QWidget* Active() { return QGuiApplication::focusWindow() ? QApplication::activeWindow() : nullptr; }
+    void SwitchAway()
+    {
+        other.show();
+        other.requestActivate();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == &other; }));
+    }
+    int Cautions() const { return Form1.Memo(2)->toPlainText().split('\n').count(kCaution); }
+    // Everything the device has received once the marker key has come through:
+    // anything sent twice is there by then.
+    std::string Received()
+    {
+        QTest::keyClick(Form1.windowHandle(), Qt::Key_Period);  // BE
+        const char last = '\xBE';
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            line += device.Drain();
+            return !line.empty() && line.back() == last;
+        }));
+        std::string got = line.substr(0, line.size() - 1);
+        line.clear();
+        return got;
+    }
+};
+
+}  // namespace
+
+// Keys as the window system hands them to the main window: to the window itself,
+// whether the toolkit counts it active or not. Each reaches the device once, and
+// F1 to F9 stay menu commands.
+TEST_F(Desk, KeysGoOutOnceAndFunctionKeysActWhateverTheActivation)
+{
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_A);
+    EXPECT_EQ(Received(), "A");
+
+    SwitchAway();  // the window system goes on handing keys to the main window
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_A);
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_1, Qt::ShiftModifier);
+    EXPECT_EQ(Received(), "A\x10" "1");
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5);
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F6);
+    for (Qt::Key f : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F9})
+        QTest::keyClick(Form1.windowHandle(), f);
+    EXPECT_EQ(Received(), "\x07\x07\x07\x11\x07\x07\x07\x12");
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5, Qt::ShiftModifier);
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F10);
+    EXPECT_EQ(Received(), "\x10\x74\x79");  // Shift, Shift+F5, F10
+    int chosen = 0;
+    Form1.SaveDialog().SetChooser([&] { return ++chosen, std::optional<std::string>(); });
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F7);
+    EXPECT_EQ(chosen, 1);
+    EXPECT_EQ(Received(), "");
+
+    other.destroy();  // no focus window at all
+    ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::focusWindow() == nullptr; }));
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_Return);
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5);
+    EXPECT_EQ(Received(), "\x0D\x07\x07\x07\x11");
+
+    // An accessibility bridge hands a copy over later, to the component.
+    QCoreApplication::postEvent(Form1.Memo(2), new QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b"));
+    QCoreApplication::postEvent(Form1.Memo(2), new QKeyEvent(QEvent::KeyPress, Qt::Key_F6, Qt::NoModifier));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(Received(), "B\x07\x07\x07\x12");
+
+    Form1.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5);
+    QTest::keyClick(Form1.windowHandle(), Qt::Key_Z);
+    EXPECT_EQ(Received(), "\x07\x07\x07\x11Z");
+}
+
+TEST_F(Desk, ComingBackFromAnotherApplicationIsNoActivation)
+{
+    ASSERT_EQ(Cautions(), 1);
+    Form1.setWindowTitle("KORVEL SU COM1");
+    SwitchAway();
+    Form1.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+    EXPECT_EQ(Cautions(), 1);
+    EXPECT_EQ(Form1.windowTitle(), "KORVEL SU COM1");
+
+    // Taking over from a dialog of the program is one.
+    ShowMessage(Form1.State(), Form1.Components(), Message::PortTimeOut);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form3; }));
+    Form3.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+    EXPECT_EQ(Cautions(), 2);
+    EXPECT_EQ(Form1.windowTitle(), "KORVEL SU COM 1");
+}
+
+TEST_F(Desk, DialogsStayOpenWhileAnotherApplicationHasTheFocus)
+{
+    ProgramState& S = Form1.State();
+    ShowMessage(S, Form1.Components(), Message::ChoosePort);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form3; }));
+    SwitchAway();
+    Form3.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form3; }));
+    EXPECT_TRUE(Form3.isVisible());
+    EXPECT_EQ(S.PortPromptStage, 0);
+    QTest::keyClick(&Form3, Qt::Key_Escape);  // does nothing
+    EXPECT_TRUE(Form3.isVisible());
+    EXPECT_EQ(S.PortPromptStage, 0);
+
+    // Shown again while the user is elsewhere: it stays open and takes nothing.
+    SwitchAway();
+    ShowMessage(S, Form1.Components(), Message::ChoosePort);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QGuiApplication::focusWindow(), &other);
+    EXPECT_TRUE(Form3.isVisible());
+
+    // Another window of the program taking over closes it: acknowledged.
+    Form1.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Form3.isVisible(); }));
+    EXPECT_EQ(S.PortPromptStage, 1);
+
+    // The overwrite prompt: the close box refuses, as losing the activation does.
+    ShowMessage(S, Form1.Components(), Message::OverwritePrompt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form3; }));
+    QTest::keyClick(&Form3, Qt::Key_Escape);
+    EXPECT_TRUE(Form3.isVisible());
+    Form3.close();
+    EXPECT_FALSE(Form3.isVisible());
+    EXPECT_FALSE(Form3.Button2->isVisibleTo(&Form3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+}
+
+TEST_F(Desk, ClosingTheExitDialogLeavesAnErrorJustShownActive)
+{
+    Form2.Show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form2; }));
+    QTest::keyClick(&Form2, Qt::Key_Escape);
+    EXPECT_TRUE(Form2.isVisible());
+    ShowMessage(Form1.State(), Form1.Components(), Message::PortTimeOut);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Form2.isVisible(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Active(), &Form3);
+    EXPECT_TRUE(Form3.isVisible());
+    Form3.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+
+    Form2.Show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form2; }));
+    Form2.close();  // the close box
+    EXPECT_FALSE(Form2.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
+}
