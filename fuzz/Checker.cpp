@@ -385,6 +385,8 @@ void Checker::CheckState() const
     MUST(S.HdrSendOffset >= 0 && S.HdrSendOffset <= 128, "header offset out of range");
     MUST(S.HdrSendActive == 1 || S.HdrSendOffset == 0, "an ended pacing kept its offset");
     MUST(S.WatchdogTicks >= 0 && S.WatchdogTicks <= 90, "watchdog count out of range");
+    if (S.RxState >= 2 && S.RxState <= 11)
+        MUST(S.HdrSendActive == 0, "a header paced out while the device sends a program");
     if (S.RxState == 3)
         MUST(S.BlockCount >= 0 && S.BlockCount < 128 && S.EscSeen == 0, "header count out of range");
     MUST(S.BlockBuffer.size() >= 128, "block buffer shrank");

@@ -126,3 +126,22 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '5') + "other");
     EXPECT_EQ(S.TxSrcPath, "/d/OTHER.src");
 }
+
+// A device that asked for the text early and then sends a program gets no more
+// header bytes among the replies to its polls.
+TEST_F(Transmit, AReceptionEndsAnOlderHeaderPacing)
+{
+    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
+    Device("\x1B" "A" "\x1B" "Z");
+    Tick2();
+    Device("\x1B" "V");
+    ASSERT_EQ(S.HdrSendActive, 1);
+    F.SaveDialog1.Answers = {"/d/IN.TXT"};
+    FileinF71Click(S, F.C);
+    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y");
+    F.ComPort1.Writes.clear();
+    Tick2();
+    Device(HeaderOf('T', '0') + "\x1B" "I");
+    EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{kAck});
+    EXPECT_EQ(S.HdrSendActive, 0);
+}
