@@ -56,6 +56,11 @@ std::string CheckDevicePath(const std::string& path)
     return {};
 }
 
+bool StandsForNoDevice(const std::string& device)
+{
+    return device.rfind("COM", 0) == 0 && device.find('/') == std::string::npos;
+}
+
 std::string ExplainOpenFailure(const std::string& device, int err)
 {
     switch (err) {
