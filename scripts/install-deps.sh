@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xdotool x11-utils imagemagick
   dpkg-dev file
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()
