@@ -2,6 +2,7 @@
 # wine-run.sh PREFIX PROGRAM [ARGS...]: runs a Windows program of the Windows
 # tree under Wine, the same way every time: its own prefix (made on first use),
 # no display, no Wine chatter, no stdin to wait on, no add-on installers.
+# wine-run.sh PREFIX --stop: waits until Wine's server for PREFIX has quit.
 set -eu
 prefix=$1
 shift
@@ -11,6 +12,12 @@ wine=/usr/lib/wine/wine64  # Debian's wine64 (the wine package adds only wrapper
 server=/usr/lib/wine/wineserver64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 [ -x "$server" ] || server=$(command -v wineserver64 || command -v wineserver)
+
+if [ "${1:-}" = --stop ]; then
+    # The server outlives the last program by seconds and writes into the prefix
+    # as it quits; waiting for it leaves a build tree nothing writes to.
+    exec "$server" -w </dev/null >/dev/null 2>&1
+fi
 
 mkdir -p "$(dirname "$prefix")"
 (
