@@ -7,9 +7,10 @@
 // previous deadline. A single-shot timer wakes at the deadline and then checks
 // that Qt's own buffer is empty and that the driver's output queue is empty
 // (DriverQueue.h: TIOCOUTQ on Linux, ClearCommError on Windows; a pseudo-terminal
-// reports 0 at once, which is why the line time is the lower bound). Only then is OnTxEmpty raised, from the event loop, so
-// always after the handler that wrote has returned. A write while a wait is under
-// way just moves the deadline: one event follows everything written.
+// reports 0 at once, which is why the line time is the lower bound). Only then is
+// OnTxEmpty raised, from the event loop, so always after the handler that wrote
+// has returned. A write while a wait is under way just moves the deadline: one
+// event follows everything written.
 
 #include "platform/QtSerialPort.h"
 

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "receive/Dispatcher.h"
 #include "platform/StdFileSystem.h"
+#include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
 #include "tests/support/Header.h"
