@@ -95,10 +95,16 @@ TEST_F(Names, ASetNamedWithAccentsIsReceivedListedAndFoundAgain)
     all.insert({U8(u8"Copia è.TXT"), U8(u8"Stampa à ò.TXT")});
     EXPECT_EQ(Listed(), all);
 
+    // F7 on the same name sees that it exists and asks before overwriting.
+    F.SaveDialog1.Answers = {Path(u8"Pesa caffè Ü.TXT")};
+    FileinF71Click(S, C);
+    EXPECT_EQ(S.ErrorKind, 2);
+    EXPECT_EQ(Read(u8"Pesa caffè Ü.TXT"), listing);
+
     // F8 finds the set the reception made.
     F.OpenDialog1.Answers = {Path(u8"Pesa caffè Ü.TXT")};
     FileoutF81Click(S, C);
-    EXPECT_EQ(F.Sound.Beeps, 0);
+    EXPECT_EQ(F.Sound.Beeps, 1);  // the overwrite question's only
     EXPECT_EQ(F.Edit2.text, Path(u8"Pesa caffè Ü.TXT"));
     EXPECT_EQ(S.TxSrcPath, Path(u8"Pesa caffè Ü.src"));
     EXPECT_EQ(S.TxHdrPath, Path(u8"Pesa caffè Ü.hdr"));
