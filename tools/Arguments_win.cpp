@@ -3,7 +3,19 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdlib>
+#include <iostream>
+
 namespace {
+
+UINT consoleBefore = 0;
+
+// The console's code page outlives the program; the user's window gets its own back.
+void RestoreConsole()
+{
+    std::cout.flush();  // still in UTF-8
+    ::SetConsoleOutputCP(consoleBefore);
+}
 
 std::string Utf8(const wchar_t* w)
 {
@@ -20,7 +32,9 @@ std::string Utf8(const wchar_t* w)
 
 std::vector<std::string> Utf8Arguments(int, char**)
 {
-    ::SetConsoleOutputCP(CP_UTF8);
+    consoleBefore = ::GetConsoleOutputCP();
+    if (consoleBefore != 0 && consoleBefore != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(RestoreConsole);
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     std::vector<std::string> args;
