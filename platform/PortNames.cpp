@@ -1,41 +1,6 @@
 #include "platform/PortNames.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace platform {
-namespace {
-
-int Rank(const std::string& device)
-{
-    if (device.find("ttyUSB") != std::string::npos || device.find("ttyACM") != std::string::npos)
-        return 0;
-    return 1;
-}
-
-}  // namespace
-
-std::map<std::string, std::string> DefaultBindings(const std::vector<DetectedPort>& ports)
-{
-    std::vector<std::string> devices;
-    for (const auto& p : ports)
-        devices.push_back(p.Device);
-    std::stable_sort(devices.begin(), devices.end(), [](const std::string& a, const std::string& b) {
-        if (Rank(a) != Rank(b))
-            return Rank(a) < Rank(b);
-        if (a.size() != b.size())
-            return a.size() < b.size();  // ttyS2 before ttyS10
-        return a < b;
-    });
-    std::map<std::string, std::string> bindings;
-    for (size_t i = 0; i < devices.size() && i < 4; ++i)
-        bindings["COM" + std::to_string(i + 1)] = devices[i];
-    return bindings;
-}
 
 std::map<std::string, std::string> RefreshBindings(const std::map<std::string, std::string>& current,
                                                    const std::set<std::string>& byHand,
@@ -62,43 +27,6 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
             bindings[name] = (next++)->second;
     }
     return bindings;
-}
-
-std::string CheckDevicePath(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return "No such device: " + path;
-    if (S_ISDIR(st.st_mode))
-        return path + " is a folder, not a serial device";
-    if (!S_ISCHR(st.st_mode))
-        return path + " is a file, not a serial device";
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return ExplainOpenFailure(path, errno);
-    const bool tty = ::isatty(fd) == 1;
-    ::close(fd);
-    if (!tty)
-        return path + " is not a serial port or terminal";
-    return {};
-}
-
-std::string ExplainOpenFailure(const std::string& device, int err)
-{
-    switch (err) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return "Device not found: " + device + " (is the adapter plugged in?)";
-    case EACCES:
-    case EPERM:
-        return "Permission denied on " + device +
-               ": add your user to the 'dialout' group (sudo adduser $USER dialout), then log in again";
-    case EBUSY:
-        return device + " is busy: another program is using it";
-    default:
-        return device + ": " + std::strerror(err);
-    }
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #pragma once
 // Which device each of COM1..COM4 stands for, and whether a typed path is a
 // serial device at all. Plain C++ so that both are tested without a port.
+// Per system: PortNames_unix.cpp (device paths such as /dev/ttyUSB0) and
+// PortNames_win.cpp (COM1..COM4 are the system's own port names).
 
 #include <map>
 #include <set>
@@ -28,6 +30,9 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
 // Empty when path names a terminal device (a serial port or a pseudo-terminal);
 // otherwise the reason it cannot be used.
 std::string CheckDevicePath(const std::string& path);
+
+// The name is one of COM1..COM4 left unbound, naming no device of this system.
+bool StandsForNoDevice(const std::string& device);
 
 // The reason an open failed, in words a technician can act on.
 std::string ExplainOpenFailure(const std::string& device, int err);

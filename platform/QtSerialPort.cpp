@@ -6,10 +6,11 @@
 // port's baud rate (10 bits a byte at 8N1), counted from the later of now and the
 // previous deadline. A single-shot timer wakes at the deadline and then checks
 // that Qt's own buffer is empty and that the driver's output queue is empty
-// (TIOCOUTQ on Linux; a pseudo-terminal reports 0 at once, which is why the line
-// time is the lower bound). Only then is OnTxEmpty raised, from the event loop, so
-// always after the handler that wrote has returned. A write while a wait is under
-// way just moves the deadline: one event follows everything written.
+// (DriverQueue.h: TIOCOUTQ on Linux, ClearCommError on Windows; a pseudo-terminal
+// reports 0 at once, which is why the line time is the lower bound). Only then is
+// OnTxEmpty raised, from the event loop, so always after the handler that wrote
+// has returned. A write while a wait is under way just moves the deadline: one
+// event follows everything written.
 
 #include "platform/QtSerialPort.h"
 
@@ -21,12 +22,9 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <type_traits>
 
-#ifdef __linux__
-#include <sys/ioctl.h>
-#include <termios.h>
-#endif
-
+#include "platform/DriverQueue.h"
 #include "platform/PortNames.h"
 #include "platform/PortSetupDialog.h"
 
@@ -75,16 +73,19 @@ std::vector<DetectedPort> Detect()
     return ports;
 }
 
+// A descriptor on Unix, a HANDLE on Windows.
+template <typename Handle>
+intptr_t Native(Handle h)
+{
+    if constexpr (std::is_pointer_v<Handle>)
+        return reinterpret_cast<intptr_t>(h);
+    else
+        return static_cast<intptr_t>(h);
+}
+
 int OutputQueued(QSerialPort& port)
 {
-#ifdef __linux__
-    int queued = 0;
-    if (port.isOpen() && ::ioctl(static_cast<int>(port.handle()), TIOCOUTQ, &queued) == 0)
-        return queued;
-#else
-    (void)port;
-#endif
-    return 0;
+    return port.isOpen() ? DriverOutputQueued(Native(port.handle())) : 0;
 }
 
 }  // namespace
@@ -198,7 +199,7 @@ void QtSerialPort::Open()
     if (d_->port.isOpen())
         return;
     const std::string device = DeviceFor(d_->name);
-    if (device.rfind("COM", 0) == 0 && device.find('/') == std::string::npos) {
+    if (StandsForNoDevice(device)) {
         d_->lastFailure = d_->name + " stands for no serial device of this machine";
         throw EComPort(d_->lastFailure);
     }

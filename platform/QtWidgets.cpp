@@ -118,8 +118,9 @@ std::string QtTextArea::Text() const
 }
 void QtTextArea::SetFocus() { w_.setFocus(); }
 
-void QtField::SetText(const std::string& text) { w_.setText(ToQt(text)); }
-std::string QtField::Text() const { return FromQt(w_.text()); }
+// The fields hold file names, which are UTF-8 like every name of the program.
+void QtField::SetText(const std::string& text) { w_.setText(QString::fromStdString(text)); }
+std::string QtField::Text() const { return w_.text().toStdString(); }
 
 void QtProgressBar::Show() { w_.show(); }
 void QtProgressBar::Hide() { w_.hide(); }
@@ -158,9 +159,9 @@ bool QtFileDialog::Execute()
             dialog.setFileMode(QFileDialog::ExistingFile);
         }
         if (!name_.empty())
-            dialog.selectFile(ToQt(name_));
+            dialog.selectFile(QString::fromStdString(name_));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = dialog.selectedFiles().first().toLocal8Bit().toStdString();
+            chosen = dialog.selectedFiles().first().toStdString();  // UTF-8, as the file layer expects
     }
     if (!chosen || chosen->empty())
         return false;

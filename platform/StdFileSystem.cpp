@@ -1,8 +1,11 @@
 #include "platform/StdFileSystem.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
+
+#include "platform/StdFileSystemNative.h"
+
+namespace fs = std::filesystem;
 
 namespace platform {
 namespace {
@@ -12,11 +15,8 @@ public:
     explicit StdFile(std::FILE* f) : f_(f) {}
     ~StdFile() override { Close(); }
 
-    bool Seek(uint64_t offset) override
-    {
-        return f_ && fseeko(f_, static_cast<off_t>(offset), SEEK_SET) == 0;
-    }
-    bool SeekEnd() override { return f_ && fseeko(f_, 0, SEEK_END) == 0; }
+    bool Seek(uint64_t offset) override { return f_ && native::Seek(f_, offset); }
+    bool SeekEnd() override { return f_ && native::SeekEnd(f_); }
 
     size_t Read(void* buffer, size_t n) override
     {
@@ -55,29 +55,44 @@ private:
     bool failed_ = false;
 };
 
-bool IsRegular(const std::string& path)
+bool IsRegular(const fs::path& path)
 {
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    return fs::is_regular_file(path, ec);
 }
 
 }  // namespace
 
+fs::path PathFromUtf8(const std::string& name)
+{
+    try {
+        return fs::path(std::u8string(name.begin(), name.end()));
+    } catch (const std::exception&) {
+        return {};  // Windows refuses to convert what is no UTF-8
+    }
+}
+
+std::string Utf8FromPath(const fs::path& path)
+{
+    const std::u8string u = path.u8string();
+    return std::string(u.begin(), u.end());
+}
+
 bool StdFileSystem::Exists(const std::string& path)
 {
     std::error_code ec;
-    return !path.empty() && std::filesystem::exists(path, ec);
+    return !path.empty() && fs::exists(PathFromUtf8(path), ec);
 }
 
 bool StdFileSystem::Delete(const std::string& path)
 {
     std::error_code ec;
-    return std::filesystem::remove(path, ec);
+    return fs::remove(PathFromUtf8(path), ec);
 }
 
 bool StdFileSystem::CreateEmpty(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = native::Open(PathFromUtf8(path), "wb");
     if (!f)
         return false;
     return std::fclose(f) == 0;
@@ -86,9 +101,10 @@ bool StdFileSystem::CreateEmpty(const std::string& path)
 std::unique_ptr<File> StdFileSystem::OpenRead(const std::string& path)
 {
     // Reading a directory "succeeds" with fopen on Linux; it is no stored file.
-    if (!IsRegular(path))
+    const fs::path p = PathFromUtf8(path);
+    if (!IsRegular(p))
         return nullptr;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = native::Open(p, "rb");
     if (!f)
         return nullptr;
     return std::make_unique<StdFile>(f);
@@ -96,12 +112,32 @@ std::unique_ptr<File> StdFileSystem::OpenRead(const std::string& path)
 
 std::unique_ptr<File> StdFileSystem::OpenWrite(const std::string& path)
 {
-    if (!IsRegular(path))
+    const fs::path p = PathFromUtf8(path);
+    if (!IsRegular(p))
         return nullptr;
-    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    std::FILE* f = native::Open(p, "r+b");
     if (!f)
         return nullptr;
     return std::make_unique<StdFile>(f);
+}
+
+StdFileSystem::Created StdFileSystem::CreateNew(const std::string& path, std::string& why)
+{
+    const fs::path p = PathFromUtf8(path);
+    if (p.empty()) {
+        why = "not a valid name";
+        return Created::Failed;
+    }
+    return native::CreateExclusive(p, why);
+}
+
+bool StdFileSystem::Rename(const std::string& from, const std::string& to, std::string& why)
+{
+    std::error_code ec;
+    fs::rename(PathFromUtf8(from), PathFromUtf8(to), ec);
+    if (ec)
+        why = ec.message();
+    return !ec;
 }
 
 }  // namespace platform

@@ -42,10 +42,11 @@ private:
     bool ok_ = true;
 };
 
-void AppendNumber(std::string& out, long value)
+// 64 bits: long has 32 on Windows, and a large .src holds more records than that.
+void AppendNumber(std::string& out, long long value)
 {
     char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%03ld", value);
+    const int n = std::snprintf(digits, sizeof digits, "%03lld", value);
     out.append(digits, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
@@ -141,7 +142,7 @@ private:
     const int32_t deviceClass_;
     int32_t& highBitMarks_;
     std::string text_;
-    long index_ = 0;
+    long long index_ = 0;
     int lastKind_ = 0;
 };
 

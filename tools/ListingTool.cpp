@@ -1,11 +1,7 @@
 #include "tools/ListingTool.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #include "platform/StdFileSystem.h"
@@ -79,7 +75,7 @@ bool SameFile(const std::string& a, const std::string& b)
     if (SameSetFile(a, b))
         return true;
     std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec);
+    return std::filesystem::equivalent(platform::PathFromUtf8(a), platform::PathFromUtf8(b), ec);
 }
 
 class Command {
@@ -121,7 +117,7 @@ public:
         if (files_.Exists(o_.listing) && !o_.force)
             return Fail(o_.listing, "already exists; --force replaces it");
         std::error_code ec;
-        if (files_.Exists(o_.listing) && !std::filesystem::is_regular_file(o_.listing, ec))
+        if (files_.Exists(o_.listing) && !std::filesystem::is_regular_file(platform::PathFromUtf8(o_.listing), ec))
             return Fail(o_.listing, "is not a regular file");
 
         if (!Write(S.DeviceClass))
@@ -140,15 +136,19 @@ private:
     // Into a new file beside the listing, renamed over it once whole.
     bool Write(int32_t deviceClass)
     {
-        std::string temp;
+        std::string temp, why;
+        std::random_device seed;  // another run may be writing beside the same listing
+        const std::string tag = std::to_string(seed() % 1000000);
         for (int n = 0; temp.empty() && n < 100; ++n) {
-            const std::string name = o_.listing + ".part" + std::to_string(getpid()) + "-" + std::to_string(n);
-            const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-            if (fd >= 0) {
-                close(fd);
+            const std::string name = o_.listing + ".part" + tag + "-" + std::to_string(n);
+            switch (files_.CreateNew(name, why)) {
+            case platform::StdFileSystem::Created::Yes:
                 temp = name;
-            } else if (errno != EEXIST) {
-                Fail(o_.listing, std::string("cannot be written: ") + std::strerror(errno));
+                break;
+            case platform::StdFileSystem::Created::Taken:
+                break;
+            case platform::StdFileSystem::Created::Failed:
+                Fail(o_.listing, "cannot be written: " + why);
                 return false;
             }
         }
@@ -162,11 +162,9 @@ private:
             Fail(o_.listing, "cannot be written (disk full or the source vanished?)");
             return false;
         }
-        std::error_code ec;
-        std::filesystem::rename(temp, o_.listing, ec);
-        if (ec) {
+        if (!files_.Rename(temp, o_.listing, why)) {
             files_.Delete(temp);
-            Fail(o_.listing, "cannot be written: " + ec.message());
+            Fail(o_.listing, "cannot be written: " + why);
             return false;
         }
         return true;

@@ -41,6 +41,18 @@ TEST_F(StdFileSystemTest, AppendsWithoutTruncatingAndReadsBack)
     EXPECT_FALSE(r->Failed());
 }
 
+TEST_F(StdFileSystemTest, OffsetsBeyondFourGigabytesAreNotCutShort)
+{
+    const std::string p = Path("c.src");
+    ASSERT_TRUE(files.CreateEmpty(p));
+    ASSERT_TRUE(files.OpenWrite(p)->Write("abc", 3));
+    auto r = files.OpenRead(p);
+    ASSERT_TRUE(r->Seek((uint64_t{1} << 32) + 1));  // cut to 32 bits it would be 1
+    char buf[4];
+    EXPECT_EQ(r->Read(buf, sizeof buf), 0u);
+    EXPECT_FALSE(r->Failed());
+}
+
 TEST_F(StdFileSystemTest, MissingFilesAndFoldersAreRefused)
 {
     EXPECT_FALSE(files.Exists(Path("none")));

@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 #include "platform/FileSystem.h"
+#include "platform/StdFileSystem.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
 #include "tests/support/Header.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 #include "tools/ListingTool.h"
 
 namespace fs = std::filesystem;
@@ -31,16 +32,10 @@ std::string Block(std::initializer_list<int> values)
 }
 
 struct ListingTool : ::testing::Test {
-    fs::path dir;
-    void SetUp() override
-    {
-        std::string t = (fs::temp_directory_path() / "serbox-listing-XXXXXX").string();
-        ASSERT_NE(mkdtemp(t.data()), nullptr);
-        dir = t;
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TempDir temp{"serbox-listing"};
+    const fs::path& dir = temp.path;
 
-    std::string Path(const char* name) { return (dir / name).string(); }
+    std::string Path(const char* name) { return platform::Utf8FromPath(dir / name); }
     void Put(const char* name, const std::string& data) { std::ofstream(dir / name, std::ios::binary) << data; }
     std::string Get(const char* name)
     {
@@ -169,8 +164,14 @@ TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
     EXPECT_NE(err.str().find("cannot be read"), std::string::npos);
     Put("DOS.HDR", hdr6);
     Put("DOS.SRC", "AB\x01" + kZero);
-    EXPECT_EQ(Run({Path("DOS.SRC")}), 1);
-    EXPECT_NE(err.str().find("rename the pair"), std::string::npos);
+    if (fs::exists(dir / "dos.hdr")) {
+        // Windows: the file system ignores case, so F8 finds the pair as it is.
+        EXPECT_EQ(Run({Path("DOS.SRC")}), 0) << err.str();
+        EXPECT_EQ(Get("DOS.TXT"), "NUM 1000 AB\r\n");
+    } else {
+        EXPECT_EQ(Run({Path("DOS.SRC")}), 1);
+        EXPECT_NE(err.str().find("rename the pair"), std::string::npos);
+    }
     EXPECT_EQ(Run({Path("NONE.src")}), 1);
     EXPECT_NE(err.str().find("no such file"), std::string::npos);
 }
@@ -179,16 +180,12 @@ TEST_F(ListingTool, TheProgramReportsThroughItsExitStatus)
 {
     Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
     Put("LINE1.src", "AB\x01" + kZero);
-    const std::string exe = SERBOX_LISTING_EXE;
-    auto status = [&](const std::string& args) {
-        const int rc = std::system((exe + " " + args + " 2>/dev/null").c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    };
-    EXPECT_EQ(status(""), 2);
-    EXPECT_EQ(status("--frobnicate " + Path("LINE1.src")), 2);
-    EXPECT_EQ(status(Path("LINE1.src") + " a b"), 2);
-    EXPECT_EQ(status(Path("LINE1.src")), 0);
+    auto status = [](const std::vector<std::string>& args) { return RunProgram(SERBOX_LISTING_EXE, args); };
+    EXPECT_EQ(status({}), 2);
+    EXPECT_EQ(status({"--frobnicate", Path("LINE1.src")}), 2);
+    EXPECT_EQ(status({Path("LINE1.src"), "a", "b"}), 2);
+    EXPECT_EQ(status({Path("LINE1.src")}), 0);
     EXPECT_EQ(Get("LINE1.TXT"), "NUM 1000 AB\r\n");
-    EXPECT_EQ(status(Path("LINE1.src")), 1);  // already there
-    EXPECT_EQ(status("--help"), 0);
+    EXPECT_EQ(status({Path("LINE1.src")}), 1);  // already there
+    EXPECT_EQ(status({"--help"}), 0);
 }

@@ -7,9 +7,6 @@ namespace platform {
 
 void StartCommandInterpreter()
 {
-#ifdef _WIN32
-    QProcess::startDetached("cmd.exe", {});
-#else
     // The user's choice first, then the system's, then well-known terminals.
     QStringList candidates;
     const QString own = qEnvironmentVariable("TERMINAL");
@@ -23,7 +20,6 @@ void StartCommandInterpreter()
             return;
     }
     // A failure shows nothing.
-#endif
 }
 
 }  // namespace platform

@@ -1,0 +1,19 @@
+#include "platform/DriverQueue.h"
+
+#include <windows.h>
+
+namespace platform {
+
+// COMSTAT.cbOutQue is the count of bytes not yet transmitted. ClearCommError is
+// the only call that reports it; it also resets the port's error flags, which
+// Qt Serial Port reads only after an error event of its own.
+int DriverOutputQueued(intptr_t handle)
+{
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (::ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &stat))
+        return static_cast<int>(stat.cbOutQue);
+    return 0;
+}
+
+}  // namespace platform

@@ -1,3 +1,0 @@
-#include "platform/FileSystem.h"
-
-bool platform::FileNamesIgnoreCase() { return false; }
