@@ -5,6 +5,7 @@
 // Received bytes are injected in events of any size with Receive().
 
 #include <algorithm>
+#include <numeric>
 #include <deque>
 #include <set>
 #include <string>
@@ -21,7 +22,7 @@ public:
     bool Opened = false;
     std::string Name = "COM";
     platform::LineSettings Line;
-    int SetupDialogs = 0;
+    int SetupDialogs = 0, Chars = 0;  // Chars: writes made with TransmitChar
     std::string NameChosenInSetup;  // ShowSetupDialog sets the name when non-empty
 
     // Queues bytes and raises the characters-received event for them.
@@ -33,45 +34,33 @@ public:
     }
 
     // All bytes written so far, write boundaries dropped.
-    std::string Sent() const
-    {
-        std::string all;
-        for (const auto& w : Writes)
-            all += w;
-        return all;
-    }
+    std::string Sent() const { return std::accumulate(Writes.begin(), Writes.end(), std::string()); }
 
-    void SetPort(const std::string& name) override { Name = name; Ops.push_back("SetPort " + name); }
+    void SetPort(const std::string& name) override { Op("SetPort " + (Name = name)); }
     std::string Port() const override { return Name; }
     void Open() override
     {
-        Ops.push_back("Open " + Name);
+        Op("Open " + Name);
         if (FailingNames.count(Name))
             throw platform::EComPort("cannot open " + Name);
         Opened = true;
     }
-    void Close() override { Ops.push_back("Close"); Opened = false; }
+    void Close() override { Op("Close"), Opened = false; }
     bool Connected() const override { return Opened; }
-    void SetBaudRate(int baud) override { Line.BaudRate = baud; Ops.push_back("BaudRate " + std::to_string(baud)); }
-    void SetDataBits(int bits) override { Line.DataBits = bits; Ops.push_back("DataBits " + std::to_string(bits)); }
-    void SetStopBits(platform::StopBits s) override
-    {
-        Line.Stop = s;
-        Ops.push_back(s == platform::StopBits::One ? "StopBits 1" : "StopBits other");
-    }
-    void SetParityCheck(bool on) override { Line.ParityCheck = on; Ops.push_back(on ? "ParityCheck on" : "ParityCheck off"); }
+    void SetBaudRate(int baud) override { Op("BaudRate " + std::to_string(Line.BaudRate = baud)); }
+    void SetDataBits(int bits) override { Op("DataBits " + std::to_string(Line.DataBits = bits)); }
+    void SetStopBits(platform::StopBits s) override { Op((Line.Stop = s) == platform::StopBits::One ? "StopBits 1" : "StopBits other"); }
+    void SetParityCheck(bool on) override { Op((Line.ParityCheck = on) ? "ParityCheck on" : "ParityCheck off"); }
     void SetDtrControl(platform::DtrControl c) override
     {
-        Line.Dtr = c;
-        Ops.push_back(c == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
+        Op((Line.Dtr = c) == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
     }
-    void SetDTR(bool on) override { Ops.push_back(on ? "DTR on" : "DTR off"); }
-    void SetRTS(bool on) override { Ops.push_back(on ? "RTS on" : "RTS off"); }
+    void SetDTR(bool on) override { Op(on ? "DTR on" : "DTR off"); }
+    void SetRTS(bool on) override { Op(on ? "RTS on" : "RTS off"); }
     platform::LineSettings Settings() const override { return Line; }
     void ShowSetupDialog() override
     {
         ++SetupDialogs;
-        Ops.push_back("ShowSetupDialog");
         if (!NameChosenInSetup.empty())
             Name = NameChosenInSetup;
     }
@@ -86,12 +75,14 @@ public:
         return n;
     }
     void WriteStr(const std::string& s) override { Writes.push_back(s); }
-    void TransmitChar(char c) override { Writes.push_back(std::string(1, c)); }
-    void ClearBuffer(bool input, bool output) override
+    void TransmitChar(char c) override { ++Chars, Writes.push_back(std::string(1, c)); }
+    void ClearBuffer(bool input, bool) override
     {
-        Ops.push_back("ClearBuffer");
+        Op("ClearBuffer");
         if (input)
             Input.clear();
-        (void)output;
     }
+
+private:
+    void Op(const std::string& op) { Ops.push_back(op); }
 };
