@@ -48,7 +48,7 @@ bool Until(Condition done)
 class Child {
 public:
     Child() = default;
-    Child(std::vector<std::string> argv, std::vector<std::string> env, const std::string& dir = {}, int out = -1)
+    explicit Child(std::vector<std::string> argv, const std::string& dir = {}, int out = -1)
     {
         pid_ = ::fork();
         if (pid_ != 0)
@@ -64,15 +64,12 @@ public:
             ::dup2(null, 2);
         for (int fd = 3; fd < 256; ++fd)
             ::close(fd);
-        std::vector<char*> a, e;
+        std::vector<char*> a;
         for (auto& s : argv)
             a.push_back(s.data());
-        for (auto& s : env)
-            e.push_back(s.data());
         a.push_back(nullptr);
-        e.push_back(nullptr);
         if (dir.empty() || ::chdir(dir.c_str()) == 0)
-            ::execvpe(a[0], a.data(), e.data());
+            ::execvp(a[0], a.data());
         ::_exit(127);
     }
     Child& operator=(Child&& o) noexcept
@@ -82,12 +79,6 @@ public:
         return *this;
     }
     ~Child() { End(); }
-    int Wait()
-    {
-        int status = 0;
-        ::waitpid(std::exchange(pid_, -1), &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
     void End()
     {
         if (pid_ <= 0)
@@ -97,40 +88,50 @@ public:
         for (int i = 0; i < 200 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ::kill(-pid_, SIGKILL);
-        Wait();
+        ::waitpid(std::exchange(pid_, -1), &status, 0);
     }
 
 private:
     pid_t pid_ = -1;
 };
 
-// Starts a command with its output on a pipe; reads it to its end, or only its
-// first line when `line` (a server telling that it is ready and what it is called).
-struct Output {
-    int status = -1;
-    std::string out;
-};
-inline Output Start(Child& child, const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                    bool line = false)
+// Starts a server that tells on its standard output when it is ready and what it
+// is called; that first line.
+inline std::string StartTelling(Child& child, const std::vector<std::string>& argv)
 {
     int p[2];
     if (::pipe(p) != 0)
         return {};
-    child = Child(argv, env, {}, p[1]);
+    child = Child(argv, {}, p[1]);
     ::close(p[1]);
-    Output o;
+    std::string line;
     char c;
-    while (::read(p[0], &c, 1) == 1 && !(line && c == '\n'))
-        o.out.push_back(c);
+    while (::read(p[0], &c, 1) == 1 && c != '\n')
+        line.push_back(c);
     ::close(p[0]);
-    if (!line)
-        o.status = child.Wait();
-    return o;
+    return line;
 }
-inline Output Run(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+
+// Runs a command to its end: its exit status and what it printed.
+struct Output {
+    int status = -1;
+    std::string out;
+};
+inline Output Run(const std::vector<std::string>& argv)
 {
-    Child child;
-    return Start(child, argv, env);
+    std::string command;
+    for (const std::string& a : argv)
+        command += " '" + a + "'";  // no argument here holds a quote
+    if (!std::getenv("SERBOX_DESKTOP_VERBOSE"))
+        command += " 2>/dev/null";
+    FILE* pipe = ::popen((command + " </dev/null").c_str(), "r");
+    Output o;
+    char buf[4096];
+    for (size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        o.out.append(buf, n);
+    const int status = pipe ? ::pclose(pipe) : -1;
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return o;
 }
 
 class Desktop {
@@ -146,20 +147,27 @@ public:
         std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
         ::fcntl(line_.master, F_SETFD, FD_CLOEXEC);
 
+        // The session lives in this test's own environment, which every command inherits.
+        ::setenv("HOME", (dir_ + "/home").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+        ::setenv("LANG", "C.UTF-8", 1);
         // The X server picks a free display and tells which.
-        display_ = ":" + Start(xvfb_, {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                                      "-noreset"}, Env(), true).out;
-        ASSERT_NE(display_, ":") << "Xvfb did not start";
-        busAddress_ = Start(bus_, {"dbus-daemon", "--session", "--nofork", "--print-address=1"}, Env(), true).out;
-        ASSERT_FALSE(busAddress_.empty()) << "no session bus";
+        const std::string display = StartTelling(xvfb_, {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
+                                                         "-nolisten", "tcp", "-noreset"});
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        ::setenv("DISPLAY", (":" + display).c_str(), 1);
+        const std::string bus = StartTelling(bus_, {"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        ASSERT_FALSE(bus.empty()) << "no session bus";
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
         // The accessibility bus, started before the program looks for it.
-        X({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
+        Run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
         if (!layout.empty()) {
-            ASSERT_EQ(X({"setxkbmap", "-layout", layout}).status, 0);
+            ASSERT_EQ(Run({"setxkbmap", "-layout", layout}).status, 0);
         }
-        wm_ = Child({"openbox", "--sm-disable"}, Env());
-        ASSERT_TRUE(Until([&] { return X({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") != std::string::npos; }))
-            << "the window manager did not start";
+        wm_ = Child({"openbox", "--sm-disable"});
+        ASSERT_TRUE(Until([&] {
+            return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") != std::string::npos;
+        })) << "the window manager did not start";
     }
     ~Desktop()
     {
@@ -177,9 +185,9 @@ public:
     void StartProgram()
     {
         ASSERT_FALSE(::testing::Test::HasFatalFailure()) << "no desktop";
-        std::vector<std::string> env = Env();
-        env.insert(env.end(), {"QT_QPA_PLATFORM=xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
-        app_ = Child({SERBOX_EN}, env, dir_);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+        app_ = Child({SERBOX_EN}, dir_);
     }
     // Start-up: acknowledge the port request, type the line's device into the setup
     // dialog that follows, and wait until the program has the line open.
@@ -219,26 +227,26 @@ public:
     bool WindowGone(const std::string& title) { return Search(title).out.empty(); }
     std::string ActiveTitle()
     {
-        const std::string t = X({"xdotool", "getactivewindow", "getwindowname"}).out;
+        const std::string t = Run({"xdotool", "getactivewindow", "getwindowname"}).out;
         return t.substr(0, t.find('\n'));
     }
     void Activate(const std::string& window)
     {
-        EXPECT_TRUE(Until([&] { return X({"timeout", "5", "xdotool", "windowactivate", "--sync", window}).status == 0; }))
+        EXPECT_TRUE(Until([&] { return Run({"timeout", "5", "xdotool", "windowactivate", "--sync", window}).status == 0; }))
             << "could not activate " << window;
     }
     void Keys(std::vector<std::string> keys)
     {
         keys.insert(keys.begin(), {"xdotool", "key"});
-        EXPECT_EQ(X(keys).status, 0);
+        EXPECT_EQ(Run(keys).status, 0);
     }
-    void Type(const std::string& text) { EXPECT_EQ(X({"xdotool", "type", text}).status, 0); }
+    void Type(const std::string& text) { EXPECT_EQ(Run({"xdotool", "type", text}).status, 0); }
 
     // Another application takes the focus, and the given window gets it back.
     void SwitchAwayAndBack(const std::string& back)
     {
         if (otherWindow_.empty()) {
-            other_ = Child({"xmessage", "-title", "OTHER", "another application"}, Env());
+            other_ = Child({"xmessage", "-title", "OTHER", "another application"});
             otherWindow_ = Window("^OTHER$");
         }
         Activate(otherWindow_);
@@ -271,29 +279,17 @@ public:
         std::vector<std::string> a{"/usr/bin/python3", SERBOX_A11Y};
         a.insert(a.end(), args.begin(), args.end());
         Output o;
-        Until([&] { return (o = X(a)).status == 0; });
+        Until([&] { return (o = Run(a)).status == 0; });
         return o;
     }
 
 private:
-    std::vector<std::string> Env() const
-    {
-        const char* path = std::getenv("PATH");
-        std::vector<std::string> env{std::string("PATH=") + (path ? path : "/usr/bin:/bin"), "LANG=C.UTF-8",
-                                     "HOME=" + dir_ + "/home", "XDG_RUNTIME_DIR=" + dir_ + "/run"};
-        if (!display_.empty())
-            env.push_back("DISPLAY=" + display_);
-        if (!busAddress_.empty())
-            env.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
-        return env;
-    }
-    Output X(const std::vector<std::string>& argv) { return Run(argv, Env()); }
-    Output Search(const std::string& title) { return X({"xdotool", "search", "--onlyvisible", "--name", title}); }
+    static Output Search(const std::string& title) { return Run({"xdotool", "search", "--onlyvisible", "--name", title}); }
 
     std::string dir_;
     Pty line_;
     Child xvfb_, bus_, wm_, app_, other_;
-    std::string display_, busAddress_, main_, otherWindow_;
+    std::string main_, otherWindow_;
 };
 
 }  // namespace desktop
