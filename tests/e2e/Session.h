@@ -53,14 +53,8 @@ struct Program {
 inline std::string Text(size_t size)
 {
     std::string t;
-    for (size_t i = 0; t.size() < size; ++i) {
-        if (i % 37 == 36)
-            t.push_back(static_cast<char>(1 + (i / 37) % 4));
-        else if (i % 11 == 5)
-            t.push_back(static_cast<char>(0x80 + i % 0x7F));
-        else
-            t.push_back(static_cast<char>(0x20 + i % 0x5F));
-    }
+    for (size_t i = 0; t.size() < size; ++i)
+        t += static_cast<char>(i % 37 == 36 ? 1 + (i / 37) % 4 : i % 11 == 5 ? 0x80 + i % 0x7F : 0x20 + i % 0x5F);
     return t;
 }
 
@@ -70,9 +64,7 @@ inline std::string Block()
     std::string b;
     for (int g = 0; g < 22; ++g) {
         const int v = (g * 97) % 1024;
-        b += static_cast<char>(g < 11 ? 'A' + g : ' ');
-        b += static_cast<char>(0x30 + (v >> 4));
-        b += static_cast<char>(0x30 + (v & 15));
+        b += {static_cast<char>(g < 11 ? 'A' + g : ' '), static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
     }
     return b + "\xFF";
 }
@@ -83,18 +75,13 @@ public:
     {
         process_.setProgram(SERBOX_DEVICE);
         process_.setArguments(args);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start();
         Shows("port: ");
         const int at = out_.indexOf("port: ") + 6;
         path_ = out_.mid(at, out_.indexOf('\n', at) - at).toStdString();
     }
-    ~Device()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    ~Device() { Kill(); }
     const std::string& Path() const { return path_; }
     // Waits until the device has printed the text `times` times; tells what it printed if not.
     bool Shows(const QString& text, int ms = 20000, int times = 1)
@@ -114,20 +101,12 @@ public:
         const int status = !ended ? -1 : process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
         EXPECT_EQ(status, expected) << Output().toStdString();
     }
-    QString Output()
-    {
-        Collect();
-        return out_ + err_;
-    }
+    QString Output() { return Collect(), out_; }
 
 private:
-    void Collect()
-    {
-        out_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
-        err_ += QString::fromLocal8Bit(process_.readAllStandardError());
-    }
+    void Collect() { out_ += QString::fromLocal8Bit(process_.readAll()); }
     QProcess process_;
-    QString out_, err_;
+    QString out_;
     std::string path_;
 };
 

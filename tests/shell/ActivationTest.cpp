@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <functional>
+#include <utility>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -52,15 +53,16 @@ struct Desk : ::testing::Test {
     // anything sent twice is there by then.
     std::string Received()
     {
-        QTest::keyClick(Form1.windowHandle(), Qt::Key_Period);  // BE
-        const char last = '\xBE';
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            line += device.Drain();
-            return !line.empty() && line.back() == last;
-        }));
-        std::string got = line.substr(0, line.size() - 1);
-        line.clear();
-        return got;
+        Keys({Qt::Key_Period});  // BE
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (line += device.Drain()).ends_with('\xBE'); }));
+        line.pop_back();
+        return std::exchange(line, {});
+    }
+    // Keys handed to the main window, as the window system hands them.
+    void Keys(std::initializer_list<Qt::Key> keys, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        for (Qt::Key k : keys)
+            QTest::keyClick(Form1.windowHandle(), k, mods);
     }
 };
 
@@ -71,31 +73,27 @@ struct Desk : ::testing::Test {
 // F1 to F9 stay menu commands.
 TEST_F(Desk, KeysGoOutOnceAndFunctionKeysActWhateverTheActivation)
 {
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_A);
+    Keys({Qt::Key_A});
     EXPECT_EQ(Received(), "A");
 
     SwitchAway();  // the window system goes on handing keys to the main window
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_A);
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_1, Qt::ShiftModifier);
+    Keys({Qt::Key_A});
+    Keys({Qt::Key_1}, Qt::ShiftModifier);
     EXPECT_EQ(Received(), "A\x10" "1");
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5);
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F6);
-    for (Qt::Key f : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F9})
-        QTest::keyClick(Form1.windowHandle(), f);
+    Keys({Qt::Key_F5, Qt::Key_F6, Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F9});
     EXPECT_EQ(Received(), "\x07\x07\x07\x11\x07\x07\x07\x12");
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5, Qt::ShiftModifier);
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F10);
+    Keys({Qt::Key_F5}, Qt::ShiftModifier);
+    Keys({Qt::Key_F10});
     EXPECT_EQ(Received(), "\x10\x74\x79");  // Shift, Shift+F5, F10
     int chosen = 0;
     Form1.SaveDialog().SetChooser([&] { return ++chosen, std::optional<std::string>(); });
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F7);
+    Keys({Qt::Key_F7});
     EXPECT_EQ(chosen, 1);
     EXPECT_EQ(Received(), "");
 
     other.destroy();  // no focus window at all
     ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::focusWindow() == nullptr; }));
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_Return);
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5);
+    Keys({Qt::Key_Return, Qt::Key_F5});
     EXPECT_EQ(Received(), "\x0D\x07\x07\x07\x11");
 
     // An accessibility bridge hands a copy over later, to the component.
@@ -106,8 +104,7 @@ TEST_F(Desk, KeysGoOutOnceAndFunctionKeysActWhateverTheActivation)
 
     Form1.activateWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_F5);
-    QTest::keyClick(Form1.windowHandle(), Qt::Key_Z);
+    Keys({Qt::Key_F5, Qt::Key_Z});
     EXPECT_EQ(Received(), "\x07\x07\x07\x11Z");
 }
 

@@ -75,26 +75,6 @@ TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
     EXPECT_FALSE(w.Form2.isVisible());  // Enter ran OK with ANNULLA
 }
 
-TEST(Windows, ErrorDialogButtonsActOnTheMessage)
-{
-    Windows w(1);
-    ProgramState& S = w.Form1.State();
-    ShowMessage(S, w.Form1.Components(), Message::OverwritePrompt);
-    EXPECT_TRUE(w.Form3.Button2->isVisibleTo(&w.Form3));
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(w.Form3.Button1, &enter);
-    EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt
-    w.Form3.Button2Click();
-    EXPECT_FALSE(w.Form3.isVisible());
-    EXPECT_FALSE(w.Form3.Button2->isVisibleTo(&w.Form3));
-
-    ShowMessage(S, w.Form1.Components(), Message::ChoosePort);
-    QApplication::sendEvent(&w.Form3, &enter);
-    EXPECT_FALSE(w.Form3.isVisible());
-    EXPECT_EQ(S.PortPromptStage, 1);
-    EXPECT_EQ(w.Form3.windowTitle(), "WARNING");
-}
-
 TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
 {
     Windows w(1);
@@ -107,7 +87,7 @@ TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(ran, 1);
 }
 
-TEST(Windows, AnnullaOnTheOverwritePromptKeepsTheChosenSet)
+TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
 {
     Windows w(1);
     ProgramState& S = w.Form1.State();
@@ -122,14 +102,24 @@ TEST(Windows, AnnullaOnTheOverwritePromptKeepsTheChosenSet)
     const ProgramState before = S;
     choose(old);
     ASSERT_EQ(S.ErrorKind, 2);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(w.Form3.Button1, &enter);
+    EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt
     w.Form3.Button2->click();  // ANNULLA
     EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_FALSE(w.Form3.Button2->isVisibleTo(&w.Form3));
     EXPECT_EQ(S.RxFileName, before.RxFileName);
     EXPECT_EQ(S.RxHdrPath, before.RxHdrPath);
     EXPECT_EQ(S.RxSrcPath, before.RxSrcPath);
     EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
     std::ifstream in(old);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+
+    // Enter answers the other messages.
+    ShowMessage(S, w.Form1.Components(), Message::ChoosePort);
+    QApplication::sendEvent(&w.Form3, &enter);
+    EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_EQ(S.PortPromptStage, 1);
 }
 
 // A screen reader reads each text component by name, in the build's language.
