@@ -115,24 +115,6 @@ TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
     EXPECT_THROW(port.Open(), platform::EComPort);
 }
 
-TEST_F(Serial, OtherEndClosedClosesThePortAndTellsOnce)
-{
-    port.Open();
-    int errors = 0;
-    port.OnError = [&](const std::string&) { ++errors; };
-    port.OnRxChar = [&](int count) { std::string s; port.ReadStr(s, count); };
-    pty.Close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !port.Connected(); }, 10000));
-    QTest::qWait(200);
-    EXPECT_EQ(errors, 1);
-    Pty again;
-    port.Bind("COM1", again.path);
-    port.Open();
-    EXPECT_TRUE(port.Connected());
-}
-
-// USB adapters first, then the others in number order; an adapter plugged in
-// later takes COM1 at the next choice.
 TEST(PortNames, EachChoiceBindsTheDevicesPresentNowExceptThoseBoundByHand)
 {
     const std::vector<platform::DetectedPort> atStart = {{"/dev/ttyS0", "", "", ""}};

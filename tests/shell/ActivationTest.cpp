@@ -85,11 +85,6 @@ TEST_F(Desk, KeysGoOutOnceAndFunctionKeysActWhateverTheActivation)
     Keys({Qt::Key_F5}, Qt::ShiftModifier);
     Keys({Qt::Key_F10});
     EXPECT_EQ(Received(), "\x10\x74\x79");  // Shift, Shift+F5, F10
-    int chosen = 0;
-    Form1.SaveDialog().SetChooser([&] { return ++chosen, std::optional<std::string>(); });
-    Keys({Qt::Key_F7});
-    EXPECT_EQ(chosen, 1);
-    EXPECT_EQ(Received(), "");
 
     other.destroy();  // no focus window at all
     ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::focusWindow() == nullptr; }));
