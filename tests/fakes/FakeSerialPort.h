@@ -5,8 +5,8 @@
 // Received bytes are injected in events of any size with Receive().
 
 #include <algorithm>
-#include <numeric>
 #include <deque>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,27 +36,31 @@ public:
     // All bytes written so far, write boundaries dropped.
     std::string Sent() const { return std::accumulate(Writes.begin(), Writes.end(), std::string()); }
 
-    void SetPort(const std::string& name) override { Op("SetPort " + (Name = name)); }
+    void SetPort(const std::string& name) override { Ops.push_back("SetPort " + (Name = name)); }
     std::string Port() const override { return Name; }
     void Open() override
     {
-        Op("Open " + Name);
+        Ops.push_back("Open " + Name);
         if (FailingNames.count(Name))
             throw platform::EComPort("cannot open " + Name);
         Opened = true;
     }
-    void Close() override { Op("Close"), Opened = false; }
+    void Close() override
+    {
+        Ops.push_back("Close");
+        Opened = false;
+    }
     bool Connected() const override { return Opened; }
-    void SetBaudRate(int baud) override { Op("BaudRate " + std::to_string(Line.BaudRate = baud)); }
-    void SetDataBits(int bits) override { Op("DataBits " + std::to_string(Line.DataBits = bits)); }
-    void SetStopBits(platform::StopBits s) override { Op((Line.Stop = s) == platform::StopBits::One ? "StopBits 1" : "StopBits other"); }
-    void SetParityCheck(bool on) override { Op((Line.ParityCheck = on) ? "ParityCheck on" : "ParityCheck off"); }
+    void SetBaudRate(int baud) override { Ops.push_back("BaudRate " + std::to_string(Line.BaudRate = baud)); }
+    void SetDataBits(int bits) override { Ops.push_back("DataBits " + std::to_string(Line.DataBits = bits)); }
+    void SetStopBits(platform::StopBits s) override { Ops.push_back((Line.Stop = s) == platform::StopBits::One ? "StopBits 1" : "StopBits other"); }
+    void SetParityCheck(bool on) override { Ops.push_back((Line.ParityCheck = on) ? "ParityCheck on" : "ParityCheck off"); }
     void SetDtrControl(platform::DtrControl c) override
     {
-        Op((Line.Dtr = c) == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
+        Ops.push_back((Line.Dtr = c) == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
     }
-    void SetDTR(bool on) override { Op(on ? "DTR on" : "DTR off"); }
-    void SetRTS(bool on) override { Op(on ? "RTS on" : "RTS off"); }
+    void SetDTR(bool on) override { Ops.push_back(on ? "DTR on" : "DTR off"); }
+    void SetRTS(bool on) override { Ops.push_back(on ? "RTS on" : "RTS off"); }
     platform::LineSettings Settings() const override { return Line; }
     void ShowSetupDialog() override
     {
@@ -78,11 +82,8 @@ public:
     void TransmitChar(char c) override { ++Chars, Writes.push_back(std::string(1, c)); }
     void ClearBuffer(bool input, bool) override
     {
-        Op("ClearBuffer");
+        Ops.push_back("ClearBuffer");
         if (input)
             Input.clear();
     }
-
-private:
-    void Op(const std::string& op) { Ops.push_back(op); }
 };
