@@ -76,10 +76,13 @@ public:
     std::string name;
     bool Execute() override
     {
-        const std::string a = Answers.empty() ? "" : Answers.front();
-        if (!Answers.empty())
-            Answers.erase(Answers.begin());
-        return !a.empty() && (name = a, true);
+        if (Answers.empty())
+            return false;
+        const std::string a = Answers.front();
+        Answers.erase(Answers.begin());
+        if (!a.empty())
+            name = a;
+        return !a.empty();
     }
     std::string FileName() const override { return name; }
     void SetFileName(const std::string& n) override { name = n; }
