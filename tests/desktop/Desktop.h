@@ -21,10 +21,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/Pty.h"
@@ -34,64 +33,52 @@ namespace desktop {
 using Clock = std::chrono::steady_clock;
 constexpr auto kLimit = std::chrono::seconds(20);
 
-[[noreturn]] inline void Exec(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+template <class Condition>
+bool Until(Condition done)
 {
-    std::vector<char*> a, e;
-    for (const auto& s : argv)
-        a.push_back(const_cast<char*>(s.c_str()));
-    a.push_back(nullptr);
-    for (const auto& s : env)
-        e.push_back(const_cast<char*>(s.c_str()));
-    e.push_back(nullptr);
-    ::execvpe(a[0], a.data(), e.data());
-    ::_exit(127);
+    for (const auto end = Clock::now() + kLimit; Clock::now() < end;
+         std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+        if (done())
+            return true;
+    return done();
 }
 
-// A child process in a process group of its own, ended with its group.
+// A child process in a process group of its own, ended with its group. Its
+// standard output goes to `out` when given; SERBOX_DESKTOP_VERBOSE keeps the rest.
 class Child {
 public:
     Child() = default;
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& dir = {},
-          int keepFd = -1)
+    explicit Child(std::vector<std::string> argv, const std::string& dir = {}, int out = -1)
     {
         pid_ = ::fork();
         if (pid_ != 0)
             return;
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test killed midway leaves no desktop behind
-        if (!dir.empty() && ::chdir(dir.c_str()) != 0)
-            ::_exit(127);
         const int null = ::open("/dev/null", O_RDWR);
+        const bool verbose = std::getenv("SERBOX_DESKTOP_VERBOSE");
         ::dup2(null, 0);
-        if (!std::getenv("SERBOX_DESKTOP_VERBOSE")) {
-            ::dup2(null, 1);
+        if (out >= 0 || !verbose)
+            ::dup2(out >= 0 ? out : null, 1);
+        if (!verbose)
             ::dup2(null, 2);
-        }
         for (int fd = 3; fd < 256; ++fd)
-            if (fd != keepFd)
-                ::close(fd);
-        Exec(argv, env);
+            ::close(fd);
+        std::vector<char*> a;
+        for (auto& s : argv)
+            a.push_back(s.data());
+        a.push_back(nullptr);
+        if (dir.empty() || ::chdir(dir.c_str()) == 0)
+            ::execvp(a[0], a.data());
+        ::_exit(127);
     }
-    Child(const Child&) = delete;
     Child& operator=(Child&& o) noexcept
     {
         End();
-        pid_ = o.pid_;
-        o.pid_ = -1;
+        std::swap(pid_, o.pid_);
         return *this;
     }
     ~Child() { End(); }
-    bool Running()
-    {
-        if (pid_ <= 0)
-            return false;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return false;
-        }
-        return true;
-    }
     void End()
     {
         if (pid_ <= 0)
@@ -101,60 +88,50 @@ public:
         for (int i = 0; i < 200 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ::kill(-pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
+        ::waitpid(std::exchange(pid_, -1), &status, 0);
     }
 
 private:
     pid_t pid_ = -1;
 };
 
-// Runs a command to its end; its exit status and what it printed.
-struct Output {
-    int status = -1;
-    std::string out;
-};
-
-inline Output Run(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+// Starts a server that tells on its standard output when it is ready and what it
+// is called; that first line.
+inline std::string StartTelling(Child& child, const std::vector<std::string>& argv)
 {
     int p[2];
     if (::pipe(p) != 0)
         return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(p[1], 1);
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        if (!std::getenv("SERBOX_DESKTOP_VERBOSE"))
-            ::dup2(null, 2);
-        for (int fd = 3; fd < 256; ++fd)
-            ::close(fd);
-        Exec(argv, env);
-    }
+    child = Child(argv, {}, p[1]);
     ::close(p[1]);
-    Output o;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(p[0], buf, sizeof buf)) > 0)
-        o.out.append(buf, static_cast<size_t>(n));
+    std::string line;
+    char c;
+    while (::read(p[0], &c, 1) == 1 && c != '\n')
+        line.push_back(c);
     ::close(p[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return o;
+    return line;
 }
 
-inline std::string Hex(const std::string& bytes)
+// Runs a command to its end: its exit status and what it printed.
+struct Output {
+    int status = -1;
+    std::string out;
+};
+inline Output Run(const std::vector<std::string>& argv)
 {
-    std::string s;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, "%02X ", c);
-        s += b;
-    }
-    if (!s.empty())
-        s.pop_back();
-    return s;
+    std::string command;
+    for (const std::string& a : argv)
+        command += " '" + a + "'";  // no argument here holds a quote
+    if (!std::getenv("SERBOX_DESKTOP_VERBOSE"))
+        command += " 2>/dev/null";
+    FILE* pipe = ::popen((command + " </dev/null").c_str(), "r");
+    Output o;
+    char buf[4096];
+    for (size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        o.out.append(buf, n);
+    const int status = pipe ? ::pclose(pipe) : -1;
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return o;
 }
 
 class Desktop {
@@ -170,52 +147,48 @@ public:
         std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
         ::fcntl(line_.master, F_SETFD, FD_CLOEXEC);
 
+        // The session lives in this test's own environment, which every command inherits.
+        ::setenv("HOME", (dir_ + "/home").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+        ::setenv("LANG", "C.UTF-8", 1);
         // The X server picks a free display and tells which.
-        const std::string number = StartTelling(xvfb_, {"Xvfb", "-displayfd", "FD", "-screen", "0", "1024x768x24",
-                                                        "-nolisten", "tcp", "-noreset"});
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        display_ = ":" + number;
-        busAddress_ = StartTelling(bus_, {"dbus-daemon", "--session", "--nofork", "--print-address=FD"});
-        ASSERT_FALSE(busAddress_.empty()) << "no session bus";
+        const std::string display = StartTelling(xvfb_, {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
+                                                         "-nolisten", "tcp", "-noreset"});
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        ::setenv("DISPLAY", (":" + display).c_str(), 1);
+        const std::string bus = StartTelling(bus_, {"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        ASSERT_FALSE(bus.empty()) << "no session bus";
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
         // The accessibility bus, started before the program looks for it.
-        Run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
-             "org.a11y.Bus.GetAddress"},
-            Env());
-
+        Run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
         if (!layout.empty()) {
-            ASSERT_EQ(Run({"setxkbmap", "-layout", layout}, Env()).status, 0);
+            ASSERT_EQ(Run({"setxkbmap", "-layout", layout}).status, 0);
         }
-        wm_ = Child({"openbox", "--sm-disable"}, Env());
+        wm_ = Child({"openbox", "--sm-disable"});
         ASSERT_TRUE(Until([&] {
-            return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, Env()).out.find("window id") !=
-                   std::string::npos;
+            return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") != std::string::npos;
         })) << "the window manager did not start";
     }
-
     ~Desktop()
     {
-        other_.End();
-        app_.End();
-        wm_.End();
-        bus_.End();
-        xvfb_.End();
+        for (Child* c : {&other_, &app_, &wm_, &bus_, &xvfb_})
+            c->End();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
 
     const std::string& Dir() const { return dir_; }
     Pty& Line() { return line_; }
+    std::string MainWindow() const { return main_; }
 
     // The program as a user starts it, in a folder of its own.
     void StartProgram()
     {
         ASSERT_FALSE(::testing::Test::HasFatalFailure()) << "no desktop";
-        std::vector<std::string> env = Env();
-        env.push_back("QT_QPA_PLATFORM=xcb");
-        env.push_back("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1");
-        app_ = Child({SERBOX_EN}, env, dir_);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+        app_ = Child({SERBOX_EN}, dir_);
     }
-
     // Start-up: acknowledge the port request, type the line's device into the setup
     // dialog that follows, and wait until the program has the line open.
     void StartOnTheLine()
@@ -223,11 +196,7 @@ public:
         ASSERT_NO_FATAL_FAILURE(StartProgram());
         Activate(Window("^WARNING$"));
         Keys({"Return"});
-        Activate(Window("^Serial port setup$"));
-        Keys({"Tab", "ctrl+a"});
-        Type(line_.path);
-        Keys({"Return"});
-        ASSERT_TRUE(Until([&] { return WindowGone("^Serial port setup$"); }));
+        AnswerSetup();
         main_ = Window("^KORVEL SU COM");
         ASSERT_TRUE(Until([&] {
             // The program has the line open once it has a terminal behind it.
@@ -238,49 +207,46 @@ public:
         Activate(main_);
         EXPECT_EQ(Received(), "");
     }
-
-    std::string MainWindow() const { return main_; }
+    void AnswerSetup()
+    {
+        Activate(Window("^Serial port setup$"));
+        Keys({"Tab", "ctrl+a"});
+        Type(line_.path);
+        Keys({"Return"});
+        ASSERT_TRUE(Until([&] { return WindowGone("^Serial port setup$"); }));
+    }
 
     // A visible window whose title matches; waits for it to appear. (xdotool's own
     // --sync gives up when a window vanishes while it looks.)
     std::string Window(const std::string& title)
     {
         Output o;
-        const bool found = Until([&] {
-            o = X({"xdotool", "search", "--onlyvisible", "--name", title});
-            return o.status == 0 && !o.out.empty();
-        });
-        EXPECT_TRUE(found) << "no window " << title;
+        EXPECT_TRUE(Until([&] { return !(o = Search(title)).out.empty(); })) << "no window " << title;
         return o.out.substr(0, o.out.find('\n'));
     }
-    bool WindowGone(const std::string& title)
-    {
-        const Output o = X({"xdotool", "search", "--onlyvisible", "--name", title});
-        return o.status != 0 && o.out.empty();
-    }
+    bool WindowGone(const std::string& title) { return Search(title).out.empty(); }
     std::string ActiveTitle()
     {
-        const Output o = X({"xdotool", "getactivewindow", "getwindowname"});
-        return o.out.substr(0, o.out.find('\n'));
+        const std::string t = Run({"xdotool", "getactivewindow", "getwindowname"}).out;
+        return t.substr(0, t.find('\n'));
     }
     void Activate(const std::string& window)
     {
-        EXPECT_TRUE(Until([&] { return X({"timeout", "5", "xdotool", "windowactivate", "--sync", window}).status == 0; }))
+        EXPECT_TRUE(Until([&] { return Run({"timeout", "5", "xdotool", "windowactivate", "--sync", window}).status == 0; }))
             << "could not activate " << window;
     }
-    void Keys(const std::vector<std::string>& keys)
+    void Keys(std::vector<std::string> keys)
     {
-        std::vector<std::string> a{"xdotool", "key"};
-        a.insert(a.end(), keys.begin(), keys.end());
-        EXPECT_EQ(X(a).status, 0);
+        keys.insert(keys.begin(), {"xdotool", "key"});
+        EXPECT_EQ(Run(keys).status, 0);
     }
-    void Type(const std::string& text) { EXPECT_EQ(X({"xdotool", "type", text}).status, 0); }
+    void Type(const std::string& text) { EXPECT_EQ(Run({"xdotool", "type", text}).status, 0); }
 
-    // Another application takes the focus, and the main window gets it back.
+    // Another application takes the focus, and the given window gets it back.
     void SwitchAwayAndBack(const std::string& back)
     {
         if (otherWindow_.empty()) {
-            other_ = Child({"xmessage", "-title", "OTHER", "another application"}, Env());
+            other_ = Child({"xmessage", "-title", "OTHER", "another application"});
             otherWindow_ = Window("^OTHER$");
         }
         Activate(otherWindow_);
@@ -288,21 +254,23 @@ public:
     }
 
     // The bytes that reach the device up to and including the marker key's byte (BE,
-    // the period key): anything sent twice has arrived by then.
+    // the period key), in hex: anything sent twice has arrived by then.
     std::string Received()
     {
         Keys({"period"});
         std::string got;
-        const auto end = Clock::now() + kLimit;
-        while (Clock::now() < end) {
+        const bool marked = Until([&] {
             got += line_.Drain();
-            if (!got.empty() && static_cast<unsigned char>(got.back()) == 0xBE)
-                return Hex(got.substr(0, got.size() - 1));
-            pollfd p{line_.master, POLLIN, 0};
-            ::poll(&p, 1, 100);
+            return !got.empty() && static_cast<unsigned char>(got.back()) == 0xBE;
+        });
+        EXPECT_TRUE(marked) << "the marker key never reached the device";
+        std::string hex;
+        for (size_t i = 0; i + marked < got.size(); ++i) {
+            char b[4];
+            std::snprintf(b, sizeof b, i ? " %02X" : "%02X", static_cast<unsigned char>(got[i]));
+            hex += b;
         }
-        ADD_FAILURE() << "the marker key never reached the device; got " << Hex(got);
-        return Hex(got);
+        return hex;
     }
 
     // What a screen reader reads: the text of the named component, or the names.
@@ -311,67 +279,17 @@ public:
         std::vector<std::string> a{"/usr/bin/python3", SERBOX_A11Y};
         a.insert(a.end(), args.begin(), args.end());
         Output o;
-        Until([&] { return (o = Run(a, Env())).status == 0; });
+        Until([&] { return (o = Run(a)).status == 0; });
         return o;
     }
 
-    template <class Condition>
-    static bool Until(Condition done)
-    {
-        const auto end = Clock::now() + kLimit;
-        while (Clock::now() < end) {
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return done();
-    }
-
 private:
-    static std::vector<std::string> BaseEnv()
-    {
-        const char* path = std::getenv("PATH");
-        return {std::string("PATH=") + (path ? path : "/usr/bin:/bin"), "LANG=C.UTF-8"};
-    }
-    std::vector<std::string> Env() const
-    {
-        std::vector<std::string> env = BaseEnv();
-        env.push_back("HOME=" + dir_ + "/home");
-        env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/run");
-        if (!display_.empty())
-            env.push_back("DISPLAY=" + display_);
-        if (!busAddress_.empty())
-            env.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
-        return env;
-    }
-    Output X(const std::vector<std::string>& argv) { return Run(argv, Env()); }
-    // Starts a server that tells on a descriptor (argument "FD") when it is ready
-    // and what it is called; returns that first line.
-    std::string StartTelling(Child& child, std::vector<std::string> argv)
-    {
-        int p[2];
-        if (::pipe(p) != 0)
-            return {};
-        for (auto& a : argv) {
-            if (a == "FD")
-                a = std::to_string(p[1]);
-            else if (a.ends_with("=FD"))
-                a = a.substr(0, a.size() - 2) + std::to_string(p[1]);
-        }
-        child = Child(argv, Env(), {}, p[1]);
-        ::close(p[1]);
-        std::string line;
-        char c;
-        while (::read(p[0], &c, 1) == 1 && c != '\n')
-            line.push_back(c);
-        ::close(p[0]);
-        return line;
-    }
+    static Output Search(const std::string& title) { return Run({"xdotool", "search", "--onlyvisible", "--name", title}); }
 
     std::string dir_;
     Pty line_;
     Child xvfb_, bus_, wm_, app_, other_;
-    std::string display_, busAddress_, main_, otherWindow_;
+    std::string main_, otherWindow_;
 };
 
 }  // namespace desktop

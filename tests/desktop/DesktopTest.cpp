@@ -41,7 +41,7 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
             d.Keys({"F4"});
             d.Window("^USCITA PROGRAMMA$");
             d.Activate(main);
-            ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+            ASSERT_TRUE(desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
             break;
         default:  // the error dialog, closed with Enter
             d.Keys({"F8"});
@@ -50,7 +50,7 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
             d.Keys({"Return"});
             d.Activate(d.Window("^ERRORE !$"));
             d.Keys({"Return"});
-            ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+            ASSERT_TRUE(desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
             break;
         }
         d.Keys(kKeys);
@@ -58,7 +58,7 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
         d.Keys({"F7"});
         d.Activate(d.Window("^Save As$"));
         d.Keys({"Escape"});
-        ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^Save As$"); }));
+        ASSERT_TRUE(desktop::Until([&] { return d.WindowGone("^Save As$"); }));
         EXPECT_EQ(d.Received(), "");
         ASSERT_FALSE(HasFailure());
     }
@@ -86,17 +86,17 @@ TEST(Desktop, ComingBackFromAnotherApplicationIsNoActivation)
     d.Keys({"F4"});
     d.Window("^USCITA PROGRAMMA$");
     d.Activate(main);
-    EXPECT_TRUE(Desktop::Until([&] { return Cautions(d) == cautions + 1; }));
+    EXPECT_TRUE(desktop::Until([&] { return Cautions(d) == cautions + 1; }));
 
     // An error shown while the exit dialog is open takes the activation and keeps it:
     // the exit dialog closes, and Enter then answers the error, not the device.
     d.Keys({"F4"});
     d.Activate(d.Window("^USCITA PROGRAMMA$"));
     d.Line().Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
-    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
-    EXPECT_TRUE(Desktop::Until([&] { return d.ActiveTitle() == "ERRORE !"; }));
+    EXPECT_TRUE(desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+    EXPECT_TRUE(desktop::Until([&] { return d.ActiveTitle() == "ERRORE !"; }));
     d.Keys({"Return"});
-    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+    EXPECT_TRUE(desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
     EXPECT_EQ(d.Received(), "");
 }
 
@@ -117,12 +117,8 @@ TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
     EXPECT_FALSE(d.WindowGone("^WARNING$"));
     EXPECT_TRUE(d.WindowGone("^Serial port setup$"));
     d.Keys({"Return"});
-    d.Activate(d.Window("^Serial port setup$"));
-    d.Keys({"Tab", "ctrl+a"});
-    d.Type(d.Line().path);
-    d.Keys({"Return"});
+    ASSERT_NO_FATAL_FAILURE(d.AnswerSetup());
     const std::string main = d.Window("^KORVEL SU COM");
-    ASSERT_TRUE(Desktop::Until([&] { return d.WindowGone("^Serial port setup$"); }));
 
     // The overwrite prompt stays while the user looks elsewhere.
     std::ofstream(d.Dir() + "/OLD.TXT") << "";
@@ -138,7 +134,7 @@ TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
     EXPECT_FALSE(d.WindowGone("^AVVISO$"));
     // Clicking the main window refuses the overwrite, as ANNULLA does.
     d.Activate(main);
-    EXPECT_TRUE(Desktop::Until([&] { return d.WindowGone("^AVVISO$"); }));
+    EXPECT_TRUE(desktop::Until([&] { return d.WindowGone("^AVVISO$"); }));
     EXPECT_EQ(d.Accessible({"text", "FILE TO RECEIVE"}).out, "\n");
 }
 
@@ -146,14 +142,7 @@ TEST(Desktop, GermanLayoutLettersFollowTheirLabels)
 {
     Desktop d("de");
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
-    d.Keys({"y"});
-    EXPECT_EQ(d.Received(), "59");
-    d.Keys({"z"});
-    EXPECT_EQ(d.Received(), "5A");
-    d.Keys({"shift+y"});
-    EXPECT_EQ(d.Received(), "10 59");
-    d.Keys({"less", "shift+less"});  // the <> key left of Y
-    EXPECT_EQ(d.Received(), "E2 10 E2");
-    d.Keys({"Caps_Lock", "y", "z", "Caps_Lock"});
-    EXPECT_EQ(d.Received(), "14 59 5A 14");
+    // The <> key left of Y; Caps Lock changes no letter's code.
+    d.Keys({"y", "z", "shift+y", "less", "shift+less", "Caps_Lock", "y", "z", "Caps_Lock"});
+    EXPECT_EQ(d.Received(), "59 5A 10 59 E2 10 E2 14 59 5A 14");
 }

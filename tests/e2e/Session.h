@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "shell/Unit1.h"
 #include "shell/Unit2.h"
@@ -30,9 +30,7 @@ namespace e2e {
 inline std::string ReadFile(const std::filesystem::path& p)
 {
     std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void WriteFile(const std::filesystem::path& p, const std::string& bytes)
@@ -43,20 +41,20 @@ inline void WriteFile(const std::filesystem::path& p, const std::string& bytes)
 // A stored program: header block, and source (text section, 0x00, 5001 block).
 struct Program {
     std::string hdr, src;
+    bool operator==(const Program&) const = default;
+    friend std::ostream& operator<<(std::ostream& o, const Program& p)
+    {
+        return o << p.hdr.size() << "-byte header, " << p.src.size() << "-byte source";
+    }
+    static Program Read(const std::string& base) { return {ReadFile(base + ".hdr"), ReadFile(base + ".src")}; }
 };
 
 // Records of the text section: text bytes, a kind marker, some high bytes.
 inline std::string Text(size_t size)
 {
     std::string t;
-    for (size_t i = 0; t.size() < size; ++i) {
-        if (i % 37 == 36)
-            t.push_back(static_cast<char>(1 + (i / 37) % 4));
-        else if (i % 11 == 5)
-            t.push_back(static_cast<char>(0x80 + i % 0x7F));
-        else
-            t.push_back(static_cast<char>(0x20 + i % 0x5F));
-    }
+    for (size_t i = 0; t.size() < size; ++i)
+        t += static_cast<char>(i % 37 == 36 ? 1 + (i / 37) % 4 : i % 11 == 5 ? 0x80 + i % 0x7F : 0x20 + i % 0x5F);
     return t;
 }
 
@@ -66,9 +64,7 @@ inline std::string Block()
     std::string b;
     for (int g = 0; g < 22; ++g) {
         const int v = (g * 97) % 1024;
-        b += static_cast<char>(g < 11 ? 'A' + g : ' ');
-        b += static_cast<char>(0x30 + (v >> 4));
-        b += static_cast<char>(0x30 + (v & 15));
+        b += {static_cast<char>(g < 11 ? 'A' + g : ' '), static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
     }
     return b + "\xFF";
 }
@@ -79,49 +75,38 @@ public:
     {
         process_.setProgram(SERBOX_DEVICE);
         process_.setArguments(args);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start();
-        EXPECT_TRUE(Shows("port: ")) << Output().toStdString();
+        Shows("port: ");
         const int at = out_.indexOf("port: ") + 6;
         path_ = out_.mid(at, out_.indexOf('\n', at) - at).toStdString();
     }
-    ~Device()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    ~Device() { Kill(); }
     const std::string& Path() const { return path_; }
-    bool Shows(const QString& text, int ms = 20000)
+    // Waits until the device has printed the text `times` times; tells what it printed if not.
+    bool Shows(const QString& text, int ms = 20000, int times = 1)
     {
-        return QTest::qWaitFor([&] { Collect(); return out_.contains(text); }, ms);
+        const bool shown = QTest::qWaitFor([&] { Collect(); return out_.count(text) >= times; }, ms);
+        EXPECT_TRUE(shown) << "the device never said " << text.toStdString() << ": " << Output().toStdString();
+        return shown;
     }
     void Enter() { process_.write("\n"); }
     void Input(const QByteArray& bytes) { process_.write(bytes); }
     void Kill() { process_.kill(); process_.waitForFinished(5000); }
-    // The exit status, once the input is closed and the program has ended.
-    int Finish(int ms = 60000)
+    // Once the input is closed and the program has ended: the exit status it should have.
+    void Finish(int expected = 0)
     {
         process_.closeWriteChannel();
-        if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, ms))
-            return -1;
-        Collect();
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
+        const bool ended = QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, 60000);
+        const int status = !ended ? -1 : process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
+        EXPECT_EQ(status, expected) << Output().toStdString();
     }
-    QString Output()
-    {
-        Collect();
-        return out_ + err_;
-    }
+    QString Output() { return Collect(), out_; }
 
 private:
-    void Collect()
-    {
-        out_ += QString::fromLocal8Bit(process_.readAllStandardOutput());
-        err_ += QString::fromLocal8Bit(process_.readAllStandardError());
-    }
+    void Collect() { out_ += QString::fromLocal8Bit(process_.readAll()); }
     QProcess process_;
-    QString out_, err_;
+    QString out_;
     std::string path_;
 };
 
@@ -146,6 +131,7 @@ struct Serbox {
 
     ProgramState& S() { return Form1.State(); }
     QString Messages() const { return Form1.Memo(2)->toPlainText(); }
+    bool Done() { return QTest::qWaitFor([&] { return Messages().contains("OPERAZIONE ESEGUITA"); }, 5000); }
 
     // As at every start: acknowledge the port request, then type the device into
     // the setup dialog that the next tick brings.
@@ -177,10 +163,7 @@ struct Serbox {
         Form1.Action("File out-F8")->trigger();
     }
     // The program's files as a reception leaves them.
-    Program Stored(const std::string& base) const
-    {
-        return {ReadFile(Dir / (base + ".hdr")), ReadFile(Dir / (base + ".src"))};
-    }
+    Program Stored(const std::string& base) const { return Program::Read((Dir / base).string()); }
     void Store(const std::string& base, const Program& p) const
     {
         WriteFile(Dir / (base + ".hdr"), p.hdr);
@@ -190,10 +173,8 @@ struct Serbox {
     // A program as serbox-device reads it, for its command line.
     QStringList Files(const std::string& base, const Program& p) const
     {
-        const auto at = Dir / ("device-" + base);
-        WriteFile(at.string() + ".hdr", p.hdr);
-        WriteFile(at.string() + ".src", p.src);
-        return {QString::fromStdString(at.string() + ".hdr"), QString::fromStdString(at.string() + ".src")};
+        Store("device-" + base, p);
+        return {Out("device-" + base + ".hdr"), Out("device-" + base + ".src")};
     }
     QString Out(const std::string& base) const { return QString::fromStdString((Dir / base).string()); }
 

@@ -3,6 +3,7 @@
 // them. A test makes a ProgramState and a FakeForm1 and drives the handlers; timer
 // ticks are calls of the tick handlers, never real time.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,29 +21,22 @@ public:
 class FakeTextArea : public platform::TextArea {
 public:
     std::vector<std::string> Lines;
-    bool Focused = false;
     void AppendLine(const std::string& line) override { Lines.push_back(line); }
     void Clear() override { Lines.clear(); }
     void SetText(const std::string& text) override
     {
-        Lines.clear();
-        size_t start = 0;
-        for (;;) {
-            size_t nl = text.find('\n', start);
-            Lines.push_back(text.substr(start, nl - start));
-            if (nl == std::string::npos)
-                break;
-            start = nl + 1;
-        }
+        Lines = {""};
+        for (char c : text)
+            c == '\n' ? void(Lines.emplace_back()) : Lines.back().push_back(c);
     }
     std::string Text() const override
     {
         std::string t;
-        for (size_t i = 0; i < Lines.size(); ++i)
-            t += (i ? "\n" : "") + Lines[i];
+        for (const std::string& l : Lines)
+            t += (&l == Lines.data() ? "" : "\n") + l;
         return t;
     }
-    void SetFocus() override { Focused = true; }
+    void SetFocus() override {}
 };
 
 class FakeField : public platform::Field {
@@ -59,7 +53,7 @@ public:
     void Show() override { visible = true; }
     void Hide() override { visible = false; }
     bool Visible() const override { return visible; }
-    void SetPosition(int p) override { position = p < 0 ? 0 : (p > 100 ? 100 : p); }
+    void SetPosition(int p) override { position = std::clamp(p, 0, 100); }
     int Position() const override { return position; }
     void Step() override { SetPosition(position + 2); }
 };
@@ -74,24 +68,21 @@ public:
     int Interval() const override { return interval; }
 };
 
-// Execute returns the next scripted answer: a name, or "" for a cancel (the
+// Execute takes the next scripted answer: a name, or "" for a cancel (the
 // remembered name then stays, as with the real dialogs).
 class FakeFileDialog : public platform::FileDialog {
 public:
     std::vector<std::string> Answers;
     std::string name;
-    int Runs = 0;
     bool Execute() override
     {
-        ++Runs;
         if (Answers.empty())
             return false;
-        std::string a = Answers.front();
+        const std::string a = Answers.front();
         Answers.erase(Answers.begin());
-        if (a.empty())
-            return false;
-        name = a;
-        return true;
+        if (!a.empty())
+            name = a;
+        return !a.empty();
     }
     std::string FileName() const override { return name; }
     void SetFileName(const std::string& n) override { name = n; }

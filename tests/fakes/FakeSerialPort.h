@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ public:
     bool Opened = false;
     std::string Name = "COM";
     platform::LineSettings Line;
-    int SetupDialogs = 0;
+    int SetupDialogs = 0, Chars = 0;  // Chars: writes made with TransmitChar
     std::string NameChosenInSetup;  // ShowSetupDialog sets the name when non-empty
 
     // Queues bytes and raises the characters-received event for them.
@@ -33,15 +34,9 @@ public:
     }
 
     // All bytes written so far, write boundaries dropped.
-    std::string Sent() const
-    {
-        std::string all;
-        for (const auto& w : Writes)
-            all += w;
-        return all;
-    }
+    std::string Sent() const { return std::accumulate(Writes.begin(), Writes.end(), std::string()); }
 
-    void SetPort(const std::string& name) override { Name = name; Ops.push_back("SetPort " + name); }
+    void SetPort(const std::string& name) override { Ops.push_back("SetPort " + (Name = name)); }
     std::string Port() const override { return Name; }
     void Open() override
     {
@@ -50,20 +45,19 @@ public:
             throw platform::EComPort("cannot open " + Name);
         Opened = true;
     }
-    void Close() override { Ops.push_back("Close"); Opened = false; }
-    bool Connected() const override { return Opened; }
-    void SetBaudRate(int baud) override { Line.BaudRate = baud; Ops.push_back("BaudRate " + std::to_string(baud)); }
-    void SetDataBits(int bits) override { Line.DataBits = bits; Ops.push_back("DataBits " + std::to_string(bits)); }
-    void SetStopBits(platform::StopBits s) override
+    void Close() override
     {
-        Line.Stop = s;
-        Ops.push_back(s == platform::StopBits::One ? "StopBits 1" : "StopBits other");
+        Ops.push_back("Close");
+        Opened = false;
     }
-    void SetParityCheck(bool on) override { Line.ParityCheck = on; Ops.push_back(on ? "ParityCheck on" : "ParityCheck off"); }
+    bool Connected() const override { return Opened; }
+    void SetBaudRate(int baud) override { Ops.push_back("BaudRate " + std::to_string(Line.BaudRate = baud)); }
+    void SetDataBits(int bits) override { Ops.push_back("DataBits " + std::to_string(Line.DataBits = bits)); }
+    void SetStopBits(platform::StopBits s) override { Ops.push_back((Line.Stop = s) == platform::StopBits::One ? "StopBits 1" : "StopBits other"); }
+    void SetParityCheck(bool on) override { Ops.push_back((Line.ParityCheck = on) ? "ParityCheck on" : "ParityCheck off"); }
     void SetDtrControl(platform::DtrControl c) override
     {
-        Line.Dtr = c;
-        Ops.push_back(c == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
+        Ops.push_back((Line.Dtr = c) == platform::DtrControl::Enable ? "DtrControl enable" : "DtrControl other");
     }
     void SetDTR(bool on) override { Ops.push_back(on ? "DTR on" : "DTR off"); }
     void SetRTS(bool on) override { Ops.push_back(on ? "RTS on" : "RTS off"); }
@@ -71,7 +65,6 @@ public:
     void ShowSetupDialog() override
     {
         ++SetupDialogs;
-        Ops.push_back("ShowSetupDialog");
         if (!NameChosenInSetup.empty())
             Name = NameChosenInSetup;
     }
@@ -86,12 +79,11 @@ public:
         return n;
     }
     void WriteStr(const std::string& s) override { Writes.push_back(s); }
-    void TransmitChar(char c) override { Writes.push_back(std::string(1, c)); }
-    void ClearBuffer(bool input, bool output) override
+    void TransmitChar(char c) override { ++Chars, Writes.push_back(std::string(1, c)); }
+    void ClearBuffer(bool input, bool) override
     {
         Ops.push_back("ClearBuffer");
         if (input)
             Input.clear();
-        (void)output;
     }
 };

@@ -4,58 +4,61 @@
 #include <random>
 #include <set>
 
-#include "receive/Dispatcher.h"
 #include "platform/FileSystem.h"
+#include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
+#include "tests/support/Header.h"
 
 namespace {
 
-const std::string kAck = "\x1B\x41\x42\x40\x42";      // 1B 41 42 40 42
-const std::string kChunkOk = "\x1B\x42\x42\x40\x42";  // 1B 42 42 40 42
-const std::string kEnded = "\x1B\x42\x41\x40\x42";    // 1B 42 41 40 42
+const std::string kAck = "\x1B\x41\x42\x40\x42";
+const std::string kChunkOk = "\x1B\x42\x42\x40\x42";
+const std::string kEnded = "\x1B\x42\x41\x40\x42";
 const std::string kPoll = "\x1B" "I";
+const std::string kNul(1, '\0');
 
-std::string HeaderOf(char b10, char b14)
+// Header bytes are data, an ESC as the last one included.
+std::string Header(char b10, char b14)
 {
-    std::string h(128, '\0');
-    for (int i = 0; i < 128; ++i)
-        h[i] = static_cast<char>(i * 7 + 3);
-    h[10] = b10;
-    h[11] = ' ';
-    h[14] = b14;
-    h[16] = ' ';
-    h[20] = '\x1B';  // header bytes are data, ESC included
+    std::string h = HeaderOf(b10, b14);
     h[127] = '\x1B';
     return h;
 }
+// A reception up to the start of the text section.
+std::string Start(const std::string& header) { return "\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U"; }
 
 struct Reception : ::testing::Test {
     FakeForm1 F;
     ProgramState S;
-    Reception()
+    Reception() { Reset(); }
+    void Reset()
     {
+        S = ProgramState{};
         S.LanguageFlag = 1;
+        F.Files.Files.clear();
+        F.ComPort1.Writes.clear();
         F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
-        F.SaveDialog1.Answers = {"/tmp/LINE1.TXT"};
+        Choose("/tmp/LINE1.TXT");
+    }
+    void Choose(const std::string& name)
+    {
+        F.SaveDialog1.Answers = {name};
         FileinF71Click(S, F.C);
     }
     // Sends the bytes in events of random sizes.
     void Device(const std::string& bytes, unsigned seed)
     {
         std::mt19937 rng(seed);
-        size_t at = 0;
-        while (at < bytes.size()) {
-            size_t n = std::uniform_int_distribution<size_t>(1, 40)(rng);
-            F.ComPort1.Receive(bytes.substr(at, n));
-            at += n;
-        }
+        for (size_t at = 0, n = 0; at < bytes.size(); at += n)
+            F.ComPort1.Receive(bytes.substr(at, n = std::uniform_int_distribution<size_t>(1, 40)(rng)));
     }
     std::string File(const char* path) { return F.Files.Files.at(path); }
 };
 
 // Records: kind 1 "AB", kind 1 "C\xC1", kind 2 "X", kind 3 "", then the end.
 const std::string kText = std::string("AB\x01" "C\xC1\x01" "X\x02" "\x03", 9);
+const std::string kListing = "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 \r\n";
 
 }  // namespace
 
@@ -63,22 +66,19 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
 {
     for (unsigned seed : {1u, 2u, 3u}) {
         F.ComPort1.Writes.clear();
-        const std::string header = HeaderOf('T', '0');  // class 6: no 5001 block
-        Device("\x1B" "A" + kPoll + "\x1B" "C" "\x1B" "Y" + header + kPoll + "\x1B" "U" +
-                   kText.substr(0, 4) + kPoll + kText.substr(4) + std::string(1, '\0') + kPoll +
-                   kPoll,
+        const std::string header = Header('T', '0');  // class 6: no 5001 block
+        Device("\x1B" "A" + kPoll + "\x1B" "C" "\x1B" "Y" + header + kPoll + "\x1B" "U" + kText.substr(0, 4) + kPoll +
+                   kText.substr(4) + kNul + kPoll + kPoll,
                seed);
-        EXPECT_EQ(F.ComPort1.Writes,
-                  (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
+        EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
         EXPECT_EQ(File("/tmp/LINE1.hdr"), header);
-        EXPECT_EQ(File("/tmp/LINE1.src"), kText + std::string(1, '\0'));
-        EXPECT_EQ(File("/tmp/LINE1.TXT"), "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 \r\n");
+        EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul);
+        EXPECT_EQ(File("/tmp/LINE1.TXT"), kListing);
         EXPECT_EQ(S.RxState, 0);
         EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
         EXPECT_EQ(F.Edit2.text, "/tmp/LINE1.TXT");
         EXPECT_EQ(S.TxSrcPath, "/tmp/LINE1.src");
         EXPECT_FALSE(F.ProgressBar1.visible);
-        EXPECT_EQ(F.ProgressBar1.position, 0);
     }
 }
 
@@ -87,50 +87,52 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     std::string block;
     for (int g = 0; g < 22; ++g) {
         const int v = g == 0 ? 0 : (g == 1 ? 45 : (g == 2 ? 999 : 1023));
-        block += 'A';
-        block += static_cast<char>(0x30 + (v >> 4));
-        block += static_cast<char>(0x30 + (v & 15));
+        block += {'A', static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
     }
     block[4] = '\0';  // kept with what follows it
-    const std::string header = HeaderOf('t', '2');  // class 7, digit 2
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" + kText + std::string(1, '\0') +
-               kPoll + kPoll + "\x1B" "U" + block.substr(0, 30) + kPoll + block.substr(30) + "\xFF" +
-               kPoll + kPoll,
+    Device(Start(Header('t', '2')) + kText + kNul + kPoll + kPoll + "\x1B" "U" + block.substr(0, 30) + kPoll +
+               block.substr(30) + "\xFF" + kPoll + kPoll,
            7);
-    EXPECT_EQ(F.ComPort1.Writes,
-              (std::vector<std::string>{kEnded, kAck, kChunkOk, kEnded, kAck}));
-    EXPECT_EQ(File("/tmp/LINE1.src"), kText + std::string(1, '\0') + block + "\xFF");
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck, kChunkOk, kEnded, kAck}));
+    EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul + block + "\xFF");
     const std::string listing = File("/tmp/LINE1.TXT");
     EXPECT_NE(listing.find("NUM 2000 X\r\n"), std::string::npos);  // class 7 lists kind 2
-    // The zero byte inside the block is dropped from the text, so the groups after
-    // it shift; what matters here is that the file keeps every byte.
-    EXPECT_EQ(listing.rfind("NUM 5001 A000 "), listing.find("NUM 5001 A000 "));
     EXPECT_EQ(S.RxState, 0);
 }
 
-TEST_F(Reception, TheFiveByteExampleAndEscapeRules)
+TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
 {
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('T', '0') + "\x1B" "U" "ab" + kPoll +
-               "\x1B" "q" "\x1B\x1B" "I" "cd" + std::string(1, '\0'),
-           1);
+    Device(Start(Header('T', '0')) + "ab" + kPoll + "\x1B" "q" "\x1B\x1B" "I" "cd" + kNul, 1);
     EXPECT_EQ(File("/tmp/LINE1.src"), std::string("abcd\0", 5));
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk}));
-    EXPECT_EQ(S.RxState, 6);
+
+    Reset();
+    const std::string big(10000, 'x');
+    Device(Start(Header('T', '0')) + big + "\x01" + kNul + kPoll + kPoll, 5);
+    EXPECT_EQ(File("/tmp/LINE1.TXT"), "NUM 1000 " + big + "\r\n");
+
+    // A poll before the header and before the 5001 block gets no answer.
+    Reset();
+    Device("\x1B" "A" "\x1B" "C" + kPoll + Start(Header('t', '1')).substr(4) + "a" + kNul + kPoll + kPoll + kPoll, 8);
+    EXPECT_EQ(S.RxState, 8);
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
+    // An 0xFF straight after ESC "U" is a block of one byte.
+    Device("\x1B" "U" "\xFF" + kPoll + kPoll, 9);
+    EXPECT_EQ(File("/tmp/LINE1.src"), std::string("a\0\xFF", 3));
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+    // Digit 3 or more: no block even for class 7 and up.
+    F.ComPort1.Writes.clear();
+    Device(Start(Header('t', '3')) + kNul + kPoll + kPoll, 10);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
 }
 
-TEST_F(Reception, TerminalLinesAndCommandState)
+TEST_F(Reception, CommandStateAndAReceptionWithNoName)
 {
-    F.ComPort1.Receive("hello\r\nworld\n\r\n\x1B");
-    F.ComPort1.Receive("A");  // a pair split across events
-    EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"hello", "world", ""}));
-    EXPECT_EQ(S.RxState, 1);
-    EXPECT_EQ(S.RxText, "\x1B" "A");
-    F.ComPort1.Receive("I\x1B" "I");  // "I" alone is no poll
+    F.ComPort1.Receive("\x1B");
+    F.ComPort1.Receive("AI\x1B" "I");  // a pair split across events; "I" alone is no poll
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{kAck});
     F.ComPort1.Receive("\x1B" "Z");  // nothing to send
-    EXPECT_EQ(S.ErrorKind, 5);
-    EXPECT_EQ(F.Form3.Text, "File name missing");
-    EXPECT_EQ(S.RxState, 1);
     F.Edit1.text.clear();
     F.ComPort1.Receive("\x1B" "C");
     EXPECT_EQ(S.ErrorKind, 6);
@@ -174,46 +176,28 @@ TEST_F(Reception, TerminalLinesAreTheSameWhateverTheEventSizes)
     EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"FIRST LINE", "abcd", "par\x1B" "Atial"}));
 }
 
-TEST_F(Reception, OverwritePromptTakesTheNameOnlyOnOk)
+// F7 names three empty files, but asks first where that would empty a stored
+// listing or a stored pair; the name is taken only on OK, and nothing is emptied before.
+TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
 {
+    for (const char* p : {"/tmp/LINE1.TXT", "/tmp/LINE1.hdr", "/tmp/LINE1.src"})
+        EXPECT_EQ(File(p), "") << p;
     F.Files.Files["/tmp/OLD.TXT"] = "keep";
-    F.SaveDialog1.Answers = {"/tmp/OLD.TXT"};
-    FileinF71Click(S, F.C);
-    EXPECT_EQ(S.ErrorKind, 2);
-    EXPECT_TRUE(F.Form3.Button2Visible);
-    EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");  // unchanged until answered
+    F.Files.Files["/tmp/OLD.hdr"] = "header";
+    F.Files.Files["/tmp/OLD.src"] = "source";
+    for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST"}) {  // a stored listing; a new one beside a pair
+        Choose(name);
+        EXPECT_EQ(S.ErrorKind, 2);
+        EXPECT_TRUE(F.Form3.Button2Visible);
+        EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");  // unchanged until answered
+        EXPECT_EQ(File("/tmp/OLD.TXT") + File("/tmp/OLD.hdr") + File("/tmp/OLD.src"), "keepheadersource");
+    }
+    EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
     ConfirmOverwrite(S, F.C);
-    EXPECT_EQ(S.RxFileName, "/tmp/OLD.TXT");
+    EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
     EXPECT_EQ(S.RxHdrPath, "/tmp/OLD.hdr");
-    EXPECT_EQ(F.Files.Files["/tmp/OLD.TXT"], "keep");  // nothing truncated
-    EXPECT_FALSE(F.Files.Exists("/tmp/OLD.hdr"));
-    F.SaveDialog1.Answers = {""};  // cancelled
-    FileinF71Click(S, F.C);
-    EXPECT_EQ(S.RxFileName, "/tmp/OLD.TXT");
-}
-
-TEST_F(Reception, AFileThatCannotBeWrittenIsNeverReportedAsDone)
-{
-    F.Files.FailWrite.insert("/tmp/LINE1.src");
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('T', '0') + "\x1B" "U" + kText + kPoll +
-               std::string(1, '\0') + kPoll + kPoll,
-           4);
-    // The device still got every reply it is owed.
-    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kEnded, kAck}));
-    EXPECT_EQ(S.ErrorKind, 7);
-    EXPECT_NE(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-    EXPECT_TRUE(S.TxFileName.empty());
-    EXPECT_TRUE(F.Edit2.text.empty());
-}
-
-TEST_F(Reception, LongChunksAreKeptWhole)
-{
-    const std::string big(10000, 'x');
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('T', '0') + "\x1B" "U" + big + "\x01" +
-               std::string(1, '\0') + kPoll + kPoll,
-           5);
-    EXPECT_EQ(File("/tmp/LINE1.src").size(), 10002u);
-    EXPECT_EQ(File("/tmp/LINE1.TXT"), "NUM 1000 " + big + "\r\n");
+    Choose("");  // cancelled
+    EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
 }
 
 TEST_F(Reception, ArbitraryBytesKeepEveryRule)
@@ -226,11 +210,11 @@ TEST_F(Reception, ArbitraryBytesKeepEveryRule)
             F.Files.FailWrite.insert("/tmp/LINE1.src");
         std::mt19937 rng(failing ? 98 : 99);
         for (int round = 0; round < 400; ++round) {
-            std::string noise = "\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf(rng() % 2 ? 'T' : 't', '0' + rng() % 4);
+            std::string noise = Start(Header(rng() % 2 ? 'T' : 't', '0' + rng() % 4)).substr(0, 134);
             for (int i = 0; i < 300; ++i) {
                 const unsigned r = rng() % 16;
                 noise += r == 0 ? std::string("\x1B" "I") : r == 1 ? std::string("\x1B" "U")
-                       : r == 2 ? std::string(1, '\0') : r == 3 ? std::string("\xFF") : std::string(1, char(rng()));
+                       : r == 2 ? kNul : r == 3 ? std::string("\xFF") : std::string(1, char(rng()));
             }
             for (size_t at = 0; at < noise.size();) {
                 const size_t n = 1 + rng() % 40;
@@ -242,8 +226,9 @@ TEST_F(Reception, ArbitraryBytesKeepEveryRule)
                 ASSERT_TRUE(S.EscSeen == 0 || S.EscSeen == 1);
                 for (const std::string& w : F.ComPort1.Writes)
                     ASSERT_TRUE(S.RxState == 100 || replies.count(w)) << "not one whole reply";
-                if (failing)
+                if (failing) {
                     ASSERT_NE(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+                }
             }
             S.RxState = S.TxState = 0;
         }
@@ -254,31 +239,24 @@ TEST_F(Reception, ArbitraryBytesKeepEveryRule)
 // way keeps its three files, and both sets end whole.
 TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
 {
-    const std::string header = HeaderOf('T', '0');
+    const std::string header = Header('T', '0');
     for (bool prompted : {false, true}) {
-        S = ProgramState{};
-        S.LanguageFlag = 1;
-        F.Files.Files.clear();
-        F.SaveDialog1.Answers = {"/tmp/LINE1.TXT"};
-        FileinF71Click(S, F.C);
-        Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" "first" + kPoll, 3);
+        Reset();
+        Device(Start(header) + "first" + kPoll, 3);
         if (prompted)
             F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
-        F.SaveDialog1.Answers = {"/tmp/NEXT.TXT"};
-        FileinF71Click(S, F.C);
+        Choose("/tmp/NEXT.TXT");
         if (prompted)
             ConfirmOverwrite(S, F.C);
         EXPECT_EQ(F.Edit1.text, "/tmp/NEXT.TXT");
         EXPECT_EQ(S.RxSrcPath, "/tmp/LINE1.src");
         EXPECT_FALSE(F.Files.Exists("/tmp/NEXT.src"));  // nothing made yet
-        Device("second" + std::string(1, '\0') + kPoll + kPoll, 4);
+        Device("second" + kNul + kPoll + kPoll, 4);
         EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
         EXPECT_EQ(File("/tmp/LINE1.hdr"), header);
-        EXPECT_EQ(File("/tmp/LINE1.src"), std::string("firstsecond\0", 12));
         EXPECT_EQ(F.Edit2.text, "/tmp/LINE1.TXT");
-        EXPECT_EQ(S.TxSrcPath, "/tmp/LINE1.src");
         // The next reception goes where F7 said.
-        Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" "two" + std::string(1, '\0') + kPoll + kPoll, 5);
+        Device(Start(header) + "two" + kNul + kPoll + kPoll, 5);
         EXPECT_EQ(File("/tmp/NEXT.src"), std::string("two\0", 4));
         EXPECT_EQ(File("/tmp/NEXT.hdr"), header);
         EXPECT_EQ(File("/tmp/LINE1.src"), std::string("firstsecond\0", 12));
@@ -286,51 +264,16 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
     }
 }
 
-TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
-{
-    EXPECT_EQ(F.Edit1.text, "/tmp/LINE1.TXT");  // a new name: three empty files
-    for (const char* p : {"/tmp/LINE1.TXT", "/tmp/LINE1.hdr", "/tmp/LINE1.src"})
-        EXPECT_EQ(File(p), "") << p;
-    // A new listing name beside a stored pair would wipe the pair.
-    F.Files.Files["/tmp/OLD.hdr"] = "header";
-    F.Files.Files["/tmp/OLD.src"] = "source";
-    F.SaveDialog1.Answers = {"/tmp/OLD.LST"};
-    FileinF71Click(S, F.C);
-    EXPECT_EQ(S.ErrorKind, 2);
-    EXPECT_EQ(File("/tmp/OLD.hdr"), "header");
-    EXPECT_EQ(File("/tmp/OLD.src"), "source");
-    EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
-    EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");
-}
-
 TEST_F(Reception, AListingNamedInOtherCapitalsThanItsSet)
 {
     // LINE2.HDR beside LINE2.hdr: two files where names keep their case.
-    F.SaveDialog1.Answers = {"/tmp/LINE2.HDR"};
-    FileinF71Click(S, F.C);
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('T', '0') + "\x1B" "U" + kText + std::string(1, '\0') + kPoll + kPoll, 6);
+    Choose("/tmp/LINE2.HDR");
+    Device(Start(Header('T', '0')) + kText + kNul + kPoll + kPoll, 6);
     if (platform::FileNamesIgnoreCase()) {
         EXPECT_EQ(S.ErrorKind, 7);
     } else {
         EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-        EXPECT_EQ(File("/tmp/LINE2.HDR"), "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 \r\n");
-        EXPECT_EQ(File("/tmp/LINE2.hdr"), HeaderOf('T', '0'));
+        EXPECT_EQ(File("/tmp/LINE2.HDR"), kListing);
+        EXPECT_EQ(File("/tmp/LINE2.hdr"), Header('T', '0'));
     }
-}
-
-TEST_F(Reception, StatesThatIgnoreWhatTheyDoNotName)
-{
-    // A poll before the header and before the 5001 block gets no answer.
-    Device("\x1B" "A" "\x1B" "C" + kPoll + "\x1B" "Y" + HeaderOf('t', '1') + "\x1B" "U" "a" + std::string(1, '\0') + kPoll + kPoll + kPoll, 8);
-    EXPECT_EQ(S.RxState, 8);
-    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
-    // An 0xFF straight after ESC "U" is a block of one byte.
-    Device("\x1B" "U" "\xFF" + kPoll + kPoll, 9);
-    EXPECT_EQ(File("/tmp/LINE1.src"), std::string("a\0\xFF", 3));
-    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-    // Digit 3 or more: no block even for class 7 and up; the reception ends at state 7.
-    F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y" + HeaderOf('t', '3') + "\x1B" "U" + std::string(1, '\0') + kPoll + kPoll, 10);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
 }

@@ -5,76 +5,41 @@
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/Header.h"
 
-TEST(DeriveSetPath, ReplacesTheExtensionOfTheLastComponent)
+// The extension of the last component is replaced, never the dot of a folder.
+TEST(DeriveSetPath, ReplacesTheExtensionOfTheLastComponentOnly)
 {
-    EXPECT_EQ(DeriveSetPath("C:\\PANELS\\LINE1.TXT", "hdr"), "C:\\PANELS\\LINE1.hdr");
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\PANELS\\LINE1.TXT", "C:\\PANELS\\LINE1.hdr"}, {"LINE1", "LINE1.hdr"},
+        {"LINE1.TEXT", "LINE1.hdr"},                         {"LINE1.T", "LINE1.hdr"},
+        {"/home/tech/a.b/LINE1.TXT", "/home/tech/a.b/LINE1.hdr"}, {"C:\\V1.2\\LINE1", "C:\\V1.2\\LINE1.hdr"},
+        {"/srv/v1.2/LINE1", "/srv/v1.2/LINE1.hdr"}, {std::string(400, 'x') + ".TXT", std::string(400, 'x') + ".hdr"}};
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(DeriveSetPath(in, "hdr"), out);
     EXPECT_EQ(DeriveSetPath("C:\\PANELS\\LINE1.TXT", "src"), "C:\\PANELS\\LINE1.src");
-    EXPECT_EQ(DeriveSetPath("LINE1", "hdr"), "LINE1.hdr");
-    EXPECT_EQ(DeriveSetPath("LINE1.TEXT", "hdr"), "LINE1.hdr");
-    EXPECT_EQ(DeriveSetPath("LINE1.T", "src"), "LINE1.src");
-    EXPECT_EQ(DeriveSetPath("/home/tech/a.b/LINE1.TXT", "src"), "/home/tech/a.b/LINE1.src");
 }
 
-TEST(DeriveSetPath, NeverTakesTheDotOfAFolder)
+// Later rules win; no match keeps the old class; byte 16 is read as signed. The
+// digit (byte 14) and the class decide whether the 5001 block follows.
+TEST(ClassifyHeader, ClassDigitAndTheSecondSection)
 {
-    EXPECT_EQ(DeriveSetPath("C:\\V1.2\\LINE1", "hdr"), "C:\\V1.2\\LINE1.hdr");
-    EXPECT_EQ(DeriveSetPath("/srv/v1.2/LINE1", "src"), "/srv/v1.2/LINE1.src");
-}
-
-TEST(DeriveSetPath, KeepsLongNamesWhole)
-{
-    const std::string name = std::string(400, 'x') + ".TXT";
-    EXPECT_EQ(DeriveSetPath(name, "hdr"), std::string(400, 'x') + ".hdr");
-}
-
-namespace {
-
-void Classify(ProgramState& S, const std::string& header)
-{
-    ClassifyHeader(S, reinterpret_cast<const uint8_t*>(header.data()));
-}
-
-}  // namespace
-
-TEST(ClassifyHeader, LaterRulesWin)
-{
+    struct Case {
+        char b10, b11, b14, b16;
+        int cls, digit;
+        bool follows;
+    };
+    const Case cases[] = {
+        {'T', 'P', '0', 'A', 8, 0, true}, {'L', 'P', '0', 'U', 11, 0, true}, {' ', 'P', '0', '\xC5', 8, 0, true},
+        {' ', 'P', '0', 'u', 10, 0, true}, {'N', ' ', '0', 0, 13, 0, true},   {'x', 'x', '0', 0, 13, 0, true},
+        {'t', ' ', '*', 0, 7, 3, false},   {'t', ' ', '2', 0, 7, 2, true},    {'t', ' ', 'A', 0, 7, 1, true},
+        {'T', ' ', '0', 0, 6, 0, false},   {'*', ' ', '0', 0, 1, 0, false}};
     ProgramState S;
-    Classify(S, ClassHeader('T', 'P', '0', 'A'));
-    EXPECT_EQ(S.DeviceClass, 8);
-    Classify(S, ClassHeader('L', 'P', '0', 'U'));
-    EXPECT_EQ(S.DeviceClass, 11);
-    Classify(S, ClassHeader(' ', 'P', '0', '\xC5'));
-    EXPECT_EQ(S.DeviceClass, 8);  // byte 16 read as signed
-    Classify(S, ClassHeader(' ', 'P', '0', 'u'));
-    EXPECT_EQ(S.DeviceClass, 10);
-    Classify(S, ClassHeader('t', ' ', '0', 0));
-    EXPECT_EQ(S.DeviceClass, 7);
-}
-
-TEST(ClassifyHeader, NoMatchKeepsTheOldClass)
-{
-    ProgramState S;
-    Classify(S, ClassHeader('N', ' ', '0', 0));
-    EXPECT_EQ(S.DeviceClass, 13);
-    Classify(S, ClassHeader('x', 'x', '0', 0));
-    EXPECT_EQ(S.DeviceClass, 13);
-}
-
-TEST(ClassifyHeader, HeaderDigitAndTheSecondSection)
-{
-    ProgramState S;
-    Classify(S, ClassHeader('t', ' ', '*', 0));
-    EXPECT_EQ(S.HeaderDigit, 3);
-    EXPECT_FALSE(SecondSectionFollows(S));
-    Classify(S, ClassHeader('t', ' ', '2', 0));
-    EXPECT_EQ(S.HeaderDigit, 2);
-    EXPECT_TRUE(SecondSectionFollows(S));
-    Classify(S, ClassHeader('t', ' ', 'A', 0));
-    EXPECT_EQ(S.HeaderDigit, 1);
-    Classify(S, ClassHeader('T', ' ', '0', 0));
-    EXPECT_FALSE(SecondSectionFollows(S));  // class 6
-    Classify(S, ClassHeader('*', ' ', '0', 0));
-    EXPECT_FALSE(SecondSectionFollows(S));  // class 1
+    for (const Case& c : cases) {
+        const std::string h = ClassHeader(c.b10, c.b11, c.b14, c.b16);
+        ClassifyHeader(S, reinterpret_cast<const uint8_t*>(h.data()));
+        EXPECT_EQ(S.DeviceClass, c.cls) << c.b10 << c.b11 << c.b14;
+        EXPECT_EQ(S.HeaderDigit, c.digit) << c.b10 << c.b11 << c.b14;
+        EXPECT_EQ(SecondSectionFollows(S), c.follows) << c.b10 << c.b11 << c.b14;
+    }
 }
 
 TEST(SendDeviceReply, OneWriteOfFiveBytes)
@@ -82,10 +47,6 @@ TEST(SendDeviceReply, OneWriteOfFiveBytes)
     FakeSerialPort port;
     for (uint8_t i = 0; i < 5; ++i)
         SendDeviceReply(port, i);
-    ASSERT_EQ(port.Writes.size(), 5u);
-    EXPECT_EQ(port.Writes[0], std::string("\x1B\x41\x42\x40\x42"));
-    EXPECT_EQ(port.Writes[1], std::string("\x1B\x42\x42\x40\x42"));
-    EXPECT_EQ(port.Writes[2], std::string("\x1B\x42\x41\x40\x42"));
-    EXPECT_EQ(port.Writes[3], std::string("\x1B\x41\x4B\x40\x42"));
-    EXPECT_EQ(port.Writes[4], std::string("\x1B\x41\x41\x40\x42"));
+    EXPECT_EQ(port.Writes, (std::vector<std::string>{"\x1B\x41\x42\x40\x42", "\x1B\x42\x42\x40\x42", "\x1B\x42\x41\x40\x42",
+                                                      "\x1B\x41\x4B\x40\x42", "\x1B\x41\x41\x40\x42"}));
 }

@@ -6,50 +6,38 @@
 #include "shell/ProcessEnd.h"
 #include "tests/fakes/FakeForm1.h"
 
-TEST(ShowMessage, TextsByLanguageWithTheirExactSpacing)
+TEST(ShowMessage, TextsByLanguageWithTheirExactSpacingAndKinds)
 {
+    struct Case {
+        Message m;
+        int lang;
+        const char *caption, *text;
+        int kind;
+    };
+    const Case cases[] = {
+        {Message::OverwritePrompt, 1, "AVVISO", "File already present  - Overwrite ?", 2},
+        {Message::ChoosePort, 1, "WARNING", "Choose a serial port", 10},
+        {Message::ChoosePort, 0, "AVVISO", "Selezionare una porta seriale", 10},
+        {Message::TxtNotFound, 0, "ERRORE !", "File richiesto (*.txt ) non esistente", 3},
+        {Message::SrcNotFound, 0, "ERRORE !", "File richiesto (*.src) non esistente", 3},
+        {Message::PortNotReady, 1, "ERRORE !", "Serial port not ready", 1},
+        {Message::HdrNotFound, 1, "ERRORE !", "File (*.hdr ) not found", 3},
+        {Message::PortTimeOut, 1, "ERRORE !", "Serial port time out", 4},
+        {Message::TxNameMissing, 1, "ERRORE !", "File name missing", 5},
+        {Message::RxNameMissing, 1, "ERRORE !", nullptr, 6},
+        {Message::FileError, 1, "ERRORE !", "Received file write error", 7}};
     FakeForm1 F;
     ProgramState S;
-    S.LanguageFlag = 1;
-    ShowMessage(S, F.C, Message::OverwritePrompt);
-    EXPECT_EQ(F.Form3.Caption, "AVVISO");
-    EXPECT_EQ(F.Form3.Text, "File already present  - Overwrite ?");
-    EXPECT_EQ(S.ErrorKind, 2);
-    EXPECT_TRUE(F.Form3.Button2Visible);
-    EXPECT_EQ(F.Form3.Shows, 1);
-
-    ShowMessage(S, F.C, Message::ChoosePort);
-    EXPECT_EQ(F.Form3.Caption, "WARNING");
-    EXPECT_EQ(F.Form3.Text, "Choose a serial port");
-    EXPECT_EQ(S.ErrorKind, 10);
-    EXPECT_FALSE(F.Form3.Button2Visible);
-
-    S.LanguageFlag = 0;
-    ShowMessage(S, F.C, Message::ChoosePort);
-    EXPECT_EQ(F.Form3.Caption, "AVVISO");
-    EXPECT_EQ(F.Form3.Text, "Selezionare una porta seriale");
-    ShowMessage(S, F.C, Message::TxtNotFound);
-    EXPECT_EQ(F.Form3.Text, "File richiesto (*.txt ) non esistente");
-    ShowMessage(S, F.C, Message::SrcNotFound);
-    EXPECT_EQ(F.Form3.Text, "File richiesto (*.src) non esistente");
-    EXPECT_EQ(S.ErrorKind, 3);
-}
-
-TEST(ShowMessage, KindsOfEveryMessage)
-{
-    FakeForm1 F;
-    ProgramState S;
-    S.LanguageFlag = 1;
-    const std::pair<Message, int> kinds[] = {
-        {Message::PortNotReady, 1}, {Message::HdrNotFound, 3}, {Message::PortTimeOut, 4},
-        {Message::TxNameMissing, 5}, {Message::RxNameMissing, 6}, {Message::FileError, 7}};
-    for (auto [m, kind] : kinds) {
-        ShowMessage(S, F.C, m);
-        EXPECT_EQ(S.ErrorKind, kind);
-        EXPECT_EQ(F.Form3.Caption, "ERRORE !");
+    for (const Case& c : cases) {
+        S.LanguageFlag = c.lang;
+        ShowMessage(S, F.C, c.m);
+        EXPECT_EQ(F.Form3.Caption, c.caption) << c.kind;
+        if (c.text) {
+            EXPECT_EQ(F.Form3.Text, c.text);
+        }
+        EXPECT_EQ(S.ErrorKind, c.kind);
+        EXPECT_EQ(F.Form3.Button2Visible, c.m == Message::OverwritePrompt);  // only the prompt asks
     }
-    ShowMessage(S, F.C, Message::PortTimeOut);
-    EXPECT_EQ(F.Form3.Text, "Serial port time out");
 }
 
 TEST(ProcessEnd, AnEscapingErrorIsReportedAndTheProcessEndsWithZero)

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "tests/transmit/TransmitFixture.h"
 
 TEST_F(Transmit, FileChoice)
@@ -12,26 +14,21 @@ TEST_F(Transmit, FileChoice)
     Store("h", "s");
     EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     EXPECT_EQ(S.TxHdrPath + S.TxSrcPath, "/d/P.hdr/d/P.src");
-    EXPECT_EQ(F.OpenDialog1.name, "");
-    const std::pair<std::string, std::string> missing[] = {{"/d/Q.TXT", "File (*.txt ) not found"},
-                                                           {"/d/Q.hdr", "File (*.hdr ) not found"},
-                                                           {"/d/Q.src", "File (*.src) not found"}};
-    for (const auto& [gone, text] : missing) {
+    for (const std::string ext : {"TXT", "hdr", "src"}) {
+        const std::string gone = "/d/Q." + ext;
         for (const char* p : {"/d/Q.TXT", "/d/Q.hdr", "/d/Q.src"})
             F.Files.Files[p] = "";
         F.Files.Files.erase(gone);
         F.OpenDialog1.Answers = {"/d/Q.TXT"};
-        const int beeps = F.Sound.Beeps;
         FileoutF81Click(S, F.C);
-        EXPECT_EQ(F.Form3.Text, text);
-        EXPECT_EQ(F.Form3.Caption, "ERRORE !");
         EXPECT_EQ(S.ErrorKind, 3);
-        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
+        EXPECT_EQ(F.Form3.Text, ext == "TXT" ? "File (*.txt ) not found" : ext == "hdr" ? "File (*.hdr ) not found" : "File (*.src) not found");
         EXPECT_EQ(F.OpenDialog1.name, "");
         // The outgoing set stays whole: never the header of one set, source of another.
         EXPECT_EQ(S.TxFileName + S.TxHdrPath + S.TxSrcPath, "/d/P.TXT/d/P.hdr/d/P.src") << gone;
         EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     }
+    EXPECT_EQ(F.Sound.Beeps, 3);
 }
 
 TEST_F(Transmit, SectionSizes)
@@ -72,29 +69,16 @@ TEST_F(Transmit, WhetherThe5001BlockFollows)
 
 TEST_F(Transmit, HeaderPacing)
 {
-    struct : FakeSerialPort {
-        int Chars = 0;
-        void TransmitChar(char c) override { ++Chars, Writes.push_back(std::string(1, c)); }
-    } port;
-    platform::Form1Components C{port,        F.Form1,       F.Memo1, F.Memo2,  F.Edit1,
-                                F.Edit2,     F.ProgressBar1, F.Timer1, F.Timer2, F.SaveDialog1,
-                                F.OpenDialog1, F.Form3,     F.Sound, F.Files};
     Store(std::string("\x80\0\xFF" "abcdefg", 10), std::string(1, '\0'));  // 10 bytes
     S.BlockBuffer.assign(132, 't');  // an older block: class 7, digit 4
     S.DeviceClass = 0;
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
-    TransmitStep(S, C, 'Z');
-    int active = 0;
-    for (; S.HdrSendActive == 1; ++active) {
-        ComPort1TxEmpty(S);
-        Timer2Timer(S, C);
-    }
-    EXPECT_EQ(active, 11);
-    EXPECT_EQ(port.Chars, 1);  // the zero byte, as one character
-    const std::vector<std::string> bytes{"\x80\x80", "\x80", std::string(1, '\0'), "\xFF", "a", "b",
-                                         "c",        "d",    "e",                  "f",    "g"};
-    EXPECT_EQ(port.Writes, bytes);
+    TransmitStep(S, F.C, 'Z');
+    EXPECT_EQ(PaceHeader(), 11);
+    EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{"\x80\x80", "\x80", std::string(1, '\0'), "\xFF", "a", "b",
+                                                            "c", "d", "e", "f", "g"}));
     // Classified from the file's 10 bytes, the rest zero, not from what the block held.
     EXPECT_EQ(S.HeaderDigit, 0);
     EXPECT_EQ(S.DeviceClass, 0);
@@ -120,42 +104,35 @@ TEST_F(Transmit, TimeOutLeavesNoPacingBehind)
 
 TEST_F(Transmit, VanishedFilesSendNothingInvented)
 {
-    auto expectIdle = [this](const std::string& text) {
-        EXPECT_EQ(F.Form3.Text, text);
+    const std::string src = std::string("abc\0de", 6) + "\xFF";
+    // The file that vanishes, when (before the request, or between two steps), and
+    // what went out before.
+    struct Case {
+        const char* gone;
+        bool beforeRequest;
+        std::function<void()> before, after;
+        std::string sent;
+    };
+    const Case cases[] = {
+        {"/d/P.hdr", true, [] {}, [] {}, ""},
+        {"/d/P.hdr", false, [&] { Tick2(); }, [&] { Tick2(); }, std::string("\x80\x80\x81", 3)},  // while its bytes go out
+        {"/d/P.src", false, [] {}, [&] { Device("\x1B" "V"); }, "\x80\x80"},
+        {"/d/P.src", false, [&] { Device("\x1B" "V"); }, [&] { Device("\x1B" "I" "\x1B" "V"); },
+         "\x80\x80" "abc" "\x1B\x41\x42\x40\x42"}};
+    for (const Case& c : cases) {
+        F.Files.FailOpen.clear();
+        Store(HeaderOf('t', '0'), src);
+        F.ComPort1.Writes.clear();
+        if (c.beforeRequest)
+            F.Files.Files.erase(c.gone);
+        Device("\x1B" "A" "\x1B" "Z");
+        c.before();
+        F.Files.FailOpen.insert(c.gone);
+        c.after();
+        EXPECT_EQ(F.Form3.Text, std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
         EXPECT_EQ(S.ErrorKind, 3);
         EXPECT_EQ(S.TxState + S.RxState + S.HdrSendActive, 0);
         EXPECT_FALSE(F.ProgressBar1.visible);
-    };
-    const std::string src = std::string("abc\0de", 6) + "\xFF";
-    Store(HeaderOf('t', '0'), src);
-    F.Files.Files.erase("/d/P.hdr");
-    Device("\x1B" "A" "\x1B" "Z");
-    EXPECT_TRUE(F.ComPort1.Writes.empty());
-    expectIdle("File (*.hdr ) not found");
-
-    Store(HeaderOf('t', '0'), src);
-    Device("\x1B" "A" "\x1B" "Z");
-    Tick2();
-    F.Files.FailOpen.insert("/d/P.hdr");  // gone while its bytes go out
-    Tick2();
-    expectIdle("File (*.hdr ) not found");
-    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80\x81", 3));
-
-    F.Files.FailOpen.clear();
-    Store(HeaderOf('t', '0'), src);
-    F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "Z");
-    F.Files.FailOpen.insert("/d/P.src");
-    Device("\x1B" "V");
-    expectIdle("File (*.src) not found");
-    EXPECT_EQ(F.ComPort1.Sent(), "\x80\x80");
-
-    F.Files.FailOpen.clear();
-    Store(HeaderOf('t', '0'), src);
-    F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "Z" "\x1B" "V");
-    F.Files.FailOpen.insert("/d/P.src");
-    Device("\x1B" "I" "\x1B" "V");
-    expectIdle("File (*.src) not found");
-    EXPECT_EQ(F.ComPort1.Sent(), "\x80\x80" "abc" "\x1B\x41\x42\x40\x42");
+        EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
+    }
 }
