@@ -1,6 +1,5 @@
 #include "shell/Unit2.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -9,10 +8,9 @@
 #include "platform/QtProcess.h"
 #include "shell/Unit1.h"
 
-TForm2::TForm2(TForm1& form1) : QDialog(&form1), form1_(form1)
+TForm2::TForm2(TForm1& form1) : ProgramDialog(form1)
 {
     setWindowTitle("USCITA PROGRAMMA");
-    setModal(false);
     resize(358, 217);
     ComboBox1 = new QComboBox(this);
     ComboBox1->setEditable(true);
@@ -29,25 +27,11 @@ TForm2::TForm2(TForm1& form1) : QDialog(&form1), form1_(form1)
 
 void TForm2::Show()
 {
-    if (isHidden())
-        wasActive_ = false;
-    show();
-    raise();
-    activateWindow();
+    Present();
     FormActivate();  // also where the platform does not activate it
 }
 
 void TForm2::FormActivate() { ComboBox1->setCurrentIndex(0); }
-
-void TForm2::Close()
-{
-    if (isHidden())
-        return;
-    hide();
-    form1_.ReturnFromDialog(this);
-}
-
-void TForm2::FormDeactivate() { Close(); }
 
 void TForm2::Button1Click()
 {
@@ -67,12 +51,6 @@ void TForm2::Button1Click()
         Close();
 }
 
-void TForm2::closeEvent(QCloseEvent* e)
-{
-    FormDeactivate();
-    e->accept();
-}
-
 bool TForm2::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress) {
@@ -83,12 +61,4 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e)
         }
     }
     return QDialog::eventFilter(watched, e);
-}
-
-void TForm2::ActiveWindowIs(QWidget* now)
-{
-    if (now == this)
-        wasActive_ = true;
-    else if (wasActive_ && isVisible())
-        FormDeactivate();
 }

@@ -1,7 +1,6 @@
 #include "shell/Unit3.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -10,10 +9,9 @@
 #include "receive/Reception.h"
 #include "shell/Unit1.h"
 
-TForm3::TForm3(TForm1& form1) : QDialog(&form1), form1_(form1)
+TForm3::TForm3(TForm1& form1) : ProgramDialog(form1)
 {
     setWindowTitle("ERRORE");
-    setModal(false);
     resize(394, 227);
     Label1 = new QLabel("Label1", this);
     Label1->setGeometry(64, 32, 320, 16);
@@ -47,24 +45,11 @@ void TForm3::SetButton2Visible(bool visible) { Button2->setVisible(visible); }
 
 void TForm3::Show()
 {
-    if (isHidden())
-        wasActive_ = false;
     // Shown again while the user works in another application (the start-up
     // request repeats every second): the new text is enough, the focus stays there.
     if (isVisible() && !QApplication::activeWindow())
         return;
-    show();
-    raise();
-    activateWindow();
-}
-
-void TForm3::Close()
-{
-    if (isHidden())
-        return;
-    FormDeactivate();  // closing deactivates it
-    hide();
-    form1_.ReturnFromDialog(this);
+    Present();
 }
 
 void TForm3::FormDeactivate()
@@ -94,12 +79,6 @@ void TForm3::Button2Click()
     Close();
 }
 
-void TForm3::closeEvent(QCloseEvent* e)
-{
-    Close();
-    e->accept();
-}
-
 bool TForm3::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress) {
@@ -111,12 +90,4 @@ bool TForm3::eventFilter(QObject* watched, QEvent* e)
         }
     }
     return QDialog::eventFilter(watched, e);
-}
-
-void TForm3::ActiveWindowIs(QWidget* now)
-{
-    if (now == this)
-        wasActive_ = true;
-    else if (wasActive_ && isVisible())
-        Close();
 }

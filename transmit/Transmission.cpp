@@ -129,7 +129,6 @@ void Start(ProgramState& S, platform::Form1Components& C)
     ClassifyHeader(S, S.BlockBuffer.data());
     S.TxState = TxAwaitText;
     S.SecondSectionOffset = 0;
-    S.HdrSendActive = 1;
     C.Timer2.SetEnabled(true);
 }
 
