@@ -43,12 +43,13 @@ fi
 "$fuzzer" "${replay[@]}" >"$scratch/replay" 2>&1 || { cat "$scratch/replay"; echo "fuzz: a saved input fails" >&2; exit 1; }
 echo "fuzz: ${#replay[@]} saved inputs and seeds replayed"
 
-# Fixed addresses for the gate: libstdc++'s string code branches on how two heap
+# Fixed addresses for the gate: libstdc++'s string code branches on how two
 # addresses compare, so with address randomisation the same inputs could reach
-# different coverage and the search go another way.
+# different coverage and the search go another way. The environment is fixed
+# too: its size moves the stack.
 same=()
 if [ "$open" -eq 0 ] && setarch "$(uname -m)" -R true 2>/dev/null; then
-  same=(setarch "$(uname -m)" -R)
+  same=(env -i "ASAN_OPTIONS=$ASAN_OPTIONS" "UBSAN_OPTIONS=$UBSAN_OPTIONS" "$(command -v setarch)" "$(uname -m)" -R)
 fi
 if [ "$open" -eq 1 ]; then
   budget=(-max_total_time="${FUZZ_SECONDS:-600}")
