@@ -3,18 +3,7 @@
 #   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 # Debian has no Qt 6 for Windows, so this tree leaves Qt out (SERBOX_QT_FREE) and
 # builds GoogleTest from Debian's googletest sources with the same compiler.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(mingw x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${mingw}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${mingw}-g++-posix)
-set(CMAKE_RC_COMPILER ${mingw}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${mingw})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-compilers.cmake)
 
 # One .exe needing no MinGW runtime DLLs beside it: serbox-listing.exe is handed
 # out as it is.
