@@ -49,6 +49,17 @@ int ReplyInState(int32_t rx)
 
 bool Bit(int32_t v) { return v == 0 || v == 1; }
 
+// Whether a 5001 block follows this header (what a .hdr file holds, at most 128
+// bytes), judged as a program just started judges it: the class of an earlier
+// header must never decide.
+bool BlockFollows(std::string header)
+{
+    header.resize(132, '\0');
+    ProgramState fresh;
+    ClassifyHeader(fresh, reinterpret_cast<const uint8_t*>(header.data()));
+    return SecondSectionFollows(fresh);
+}
+
 std::string Header(char klass, char digit)
 {
     std::string h(128, ' ');
@@ -165,7 +176,7 @@ void Checker::CheckReceiveByte(const Pre& p, uint8_t b, const Writes& w)
             // The set chosen last, now or while an older one was going out.
             MUST(r_.F.Edit2.text == S.TxFileName && S.TxNextFileName.empty(),
                  "a transmission started with another set than the one shown");
-            tx_ = Transmission{S.TxHdrPath, S.TxSrcPath};
+            tx_ = Transmission{S.TxHdrPath, S.TxSrcPath, BlockFollows(Content(S.TxHdrPath)->substr(0, 128))};
         }
         return;
     }
@@ -203,7 +214,7 @@ void Checker::CheckSection(const Pre& p, uint64_t offset, uint8_t term, const Wr
     }
     if (term == 0x00) {
         MUST(S.NulPending == 1 && S.SecondSectionOffset == t + 1, "text section end not recorded");
-        MUST(S.TxState == (SecondSectionFollows(S) ? 3 : 0), "wrong state after the text section");
+        MUST(S.TxState == (tx_.blockFollows ? 3 : 0), "wrong state after the text section");
     } else {
         MUST(S.TxState == 0, "transmission not ended after the 5001 block");
     }
@@ -245,6 +256,9 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
         rec_.hdrBytes.push_back(static_cast<char>(b));
     if ((p.rx == 5 || p.rx == 9) && p.esc == 0 && b != 0x1B)
         rec_.srcBytes.push_back(static_cast<char>(b));
+
+    if (p.rx == 7 && p.esc == 1 && b == 'I')
+        MUST(S.RxState == (BlockFollows(rec_.hdrBytes) ? 8 : 0), "the header did not decide the 5001 block");
 
     const bool failed = r_.Files.FailedAny({&rec_.list, &rec_.hdr, &rec_.src});
     const bool done = (p.rx == 7 || p.rx == 11) && S.RxState == 0;

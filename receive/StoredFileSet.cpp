@@ -23,7 +23,10 @@ void ClassifyHeader(ProgramState& S, const uint8_t* block)
 
     S.HeaderDigit = b14 == '*' ? 3 : (b14 & 0x0F);
 
-    // Tried in this order; the last match wins, no match keeps the old class.
+    // Tried in this order; the last match wins. No match is class 0, as in a
+    // program just started: a class left by an unrelated earlier header would
+    // make the same set save, list and send differently.
+    S.DeviceClass = 0;
     if (b10 == '*') S.DeviceClass = 1;
     if (b10 == 'T') S.DeviceClass = 6;
     if (b10 == 't') S.DeviceClass = 7;

@@ -10,7 +10,7 @@
 // The listing's name with its extension replaced by (or extended with) ext.
 std::string DeriveSetPath(const std::string& name, const std::string& ext);
 
-// Sets HeaderDigit and possibly DeviceClass from a 128-byte header block.
+// Sets HeaderDigit and DeviceClass from a 128-byte header block alone.
 void ClassifyHeader(ProgramState& S, const uint8_t* block);
 
 // A 5001 block follows the text section.

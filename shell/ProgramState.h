@@ -34,7 +34,7 @@ struct ProgramState {
     std::string RxText;          // display line (state 0) or pending section text (5, 9)
     std::string TxText;          // what the transmit machine is building
     int32_t BlockCount = 0;      // header bytes collected
-    int32_t DeviceClass = 0;     // from the header block; kept when no rule matches
+    int32_t DeviceClass = 0;     // from the last header block alone; 0 when no rule matches
     int32_t HeaderDigit = 0;     // from header byte 14
     int32_t HighBitMarks = 0;    // high bytes are marked in the listing while 1
     int32_t RxFileFailed = 0;    // a file of the reception under way could not be written

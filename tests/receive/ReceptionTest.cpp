@@ -125,6 +125,9 @@ TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
     Device(Start(Header('t', '3')) + kNul + kPoll + kPoll, 10);
     EXPECT_EQ(S.RxState, 0);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
+    // A header that matches no rule after a class-7 one: class 0, no block.
+    Device(Start(Header(' ', '0')) + "a\x01" + kNul + kPoll + kPoll, 12);
+    EXPECT_EQ(File("/tmp/LINE1.TXT"), "NUM 1000 a\r\n");
 }
 
 TEST_F(Reception, CommandStateAndAReceptionWithNoName)

@@ -18,8 +18,8 @@ TEST(DeriveSetPath, ReplacesTheExtensionOfTheLastComponentOnly)
     EXPECT_EQ(DeriveSetPath("C:\\PANELS\\LINE1.TXT", "src"), "C:\\PANELS\\LINE1.src");
 }
 
-// Later rules win; no match keeps the old class; byte 16 is read as signed. The
-// digit (byte 14) and the class decide whether the 5001 block follows.
+// Later rules win; no match is class 0 whatever came before; byte 16 is read as
+// signed. The digit (byte 14) and the class decide whether the 5001 block follows.
 TEST(ClassifyHeader, ClassDigitAndTheSecondSection)
 {
     struct Case {
@@ -29,7 +29,7 @@ TEST(ClassifyHeader, ClassDigitAndTheSecondSection)
     };
     const Case cases[] = {
         {'T', 'P', '0', 'A', 8, 0, true}, {'L', 'P', '0', 'U', 11, 0, true}, {' ', 'P', '0', '\xC5', 8, 0, true},
-        {' ', 'P', '0', 'u', 10, 0, true}, {'N', ' ', '0', 0, 13, 0, true},   {'x', 'x', '0', 0, 13, 0, true},
+        {' ', 'P', '0', 'u', 10, 0, true}, {'N', ' ', '0', 0, 13, 0, true},   {'x', 'x', '0', 0, 0, 0, false},
         {'t', ' ', '*', 0, 7, 3, false},   {'t', ' ', '2', 0, 7, 2, true},    {'t', ' ', 'A', 0, 7, 1, true},
         {'T', ' ', '0', 0, 6, 0, false},   {'*', ' ', '0', 0, 1, 0, false}};
     ProgramState S;

@@ -58,7 +58,7 @@ TEST_F(Transmit, WhetherThe5001BlockFollows)
     // byte 10, byte 14, 5001 block expected
     const std::tuple<char, char, bool> cases[] = {
         {'T', '0', false}, {'t', '0', true}, {'t', '2', true}, {'t', '3', false},
-        {'t', '*', false}, {'L', '1', true}, {'*', '0', false}};
+        {'t', '*', false}, {'L', '1', true}, {' ', '1', false}, {'*', '0', false}};
     for (const auto& [b10, b14, follows] : cases) {
         Store(HeaderOf(b10, b14), std::string("a\0b\xFF", 4));
         Device("\x1B" "A" "\x1B" "Z" "\x1B" "V");
