@@ -282,9 +282,9 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
         MUST(S.ErrorKind == 7, "an unfinished reception not told");
         return;
     }
-    // At once, or when the header of an ended transmission is all out.
-    const bool outgoing = S.TxFileName == S.RxFileName && S.TxHdrPath == S.RxHdrPath && S.TxSrcPath == S.RxSrcPath;
-    MUST(r_.F.Edit2.text == S.RxFileName && (outgoing || (S.HdrSendActive == 1 && S.TxNextFileName == S.RxFileName)),
+    // At once: no transmission runs beside a reception.
+    MUST(r_.F.Edit2.text == S.RxFileName && S.TxFileName == S.RxFileName && S.TxHdrPath == S.RxHdrPath &&
+             S.TxSrcPath == S.RxSrcPath && S.TxNextFileName.empty(),
          "received set did not become the outgoing one");
     MUST(S.RxFileName == rec_.list && S.RxHdrPath == rec_.hdr && S.RxSrcPath == rec_.src,
          "a reception ended under other names than it started with");
@@ -399,8 +399,7 @@ void Checker::CheckState() const
     MUST(S.HdrSendOffset >= 0 && S.HdrSendOffset <= 128, "header offset out of range");
     MUST(S.HdrSendActive == 1 || S.HdrSendOffset == 0, "an ended pacing kept its offset");
     MUST(S.WatchdogTicks >= 0 && S.WatchdogTicks <= 90, "watchdog count out of range");
-    if (S.RxState >= 2 && S.RxState <= 11)
-        MUST(S.HdrSendActive == 0, "a header paced out while the device sends a program");
+    MUST(S.HdrSendActive == 0 || S.TxState != 0, "a header paced on after its transmission ended");
     if (S.RxState == 3)
         MUST(S.BlockCount >= 0 && S.BlockCount < 128 && S.EscSeen == 0, "header count out of range");
     MUST(S.BlockBuffer.size() >= 128, "block buffer shrank");

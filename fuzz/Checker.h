@@ -13,8 +13,9 @@
 //     every byte of a transmission from the set it started with, whatever F8 or a
 //     reception chose meanwhile;
 //   - the state: every variable within its range, both machines agreeing on
-//     whether a transmission runs, the time-out at the 91st busy tick, the 5001
-//     block awaited exactly when the header of this transfer alone calls for it;
+//     whether a transmission runs, a header paced only while its transmission
+//     runs, the time-out at the 91st busy tick, the 5001 block awaited exactly
+//     when the header of this transfer alone calls for it;
 //   - the data: during a reception the .hdr and .src files hold exactly the bytes
 //     received so far (unless someone else touched them), a name chosen meanwhile
 //     moves none of them, and a reception reported as done had no failed file

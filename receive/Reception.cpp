@@ -6,7 +6,6 @@
 #include "receive/Listing.h"
 #include "receive/StoredFileSet.h"
 #include "shell/Messages.h"
-#include "transmit/Pacing.h"
 
 namespace {
 
@@ -156,9 +155,6 @@ void StartReception(ProgramState& S, platform::Form1Components& C)
 {
     if (!S.RxNextFileName.empty())
         TakeName(S, S.RxNextFileName);
-    // A device that sends a program wants no more of an earlier header: its bytes
-    // would land among the replies, read from a file this reception may rewrite.
-    StopHeaderPacing(S);
     S.BlockCount = 0;
     S.RxText.clear();
     S.RxFileFailed = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // The header block goes out one byte per Timer2 tick, each after the previous
-// write has drained.
+// write has drained. The pacing ends at the end of the block, or with its
+// transmission if that ends first.
 
 #include "platform/Form1Components.h"
 #include "shell/ProgramState.h"

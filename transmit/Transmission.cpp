@@ -35,6 +35,9 @@ void SetOutgoingNames(ProgramState& S, std::string name)
 
 void EndTransmission(ProgramState& S, platform::Form1Components& C)
 {
+    // A device that asked for the text early has the header it wanted: bytes
+    // paced on would land among the replies to its next polls.
+    StopHeaderPacing(S);
     S.TxState = TxIdle;
     S.RxState = 0;
     C.ProgressBar1.SetPosition(0);
@@ -198,7 +201,7 @@ void FileoutF81Click(ProgramState& S, platform::Form1Components& C)
 void TakeOutgoingSet(ProgramState& S, platform::Form1Components& C, const std::string& name)
 {
     C.Edit2.SetText(name);
-    if (S.TxState != TxIdle || S.HdrSendActive == 1)
+    if (S.TxState != TxIdle)
         S.TxNextFileName = name;
     else
         SetOutgoingNames(S, name);

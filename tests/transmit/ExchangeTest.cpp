@@ -116,9 +116,7 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
     Device("\x1B" "V");  // asked before the header is all out
     EXPECT_EQ(S.TxState, 0);
-    PaceHeader();
-    const std::string mine = HeaderOf('T', '0');
-    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + mine.substr(0, 10) + "mine" + mine.substr(10));
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0').substr(0, 10) + "mine");
     F.ComPort1.Writes.clear();
     Device("\x1B" "A" "\x1B" "Z");
     PaceHeader();
@@ -127,21 +125,24 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     EXPECT_EQ(S.TxSrcPath, "/d/OTHER.src");
 }
 
-// A device that asked for the text early and then sends a program gets no more
-// header bytes among the replies to its polls.
-TEST_F(Transmit, AReceptionEndsAnOlderHeaderPacing)
+// A device that asked for the text before the header was all out has ended the
+// transmission: no header byte lands among the replies to its next polls, in
+// command state or in the reception of a program.
+TEST_F(Transmit, AnEndedTransmissionPacesNoMoreHeader)
 {
     Store(HeaderOf('T', '0'), std::string("abc\0", 4));
     Device("\x1B" "A" "\x1B" "Z");
     Tick2();
     Device("\x1B" "V");
-    ASSERT_EQ(S.HdrSendActive, 1);
+    EXPECT_EQ(S.TxState, 0);
     F.SaveDialog1.Answers = {"/d/IN.TXT"};
     FileinF71Click(S, F.C);
-    Device("\x1B" "A" "\x1B" "C" "\x1B" "Y");
     F.ComPort1.Writes.clear();
+    Device("\x1B" "A" "\x1B" "I");
+    Tick2();
+    Device("\x1B" "I" "\x1B" "C" "\x1B" "Y");
     Tick2();
     Device(HeaderOf('T', '0') + "\x1B" "I");
-    EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{kAck});
-    EXPECT_EQ(S.HdrSendActive, 0);
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kAck}));
+    EXPECT_EQ(S.HdrSendActive + S.HdrSendOffset, 0);
 }
