@@ -73,7 +73,7 @@ bool EndExchange(ProgramState& S, platform::Form1Components& C)
     const bool transfer = S.RxState > 1 || S.TxState != 0;
     Abandon(S, C);
     if (transfer)
-        C.Memo2.SetText(S.LanguageFlag == 0 ? "TRASFERIMENTO INTERROTTO" : "TRANSFER ABANDONED");
+        C.Memo2.SetText("TRASFERIMENTO INTERROTTO");  // in both builds, like every transfer text of Memo2
     return transfer;
 }
 
