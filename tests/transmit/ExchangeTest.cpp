@@ -114,35 +114,16 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     F.OpenDialog1.Answers = {"/d/OTHER.TXT"};
     FileoutF81Click(S, F.C);
     EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
-    Device("\x1B" "V");  // asked before the header is all out
-    EXPECT_EQ(S.TxState, 0);
-    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0').substr(0, 10) + "mine");
+    Device("\x1B" "V");  // asked before the header is all out: the pacing ends too
+    EXPECT_EQ(S.TxState + S.HdrSendActive, 0);
+    Device("\x1B" "A" "\x1B" "I");
+    Tick2();
+    Device("\x1B" "I");  // no header byte among the replies
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0').substr(0, 10) + "mine" + kAck + kAck);
     F.ComPort1.Writes.clear();
     Device("\x1B" "A" "\x1B" "Z");
     PaceHeader();
     Device("\x1B" "V");
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '5') + "other");
     EXPECT_EQ(S.TxSrcPath, "/d/OTHER.src");
-}
-
-// A device that asked for the text before the header was all out has ended the
-// transmission: no header byte lands among the replies to its next polls, in
-// command state or in the reception of a program.
-TEST_F(Transmit, AnEndedTransmissionPacesNoMoreHeader)
-{
-    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
-    Device("\x1B" "A" "\x1B" "Z");
-    Tick2();
-    Device("\x1B" "V");
-    EXPECT_EQ(S.TxState, 0);
-    F.SaveDialog1.Answers = {"/d/IN.TXT"};
-    FileinF71Click(S, F.C);
-    F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "I");
-    Tick2();
-    Device("\x1B" "I" "\x1B" "C" "\x1B" "Y");
-    Tick2();
-    Device(HeaderOf('T', '0') + "\x1B" "I");
-    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kAck}));
-    EXPECT_EQ(S.HdrSendActive + S.HdrSendOffset, 0);
 }

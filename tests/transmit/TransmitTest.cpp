@@ -71,7 +71,6 @@ TEST_F(Transmit, HeaderPacing)
 {
     Store(std::string("\x80\0\xFF" "abcdefg", 10), std::string(1, '\0'));  // 10 bytes
     S.BlockBuffer.assign(132, 't');  // an older block: class 7, digit 4
-    S.DeviceClass = 0;
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, F.C, 'Z');
