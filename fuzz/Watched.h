@@ -59,6 +59,7 @@ public:
     {
         return Wrap(path, fs_.OpenWrite(path));
     }
+    bool SameFile(const std::string& a, const std::string& b) override { return fs_.SameFile(a, b); }
 
 private:
     class File : public platform::File {

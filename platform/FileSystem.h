@@ -14,10 +14,6 @@
 
 namespace platform {
 
-// Whether the system's file names ignore case (Windows) or not (Linux): two names
-// that differ only in case are one file or two.
-bool FileNamesIgnoreCase();
-
 class File {
 public:
     virtual ~File() = default;
@@ -41,6 +37,10 @@ public:
     virtual std::unique_ptr<File> OpenRead(const std::string& path) = 0;
     // An existing file, not truncated, at position 0.
     virtual std::unique_ptr<File> OpenWrite(const std::string& path) = 0;
+    // Whether two names reach one file, as the file system sees it where both
+    // exist: a folder that ignores case (Windows, a FAT stick on Linux too) or a
+    // link makes two names one file. Where either is missing, only the same name is.
+    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 };
 
 }  // namespace platform

@@ -121,6 +121,16 @@ std::unique_ptr<File> StdFileSystem::OpenWrite(const std::string& path)
     return std::make_unique<StdFile>(f);
 }
 
+bool StdFileSystem::SameFile(const std::string& a, const std::string& b)
+{
+    const fs::path pa = PathFromUtf8(a), pb = PathFromUtf8(b);
+    std::error_code ec;
+    if (!fs::exists(pa, ec) || !fs::exists(pb, ec))
+        return a == b;
+    const bool same = fs::equivalent(pa, pb, ec);
+    return ec ? a == b : same;
+}
+
 StdFileSystem::Created StdFileSystem::CreateNew(const std::string& path, std::string& why)
 {
     const fs::path p = PathFromUtf8(path);

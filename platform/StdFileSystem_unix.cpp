@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/FileSystem.h"
 #include "platform/StdFileSystemNative.h"
 
 namespace platform::native {
@@ -36,5 +35,3 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
 }
 
 }  // namespace platform::native
-
-bool platform::FileNamesIgnoreCase() { return false; }

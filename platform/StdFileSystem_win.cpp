@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/FileSystem.h"
 #include "platform/StdFileSystemNative.h"
 
 namespace platform::native {
@@ -37,6 +36,3 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
 }
 
 }  // namespace platform::native
-
-// NTFS and FAT compare names without regard to case by default.
-bool platform::FileNamesIgnoreCase() { return true; }

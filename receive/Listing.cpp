@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "receive/StoredFileSet.h"
 #include "shell/Messages.h"
 #include "transmit/Transmission.h"
 
@@ -151,7 +150,9 @@ private:
 bool WriteListing(platform::FileSystem& files, const std::string& srcPath,
                   const std::string& listingPath, int32_t DeviceClass, int32_t& HighBitMarks)
 {
-    if (SameSetFile(srcPath, listingPath))
+    // One file under two names (P.SRC and P.src in a folder that ignores case, a
+    // link): the listing would be written over the source it is read from.
+    if (files.SameFile(srcPath, listingPath))
         return false;
     auto src = files.OpenRead(srcPath);
     auto listing = files.OpenWrite(listingPath);
@@ -191,9 +192,10 @@ void GenerateListing(ProgramState& S, platform::Form1Components& C)
     C.ProgressBar1.Hide();
     C.Memo2.SetText("RICEZIONE COMPLETATA - GENERAZIONE FILE STAMPABILE");
 
-    // A listing named like its own header or source file would overwrite it.
-    const bool listable = !SameSetFile(S.RxFileName, S.RxHdrPath) && !SameSetFile(S.RxFileName, S.RxSrcPath);
-    if (!listable || !WriteListing(C.Files, S.RxSrcPath, S.RxFileName, S.DeviceClass, S.HighBitMarks))
+    // A listing named like its own header (P.HDR beside P.hdr in a folder that
+    // ignores case) would be written over it; WriteListing guards the source.
+    if (C.Files.SameFile(S.RxFileName, S.RxHdrPath) ||
+        !WriteListing(C.Files, S.RxSrcPath, S.RxFileName, S.DeviceClass, S.HighBitMarks))
         S.RxFileFailed = 1;
 
     C.ProgressBar1.SetPosition(0);

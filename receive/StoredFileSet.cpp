@@ -1,9 +1,5 @@
 #include "receive/StoredFileSet.h"
 
-#include "platform/FileSystem.h"
-
-#include <cctype>
-
 std::string DeriveSetPath(const std::string& name, const std::string& ext)
 {
     // Only the last path component may carry the extension: a "." in a folder name
@@ -40,17 +36,3 @@ void ClassifyHeader(ProgramState& S, const uint8_t* block)
 }
 
 bool SecondSectionFollows(const ProgramState& S) { return S.DeviceClass > 6 && S.HeaderDigit < 3; }
-
-bool SameSetFile(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    if (!platform::FileNamesIgnoreCase())
-        return a == b;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y))
-            return false;
-    }
-    return true;
-}

@@ -15,8 +15,3 @@ void ClassifyHeader(ProgramState& S, const uint8_t* block);
 
 // A 5001 block follows the text section.
 bool SecondSectionFollows(const ProgramState& S);
-
-// Two names of the set that reach the same file, compared as the system's file
-// names are (ignoring case only where they do): a listing must never be written
-// over its own .hdr or .src file, and must not be refused beside a different one.
-bool SameSetFile(const std::string& a, const std::string& b);

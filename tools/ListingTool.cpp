@@ -70,14 +70,6 @@ bool ReadAll(platform::FileSystem& files, const std::string& path, std::string& 
     return f->Close() && ok;
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    if (SameSetFile(a, b))
-        return true;
-    std::error_code ec;
-    return std::filesystem::equivalent(platform::PathFromUtf8(a), platform::PathFromUtf8(b), ec);
-}
-
 class Command {
 public:
     Command(const Options& o, std::ostream& err) : o_(o), err_(err) {}
@@ -112,7 +104,7 @@ public:
             return Fail(o_.src, "not a stored program: its header calls for a 5001 block, and "
                                 "no closing 0xFF byte follows the text section");
 
-        if (SameFile(o_.listing, o_.src) || SameFile(o_.listing, hdrPath))
+        if (files_.SameFile(o_.listing, o_.src) || files_.SameFile(o_.listing, hdrPath))
             return Fail(o_.listing, "is a file of the set itself; name a listing beside it");
         if (files_.Exists(o_.listing) && !o_.force)
             return Fail(o_.listing, "already exists; --force replaces it");

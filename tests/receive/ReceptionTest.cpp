@@ -4,7 +4,6 @@
 #include <random>
 #include <set>
 
-#include "platform/FileSystem.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
@@ -53,7 +52,7 @@ struct Reception : ::testing::Test {
         for (size_t at = 0, n = 0; at < bytes.size(); at += n)
             F.ComPort1.Receive(bytes.substr(at, n = std::uniform_int_distribution<size_t>(1, 40)(rng)));
     }
-    std::string File(const char* path) { return F.Files.Files.at(path); }
+    std::string File(const char* path) { return F.Files.Files.at(F.Files.Name(path)); }
 };
 
 // Records: kind 1 "AB", kind 1 "C\xC1", kind 2 "X", kind 3 "", then the end.
@@ -125,8 +124,7 @@ TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
     Device(Start(Header('t', '3')) + kNul + kPoll + kPoll, 10);
     EXPECT_EQ(S.RxState, 0);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
-    // A header that matches no rule after a class-7 one: class 0, no block.
-    Device(Start(Header(' ', '0')) + "a\x01" + kNul + kPoll + kPoll, 12);
+    Device(Start(Header(' ', '0')) + "a\x01" + kNul + kPoll + kPoll, 12);  // no rule after class 7: no block
     EXPECT_EQ(File("/tmp/LINE1.TXT"), "NUM 1000 a\r\n");
 }
 
@@ -267,16 +265,18 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
     }
 }
 
+// LINE2.SRC beside LINE2.src: one file in a folder that ignores case (a FAT stick),
+// where the listing must not overwrite what was received nor the set be done.
 TEST_F(Reception, AListingNamedInOtherCapitalsThanItsSet)
 {
-    // LINE2.HDR beside LINE2.hdr: two files where names keep their case.
-    Choose("/tmp/LINE2.HDR");
-    Device(Start(Header('T', '0')) + kText + kNul + kPoll + kPoll, 6);
-    if (platform::FileNamesIgnoreCase()) {
-        EXPECT_EQ(S.ErrorKind, 7);
-    } else {
-        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-        EXPECT_EQ(File("/tmp/LINE2.HDR"), kListing);
-        EXPECT_EQ(File("/tmp/LINE2.hdr"), Header('T', '0'));
-    }
+    for (bool ignoreCase : {false, true})
+        for (const char* name : {"/tmp/LINE2.SRC", "/tmp/LINE2.HDR"}) {
+            Reset();
+            F.Files.IgnoreCase = ignoreCase;
+            Choose(name);
+            Device(Start(Header('T', '0')) + kText + kNul + kPoll + kPoll, 6);
+            EXPECT_EQ(File("/tmp/LINE2.hdr") + File("/tmp/LINE2.src"), Header('T', '0') + kText + kNul) << name;
+            EXPECT_EQ(F.Memo2.Text(), ignoreCase ? "Received file write error" : "OPERAZIONE ESEGUITA");
+            EXPECT_EQ(S.TxFileName + File(name), ignoreCase ? File(name) : name + kListing);
+        }
 }

@@ -5,7 +5,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "platform/FileSystem.h"
 #include "platform/StdFileSystem.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
@@ -113,18 +112,24 @@ TEST_F(ListingTool, AnExistingListingIsReplacedWholeOnlyWithForce)
     EXPECT_EQ(Get("LINE1.TXT"), "NUM 1000 AB\r\n");  // nothing of the longer old one left
 }
 
-// line1.SRC is the set's own source only where names ignore case.
-TEST_F(ListingTool, AListingInOtherCapitalsThanTheSource)
+// A file of the set under another name (a hard or symbolic link, line1.SRC where
+// the folder ignores case) is never written over, even with --force.
+TEST_F(ListingTool, AListingThatIsTheSetUnderAnotherName)
 {
     Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
     Put("LINE1.src", "AB\x01" + kZero);
-    const int status = Run({Path("LINE1.src"), Path("line1.SRC")});
-    EXPECT_EQ(Get("LINE1.src"), "AB\x01" + kZero);
-    if (platform::FileNamesIgnoreCase()) {
-        EXPECT_EQ(status, 1);
-        EXPECT_NE(err.str().find("of the set itself"), std::string::npos);
-    } else {
-        EXPECT_EQ(status, 0) << err.str();
+    std::error_code ec;
+    fs::create_hard_link(dir / "LINE1.src", dir / "HARD.TXT");
+    fs::create_symlink(dir / "LINE1.hdr", dir / "SOFT.TXT", ec);  // needs a privilege on Windows
+    for (const char* name : {"HARD.TXT", "SOFT.TXT", "line1.SRC"}) {
+        if (!fs::exists(dir / name))
+            continue;  // no symbolic link, or a folder where line1.SRC is another file
+        EXPECT_EQ(Run({"--force", Path("LINE1.src"), Path(name)}), 1) << name;
+        EXPECT_NE(err.str().find("of the set itself"), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(Get("LINE1.src") + Get("LINE1.hdr"), "AB\x01" + kZero + ClassHeader('T', ' ', '0', ' '));
+    if (!fs::exists(dir / "line1.SRC")) {
+        EXPECT_EQ(Run({Path("LINE1.src"), Path("line1.SRC")}), 0) << err.str();
         EXPECT_EQ(Get("line1.SRC"), "NUM 1000 AB\r\n");
     }
 }
