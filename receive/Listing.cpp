@@ -200,9 +200,10 @@ void GenerateListing(ProgramState& S, platform::Form1Components& C)
 
     C.ProgressBar1.SetPosition(0);
     if (S.RxFileFailed) {
-        // The device got all its replies; the user must learn that the set is not whole.
-        const MessageText& t = TextOf(Message::FileError);
-        C.Memo2.SetText(S.LanguageFlag == 0 ? t.TextIt : t.TextEn);
+        // The device got all its replies; the user must learn that the set is not
+        // whole. The message line says it in one text for both builds, as it says
+        // every other step of a transfer; the dialog speaks the build's language.
+        C.Memo2.SetText(TextOf(Message::FileError).TextIt);
         C.Sound.Beep();
         ShowMessage(S, C, Message::FileError);
     } else {

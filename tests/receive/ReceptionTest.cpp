@@ -276,7 +276,7 @@ TEST_F(Reception, AListingNamedInOtherCapitalsThanItsSet)
             Choose(name);
             Device(Start(Header('T', '0')) + kText + kNul + kPoll + kPoll, 6);
             EXPECT_EQ(File("/tmp/LINE2.hdr") + File("/tmp/LINE2.src"), Header('T', '0') + kText + kNul) << name;
-            EXPECT_EQ(F.Memo2.Text(), ignoreCase ? "Received file write error" : "OPERAZIONE ESEGUITA");
+            EXPECT_EQ(F.Memo2.Text(), ignoreCase ? "Errore di scrittura del file ricevuto" : "OPERAZIONE ESEGUITA");
             EXPECT_EQ(S.TxFileName + File(name), ignoreCase ? File(name) : name + kListing);
         }
 }
