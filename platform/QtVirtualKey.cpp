@@ -7,10 +7,11 @@
 // The byte a key sends is the Windows virtual-key code of the key, whatever Shift or
 // Caps Lock make it type. Windows hands that code over as is. On X11 it is worked
 // out from the key code and the active layout, as Windows layouts assign it: a key
-// gives a letter's or digit's code only when it types that letter or digit; the keys
-// typing comma, period, minus and plus give theirs wherever they lie; every other
-// key keeps the code of its place on a US keyboard, unless a key typing that place's
-// letter, digit or sign has taken it. The keypad with Num Lock off is the
+// typing a letter or digit gives that letter's or digit's code, the keys typing
+// comma, period, minus and plus give theirs wherever they lie, and every other key
+// keeps the code of its place on a US keyboard, unless a key typing that place's
+// letter, digit or sign has taken it. So no two keys share a code. The keypad with
+// Num Lock off is the
 // navigation block. Events without a key code (made up by tests) and keys no table
 // lists (media and browser keys) are mapped from Qt's key; a key none of this
 // knows has no code, and sends nothing.
@@ -70,7 +71,9 @@ uint8_t OwnCode(KeySymbols k)
     for (bool (*is)(uint32_t) : {IsLetter, IsDigit, IsSign})
         for (uint32_t s : {k.Plain, k.Shifted})
             if (is(s))
-                return is == IsLetter ? static_cast<uint8_t>(s & ~0x20u) : is == IsDigit ? static_cast<uint8_t>(s) : SignCode(s);
+                return is == IsLetter ? static_cast<uint8_t>(s & ~0x20u)
+                       : is == IsDigit ? static_cast<uint8_t>(s)
+                                       : SignCode(s);
     return 0;
 }
 
@@ -85,7 +88,7 @@ uint8_t UsPunctuationCode(uint32_t s)
     return 0;
 }
 
-// Codes for a key whose place's code went elsewhere and that types no US sign.
+// Codes for a key whose place's code went to another key and that types no US sign.
 constexpr uint8_t kSpareCodes[] = {0xBA, 0xBF, 0xC0, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0xE2, 0xE1, 0xE3, 0xE4};
 
 std::array<uint8_t, 256> LayoutCodes(const LayoutSymbols& layout)
@@ -106,7 +109,7 @@ std::array<uint8_t, 256> LayoutCodes(const LayoutSymbols& layout)
         const uint8_t place = kX11[kc];
         if (codes[kc] || !place || (!layout[kc].Plain && !layout[kc].Shifted))
             continue;
-        if (latin && IsOwnCode(place))
+        if (IsOwnCode(place) && taken[place])
             displaced.push_back(kc);
         else
             taken[codes[kc] = place] = true;
@@ -219,7 +222,6 @@ uint16_t FromQtKey(int key, bool keypad)
     default: return 0;  // not some other key's code by accident
     }
 }
-
 
 }  // namespace
 
