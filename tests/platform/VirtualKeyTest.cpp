@@ -73,8 +73,8 @@ TEST(VirtualKey, LettersFollowTheLayoutOtherKeysTheirPlace)
         {87, 0xFFB1, Qt::NoModifier, 0x61},  // KP_1
         {71, 0xFFC2, Qt::NoModifier, 0x74},  // F5
         {58, ',', Qt::NoModifier, 0xBC},     // French: comma where the US M lies
-        {80, 0xFF97, Qt::NoModifier, 0x26},  // without Num Lock: KP_Up, KP_End, KP_Delete, KP_Begin
-        {87, 0xFF9C, Qt::NoModifier, 0x23},
+        {80, 0xFF97, Qt::NoModifier, 0x26},  // without Num Lock: KP_Up, KP_Home, KP_Delete, KP_Begin
+        {79, 0xFF95, Qt::NoModifier, 0x24},
         {91, 0xFF9F, Qt::NoModifier, 0x2E},
         {84, 0xFF9D, Qt::NoModifier, 0x0C},
         {135, 0xFF67, Qt::NoModifier, 0x5D}};  // Menu
