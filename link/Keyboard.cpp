@@ -17,6 +17,8 @@ int MenuKey(uint16_t key, platform::KeyModifiers mods)
 
 void Memo2KeyDown(ProgramState&, platform::Form1Components& C, uint16_t key, platform::KeyModifiers mods)
 {
+    if (key == 0)
+        return;  // a key with no code of its own
     uint8_t c = static_cast<uint8_t>(key & 0xFF);
     if (mods.Ctrl && !mods.Shift && !mods.Alt) {
         if (c == 0x43 || c == 0x63)

@@ -14,6 +14,7 @@
 // shortcut does not fire and the caller runs the command by this number instead.
 int MenuKey(uint16_t key, platform::KeyModifiers mods);
 
+// Key 0 is a key with no code of its own: it sends nothing.
 void Memo2KeyDown(ProgramState& S, platform::Form1Components& C, uint16_t key,
                   platform::KeyModifiers mods);
 void KonF51Click(ProgramState& S, platform::Form1Components& C);

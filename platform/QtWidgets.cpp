@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputMethodQueryEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -14,13 +15,51 @@
 
 namespace platform {
 
+namespace {
+
+// Tells the input method the widget takes no input, whatever the widget itself
+// says (a read-only text area says it does).
+class NoInputMethod : public QObject {
+public:
+    explicit NoInputMethod(QWidget& w) : QObject(&w), w_(w) {}
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() != QEvent::InputMethodQuery)
+            return false;
+        auto* query = static_cast<QInputMethodQueryEvent*>(e);
+        for (unsigned bit = 1; bit != 0; bit <<= 1)
+            if (const auto q = static_cast<Qt::InputMethodQuery>(query->queries().toInt() & bit))
+                query->setValue(q, q == Qt::ImEnabled ? QVariant(false) : w_.inputMethodQuery(q));
+        return true;
+    }
+
+private:
+    QWidget& w_;
+};
+
+// A text area's empty lines are told from its having none by a mark on its only
+// block, which a clear or a new text never carries.
+constexpr int kEmptyLine = 1;
+
+}  // namespace
+
+void PassEveryKey(QWidget& w)
+{
+    w.setAttribute(Qt::WA_InputMethodEnabled, false);
+    w.installEventFilter(new NoInputMethod(w));
+    w.setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+QtTextArea::QtTextArea(QPlainTextEdit& w) : w_(w) { PassEveryKey(w); }
+QtField::QtField(QLineEdit& w) : w_(w) { PassEveryKey(w); }
+
 void QtWindow::SetTitle(const std::string& title) { w_.setWindowTitle(ToQt(title)); }
 std::string QtWindow::Title() const { return FromQt(w_.windowTitle()); }
 
 void QtTextArea::AppendLine(const std::string& line)
 {
     if (batches_ == 0) {
-        w_.appendPlainText(ToQt(line));
+        Append(ToQt(line));
         return;
     }
     pending_ += line;
@@ -30,6 +69,18 @@ void QtTextArea::AppendLine(const std::string& line)
     const int cap = w_.maximumBlockCount();
     if (cap > 0 && pendingLines_ >= 2 * static_cast<size_t>(cap))
         DropBeyond(static_cast<size_t>(cap));
+}
+
+// An empty widget shows one empty line and no line alike, and appending to it
+// fills its first line: an empty line there must stay a line.
+void QtTextArea::Append(QString lines) const
+{
+    QTextDocument& doc = *w_.document();
+    if (doc.isEmpty() && doc.firstBlock().userState() == kEmptyLine)
+        lines.prepend('\n');
+    w_.appendPlainText(lines);
+    if (doc.isEmpty())
+        doc.firstBlock().setUserState(kEmptyLine);
 }
 
 // Drops the oldest waiting lines, the ones the widget's cap would drop at once.
@@ -63,7 +114,7 @@ void QtTextArea::Flush() const
     QWidget& view = *w_.viewport();
     const bool updates = view.updatesEnabled();
     view.setUpdatesEnabled(false);
-    w_.appendPlainText(ToQt(pending_));
+    Append(ToQt(pending_));
     view.setUpdatesEnabled(updates);
     view.update();
     pending_.clear();

@@ -25,6 +25,13 @@ inline std::string FromQt(const QString& s)
     return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
+// The program's text components are read-only, and every key pressed in them goes
+// to the device. So none goes to an input method (a dead key or a compose sequence
+// would swallow the keys that make it up) and none opens a context menu (the Menu
+// key goes to the device too). The text area and field adapters make their
+// widgets so.
+void PassEveryKey(QWidget& w);
+
 class QtWindow : public Window {
 public:
     explicit QtWindow(QWidget& w) : w_(w) {}
@@ -41,7 +48,7 @@ private:
 // sees the collected lines as already appended.
 class QtTextArea : public TextArea {
 public:
-    explicit QtTextArea(QPlainTextEdit& w) : w_(w) {}
+    explicit QtTextArea(QPlainTextEdit& w);
     void AppendLine(const std::string& line) override;
     void Clear() override;
     void SetText(const std::string& text) override;
@@ -65,6 +72,7 @@ public:
 
 private:
     void Flush() const;
+    void Append(QString lines) const;
     void DropBeyond(size_t keep) const;
     int DropOldest(int lines) const;
 
@@ -76,7 +84,7 @@ private:
 
 class QtField : public Field {
 public:
-    explicit QtField(QLineEdit& w) : w_(w) {}
+    explicit QtField(QLineEdit& w);
     void SetText(const std::string& text) override;
     std::string Text() const override;
 

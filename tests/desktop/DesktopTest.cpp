@@ -138,11 +138,39 @@ TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
     EXPECT_EQ(d.Accessible({"text", "FILE TO RECEIVE"}).out, "\n");
 }
 
-TEST(Desktop, GermanLayoutLettersFollowTheirLabels)
+// Keys as the layout types them, switched while the program runs: letters, digits,
+// comma, period, minus and plus follow the labels and no two keys share a byte; a
+// dead key is a key like any other. The keypad without Num Lock, the Menu key and
+// keys without a code of their own (the media and browser keys, or none).
+TEST(Desktop, KeysFollowTheLayoutAndNoneIsSwallowedOrFolded)
 {
     Desktop d("de");
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
-    // The <> key left of Y; Caps Lock changes no letter's code.
-    d.Keys({"y", "z", "shift+y", "less", "shift+less", "Caps_Lock", "y", "z", "Caps_Lock"});
-    EXPECT_EQ(d.Received(), "59 5A 10 59 E2 10 E2 14 59 5A 14");
+    // The <> key left of Y; Caps Lock changes no letter's code; the dead key ´, e.
+    d.Keys({"y", "z", "shift+y", "less", "shift+less", "Caps_Lock", "y", "z", "Caps_Lock", "dead_acute", "e", "plus",
+            "ssharp"});
+    EXPECT_EQ(d.Received(), "59 5A 10 59 E2 10 E2 14 59 5A 14 DD 45 BB BF");
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, std::string> layouts[] = {
+        {{"fr"}, {"comma", "m", "semicolon", "colon", "ampersand", "minus", "a", "q"}, "BC 4D BE BA 31 36 41 51"},
+        {{"us", "-variant", "dvorak"}, {"apostrophe", "comma", "period", "semicolon", "q", "w", "minus"},
+         "DE BC BE BA 51 57 BD"}};
+    for (const auto& [layout, keys, bytes] : layouts) {
+        std::vector<std::string> set = {"setxkbmap", "-layout"};
+        set.insert(set.end(), layout.begin(), layout.end());
+        ASSERT_EQ(desktop::Run(set).status, 0);
+        d.Keys(keys);
+        ASSERT_EQ(desktop::Run({"setxkbmap", "-layout", "us"}).status, 0);  // the marker key's own layout
+        EXPECT_EQ(d.Received(), bytes) << layout[0];
+    }
+    // The second layout of two, its group locked: xdotool would pick its own group.
+    ASSERT_EQ(desktop::Run({"setxkbmap", "-layout", "us,de"}).status, 0);
+    const char* secondGroup = "import ctypes; x = ctypes.CDLL(\"libX11.so.6\"); t = ctypes.CDLL(\"libXtst.so.6\")\n"
+        "x.XOpenDisplay.restype = ctypes.c_void_p; d = ctypes.c_void_p(x.XOpenDisplay(None))\n"
+        "x.XkbLockGroup(d, 0x100, 1)\nfor k in (29, 52, 20, 21): t.XTestFakeKeyEvent(d, k, 1, 0); t.XTestFakeKeyEvent(d, k, 0, 0)\n"
+        "x.XkbLockGroup(d, 0x100, 0); x.XSync(d, 0)";
+    ASSERT_EQ(desktop::Run({"python3", "-c", secondGroup}).status, 0);
+    EXPECT_EQ(d.Received(), "5A 59 BF DD");  // German Z, Y, ß, ´
+    d.Keys({"KP_Home", "KP_Up", "KP_End", "KP_Delete", "KP_Begin", "XF86AudioPlay", "XF86Back", "XF86AudioMute",
+            "XF86AudioLowerVolume", "XF86AudioRaiseVolume", "XF86Tools", "XF86MenuKB", "Menu", "a"});
+    EXPECT_EQ(d.Received(), "24 26 23 2E 0C B3 A6 AD AE AF 5D 41");
 }

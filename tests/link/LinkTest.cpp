@@ -203,7 +203,7 @@ TEST_F(Link, KeysSendTheirVirtualKeyByteAndFOneToNineAloneAreMenuKeys)
     const platform::KeyModifiers none, shift{true, false, false}, ctrl{false, true, false}, alt{false, false, true};
     const std::pair<int, platform::KeyModifiers> keys[] = {
         {0x41, shift}, {0x10, shift}, {0x31, shift}, {0x43, ctrl}, {0x52, ctrl}, {0x11, ctrl},
-        {0x41, ctrl},  {0x43, {true, true, false}}, {0x11, alt}, {0x79, none}, {0x0D, none}};
+        {0x41, ctrl},  {0x43, {true, true, false}}, {0x11, alt}, {0x79, none}, {0x0D, none}, {0, none}};
     for (auto [vk, mods] : keys)
         Memo2KeyDown(S, F.C, vk, mods);
     KonF51Click(S, F.C);

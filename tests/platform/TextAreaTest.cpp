@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QInputMethodQueryEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <optional>
 
 #include "platform/QtWidgets.h"
 
@@ -70,14 +73,47 @@ TEST(TextArea, ABatchShowsWhatSingleAppendsShowUnderTheCap)
     }
 }
 
-// Single appends drop an empty first line into an empty widget; a batch keeps it.
-TEST(TextArea, ABatchIntoAnEmptyWidgetKeepsEveryLine)
+// Single appends drop an empty first line into an empty widget; the text area keeps
+// it, in a batch or not, after a clear too (the device's CR LF alone in one event).
+TEST(TextArea, AnEmptyLineIntoAnEmptyWidgetStaysALine)
 {
     Twins t(3);
     t.Append({"", "a", "b"});
     EXPECT_EQ(t.batched.toPlainText(), "\na\nb");
     t.Append({"c", "", "d", "e"});
     EXPECT_EQ(t.batched.toPlainText(), "\nd\ne");
+    for (bool batched : {false, true}) {
+        t.area.Clear();
+        for (const char* line : {"", "", "READY"}) {
+            std::optional<platform::QtTextArea::Batch> batch;
+            if (batched)
+                batch.emplace(t.area);
+            t.area.AppendLine(line);
+        }
+        EXPECT_EQ(t.batched.toPlainText(), "\n\nREADY") << batched;
+    }
+    t.area.SetText("");
+    t.area.AppendLine("a");
+    EXPECT_EQ(t.batched.toPlainText(), "a");
+}
+
+// Read-only as the window makes them, the components take nothing from an input
+// method and open no context menu: every key stays a key.
+TEST(TextArea, ComponentsLeaveEveryKeyAKey)
+{
+    QPlainTextEdit memo;
+    QLineEdit edit;
+    platform::QtTextArea area(memo);
+    platform::QtField field(edit);
+    memo.setReadOnly(true);
+    edit.setReadOnly(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{&memo, &edit}) {
+        QInputMethodQueryEvent query(Qt::ImEnabled | Qt::ImHints);
+        QCoreApplication::sendEvent(w, &query);
+        EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
+        EXPECT_TRUE(query.value(Qt::ImHints).isValid());  // the widget answers the rest
+        EXPECT_EQ(w->contextMenuPolicy(), Qt::PreventContextMenu);
+    }
 }
 
 TEST(TextArea, CallsInsideABatchSeeTheLinesInOrder)
