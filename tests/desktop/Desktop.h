@@ -207,11 +207,16 @@ public:
         Activate(main_);
         EXPECT_EQ(Received(), "");
     }
-    void AnswerSetup()
+    // The port name typed over the one offered when given, the device always.
+    void AnswerSetup(const std::string& port = {}, const std::string& device = {})
     {
         Activate(Window("^Serial port setup$"));
+        if (!port.empty()) {
+            Keys({"ctrl+a"});
+            Type(port);
+        }
         Keys({"Tab", "ctrl+a"});
-        Type(line_.path);
+        Type(device.empty() ? line_.path : device);
         Keys({"Return"});
         ASSERT_TRUE(Until([&] { return WindowGone("^Serial port setup$"); }));
     }

@@ -67,12 +67,19 @@ TEST_F(Link, PortRequestUntilAcknowledgedThenSetupDialog)
     EXPECT_EQ(F.Form3.Caption, "WARNING");
     EXPECT_EQ(F.ComPort1.SetupDialogs, 0);
     S.PortPromptStage = 1;  // the dialog was acknowledged
+    SelectPort(S, F.C, 1);  // and Setup > COM 1 chosen meanwhile
+    S.RxState = 5;
     F.ComPort1.NameChosenInSetup = "COM3";
     Ticks(2);
     EXPECT_EQ(F.ComPort1.SetupDialogs, 1);
     EXPECT_EQ(S.PortPromptStage, 2);
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM3");
-    EXPECT_TRUE(F.ComPort1.Opened);
+    // What the dialog chose is opened, not the port already open, and the
+    // exchange on the old line ends with it.
+    EXPECT_EQ(LastOps(2), (std::vector<std::string>{"Close", "Open COM3"}));
+    EXPECT_EQ(S.PortNumber, 3);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(F.Memo2.Text(), "TRANSFER ABANDONED");
 }
 
 TEST_F(Link, UnknownOrUnopenablePortAtStartUp)
