@@ -8,14 +8,21 @@
 #include "platform/StdFileSystem.h"
 #include "tests/support/TempDir.h"
 
+// No COM2 here, nor a COM1 at first: they stay unbound at every port choice
+// rather than take COM3 or COM10, until the system has a port of that name.
 TEST(PortNames, EachMenuNameStandsForThePortOfThatName)
 {
-    const auto b = platform::DefaultBindings(
-        {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""}, {"COM1", "", "", ""},
-         {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}});
-    const std::map<std::string, std::string> expected{
-        {"COM1", "COM1"}, {"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}};
-    EXPECT_EQ(b, expected);  // no COM2 here: it stays unbound rather than taking COM3 or COM10
+    using Names = std::map<std::string, std::string>;
+    Names known;
+    auto b = platform::RefreshBindings({}, {},
+                                       {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""},
+                                        {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}},
+                                       known);
+    EXPECT_EQ(b, (Names{{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
+    b = platform::RefreshBindings(b, {}, {{"\\\\.\\com4", "", "", ""}, {"\\\\.\\COM10", "", "", ""}}, known);
+    EXPECT_EQ(b, (Names{{"COM4", "\\\\.\\com4"}}));
+    b = platform::RefreshBindings(b, {}, {{"COM1", "", "", ""}, {"\\\\.\\COM3", "", "", ""}}, known);
+    EXPECT_EQ(b, (Names{{"COM1", "COM1"}, {"COM3", "\\\\.\\COM3"}}));
     EXPECT_FALSE(platform::StandsForNoDevice("COM2"));
 }
 

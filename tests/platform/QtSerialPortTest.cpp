@@ -7,6 +7,7 @@
 #include "platform/PortNames.h"
 #include "platform/QtSerialPort.h"
 #include "tests/support/Pty.h"
+#include "tests/support/TempDir.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -115,25 +116,59 @@ TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
     EXPECT_THROW(port.Open(), platform::EComPort);
 }
 
-TEST(PortNames, EachChoiceBindsTheDevicesPresentNowExceptThoseBoundByHand)
+// Every step is a port choice with the devices then present. A name keeps its
+// device while it is present and gets it back when it returns recognised (by its
+// serial number here); a newly plugged device takes only a free name.
+TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
 {
-    const std::vector<platform::DetectedPort> atStart = {{"/dev/ttyS0", "", "", ""}};
-    auto b = platform::RefreshBindings({}, {}, atStart);
-    EXPECT_EQ(b, (std::map<std::string, std::string>{{"COM1", "/dev/ttyS0"}}));
-    const std::vector<platform::DetectedPort> plugged = {
-        {"/dev/ttyS10", "", "", ""}, {"/dev/ttyS0", "", "", ""}, {"/dev/ttyS2", "", "", ""}, {"/dev/ttyUSB0", "", "", ""}};
-    EXPECT_EQ(platform::RefreshBindings(b, {}, plugged),
-              (std::map<std::string, std::string>{
-                  {"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyS0"}, {"COM3", "/dev/ttyS2"}, {"COM4", "/dev/ttyS10"}}));
-    // A name bound by hand keeps its device, which no other name takes; an unplugged
-    // adapter leaves its name.
-    b["COM2"] = "/dev/pts/7";
-    b["MYPORT"] = "/dev/ttyUSB0";
-    const std::map<std::string, std::string> byHand = {
-        {"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
-    EXPECT_EQ(b = platform::RefreshBindings(b, {"COM2", "MYPORT"}, atStart), byHand);
-    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {{"/dev/ttyS0", "", "", ""}, {"/dev/ttyUSB0", "", "", ""}}),
-              byHand);
+    using Ports = std::vector<platform::DetectedPort>;
+    using Names = std::map<std::string, std::string>;
+    const auto at = [](const std::string& device, const std::string& serial = "") {
+        return platform::DetectedPort{device, "", "", serial};
+    };
+    const auto s0 = at("/dev/ttyS0"), s2 = at("/dev/ttyS2"), s10 = at("/dev/ttyS10"), usb0 = at("/dev/ttyUSB0"),
+               usb1 = at("/dev/ttyUSB1"), acm0 = at("/dev/ttyACM0"), a0 = at("/dev/ttyUSB0", "A"),
+               a2 = at("/dev/ttyUSB2", "A"), b1 = at("/dev/ttyUSB1", "B"), c0 = at("/dev/ttyUSB0", "C");
+    const std::vector<std::vector<std::pair<Ports, Names>>> chains = {
+        {{{s0}, {{"COM1", "/dev/ttyS0"}}},
+         {{s10, s0, s2, usb0},  // USB first, then by number
+          {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyS2"}, {"COM4", "/dev/ttyS10"}}}},
+        {{{usb1}, {{"COM1", "/dev/ttyUSB1"}}},
+         {{usb0, usb1, acm0}, {{"COM1", "/dev/ttyUSB1"}, {"COM2", "/dev/ttyACM0"}, {"COM3", "/dev/ttyUSB0"}}}},
+        {{{a0, b1}, {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyUSB1"}}},
+         {{b1}, {{"COM2", "/dev/ttyUSB1"}}},
+         {{c0, b1}, {{"COM2", "/dev/ttyUSB1"}, {"COM3", "/dev/ttyUSB0"}}},  // at A's old path: not A
+         {{c0, b1, a2}, {{"COM1", "/dev/ttyUSB2"}, {"COM2", "/dev/ttyUSB1"}, {"COM3", "/dev/ttyUSB0"}}}},
+        {{{s0, s2}, {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/ttyS2"}}},
+         {{s2}, {{"COM2", "/dev/ttyS2"}}},
+         {{s2, usb0}, {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyS2"}}}},  // nothing to wait for
+    };
+    for (const auto& chain : chains) {
+        Names b, known;
+        for (const auto& [present, expected] : chain)
+            EXPECT_EQ(b = platform::RefreshBindings(b, {}, present, known), expected) << present.size();
+    }
+
+    // The stable link finds an adapter with no serial number under another ttyUSBn.
+    TempDir dev{"serbox-by-id"};
+    std::filesystem::create_directory(dev.path / "by-id");
+    const auto plug = [&](const std::string& tty, bool linked) {
+        std::ofstream(dev.path / tty) << "";
+        if (linked)
+            std::filesystem::create_symlink(dev.path / tty, dev.path / "by-id" / "usb-P-if00-port0");
+        return at((dev.path / tty).string());
+    };
+    Names known;
+    auto b = platform::RefreshBindings({}, {}, {plug("ttyUSB0", true)}, known, (dev.path / "by-id").string());
+    std::filesystem::remove(dev.path / "by-id" / "usb-P-if00-port0");
+    const Ports replugged = {plug("ttyUSB0", false), plug("ttyUSB3", true)};
+    EXPECT_EQ(platform::RefreshBindings(b, {}, replugged, known, (dev.path / "by-id").string()),
+              (Names{{"COM1", replugged[1].Device}, {"COM2", replugged[0].Device}}));
+
+    // A name bound by hand keeps its device, which no other name takes.
+    b = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
+    known.clear();
+    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known), b);
 }
 
 TEST(PortNames, OnlyTerminalDevicesAreAccepted)
