@@ -82,6 +82,10 @@ bool StandsForNoDevice(const std::string& device)
 
 std::string ExplainOpenFailure(const std::string& device, int err)
 {
+    // A port that another program holds (its lock file, or exclusive use) is
+    // refused like a forbidden one: whether this user may open it at all tells.
+    if (err == EACCES || err == EPERM || err == EBUSY)
+        err = ::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? EBUSY : errno;
     switch (err) {
     case ENOENT:
     case ENODEV:

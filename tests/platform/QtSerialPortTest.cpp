@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "platform/PortNames.h"
 #include "platform/QtSerialPort.h"
@@ -106,8 +108,15 @@ TEST_F(Serial, OutputEmptyNeverBeforeTheLineTime)
     EXPECT_EQ(empties, 1);
 }
 
-TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
+// Qt tells a port held by another program as a refused permission.
+TEST_F(Serial, AFailedOpenSaysWhetherTheDeviceIsHeldOrMissing)
 {
+    platform::QtSerialPort other;
+    other.Bind("COM1", pty.path);
+    other.SetPort("COM1");
+    other.Open();
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_NE(port.LastFailure().find("another program"), std::string::npos) << port.LastFailure();
     port.Bind("COM2", "/dev/serbox-no-such-device");
     port.SetPort("COM2");
     EXPECT_THROW(port.Open(), platform::EComPort);
@@ -182,5 +191,12 @@ TEST(PortNames, OnlyTerminalDevicesAreAccepted)
     EXPECT_FALSE(platform::CheckDevicePath("/dev/serbox-none").empty());
     Pty pty;
     EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
+    // A device this user may not open, as an unprivileged user sees it.
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    const uid_t user = ::geteuid();
+    ASSERT_EQ(::seteuid(user == 0 ? 65534 : user), 0);
+    const std::string why = platform::ExplainOpenFailure(file.string(), EACCES);
+    ASSERT_EQ(::seteuid(user), 0);
+    EXPECT_NE(why.find("dialout"), std::string::npos) << why;
     std::filesystem::remove(file);
 }
