@@ -62,24 +62,32 @@ TEST_F(Link, PortSelectionFallsBackOnceThenReports)
 
 TEST_F(Link, PortRequestUntilAcknowledgedThenSetupDialog)
 {
+    S.NulPending = 1;
     Ticks(3);
     EXPECT_EQ(F.Form3.Shows, 3);
     EXPECT_EQ(F.Form3.Caption, "WARNING");
     EXPECT_EQ(F.ComPort1.SetupDialogs, 0);
+    EXPECT_TRUE(F.ComPort1.Writes.empty());  // no zero byte while asking for a port
     S.PortPromptStage = 1;  // the dialog was acknowledged
-    SelectPort(S, F.C, 1);  // and Setup > COM 1 chosen meanwhile
+    SelectPort(S, F.C, 1);  // and meanwhile Setup > COM 1, then COM 2 under a transfer
     S.RxState = 5;
+    F.ProgressBar1.visible = true;
+    SelectPort(S, F.C, 2);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_EQ(F.Memo2.Text(), "TRANSFER ABANDONED");
+    EXPECT_EQ(F.Sound.Beeps, 1);
+    S.TxState = 2;
     F.ComPort1.NameChosenInSetup = "COM3";
     Ticks(2);
     EXPECT_EQ(F.ComPort1.SetupDialogs, 1);
     EXPECT_EQ(S.PortPromptStage, 2);
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM3");
-    // What the dialog chose is opened, not the port already open, and the
-    // exchange on the old line ends with it.
+    // What the dialog chose is opened, not the port already open, and the old
+    // line's exchange ends with it.
     EXPECT_EQ(LastOps(2), (std::vector<std::string>{"Close", "Open COM3"}));
-    EXPECT_EQ(S.PortNumber, 3);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_EQ(F.Memo2.Text(), "TRANSFER ABANDONED");
+    EXPECT_EQ(S.PortNumber + S.TxState, 3);
+    EXPECT_EQ(F.Sound.Beeps, 2);
 }
 
 TEST_F(Link, UnknownOrUnopenablePortAtStartUp)
@@ -127,16 +135,6 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     EXPECT_EQ(S.EscSeen, 1);  // left as it was
     EXPECT_EQ(F.ComPort1.Ops.back(), "ClearBuffer");
     Ticks(1);  // the zero byte still goes out
-    EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{std::string(1, '\0')});
-}
-
-TEST_F(Link, ZeroByteAtTheSecondTickAndNoneWhileAskingForAPort)
-{
-    S.NulPending = 1;
-    Ticks(2);
-    EXPECT_TRUE(F.ComPort1.Writes.empty());  // stage 0 keeps disarming it
-    S.PortPromptStage = 2;  // armed by the last tick: goes out now
-    Ticks(2);
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{std::string(1, '\0')});
 }
 
@@ -190,19 +188,6 @@ TEST_F(Link, NothingOfTheOldLineReachesTheNextDevice)
         EXPECT_EQ(S.RxState, 0) << "an ESC from the old device made a pair";
         EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"A", "ne"})) << lost;
     }
-}
-
-TEST_F(Link, SwitchingPortsUnderATransferAbandonsItPlainly)
-{
-    S.PortPromptStage = 2;
-    SelectPort(S, F.C, 1);
-    S.RxState = 5;
-    F.ProgressBar1.visible = true;
-    SelectPort(S, F.C, 2);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_FALSE(F.ProgressBar1.visible);
-    EXPECT_EQ(F.Memo2.Text(), "TRANSFER ABANDONED");
-    EXPECT_EQ(F.Sound.Beeps, 1);
 }
 
 TEST_F(Link, KeysSendTheirVirtualKeyByteAndFOneToNineAloneAreMenuKeys)

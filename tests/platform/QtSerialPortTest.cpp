@@ -130,49 +130,46 @@ TEST_F(Serial, AFailedOpenSaysWhetherTheDeviceIsHeldOrMissing)
 // serial number here); a newly plugged device takes only a free name.
 TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
 {
-    using Ports = std::vector<platform::DetectedPort>;
     using Names = std::map<std::string, std::string>;
-    const auto at = [](const std::string& device, const std::string& serial = "") {
-        return platform::DetectedPort{device, "", "", serial};
+    const auto at = [](const std::string& tty, const std::string& serial = "") {
+        return platform::DetectedPort{tty.find('/') == 0 ? tty : "/dev/" + tty, "", "", serial};
     };
-    const auto s0 = at("/dev/ttyS0"), s2 = at("/dev/ttyS2"), s10 = at("/dev/ttyS10"), usb0 = at("/dev/ttyUSB0"),
-               usb1 = at("/dev/ttyUSB1"), acm0 = at("/dev/ttyACM0"), a0 = at("/dev/ttyUSB0", "A"),
-               a2 = at("/dev/ttyUSB2", "A"), b1 = at("/dev/ttyUSB1", "B"), c0 = at("/dev/ttyUSB0", "C");
-    const std::vector<std::vector<std::pair<Ports, Names>>> chains = {
-        {{{s0}, {{"COM1", "/dev/ttyS0"}}},
-         {{s10, s0, s2, usb0},  // USB first, then by number
-          {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/ttyUSB0"}, {"COM3", "/dev/ttyS2"}, {"COM4", "/dev/ttyS10"}}}},
-        {{{usb1}, {{"COM1", "/dev/ttyUSB1"}}},
-         {{usb0, usb1, acm0}, {{"COM1", "/dev/ttyUSB1"}, {"COM2", "/dev/ttyACM0"}, {"COM3", "/dev/ttyUSB0"}}}},
-        {{{a0, b1}, {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyUSB1"}}},
-         {{b1}, {{"COM2", "/dev/ttyUSB1"}}},
-         {{c0, b1}, {{"COM2", "/dev/ttyUSB1"}, {"COM3", "/dev/ttyUSB0"}}},  // at A's old path: not A
-         {{c0, b1, a2}, {{"COM1", "/dev/ttyUSB2"}, {"COM2", "/dev/ttyUSB1"}, {"COM3", "/dev/ttyUSB0"}}}},
-        {{{s0, s2}, {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/ttyS2"}}},
-         {{s2}, {{"COM2", "/dev/ttyS2"}}},
-         {{s2, usb0}, {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyS2"}}}},  // nothing to wait for
+    const auto s0 = at("ttyS0"), s2 = at("ttyS2"), s10 = at("ttyS10"), usb0 = at("ttyUSB0"), usb1 = at("ttyUSB1"),
+               acm0 = at("ttyACM0"), a0 = at("ttyUSB0", "A"), a2 = at("ttyUSB2", "A"), b1 = at("ttyUSB1", "B"),
+               c0 = at("ttyUSB0", "C");
+    // The devices present at each choice, and what COM1..COM4 stand for then.
+    using Step = std::pair<std::vector<platform::DetectedPort>, std::vector<std::string>>;
+    const std::vector<std::vector<Step>> chains = {
+        {{{usb1}, {"ttyUSB1"}}, {{s10, s2, acm0, usb0, usb1}, {"ttyUSB1", "ttyACM0", "ttyUSB0", "ttyS2"}}},  // USB first
+        {{{a0, b1}, {"ttyUSB0", "ttyUSB1"}},
+         {{b1}, {"", "ttyUSB1"}},
+         {{c0, b1}, {"", "ttyUSB1", "ttyUSB0"}},  // at A's old path, and not A
+         {{c0, b1, a2}, {"ttyUSB2", "ttyUSB1", "ttyUSB0"}}},
+        {{{s0, s2}, {"ttyS0", "ttyS2"}}, {{s2}, {"", "ttyS2"}}, {{s2, usb0}, {"ttyUSB0", "ttyS2"}}},  // none to wait for
     };
     for (const auto& chain : chains) {
-        Names b, known;
-        for (const auto& [present, expected] : chain)
+        Names b, known, expected;
+        for (const auto& [present, com] : chain) {
+            expected.clear();
+            for (size_t n = 0; n < com.size(); ++n)
+                if (!com[n].empty())
+                    expected["COM" + std::to_string(n + 1)] = "/dev/" + com[n];
             EXPECT_EQ(b = platform::RefreshBindings(b, {}, present, known), expected) << present.size();
+        }
     }
 
     // The stable link finds an adapter with no serial number under another ttyUSBn.
     TempDir dev{"serbox-by-id"};
-    std::filesystem::create_directory(dev.path / "by-id");
-    const auto plug = [&](const std::string& tty, bool linked) {
-        std::ofstream(dev.path / tty) << "";
-        if (linked)
-            std::filesystem::create_symlink(dev.path / tty, dev.path / "by-id" / "usb-P-if00-port0");
-        return at((dev.path / tty).string());
-    };
+    const auto byId = dev.path / "by-id", tty0 = dev.path / "ttyUSB0", tty3 = dev.path / "ttyUSB3";
+    std::filesystem::create_directory(byId);
+    std::ofstream(tty0) << "", std::ofstream(tty3) << "";
+    std::filesystem::create_symlink(tty0, byId / "usb-P-if00-port0");
     Names known;
-    auto b = platform::RefreshBindings({}, {}, {plug("ttyUSB0", true)}, known, (dev.path / "by-id").string());
-    std::filesystem::remove(dev.path / "by-id" / "usb-P-if00-port0");
-    const Ports replugged = {plug("ttyUSB0", false), plug("ttyUSB3", true)};
-    EXPECT_EQ(platform::RefreshBindings(b, {}, replugged, known, (dev.path / "by-id").string()),
-              (Names{{"COM1", replugged[1].Device}, {"COM2", replugged[0].Device}}));
+    auto b = platform::RefreshBindings({}, {}, {at(tty0)}, known, byId.string());
+    std::filesystem::remove(byId / "usb-P-if00-port0");
+    std::filesystem::create_symlink(tty3, byId / "usb-P-if00-port0");
+    EXPECT_EQ(platform::RefreshBindings(b, {}, {at(tty0), at(tty3)}, known, byId.string()),
+              (Names{{"COM1", tty3.string()}, {"COM2", tty0.string()}}));
 
     // A name bound by hand keeps its device, which no other name takes.
     b = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
