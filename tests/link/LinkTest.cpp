@@ -71,10 +71,8 @@ TEST_F(Link, PortRequestUntilAcknowledgedThenSetupDialog)
     S.PortPromptStage = 1;  // the dialog was acknowledged
     SelectPort(S, F.C, 1);  // and meanwhile Setup > COM 1, then COM 2 under a transfer
     S.RxState = 5;
-    F.ProgressBar1.visible = true;
     SelectPort(S, F.C, 2);
     EXPECT_EQ(S.RxState, 0);
-    EXPECT_FALSE(F.ProgressBar1.visible);
     EXPECT_EQ(F.Memo2.Text(), "TRANSFER ABANDONED");
     EXPECT_EQ(F.Sound.Beeps, 1);
     S.TxState = 2;

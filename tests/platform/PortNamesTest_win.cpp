@@ -21,7 +21,6 @@ TEST(PortNames, EachMenuNameStandsForThePortOfThatName)
     EXPECT_EQ(b, (Names{{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
     b = platform::RefreshBindings(b, {}, {{"COM1", "", "", ""}, {"\\\\.\\COM3", "", "", ""}}, known);
     EXPECT_EQ(b, (Names{{"COM1", "COM1"}, {"COM3", "\\\\.\\COM3"}}));
-    EXPECT_FALSE(platform::StandsForNoDevice("COM2"));
 }
 
 TEST(PortNames, WhatIsNoSerialPortIsSaidInWords)
