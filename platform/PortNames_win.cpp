@@ -40,8 +40,8 @@ std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>&
     return bindings;
 }
 
-// The system's port name is what the port is known by.
-std::string Recognise(const DetectedPort& port, const std::string&) { return ComName(port.Device); }
+// A port is known by its name here, and BindFreeNames gives a name only its own port.
+std::string Recognise(const DetectedPort&, const std::string&) { return {}; }
 
 std::string CheckDevicePath(const std::string& path)
 {
