@@ -45,12 +45,13 @@ std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>&
 // serial number the adapter reports.
 std::string Recognise(const DetectedPort& port, const std::string& stablePaths)
 {
-    std::error_code ec;
-    for (const auto& link : std::filesystem::directory_iterator(stablePaths, ec)) {
-        std::error_code differs;
-        if (std::filesystem::equivalent(link.path(), port.Device, differs))
+    // By the paths the links resolve to: std::filesystem::equivalent refuses two
+    // device files.
+    std::error_code none, gone, dangling;
+    const auto device = std::filesystem::canonical(port.Device, gone);
+    for (const auto& link : std::filesystem::directory_iterator(stablePaths, none))
+        if (!gone && std::filesystem::canonical(link.path(), dangling) == device)
             return "link " + link.path().filename().string();
-    }
     if (port.SerialNumber.empty())
         return {};
     return "serial " + port.Manufacturer + "/" + port.Description + "/" + port.SerialNumber;

@@ -12,11 +12,11 @@
 TEST(PortNames, EachMenuNameStandsForThePortOfThatName)
 {
     std::map<std::string, std::string> known;
-    const auto b = platform::RefreshBindings({}, {},
-                                             {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""},
-                                              {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}},
-                                             known);
-    EXPECT_EQ(b, (decltype(known){{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
+    EXPECT_EQ(platform::RefreshBindings({}, {},
+                                        {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""},
+                                         {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}},
+                                        known),
+              (decltype(known){{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
 }
 
 TEST(PortNames, WhatIsNoSerialPortIsSaidInWords)

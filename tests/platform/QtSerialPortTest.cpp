@@ -125,8 +125,8 @@ TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
 TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
 {
     using Names = std::map<std::string, std::string>;
-    const auto at = [](const std::string& tty, const std::string& serial = "") {
-        return platform::DetectedPort{tty.find('/') == 0 ? tty : "/dev/" + tty, "", "", serial};
+    const auto at = [](std::string tty, std::string serial = "") {
+        return platform::DetectedPort{tty[0] == '/' ? tty : "/dev/" + tty, "", "", serial};
     };
     const auto s0 = at("ttyS0"), s2 = at("ttyS2"), s10 = at("ttyS10"), usb0 = at("ttyUSB0"), usb1 = at("ttyUSB1"),
                acm0 = at("ttyACM0"), a0 = at("ttyUSB0", "A"), a2 = at("ttyUSB2", "A"), b1 = at("ttyUSB1", "B"),
@@ -134,8 +134,7 @@ TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
     // The devices present at each choice, and what the names stand for then.
     const std::vector<std::vector<std::pair<std::vector<platform::DetectedPort>, std::string>>> chains = {
         {{{usb1}, "COM1=ttyUSB1"}, {{s10, s2, acm0, usb0, usb1}, "COM1=ttyUSB1 COM2=ttyACM0 COM3=ttyUSB0 COM4=ttyS2"}},
-        {{{a0, b1}, "COM1=ttyUSB0 COM2=ttyUSB1"},
-         {{b1}, "COM2=ttyUSB1"},
+        {{{a0, b1}, "COM1=ttyUSB0 COM2=ttyUSB1"}, {{b1}, "COM2=ttyUSB1"},
          {{c0, b1}, "COM2=ttyUSB1 COM3=ttyUSB0"},  // at A's old path, and not A; COM1 waits for A
          {{c0, b1, a2}, "COM1=ttyUSB2 COM2=ttyUSB1 COM3=ttyUSB0"}},
         {{{s0, s2}, "COM1=ttyS0 COM2=ttyS2"}, {{s2}, "COM2=ttyS2"}, {{s2, usb0}, "COM1=ttyUSB0 COM2=ttyS2"}},
@@ -150,18 +149,16 @@ TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
         }
     }
 
-    // The stable link finds an adapter with no serial number under another ttyUSBn.
-    TempDir dev{"serbox-by-id"};
-    const auto byId = dev.path / "by-id", tty0 = dev.path / "ttyUSB0", tty3 = dev.path / "ttyUSB3";
-    std::filesystem::create_directory(byId);
-    std::ofstream(tty0) << "", std::ofstream(tty3) << "";
-    std::filesystem::create_symlink(tty0, byId / "usb-P-if00-port0");
+    // The stable link finds an adapter with no serial number under another device.
+    TempDir byId{"serbox-by-id"};
+    Pty p0, p3;  // where it is plugged in at first, and again
+    std::filesystem::create_symlink(p0.path, byId.path / "usb-P-if00-port0");
     Names known;
-    auto b = platform::RefreshBindings({}, {}, {at(tty0)}, known, byId.string());
-    std::filesystem::remove(byId / "usb-P-if00-port0");
-    std::filesystem::create_symlink(tty3, byId / "usb-P-if00-port0");
-    EXPECT_EQ(platform::RefreshBindings(b, {}, {at(tty0), at(tty3)}, known, byId.string()),
-              (Names{{"COM1", tty3.string()}, {"COM2", tty0.string()}}));
+    auto b = platform::RefreshBindings({}, {}, {at(p0.path)}, known, byId.path.string());
+    std::filesystem::remove(byId.path / "usb-P-if00-port0");
+    std::filesystem::create_symlink(p3.path, byId.path / "usb-P-if00-port0");
+    EXPECT_EQ(platform::RefreshBindings(b, {}, {at(p0.path), at(p3.path)}, known, byId.path.string()),
+              (Names{{"COM1", p3.path}, {"COM2", p0.path}}));
 
     // A name bound by hand keeps its device, which no other name takes.
     b = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
