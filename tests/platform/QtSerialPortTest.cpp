@@ -149,21 +149,19 @@ TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
         }
     }
 
+    // A name bound by hand keeps its device, which no other name takes.
+    Names known, b = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
+    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known), b);
+
     // The stable link finds an adapter with no serial number under another device.
     TempDir byId{"serbox-by-id"};
     Pty p0, p3;  // where it is plugged in at first, and again
     std::filesystem::create_symlink(p0.path, byId.path / "usb-P-if00-port0");
-    Names known;
-    auto b = platform::RefreshBindings({}, {}, {at(p0.path)}, known, byId.path.string());
+    b = platform::RefreshBindings({}, {}, {at(p0.path)}, known, byId.path.string());
     std::filesystem::remove(byId.path / "usb-P-if00-port0");
     std::filesystem::create_symlink(p3.path, byId.path / "usb-P-if00-port0");
     EXPECT_EQ(platform::RefreshBindings(b, {}, {at(p0.path), at(p3.path)}, known, byId.path.string()),
               (Names{{"COM1", p3.path}, {"COM2", p0.path}}));
-
-    // A name bound by hand keeps its device, which no other name takes.
-    b = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
-    known.clear();
-    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known), b);
 }
 
 TEST(PortNames, OnlyTerminalDevicesAreAccepted)
