@@ -163,8 +163,7 @@ TEST(Desktop, TheStartUpTitleKeepsItsFormUntilTheNextActivation)
         d.Activate(d.Window("^Serial port setup$"));
         d.Keys({"ctrl+a", "C", "O", "M", n});
         ASSERT_NO_FATAL_FAILURE(d.AnswerSetup());
-        const std::string main = d.Window("^KORVEL SU COM");
-        const auto title = [&] { return desktop::Run({"xdotool", "getwindowname", main}).out; };
+        auto title = [w = d.Window("^KORVEL SU COM")] { return desktop::Run({"xdotool", "getwindowname", w}).out; };
         EXPECT_TRUE(desktop::Until([&] { return d.ActiveTitle() == (n == "3" ? "KORVEL SU COM3" : "ERRORE !"); }));
         d.Accessible({"names"});  // a round trip through the program's events
         EXPECT_EQ(title(), "KORVEL SU COM" + n + "\n");

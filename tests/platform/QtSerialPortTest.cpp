@@ -149,9 +149,10 @@ TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
         }
     }
 
-    // A name bound by hand keeps its device, which no other name takes.
-    Names known, b = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
-    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known), b);
+    // A name bound by hand keeps its device, and another name that had it gives it up.
+    Names known, b = {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
+    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known),
+              (Names{{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}}));
 
     // The stable link finds an adapter with no serial number under another device.
     TempDir byId{"serbox-by-id"};
