@@ -26,6 +26,12 @@ void PortOpening(ProgramState& S, platform::Form1Components& C)
         return;
     }
     C.Form1.SetTitle("KORVEL SU COM" + std::to_string(S.PortNumber));
+    // A port opened from the menu while the request was up gives way to the one
+    // chosen here (the component opens nothing while a port is open), and its
+    // exchange ends with it.
+    if (C.ComPort1.Connected() && EndExchange(S, C))
+        C.Sound.Beep();
+    C.ComPort1.Close();
     try {
         C.ComPort1.Open();
     } catch (const platform::EComPort&) {

@@ -4,27 +4,67 @@ namespace platform {
 
 std::map<std::string, std::string> RefreshBindings(const std::map<std::string, std::string>& current,
                                                    const std::set<std::string>& byHand,
-                                                   const std::vector<DetectedPort>& ports)
+                                                   const std::vector<DetectedPort>& ports,
+                                                   std::map<std::string, std::string>& known,
+                                                   const std::string& stablePaths)
 {
     std::map<std::string, std::string> bindings;
     std::set<std::string> taken;
     for (const std::string& name : byHand) {
+        known.erase(name);
         auto it = current.find(name);
         if (it != current.end()) {
             bindings[name] = it->second;
             taken.insert(it->second);
         }
     }
-    std::vector<DetectedPort> free;
-    for (const auto& p : ports)
-        if (!taken.count(p.Device))
-            free.push_back(p);
-    const auto defaults = DefaultBindings(free);
-    auto next = defaults.begin();
-    for (int n = 1; n <= 4 && next != defaults.end(); ++n) {
+    std::vector<std::string> ids;
+    std::vector<bool> held;
+    for (const auto& p : ports) {
+        ids.push_back(Recognise(p, stablePaths));
+        held.push_back(taken.count(p.Device) > 0);
+    }
+    std::vector<std::string> freeNames;
+    for (int n = 1; n <= 4; ++n) {
         const std::string name = "COM" + std::to_string(n);
-        if (!byHand.count(name))
-            bindings[name] = (next++)->second;
+        if (byHand.count(name))
+            continue;
+        const auto was = current.find(name);
+        const auto id = known.find(name);
+        // Its own device: the one recognised as it, or with nothing to go by, the
+        // one at its path that cannot be recognised either.
+        auto same = [&](size_t i) {
+            return id != known.end() ? ids[i] == id->second
+                                     : was != current.end() && ports[i].Device == was->second && ids[i].empty();
+        };
+        size_t at = ports.size();
+        bool present = false;
+        for (size_t i = 0; i < ports.size(); ++i) {
+            if (!same(i))
+                continue;
+            present = true;
+            if (!held[i] && (at == ports.size() || (was != current.end() && ports[i].Device == was->second)))
+                at = i;
+        }
+        if (at < ports.size()) {
+            bindings[name] = ports[at].Device;
+            held[at] = true;
+        } else if (present || id == known.end()) {
+            // Bound by hand to another name, or gone for good: the name is free.
+            known.erase(name);
+            freeNames.push_back(name);
+        }
+        // Otherwise it waits, unbound, for its device to come back.
+    }
+    std::vector<DetectedPort> fresh;
+    for (size_t i = 0; i < ports.size(); ++i)
+        if (!held[i])
+            fresh.push_back(ports[i]);
+    for (const auto& [name, device] : BindFreeNames(freeNames, fresh)) {
+        bindings[name] = device;
+        for (size_t i = 0; i < ports.size(); ++i)
+            if (ports[i].Device == device && !ids[i].empty())
+                known[name] = ids[i];
     }
     return bindings;
 }

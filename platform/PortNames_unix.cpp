@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,9 @@ int Rank(const std::string& device)
 
 }  // namespace
 
-std::map<std::string, std::string> DefaultBindings(const std::vector<DetectedPort>& ports)
+// USB adapters first (the common case: one adapter is COM1), built-in ports after.
+std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>& names,
+                                                 const std::vector<DetectedPort>& ports)
 {
     std::vector<std::string> devices;
     for (const auto& p : ports)
@@ -32,9 +35,26 @@ std::map<std::string, std::string> DefaultBindings(const std::vector<DetectedPor
         return a < b;
     });
     std::map<std::string, std::string> bindings;
-    for (size_t i = 0; i < devices.size() && i < 4; ++i)
-        bindings["COM" + std::to_string(i + 1)] = devices[i];
+    for (size_t i = 0; i < devices.size() && i < names.size(); ++i)
+        bindings[names[i]] = devices[i];
     return bindings;
+}
+
+// The stable link names the adapter's own serial number and interface, so it holds
+// wherever the adapter is plugged and whichever ttyUSBn it gets; without one, the
+// serial number the adapter reports.
+std::string Recognise(const DetectedPort& port, const std::string& stablePaths)
+{
+    // By the paths the links resolve to: std::filesystem::equivalent refuses two
+    // device files.
+    std::error_code none, gone, dangling;
+    const auto device = std::filesystem::canonical(port.Device, gone);
+    for (const auto& link : std::filesystem::directory_iterator(stablePaths, none))
+        if (!gone && std::filesystem::canonical(link.path(), dangling) == device)
+            return "link " + link.path().filename().string();
+    if (port.SerialNumber.empty())
+        return {};
+    return "serial " + port.Manufacturer + "/" + port.Description + "/" + port.SerialNumber;
 }
 
 std::string CheckDevicePath(const std::string& path)
@@ -63,6 +83,10 @@ bool StandsForNoDevice(const std::string& device)
 
 std::string ExplainOpenFailure(const std::string& device, int err)
 {
+    // A port that another program holds (its lock file, or exclusive use) is
+    // refused like a forbidden one: whether this user may open it at all tells.
+    if (err == EACCES || err == EPERM || err == EBUSY)
+        err = ::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? EBUSY : errno;
     switch (err) {
     case ENOENT:
     case ENODEV:

@@ -29,16 +29,19 @@ std::string ComName(const std::string& device)
 
 }  // namespace
 
-std::map<std::string, std::string> DefaultBindings(const std::vector<DetectedPort>& ports)
+std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>& names,
+                                                 const std::vector<DetectedPort>& ports)
 {
     std::map<std::string, std::string> bindings;
-    for (const auto& p : ports) {
-        const std::string name = ComName(p.Device);
-        if (name == "COM1" || name == "COM2" || name == "COM3" || name == "COM4")
-            bindings[name] = p.Device;
-    }
+    for (const auto& p : ports)
+        for (const std::string& name : names)
+            if (ComName(p.Device) == name)
+                bindings[name] = p.Device;
     return bindings;
 }
+
+// A port is known by its name here, and BindFreeNames gives a name only its own port.
+std::string Recognise(const DetectedPort&, const std::string&) { return {}; }
 
 std::string CheckDevicePath(const std::string& path)
 {

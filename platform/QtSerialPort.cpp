@@ -36,6 +36,7 @@ struct QtSerialPort::Impl {
     std::string name = "COM";
     std::map<std::string, std::string> bindings;
     std::set<std::string> byHand;  // names the user bound to a device of his choice
+    std::map<std::string, std::string> known;  // how each name's device is recognised
     LineSettings line;
     bool dtr = true, rts = true;
     Clock clock = [] { return std::chrono::steady_clock::now(); };
@@ -93,7 +94,7 @@ int OutputQueued(QSerialPort& port)
 QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
 {
     d_->dialogParent = dialogParent;
-    d_->bindings = DefaultBindings(Detect());
+    d_->bindings = RefreshBindings({}, {}, Detect(), d_->known);
     d_->drain.setSingleShot(true);
     d_->port.setReadBufferSize(kReadBuffer);
     // A vanished device makes Qt repeat its error endlessly: close at the first
@@ -172,11 +173,11 @@ QtSerialPort::~QtSerialPort()
 }
 
 // Each port choice looks at the devices present now: an adapter plugged in after
-// start is bound like one present at start.
+// start takes a free name, one plugged back gets its own.
 void QtSerialPort::SetPort(const std::string& name)
 {
     d_->name = name;
-    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, Detect());
+    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, Detect(), d_->known);
 }
 std::string QtSerialPort::Port() const { return d_->name; }
 
@@ -301,7 +302,7 @@ LineSettings QtSerialPort::Settings() const { return d_->line; }
 void QtSerialPort::ShowSetupDialog()
 {
     const std::vector<DetectedPort> present = Detect();
-    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, present);
+    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, present, d_->known);
     PortSetupDialog dialog(d_->dialogParent);
     PortSetupChoice choice;
     choice.Name = d_->name;

@@ -15,6 +15,7 @@
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
+#include "platform/PortSetupDialog.h"
 #include "platform/QtVirtualKey.h"
 #include "platform/StdFileSystem.h"
 #include "receive/Dispatcher.h"
@@ -252,6 +253,11 @@ void TForm1::ActiveWindowChanged()
     // the dialogs stay as they are.
     if (!now)
         return;
+    // The port setup dialog belongs to the tick that opens it, and the main window
+    // stays the program's active one behind it: the window manager handing the
+    // focus back once it has gone, after the tick has ended, is no activation.
+    if (qobject_cast<platform::PortSetupDialog*>(now))
+        now = this;
     QWidget* before = lastActive_;
     lastActive_ = now;
     // A dialog closes when it stops being the program's active window.

@@ -1,6 +1,7 @@
 // The real program on an X server with a window manager, typed at through the X
 // server, its line read on a pseudo-terminal, its texts read on the accessibility bus.
 
+#include <QSerialPort>
 #include <fstream>
 
 #include "tests/desktop/Desktop.h"
@@ -173,4 +174,30 @@ TEST(Desktop, KeysFollowTheLayoutAndNoneIsSwallowedOrFolded)
     d.Keys({"KP_Home", "KP_Up", "KP_End", "KP_Delete", "KP_Begin", "XF86AudioPlay", "XF86Back", "XF86AudioMute",
             "XF86AudioLowerVolume", "XF86AudioRaiseVolume", "XF86Tools", "XF86MenuKB", "Menu", "a"});
     EXPECT_EQ(d.Received(), "24 26 23 2E 0C B3 A6 AD AE AF 5D 41");
+}
+
+// The window manager gives the main window the focus back after the tick that showed
+// the setup dialog has ended: no activation, so the start-up title keeps its form,
+// under the not-ready message too, until the main window next takes over from a dialog.
+TEST(Desktop, TheStartUpTitleKeepsItsFormUntilTheNextActivation)
+{
+    for (const std::string n : {"3", "2"}) {  // COM2 is held by another program
+        Desktop d;
+        ASSERT_NO_FATAL_FAILURE(d.StartProgram());
+        QSerialPort other(QString::fromStdString(d.Line().path));
+        ASSERT_TRUE(n == "3" || other.open(QIODevice::WriteOnly));
+        d.Activate(d.Window("^WARNING$"));
+        d.Keys({"Return"});
+        d.Activate(d.Window("^Serial port setup$"));
+        d.Keys({"ctrl+a", "C", "O", "M", n});
+        ASSERT_NO_FATAL_FAILURE(d.AnswerSetup());
+        auto title = [w = d.Window("^KORVEL SU COM")] { return desktop::Run({"xdotool", "getwindowname", w}).out; };
+        EXPECT_TRUE(desktop::Until([&] { return d.ActiveTitle() == (n == "3" ? "KORVEL SU COM3" : "ERRORE !"); }));
+        d.Accessible({"names"});  // a round trip through the program's events
+        EXPECT_EQ(title(), "KORVEL SU COM" + n + "\n");
+        if (n == "2") {  // the next activation rebuilds it
+            d.Keys({"Return"});
+            EXPECT_TRUE(desktop::Until([&] { return title() == "KORVEL SU COM 2\n"; })) << title();
+        }
+    }
 }

@@ -8,15 +8,15 @@
 #include "platform/StdFileSystem.h"
 #include "tests/support/TempDir.h"
 
+// No COM1 or COM2 here: they stay unbound rather than take COM3 or COM10.
 TEST(PortNames, EachMenuNameStandsForThePortOfThatName)
 {
-    const auto b = platform::DefaultBindings(
-        {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""}, {"COM1", "", "", ""},
-         {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}});
-    const std::map<std::string, std::string> expected{
-        {"COM1", "COM1"}, {"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}};
-    EXPECT_EQ(b, expected);  // no COM2 here: it stays unbound rather than taking COM3 or COM10
-    EXPECT_FALSE(platform::StandsForNoDevice("COM2"));
+    std::map<std::string, std::string> known;
+    EXPECT_EQ(platform::RefreshBindings({}, {},
+                                        {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""},
+                                         {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}},
+                                        known),
+              (decltype(known){{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
 }
 
 TEST(PortNames, WhatIsNoSerialPortIsSaidInWords)

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "platform/PortNames.h"
 #include "platform/QtSerialPort.h"
 #include "tests/support/Pty.h"
+#include "tests/support/TempDir.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -115,25 +118,51 @@ TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
     EXPECT_THROW(port.Open(), platform::EComPort);
 }
 
-TEST(PortNames, EachChoiceBindsTheDevicesPresentNowExceptThoseBoundByHand)
+// Every step is a port choice with the devices then present. A name keeps its
+// device while it is present and gets it back when it returns recognised (by its
+// serial number here; what cannot be recognised leaves its name free); a newly
+// plugged device takes only a free name.
+TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
 {
-    const std::vector<platform::DetectedPort> atStart = {{"/dev/ttyS0", "", "", ""}};
-    auto b = platform::RefreshBindings({}, {}, atStart);
-    EXPECT_EQ(b, (std::map<std::string, std::string>{{"COM1", "/dev/ttyS0"}}));
-    const std::vector<platform::DetectedPort> plugged = {
-        {"/dev/ttyS10", "", "", ""}, {"/dev/ttyS0", "", "", ""}, {"/dev/ttyS2", "", "", ""}, {"/dev/ttyUSB0", "", "", ""}};
-    EXPECT_EQ(platform::RefreshBindings(b, {}, plugged),
-              (std::map<std::string, std::string>{
-                  {"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyS0"}, {"COM3", "/dev/ttyS2"}, {"COM4", "/dev/ttyS10"}}));
-    // A name bound by hand keeps its device, which no other name takes; an unplugged
-    // adapter leaves its name.
-    b["COM2"] = "/dev/pts/7";
-    b["MYPORT"] = "/dev/ttyUSB0";
-    const std::map<std::string, std::string> byHand = {
-        {"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
-    EXPECT_EQ(b = platform::RefreshBindings(b, {"COM2", "MYPORT"}, atStart), byHand);
-    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {{"/dev/ttyS0", "", "", ""}, {"/dev/ttyUSB0", "", "", ""}}),
-              byHand);
+    using Names = std::map<std::string, std::string>;
+    const auto at = [](std::string tty, std::string serial = "") {
+        return platform::DetectedPort{tty[0] == '/' ? tty : "/dev/" + tty, "", "", serial};
+    };
+    const auto s0 = at("ttyS0"), s2 = at("ttyS2"), s10 = at("ttyS10"), usb0 = at("ttyUSB0"), usb1 = at("ttyUSB1"),
+               acm0 = at("ttyACM0"), a0 = at("ttyUSB0", "A"), a2 = at("ttyUSB2", "A"), b1 = at("ttyUSB1", "B"),
+               c0 = at("ttyUSB0", "C");
+    // The devices present at each choice, and what the names stand for then.
+    const std::vector<std::vector<std::pair<std::vector<platform::DetectedPort>, std::string>>> chains = {
+        {{{usb1}, "COM1=ttyUSB1"}, {{s10, s2, acm0, usb0, usb1}, "COM1=ttyUSB1 COM2=ttyACM0 COM3=ttyUSB0 COM4=ttyS2"}},
+        {{{a0, b1}, "COM1=ttyUSB0 COM2=ttyUSB1"}, {{b1}, "COM2=ttyUSB1"},
+         {{c0, b1}, "COM2=ttyUSB1 COM3=ttyUSB0"},  // at A's old path, and not A; COM1 waits for A
+         {{c0, b1, a2}, "COM1=ttyUSB2 COM2=ttyUSB1 COM3=ttyUSB0"}},
+        {{{s0, s2}, "COM1=ttyS0 COM2=ttyS2"}, {{s2}, "COM2=ttyS2"}, {{s2, usb0}, "COM1=ttyUSB0 COM2=ttyS2"}},
+    };
+    for (const auto& chain : chains) {
+        Names b, known;
+        for (const auto& [present, expected] : chain) {
+            std::string got;
+            for (const auto& [name, device] : b = platform::RefreshBindings(b, {}, present, known))
+                got += (got.empty() ? "" : " ") + name + "=" + device.substr(5);
+            EXPECT_EQ(got, expected);
+        }
+    }
+
+    // A name bound by hand keeps its device, and another name that had it gives it up.
+    Names known, b = {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
+    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known),
+              (Names{{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}}));
+
+    // The stable link finds an adapter with no serial number under another device.
+    TempDir byId{"serbox-by-id"};
+    Pty p0, p3;  // where it is plugged in at first, and again
+    std::filesystem::create_symlink(p0.path, byId.path / "usb-P-if00-port0");
+    b = platform::RefreshBindings({}, {}, {at(p0.path)}, known, byId.path.string());
+    std::filesystem::remove(byId.path / "usb-P-if00-port0");
+    std::filesystem::create_symlink(p3.path, byId.path / "usb-P-if00-port0");
+    EXPECT_EQ(platform::RefreshBindings(b, {}, {at(p0.path), at(p3.path)}, known, byId.path.string()),
+              (Names{{"COM1", p3.path}, {"COM2", p0.path}}));
 }
 
 TEST(PortNames, OnlyTerminalDevicesAreAccepted)
@@ -147,5 +176,12 @@ TEST(PortNames, OnlyTerminalDevicesAreAccepted)
     EXPECT_FALSE(platform::CheckDevicePath("/dev/serbox-none").empty());
     Pty pty;
     EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
+    // Qt refuses a port that another program holds as it refuses a forbidden one.
+    EXPECT_NE(platform::ExplainOpenFailure(pty.path, EACCES).find("another program"), std::string::npos);
+    std::filesystem::permissions(file, std::filesystem::perms::none);  // as an unprivileged user sees it
+    const uid_t user = ::geteuid();
+    ASSERT_EQ(::seteuid(user == 0 ? 65534 : user), 0);
+    EXPECT_NE(platform::ExplainOpenFailure(file.string(), EACCES).find("dialout"), std::string::npos);
+    ASSERT_EQ(::seteuid(user), 0);
     std::filesystem::remove(file);
 }
