@@ -61,10 +61,7 @@ public:
     {
         readNote_.setEnabled(false);
         writeNote_.setEnabled(false);
-        QObject::connect(&readNote_, &QWinEventNotifier::activated, &context_, [this] {
-            if (Collect() && OnReadyRead)
-                OnReadyRead();
-        });
+        QObject::connect(&readNote_, &QWinEventNotifier::activated, &context_, [this] { ReadDone(); });
         QObject::connect(&writeNote_, &QWinEventNotifier::activated, &context_, [this] { WriteDone(); });
     }
     ~Win32Transport() override
@@ -254,10 +251,18 @@ private:
         readOv_ = OVERLAPPED{};
         readOv_.hEvent = readEvent_;
         reading_ = true;
-        if (!::ReadFile(handle_, &byte_, 1, nullptr, &readOv_) && ::GetLastError() != ERROR_IO_PENDING) {
+        if (::ReadFile(handle_, &byte_, 1, nullptr, &readOv_))
+            QTimer::singleShot(0, &context_, [this] { ReadDone(); });  // done at once: the event may not say so
+        else if (::GetLastError() != ERROR_IO_PENDING) {
             reading_ = false;
             LoseLater(::GetLastError());
         }
+    }
+
+    void ReadDone()
+    {
+        if (Collect() && OnReadyRead)
+            OnReadyRead();
     }
 
     // Takes the byte of a finished one-byte read and what waits behind it, and
