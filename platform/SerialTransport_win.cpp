@@ -329,8 +329,9 @@ private:
         writeOv_ = OVERLAPPED{};
         writeOv_.hEvent = writeEvent_;
         writing_ = true;
-        if (!::WriteFile(handle_, sending_.data(), static_cast<DWORD>(sending_.size()), nullptr, &writeOv_) &&
-            ::GetLastError() != ERROR_IO_PENDING) {
+        if (::WriteFile(handle_, sending_.data(), static_cast<DWORD>(sending_.size()), nullptr, &writeOv_))
+            QTimer::singleShot(0, &context_, [this] { WriteDone(); });
+        else if (::GetLastError() != ERROR_IO_PENDING) {
             writing_ = false;
             sending_.clear();
             LoseLater(::GetLastError());

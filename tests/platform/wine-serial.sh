@@ -53,5 +53,6 @@ if [ -e "$work/vanish" ]; then
 fi
 status=0
 wait "$run" || status=$?
+"$here/cmake/wine-run.sh" "$prefix" --stop  # nothing writes into the prefix afterwards
 [ "$settings" = ok ] || fail "$settings"
 exit $status
