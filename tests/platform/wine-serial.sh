@@ -40,8 +40,8 @@ done
 settings=ok
 if [ -e "$work/vanish" ]; then
     # 4800 baud, 8N1, RTS/CTS handshake, raw bytes.
-    line=$(stty -F "$pty" -a 2>&1) || true
-    for want in 'speed 4800 baud' ' cs8' ' -parenb' ' -cstopb' ' crtscts' ' -opost' ' -icanon'; do
+    line=" $(stty -F "$pty" -a 2>&1 | tr '\n;' '  ') " || true
+    for want in ' speed 4800 baud ' ' cs8 ' ' -parenb ' ' -cstopb ' ' crtscts ' ' -opost ' ' -icanon ' ' -ixon '; do
         case $line in
         *"$want"*) ;;
         *) settings="the port's line lacks '$want': $line" ;;
