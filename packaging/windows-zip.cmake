@@ -1,6 +1,7 @@
 # cmake -P windows-zip.cmake: stages the Windows programs with the DLLs they load,
 # stripped, checks that every DLL named in an import table is in the folder or is
 # Windows' own, and zips the folder (see windows.cmake for the inputs).
+cmake_minimum_required(VERSION 3.25)
 get_filename_component(QT_BIN ${QT_CORE} DIRECTORY)
 get_filename_component(QT_PLUGINS ${QT_BIN}/../plugins ABSOLUTE)
 set(name serbox-${VERSION})
