@@ -77,6 +77,15 @@ TEST(WineSerial, Com1CarriesEveryByteTellsOutputEmptyOnceAndALostDeviceOnce)
     EXPECT_EQ(got, text + "\r\n");
     EXPECT_LT(counts.size(), text.size() / 2);
 
+    // Closing cancels the read under way; the port opens again as it was.
+    port.ClearBuffer(true, true);
+    port.Close();
+    port.Open();
+    got.clear();
+    DeviceSends("again");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= 7; }, 20000));
+    EXPECT_EQ(got, "again\r\n");
+
     std::ofstream(Shared("SERBOX_DEVICE_VANISH")) << "go";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 20000));
     bool after = false;  // whatever was queued behind the first report has run
