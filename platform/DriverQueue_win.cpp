@@ -5,8 +5,8 @@
 namespace platform {
 
 // COMSTAT.cbOutQue is the count of bytes not yet transmitted. ClearCommError is
-// the only call that reports it; it also resets the port's error flags, which
-// Qt Serial Port reads only after an error event of its own.
+// the only call that reports it; it also resets the port's error flags, which the
+// serial component does not read (a lost device shows as a failed read or write).
 int DriverOutputQueued(intptr_t handle)
 {
     DWORD errors = 0;

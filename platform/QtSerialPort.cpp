@@ -1,11 +1,12 @@
-// The serial component on Qt Serial Port.
+// The serial component, the same on every system; the port itself is a
+// SerialTransport (Qt Serial Port on Linux, the Win32 API on Windows).
 //
-// Output-empty emulation. Qt has no output-buffer-empty signal, and bytesWritten
-// only says that the kernel took the bytes. Every write therefore extends a
-// deadline: the moment the bytes written so far would have left the line at the
-// port's baud rate (10 bits a byte at 8N1), counted from the later of now and the
-// previous deadline. A single-shot timer wakes at the deadline and then checks
-// that Qt's own buffer is empty and that the driver's output queue is empty
+// Output-empty emulation. The port has no output-buffer-empty signal, and a
+// finished write only says that the driver took the bytes. Every write therefore
+// extends a deadline: the moment the bytes written so far would have left the line
+// at the port's baud rate (10 bits a byte at 8N1), counted from the later of now and
+// the previous deadline. A single-shot timer wakes at the deadline and then checks
+// that neither the transport nor the driver's output queue holds a byte
 // (DriverQueue.h: TIOCOUTQ on Linux, ClearCommError on Windows; a pseudo-terminal
 // reports 0 at once, which is why the line time is the lower bound). Only then is
 // OnTxEmpty raised, from the event loop, so always after the handler that wrote
@@ -14,24 +15,21 @@
 
 #include "platform/QtSerialPort.h"
 
-#include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 #include <algorithm>
-#include <cerrno>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
-#include <type_traits>
 
-#include "platform/DriverQueue.h"
 #include "platform/PortNames.h"
 #include "platform/PortSetupDialog.h"
+#include "platform/SerialTransport.h"
 
 namespace platform {
 
 struct QtSerialPort::Impl {
-    QSerialPort port;
+    std::unique_ptr<SerialTransport> port = MakeSerialTransport();
     QTimer drain;
     std::string name = "COM";
     std::map<std::string, std::string> bindings;
@@ -44,8 +42,8 @@ struct QtSerialPort::Impl {
     bool waiting = false;
     std::string lastFailure;
     QWidget* dialogParent = nullptr;
-    // What the last read took from Qt, handed out from here: the dispatcher reads
-    // a byte at a time, and a Qt read costs as much for one byte as for all.
+    // What the last read took from the port, handed out from here: the dispatcher
+    // reads a byte at a time, and a read costs as much for one byte as for all.
     std::string staged;
     size_t stagedAt = 0;
     bool gathering = false;                // more bytes are being read for one event
@@ -61,33 +59,10 @@ struct QtSerialPort::Impl {
 
 namespace {
 
-constexpr qint64 kReadBuffer = 16384;  // a flood from the line must not grow memory
-constexpr qint64 kGather = kReadBuffer - 4096;
-constexpr qint64 kFlood = 1024;
+constexpr int64_t kGather = kSerialReadBuffer - 4096;
+constexpr int64_t kFlood = 1024;
 
-std::vector<DetectedPort> Detect()
-{
-    std::vector<DetectedPort> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString(),
-                         info.manufacturer().toStdString(), info.serialNumber().toStdString()});
-    return ports;
-}
-
-// A descriptor on Unix, a HANDLE on Windows.
-template <typename Handle>
-intptr_t Native(Handle h)
-{
-    if constexpr (std::is_pointer_v<Handle>)
-        return reinterpret_cast<intptr_t>(h);
-    else
-        return static_cast<intptr_t>(h);
-}
-
-int OutputQueued(QSerialPort& port)
-{
-    return port.isOpen() ? DriverOutputQueued(Native(port.handle())) : 0;
-}
+std::vector<DetectedPort> Detect() { return DetectSerialPorts(); }
 
 }  // namespace
 
@@ -96,14 +71,13 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
     d_->dialogParent = dialogParent;
     d_->bindings = RefreshBindings({}, {}, Detect(), d_->known);
     d_->drain.setSingleShot(true);
-    d_->port.setReadBufferSize(kReadBuffer);
-    // A vanished device makes Qt repeat its error endlessly: close at the first
-    // one and tell once.
+    SerialTransport& port = *d_->port;
+    // A vanished device may be reported again and again: close at the first
+    // report and tell once.
     auto lose = [this](const std::string& why) {
-        if (!d_->port.isOpen())
+        if (!d_->port->IsOpen())
             return;
-        d_->port.close();
-        d_->port.clearError();
+        d_->port->Close();
         d_->DropStaged();
         d_->waiting = false;
         d_->lastFailure = d_->name + ": device lost (" + why + ")";
@@ -113,28 +87,26 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
                     OnError(msg);
             });
     };
-    connect(&d_->port, &QSerialPort::readyRead, this, [this, lose] {
+    port.OnReadyRead = [this, lose] {
         if (d_->gathering)
             return;
         // A flood arrives a few kilobytes to a read: what has come in meanwhile
         // goes with the same event, up to the read buffer. A short read (a poll,
         // a line at 4800 baud) is handed over at once.
+        SerialTransport& p = *d_->port;
         d_->gathering = true;
-        while (d_->port.isOpen() && d_->port.bytesAvailable() >= kFlood && d_->port.bytesAvailable() < kGather &&
-               d_->port.waitForReadyRead(0)) {
+        while (p.IsOpen() && p.BytesAvailable() >= kFlood && p.BytesAvailable() < kGather && p.TakeMore()) {
         }
         d_->gathering = false;
-        if (!d_->lostWhy && d_->port.isOpen() && d_->port.error() == QSerialPort::TimeoutError)
-            d_->port.clearError();  // nothing more had come: no fault
-        if (OnRxChar && d_->port.isOpen() && d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged()) > 0)
-            OnRxChar(static_cast<int>(d_->port.bytesAvailable() + static_cast<qint64>(d_->Staged())));
+        if (OnRxChar && p.IsOpen() && p.BytesAvailable() + static_cast<int64_t>(d_->Staged()) > 0)
+            OnRxChar(static_cast<int>(p.BytesAvailable() + static_cast<int64_t>(d_->Staged())));
         if (d_->lostWhy) {
             // The bytes that came before the loss have been handed over first.
             const std::string why = *d_->lostWhy;
             d_->lostWhy.reset();
             lose(why);
         }
-    });
+    };
     connect(&d_->drain, &QTimer::timeout, this, [this] {
         if (!d_->waiting)
             return;
@@ -144,7 +116,7 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
             d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
             return;
         }
-        if (d_->port.isOpen() && (d_->port.bytesToWrite() > 0 || OutputQueued(d_->port) > 0)) {
+        if (d_->port->IsOpen() && d_->port->OutputPending()) {
             d_->drain.start(2);
             return;
         }
@@ -152,23 +124,21 @@ QtSerialPort::QtSerialPort(QWidget* dialogParent) : d_(new Impl)
         if (OnTxEmpty)
             OnTxEmpty();
     });
-    connect(&d_->port, &QSerialPort::errorOccurred, this, [this, lose](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::NoError || !d_->port.isOpen())
-            return;
-        if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
+    port.OnLost = [this, lose](const std::string& why) {
+        if (!d_->port->IsOpen())
             return;
         if (d_->gathering) {
             if (!d_->lostWhy)
-                d_->lostWhy = d_->port.errorString().toStdString();
+                d_->lostWhy = why;
             return;
         }
-        lose(d_->port.errorString().toStdString());
-    });
+        lose(why);
+    };
 }
 
 QtSerialPort::~QtSerialPort()
 {
-    d_->port.close();
+    d_->port->Close();
     delete d_;
 }
 
@@ -197,7 +167,7 @@ std::string QtSerialPort::LastFailure() const { return d_->lastFailure; }
 
 void QtSerialPort::Open()
 {
-    if (d_->port.isOpen())
+    if (d_->port->IsOpen())
         return;
     const std::string device = DeviceFor(d_->name);
     if (StandsForNoDevice(device)) {
@@ -205,17 +175,8 @@ void QtSerialPort::Open()
         throw EComPort(d_->lastFailure);
     }
     d_->DropStaged();
-    d_->port.setPortName(QString::fromStdString(device));
-    if (!d_->port.open(QIODevice::ReadWrite)) {
-        int err = EIO;
-        switch (d_->port.error()) {
-        case QSerialPort::DeviceNotFoundError: err = ENOENT; break;
-        case QSerialPort::PermissionError: err = EACCES; break;
-        case QSerialPort::OpenError: err = EBUSY; break;
-        default: break;
-        }
+    if (const int err = d_->port->Open(device)) {
         d_->lastFailure = ExplainOpenFailure(device, err);
-        d_->port.clearError();
         throw EComPort(d_->lastFailure);
     }
     d_->lastFailure.clear();
@@ -224,77 +185,64 @@ void QtSerialPort::Open()
     SetDataBits(l.DataBits);
     SetStopBits(l.Stop);
     SetParityCheck(l.ParityCheck);
-    d_->port.setFlowControl(l.Flow == FlowControl::Hardware ? QSerialPort::HardwareControl
-                            : l.Flow == FlowControl::Software ? QSerialPort::SoftwareControl
-                                                              : QSerialPort::NoFlowControl);
+    d_->port->SetFlowControl(l.Flow);
     SetDTR(d_->dtr);
     if (l.Flow != FlowControl::Hardware)
         SetRTS(d_->rts);
-    d_->port.clearError();
+    d_->port->Settle();
 }
 
 void QtSerialPort::Close()
 {
-    d_->port.close();
+    d_->port->Close();
     d_->DropStaged();
     d_->waiting = false;
 }
 
-bool QtSerialPort::Connected() const { return d_->port.isOpen(); }
+bool QtSerialPort::Connected() const { return d_->port->IsOpen(); }
 
 void QtSerialPort::SetBaudRate(int baud)
 {
     d_->line.BaudRate = baud;
-    if (d_->port.isOpen())
-        d_->port.setBaudRate(baud);
+    if (d_->port->IsOpen())
+        d_->port->SetBaudRate(baud);
 }
 
 void QtSerialPort::SetDataBits(int bits)
 {
     d_->line.DataBits = bits;
-    if (d_->port.isOpen())
-        d_->port.setDataBits(static_cast<QSerialPort::DataBits>(bits));
+    if (d_->port->IsOpen())
+        d_->port->SetDataBits(bits);
 }
 
 void QtSerialPort::SetStopBits(StopBits stop)
 {
     d_->line.Stop = stop;
-    if (d_->port.isOpen())
-        d_->port.setStopBits(stop == StopBits::Two ? QSerialPort::TwoStop
-                             : stop == StopBits::OnePointFive ? QSerialPort::OneAndHalfStop
-                                                              : QSerialPort::OneStop);
+    if (d_->port->IsOpen())
+        d_->port->SetStopBits(stop);
 }
 
 void QtSerialPort::SetParityCheck(bool on)
 {
     d_->line.ParityCheck = on;
-    if (!d_->port.isOpen())
-        return;
-    const Parity p = on ? d_->line.ParityBits : Parity::None;
-    d_->port.setParity(p == Parity::Odd     ? QSerialPort::OddParity
-                       : p == Parity::Even  ? QSerialPort::EvenParity
-                       : p == Parity::Mark  ? QSerialPort::MarkParity
-                       : p == Parity::Space ? QSerialPort::SpaceParity
-                                            : QSerialPort::NoParity);
+    if (d_->port->IsOpen())
+        d_->port->SetParity(on ? d_->line.ParityBits : Parity::None);
 }
 
 void QtSerialPort::SetDtrControl(DtrControl control) { d_->line.Dtr = control; }
 
-// A pseudo-terminal has no modem lines ("Inappropriate ioctl for device"): the port
-// works all the same, and the error Qt leaves set must not linger.
 void QtSerialPort::SetDTR(bool on)
 {
     d_->dtr = on;
-    if (d_->port.isOpen() && !d_->port.setDataTerminalReady(on))
-        d_->port.clearError();
+    if (d_->port->IsOpen())
+        d_->port->SetDTR(on);
 }
 
 void QtSerialPort::SetRTS(bool on)
 {
     d_->rts = on;
-    if (d_->port.isOpen() && d_->port.flowControl() != QSerialPort::HardwareControl &&
-        !d_->port.setRequestToSend(on))
-        d_->port.clearError();
+    if (d_->port->IsOpen())
+        d_->port->SetRTS(on);
 }
 
 LineSettings QtSerialPort::Settings() const { return d_->line; }
@@ -321,18 +269,19 @@ void QtSerialPort::ShowSetupDialog()
 
 int QtSerialPort::ReadStr(std::string& s, int count)
 {
-    if (count <= 0 || !d_->port.isOpen())
+    SerialTransport& port = *d_->port;
+    if (count <= 0 || !port.IsOpen())
         return 0;
     size_t done = 0;
     while (done < static_cast<size_t>(count)) {
         if (d_->Staged() == 0) {
             d_->DropStaged();
-            const qint64 available = d_->port.bytesAvailable();
+            const int64_t available = port.BytesAvailable();
             if (available <= 0)
                 break;
             d_->staged.resize(static_cast<size_t>(available));
-            const qint64 got = d_->port.read(d_->staged.data(), available);
-            d_->staged.resize(static_cast<size_t>(std::max<qint64>(got, 0)));
+            const int64_t got = port.Read(d_->staged.data(), available);
+            d_->staged.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
             if (got <= 0)
                 break;
         }
@@ -346,9 +295,9 @@ int QtSerialPort::ReadStr(std::string& s, int count)
 
 void QtSerialPort::WriteStr(const std::string& s)
 {
-    if (!d_->port.isOpen() || s.empty())
+    if (!d_->port->IsOpen() || s.empty())
         return;
-    d_->port.write(s.data(), static_cast<qint64>(s.size()));
+    d_->port->Write(s.data(), static_cast<int64_t>(s.size()));
     const int baud = d_->line.BaudRate > 0 ? d_->line.BaudRate : 4800;
     const auto lineTime = std::chrono::microseconds(static_cast<long long>(s.size()) * 10'000'000LL / baud);
     const auto now = d_->clock();
@@ -362,16 +311,11 @@ void QtSerialPort::TransmitChar(char c) { WriteStr(std::string(1, c)); }
 
 void QtSerialPort::ClearBuffer(bool input, bool output)
 {
-    if (!d_->port.isOpen())
+    if (!d_->port->IsOpen())
         return;
-    QSerialPort::Directions dirs;
-    if (input)
-        dirs |= QSerialPort::Input;
-    if (output)
-        dirs |= QSerialPort::Output;
     if (input)
         d_->DropStaged();
-    d_->port.clear(dirs);
+    d_->port->Clear(input, output);
 }
 
 void QtSerialPort::SetClock(Clock clock) { d_->clock = std::move(clock); }

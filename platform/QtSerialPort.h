@@ -1,5 +1,6 @@
 #pragma once
-// The serial port component: Qt Serial Port behind the SerialPort interface.
+// The serial port component behind the SerialPort interface, on Qt's event loop;
+// the port itself is the system's (SerialTransport.h).
 
 #include <QObject>
 #include <chrono>
@@ -8,7 +9,6 @@
 
 #include "platform/SerialPort.h"
 
-class QSerialPort;
 class QWidget;
 
 namespace platform {

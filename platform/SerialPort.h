@@ -9,7 +9,8 @@
 // everything written so far has left the output queue. Both are delivered after the
 // handler that caused them has returned, never from inside a call made on the port.
 //
-// The real component is QtSerialPort (Qt Serial Port behind it); tests use
+// The real component is QtSerialPort (Qt Serial Port on Linux, the Win32
+// communications API on Windows); tests use
 // tests/fakes/FakeSerialPort.h, which records each write as its own string.
 
 #include <functional>
