@@ -97,3 +97,29 @@ TEST(Device, AnUnpacedHeaderOrAZeroByteWithTheTextFailsTheReceive)
             << what;
     }
 }
+
+TEST(Device, StepsRunInOrderTheRepeatTimesOverAndTypeOnlyLast)
+{
+    struct Case {
+        std::vector<std::string> args;
+        long repeat;
+        std::string commands;  // the steps' commands and arguments, "" when refused
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"send", "a.hdr", "a.src", "receive", "b"}, 3, "send a.hdr a.src|receive b|send a.hdr a.src|receive b|send a.hdr a.src|receive b|"},
+             {{"receive", "b", "type"}, 1, "receive b|type|"},
+             {{"receive", "b", "type"}, 2, ""},
+             {{"type", "receive", "b"}, 1, ""},
+             {{"send", "a.hdr"}, 1, ""},
+             {{"fetch", "b"}, 1, ""},
+         }) {
+        std::string got;
+        for (const device::Step& s : device::ParseSteps(c.args, c.repeat)) {
+            got += s.command;
+            for (const std::string& a : s.args)
+                got += " " + a;
+            got += "|";
+        }
+        EXPECT_EQ(got, c.commands) << c.args.front() << " x" << c.repeat;
+    }
+}
