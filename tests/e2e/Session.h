@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -89,6 +90,29 @@ public:
         const bool shown = QTest::qWaitFor([&] { Collect(); return out_.count(text) >= times; }, ms);
         EXPECT_TRUE(shown) << "the device never said " << text.toStdString() << ": " << Output().toStdString();
         return shown;
+    }
+    // As Shows, but asleep in the event loop until the device prints, as the
+    // program is in use; what it printed before is forgotten, so that a long run
+    // keeps neither the text nor the time it takes to search it.
+    bool SaysNext(const QString& text, int ms = 20000)
+    {
+        QEventLoop loop;
+        QTimer limit;
+        auto look = [&] {
+            if (Collect(), out_.contains(text) || process_.state() == QProcess::NotRunning)
+                loop.quit();
+        };
+        QObject::connect(&process_, &QProcess::readyRead, &loop, look);
+        QObject::connect(&process_, &QProcess::finished, &loop, look);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        limit.start(ms);
+        look();
+        if (!out_.contains(text) && process_.state() != QProcess::NotRunning)
+            loop.exec();
+        const bool said = out_.contains(text);
+        EXPECT_TRUE(said) << "the device never said " << text.toStdString() << ": " << Output().toStdString();
+        out_.clear();
+        return said;
     }
     void Enter() { process_.write("\n"); }
     void Input(const QByteArray& bytes) { process_.write(bytes); }
