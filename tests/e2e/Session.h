@@ -91,26 +91,22 @@ public:
         EXPECT_TRUE(shown) << "the device never said " << text.toStdString() << ": " << Output().toStdString();
         return shown;
     }
-    // As Shows, but asleep in the event loop until the device prints, as the
-    // program is in use; what it printed before is forgotten, so that a long run
+    // As Shows, but asleep in the event loop as the program is in use, so that
+    // the process's CPU is its own, and forgetting what came before: a long run
     // keeps neither the text nor the time it takes to search it.
     bool SaysNext(const QString& text, int ms = 20000)
     {
         QEventLoop loop;
-        QTimer limit;
-        auto look = [&] {
-            if (Collect(), out_.contains(text) || process_.state() == QProcess::NotRunning)
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        QObject::connect(&process_, &QProcess::readyRead, &loop, [&] {
+            if (Collect(), out_.contains(text))
                 loop.quit();
-        };
-        QObject::connect(&process_, &QProcess::readyRead, &loop, look);
-        QObject::connect(&process_, &QProcess::finished, &loop, look);
-        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-        limit.start(ms);
-        look();
-        if (!out_.contains(text) && process_.state() != QProcess::NotRunning)
+        });
+        QObject::connect(&process_, &QProcess::finished, &loop, &QEventLoop::quit);
+        if (Collect(), !out_.contains(text) && process_.state() == QProcess::Running)
             loop.exec();
-        const bool said = out_.contains(text);
-        EXPECT_TRUE(said) << "the device never said " << text.toStdString() << ": " << Output().toStdString();
+        const bool said = (Collect(), out_.contains(text));
+        EXPECT_TRUE(said) << "the device never said " << text.toStdString() << ": " << out_.toStdString();
         out_.clear();
         return said;
     }
