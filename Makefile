@@ -75,3 +75,12 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE) build-fuzz build-windows
+
+# A day of use: SOAK_ROUNDS save-and-load round trips back to back against
+# serbox-device, each set checked, memory, descriptors and CPU printed at the start
+# and at the end (tests/e2e/SoakTest.cpp; the suite runs 3). A round trip takes
+# about 16 s, most of it the paced header: 200 take some 55 minutes.
+SOAK_ROUNDS ?= 200
+soak: build
+	SERBOX_SOAK_ROUNDS=$(SOAK_ROUNDS) QT_QPA_PLATFORM=offscreen ./$(BUILD)/tests/e2e/test_e2e --gtest_filter='Soak.*'
+.PHONY: soak

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace device {
 
@@ -86,5 +87,14 @@ Program ReceiveProgram(Line& line, const Options& options, std::ostream& log);
 void TypeLines(Line& line, int inputFd, const Options& options, std::ostream& echo);
 
 std::string Hex(const std::string& bytes);
+
+// One step of the command line: "send HDR SRC", "receive OUT" or "type".
+struct Step {
+    std::string command;
+    std::vector<std::string> args;
+};
+// The steps named on the command line, the whole list `repeat` times over (a
+// soak: round trips back to back); empty when they do not make sense.
+std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat);
 
 }  // namespace device

@@ -210,4 +210,23 @@ void TypeLines(Line& line, int inputFd, const Options& options, std::ostream& ec
         echo << "received " << Hex(keys) << std::endl;
 }
 
+std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat)
+{
+    std::vector<Step> once;
+    for (size_t i = 0; i < args.size();) {
+        const std::string& c = args[i];
+        const bool known = c == "send" || c == "receive" || c == "type";
+        const size_t n = c == "send" ? 2 : c == "receive" ? 1 : 0;
+        // "type" ends at the end of the input: nothing can follow it, not even a repeat.
+        if (!known || i + n >= args.size() || (c == "type" && (i + 1 != args.size() || repeat != 1)))
+            return {};
+        once.push_back({c, std::vector<std::string>(args.begin() + i + 1, args.begin() + i + 1 + n)});
+        i += n + 1;
+    }
+    std::vector<Step> steps;
+    for (long r = 0; r < repeat; ++r)
+        steps.insert(steps.end(), once.begin(), once.end());
+    return steps;
+}
+
 }  // namespace device

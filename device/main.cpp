@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,12 +29,8 @@ const char* const kUsage =
     "  --baud         pace the bytes sent as a 4800-baud line does (2.08 ms a byte)\n"
     "  --timeout MS   longest wait for a reply (default 3000)\n"
     "  --no-wait      start each step at once, without waiting for Enter\n"
+    "  --repeat N     run the steps N times over, up to 100000 (not with type)\n"
     "exit status: 0 only when every byte of every step was right\n";
-
-struct Step {
-    std::string command;
-    std::vector<std::string> args;
-};
 
 // A line from the input, read without buffering so that a later "type" step
 // sees everything after it.
@@ -70,6 +67,7 @@ int main(int argc, char** argv)
     std::optional<std::string> port;
     bool wait = true;
     std::vector<std::string> args;
+    long repeat = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         long n = 0;
@@ -79,6 +77,8 @@ int main(int argc, char** argv)
             options.chunk = static_cast<size_t>(n), ++i;
         else if (a == "--timeout" && i + 1 < argc && Number(argv[i + 1], 1, n))
             options.timeoutMs = static_cast<int>(n), ++i;
+        else if (a == "--repeat" && i + 1 < argc && Number(argv[i + 1], 1, n) && n <= 100000)
+            repeat = n, ++i;
         else if (a == "--baud")
             options.baudPace = true;
         else if (a == "--no-wait")
@@ -90,24 +90,15 @@ int main(int argc, char** argv)
         else
             args.push_back(a);
     }
-    std::vector<Step> steps;
-    for (size_t i = 0; i < args.size();) {
-        const std::string& c = args[i];
-        const bool known = c == "send" || c == "receive" || c == "type";
-        const size_t n = c == "send" ? 2 : c == "receive" ? 1 : 0;
-        if (!known || i + n >= args.size() || (c == "type" && i + 1 != args.size()))
-            return Usage();
-        steps.push_back({c, std::vector<std::string>(args.begin() + i + 1, args.begin() + i + 1 + n)});
-        i += n + 1;
-    }
+    const std::vector<device::Step> steps = device::ParseSteps(args, repeat);
     if (steps.empty())
         return Usage();
 
     try {
-        std::vector<device::Program> programs;
-        for (const Step& step : steps)
-            if (step.command == "send")
-                programs.push_back(device::LoadProgram(step.args[0], step.args[1]));
+        std::map<std::vector<std::string>, device::Program> programs;  // each pair read once
+        for (const device::Step& step : steps)
+            if (step.command == "send" && !programs.count(step.args))
+                programs[step.args] = device::LoadProgram(step.args[0], step.args[1]);
         device::Line line = port ? device::Line::OpenDevice(*port) : device::Line::CreatePty();
         if (!port) {
             std::cout << "port: " << line.Path() << std::endl;
@@ -115,8 +106,7 @@ int main(int argc, char** argv)
             line.WaitForPeer(-1);
             std::cout << "serbox has opened the port." << std::endl;
         }
-        size_t nextProgram = 0;
-        for (const Step& step : steps) {
+        for (const device::Step& step : steps) {
             if (step.command == "type") {
                 device::TypeLines(line, STDIN_FILENO, options, std::cout);
                 break;
@@ -129,7 +119,7 @@ int main(int argc, char** argv)
                 ReadInputLine(ignored);
             }
             if (step.command == "send") {
-                device::SendProgram(line, programs[nextProgram++], options, std::cout);
+                device::SendProgram(line, programs.at(step.args), options, std::cout);
             } else {
                 const device::Program got = device::ReceiveProgram(line, options, std::cout);
                 device::SaveProgram(got, step.args[0]);

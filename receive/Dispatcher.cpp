@@ -28,6 +28,10 @@ void CommandStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
 {
     if (S.EscSeen != 1)
         return;
+    // A transfer's 91 ticks are its own, also when it starts between two ticks
+    // right after the one before ended: no idle tick restarted the count then.
+    if (b == 'Z' || b == 'C')
+        S.WatchdogTicks = 0;
     switch (b) {
     case 'I':
         SendDeviceReply(C.ComPort1, 0);

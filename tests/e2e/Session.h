@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -89,6 +90,25 @@ public:
         const bool shown = QTest::qWaitFor([&] { Collect(); return out_.count(text) >= times; }, ms);
         EXPECT_TRUE(shown) << "the device never said " << text.toStdString() << ": " << Output().toStdString();
         return shown;
+    }
+    // As Shows, but asleep in the event loop as the program is in use, so that
+    // the process's CPU is its own, and forgetting what came before: a long run
+    // keeps neither the text nor the time it takes to search it.
+    bool SaysNext(const QString& text, int ms = 20000)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        QObject::connect(&process_, &QProcess::readyRead, &loop, [&] {
+            if (Collect(), out_.contains(text))
+                loop.quit();
+        });
+        QObject::connect(&process_, &QProcess::finished, &loop, &QEventLoop::quit);
+        if (Collect(), !out_.contains(text) && process_.state() == QProcess::Running)
+            loop.exec();
+        const bool said = (Collect(), out_.contains(text));
+        EXPECT_TRUE(said) << "the device never said " << text.toStdString() << ": " << out_.toStdString();
+        out_.clear();
+        return said;
     }
     void Enter() { process_.write("\n"); }
     void Input(const QByteArray& bytes) { process_.write(bytes); }

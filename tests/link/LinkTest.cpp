@@ -111,6 +111,14 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     S.TxState = 2;
     Ticks(60);
     EXPECT_EQ(S.TxState, 2);
+    // Nor for a transfer that the device starts between two ticks, as soon as
+    // the one before ended: its ticks are its own.
+    S.TxState = S.RxState = 0;
+    F.Edit1.SetText("P.TXT");
+    F.ComPort1.Receive("\x1B" "A" "\x1B" "C");
+    ASSERT_EQ(S.RxState, 2);
+    Ticks(90);
+    EXPECT_EQ(S.RxState, 2);
     EXPECT_EQ(F.Form3.Shows, 0);
 
     Reset(2);
