@@ -92,10 +92,9 @@ class Device:
     def __init__(self, children, exe, steps, dir):
         self.out = os.path.join(dir, "device.log")
         self.proc = children.start([exe, *steps], stdin=subprocess.PIPE, stdout=open(self.out, "w"),
-                                   stderr=subprocess.STDOUT)
-        line = until(lambda: next((l for l in self.text().splitlines() if l.startswith("port: ")), None),
-                     "the device's port")
-        self.port = line[len("port: "):]
+                                   stderr=subprocess.STDOUT, cwd=dir)
+        self.shows("port: ")
+        self.port = next(l for l in self.text().splitlines() if l.startswith("port: "))[len("port: "):]
 
     def text(self):
         with open(self.out, errors="replace") as f:
@@ -263,7 +262,7 @@ def start_up(d, args, ports, request, shots):
 
 def english(args, children, d, work, shots):
     rx_hdr, rx_src = program("L", "1", 3000, 7)  # a 5001 block follows
-    tx_hdr, tx_src = program("T", "0", 700, 40)  # the text section alone
+    tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
     store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
     store(os.path.join(work, "STORED"), tx_hdr, tx_src)
     device = Device(children, args.device, ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"], work)
