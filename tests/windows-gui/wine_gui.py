@@ -246,18 +246,48 @@ def start_program(args, children, work):
     children.start([WINE, exe], cwd=work, env=env)
 
 
-def start_up(d, args, ports, request, shots):
-    """The start-up request, acknowledged, and the setup dialog that follows, on COM1."""
+def start_up(args, children, d, work, steps, request, shots):
+    """serbox-device on COM1, the program started, the start-up request
+    acknowledged and the setup dialog that follows answered with COM1: the
+    device and the main window."""
+    device = Device(children, args.device, steps, work)
+    ports = map_ports(args, children, device.port)
+    log(f"COM1 to COM4 mapped to {', '.join(ports)}")
+    start_program(args, children, work)
     window = d.window(f"^{request}$")
     log(f"the port request \"{request}\" is shown")
     d.shot(window, f"{args.language}-request", shots)
     d.activate(window)
     d.keys("Return")
-    setup = d.window("^Serial port setup$")
-    d.activate(setup)
+    d.activate(d.window("^Serial port setup$"))
     check_ports(args, ports)
     d.keys("Return")  # COM1, the dialog's first port
     d.gone("^Serial port setup$")
+    device.shows("serbox has opened the port.")
+    main = d.window("^KORVEL SU COM")
+    d.activate(main)
+    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
+    log("COM1 open: KORVEL SU COM 1")
+    return device, main
+
+
+def choose(d, key, title, name):
+    """F7 or F8, and a name typed into the file dialog."""
+    d.keys(key)
+    d.activate(d.window(f"^{title}$"))
+    d.type(name)
+    d.keys("Return")
+    d.gone(f"^{title}$")
+
+
+def keys(d, device, pressed, want):
+    """Keys typed in the main window give these bytes at the device; the period
+    key (0xBE) marks the end."""
+    d.keys(*pressed, "period")
+    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
+    if device.keys_received() != want + " BE":
+        raise Failure(f"the keys gave {device.keys_received()}, not {want} BE")
+    log(f"keys: {want}")
 
 
 def english(args, children, d, work, shots):
@@ -265,23 +295,11 @@ def english(args, children, d, work, shots):
     tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
     store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
     store(os.path.join(work, "STORED"), tx_hdr, tx_src)
-    device = Device(children, args.device, ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"], work)
-    ports = map_ports(args, children, device.port)
-    log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    start_program(args, children, work)
-    start_up(d, args, ports, "WARNING", shots)
-    device.shows("serbox has opened the port.")
-    main = d.window("^KORVEL SU COM")
-    d.activate(main)
-    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
-    log("COM1 open: KORVEL SU COM 1")
+    steps = ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"]
+    device, main = start_up(args, children, d, work, steps, "WARNING", shots)
 
     # Reception: F7 names the listing, the device sends its program.
-    d.keys("F7")
-    d.activate(d.window("^Save As$"))
-    d.type("SAVED.TXT")
-    d.keys("Return")
-    d.gone("^Save As$")
+    choose(d, "F7", "Save As", "SAVED.TXT")
     device.write("\n")
     device.shows("send complete")
     for ext in ("hdr", "src"):
@@ -296,54 +314,30 @@ def english(args, children, d, work, shots):
     # Transmission: F8 chooses another stored set, the device asks for it; the
     # device checks that the header came paced and the zero byte from the watchdog.
     d.activate(main)
-    d.keys("F8")
-    d.activate(d.window("^Open$"))
-    d.type("STORED.TXT")
-    d.keys("Return")
-    d.gone("^Open$")
+    choose(d, "F8", "Open", "STORED.TXT")
     device.write("\n")
     device.shows("receive complete", limit=60)
     for ext in ("hdr", "src"):
         same(os.path.join(work, "BACK." + ext), os.path.join(work, "STORED." + ext), "transmission")
     log("transmission: BACK.hdr and BACK.src byte-exact, header paced")
 
-    # Terminal: a line from the device, and keys through the X server. F1, F2,
-    # F3 and F9 send nothing; the period key (0xBE) marks the end.
+    # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing.
     device.write("LINE FROM THE DEVICE 1234\n")
     d.activate(main)
-    d.keys("a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k", "period")
-    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
-    want = "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B BE"
-    if device.keys_received() != want:
-        raise Failure(f"the keys gave {device.keys_received()}, not {want}")
-    log(f"keys: {want}")
+    keys(d, device, ["a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k"],
+         "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B")
     d.shot(main, "en-terminal", shots)
 
 
 def italian(args, children, d, work, shots):
-    device = Device(children, args.device, ["type"], work)
-    ports = map_ports(args, children, device.port)
-    log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    start_program(args, children, work)
-    start_up(d, args, ports, "AVVISO", shots)
-    device.shows("serbox has opened the port.")
-    main = d.window("^KORVEL SU COM")
-    d.activate(main)
-    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
-    log("COM1 open: KORVEL SU COM 1")
+    device, main = start_up(args, children, d, work, ["type"], "AVVISO", shots)
     device.write("RIGA DAL DISPOSITIVO\n")
-    d.keys("s", "n", "shift+9", "period")
-    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
-    if device.keys_received() != "53 4E 10 39 BE":
-        raise Failure(f"the keys gave {device.keys_received()}")
+    keys(d, device, ["s", "n", "shift+9"], "53 4E 10 39")
     d.shot(main, "it-terminal", shots)
     # F8 on a set without its .hdr: the error dialog, in Italian.
     store(os.path.join(work, "MANCA"), b"", b"")
     os.remove(os.path.join(work, "MANCA.hdr"))
-    d.keys("F8")
-    d.activate(d.window("^Open$"))
-    d.type("MANCA.TXT")
-    d.keys("Return")
+    choose(d, "F8", "Open", "MANCA.TXT")
     error = d.window("^ERRORE !$")
     d.shot(error, "it-error", shots)
     d.activate(error)
