@@ -50,16 +50,16 @@ test-windows: build-windows
 	ctest --test-dir $(WINDOWS) -L windows --output-on-failure -j $(JOBS)
 .PHONY: build-windows test-windows
 
-# serbox.exe and serbox-it.exe from the Windows zip under Wine, typed at through an
-# X server of their own against serbox-device on COM1 (label windows-gui,
-# tests/windows-gui/). Not part of `make test`: the first run builds Qt for Windows.
-test-windows-gui: build package-windows
-	ctest --test-dir build-windows-qt -L windows-gui --output-on-failure -j $(JOBS)
-.PHONY: test-windows-gui
-
 # Latency, throughput, listing, idle CPU and memory figures, printed (bench/run.sh).
 bench: build
 	./bench/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE) build-fuzz build-windows
+
+# serbox.exe and serbox-it.exe from the Windows zip under Wine, typed at through an
+# X server of their own against serbox-device on COM1 (label windows-gui,
+# tests/windows-gui/). Not part of `make test`: the first run builds Qt for Windows.
+test-windows-gui: build package-windows
+	ctest --test-dir build-windows-qt -L windows-gui --output-on-failure -j $(JOBS)
+.PHONY: test-windows-gui
