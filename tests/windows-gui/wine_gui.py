@@ -266,8 +266,11 @@ def start_up(args, children, d, work, steps, request, shots):
     device.shows("serbox has opened the port.")
     main = d.window("^KORVEL SU COM")
     d.activate(main)
-    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
-    log("COM1 open: KORVEL SU COM 1")
+    # The start-up sets "KORVEL SU COM1" after the setup dialog has closed; the
+    # main window's activation writes "KORVEL SU COM 1". Under Wine the activation
+    # comes as the dialog closes, before the port is chosen, so "COM1" stays.
+    until(lambda: d.title(main) in ("KORVEL SU COM1", "KORVEL SU COM 1"), "the title KORVEL SU COM1")
+    log(f"COM1 open: {d.title(main)}")
     return device, main
 
 
@@ -300,6 +303,8 @@ def english(args, children, d, work, shots):
 
     # Reception: F7 names the listing, the device sends its program.
     choose(d, "F7", "Save As", "SAVED.TXT")
+    # Back from a dialog of its own, the main window is activated anew.
+    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
     device.write("\n")
     device.shows("send complete")
     for ext in ("hdr", "src"):
@@ -334,15 +339,6 @@ def italian(args, children, d, work, shots):
     device.write("RIGA DAL DISPOSITIVO\n")
     keys(d, device, ["s", "n", "shift+9"], "53 4E 10 39")
     d.shot(main, "it-terminal", shots)
-    # F8 on a set without its .hdr: the error dialog, in Italian.
-    store(os.path.join(work, "MANCA"), b"", b"")
-    os.remove(os.path.join(work, "MANCA.hdr"))
-    choose(d, "F8", "Open", "MANCA.TXT")
-    error = d.window("^ERRORE !$")
-    d.shot(error, "it-error", shots)
-    d.activate(error)
-    d.keys("Return")
-    d.gone("^ERRORE !$")
 
 
 def main():
