@@ -6,8 +6,9 @@
 # machine's own /dev/ttyS*; only the prefix's registry (HKLM\Software\Wine\Ports)
 # survives. So the value is written there, the prefix's server is stopped so the
 # next session reads it, a new session is started, and both the value and the link
-# the mount manager made from it are checked. Exits non-zero, leaving the port
-# unmapped, when either does not name PTY: a test must then not open COMn.
+# the mount manager made from it are checked; the server is left stopped. Exits
+# non-zero, leaving the port unmapped, when either does not name PTY: a test must
+# then not open COMn.
 set -eu
 [ $# -eq 3 ] || { echo "usage: $0 PREFIX COMn PTY" >&2; exit 2; }
 prefix=$1
@@ -43,3 +44,7 @@ if [ "$value" != "$pty" ] || [ "$target" != "$pty" ]; then
     rm -f "$link"
     fail "$com of $prefix is not mapped to $pty (registry: '${value}', link: '${target}')"
 fi
+# The session started here has no display (wine-run.sh): a window program started
+# into it would show nothing. The next program starts a session of its own.
+"$server" -k </dev/null >/dev/null 2>&1 || true
+"$server" -w </dev/null >/dev/null 2>&1 || true
