@@ -371,6 +371,8 @@ def main():
     p.add_argument("--shots")
     args = p.parse_args()
     args.exe = "serbox.exe" if args.language == "en" else "serbox-it.exe"
+    for name in ("zip", "prefix", "device", "listing", "wine_com"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))  # the children run elsewhere
     for tool in (args.device, args.listing, args.zip):
         if not os.path.exists(tool):
             print(f"missing {tool} (make build builds the Linux tools, make package-windows the zip)")
