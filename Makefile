@@ -74,7 +74,7 @@ bench: build
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE) build-fuzz build-windows
+	rm -rf $(BUILD) $(SANITIZE) build-fuzz build-windows build-windows-qt
 
 # A day of use: SOAK_ROUNDS save-and-load round trips back to back against
 # serbox-device, each set checked, memory, descriptors and CPU printed at the start
@@ -84,3 +84,10 @@ SOAK_ROUNDS ?= 200
 soak: build
 	SERBOX_SOAK_ROUNDS=$(SOAK_ROUNDS) QT_QPA_PLATFORM=offscreen ./$(BUILD)/tests/e2e/test_e2e --gtest_filter='Soak.*'
 .PHONY: soak
+
+# serbox.exe and serbox-it.exe from the Windows zip under Wine, typed at through an
+# X server of their own against serbox-device on COM1 (label windows-gui,
+# tests/windows-gui/). Not part of `make test`: the first run builds Qt for Windows.
+test-windows-gui: build package-windows
+	ctest --test-dir build-windows-qt -L windows-gui --output-on-failure -j $(JOBS)
+.PHONY: test-windows-gui

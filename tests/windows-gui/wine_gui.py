@@ -1,0 +1,406 @@
+#!/usr/bin/python3
+"""serbox.exe under Wine, driven as a technician drives it on a Windows PC.
+
+  wine_gui.py en|it --zip ZIP --prefix DIR --device SERBOX_DEVICE --listing SERBOX_LISTING
+              --wine-com WINE_COM_SH [--shots DIR]
+
+The program comes out of the zip a technician gets, unpacked into a folder of its
+own. It runs in a Wine prefix of the test's own, on an X server of its own with a
+window manager (Xvfb, openbox); keys go through the X server (xdotool). COM1 to
+COM4 of the prefix are mapped in its registry to pseudo-terminals of this test,
+COM1 to serbox-device's, and the mapping is checked before the program opens a
+port. Every wait is on a condition; the limits only end a run that has failed.
+Texts inside the windows cannot be read back under Wine: screenshots of the
+windows go to --shots, to be looked at.
+"""
+import argparse
+import ctypes
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+LIMIT = 30.0
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+START = time.monotonic()
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(f"[{time.monotonic() - START:6.1f} s] {text}", flush=True)
+
+
+def until(condition, what, limit=LIMIT):
+    end = time.monotonic() + limit
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > end:
+            raise Failure(f"gave up waiting for {what}")
+        time.sleep(0.05)
+
+
+def run(*argv, env=None):
+    return subprocess.run(argv, stdin=subprocess.DEVNULL, capture_output=True, text=True, env=env)
+
+
+def _die_with_parent():
+    os.setsid()
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG: a killed test leaves nothing behind
+
+
+class Children:
+    """Child processes, each in a process group of its own, ended with their groups."""
+
+    def __init__(self):
+        self.groups = []
+
+    def start(self, argv, **kw):
+        kw.setdefault("stdin", subprocess.DEVNULL)
+        kw.setdefault("stdout", subprocess.DEVNULL)
+        kw.setdefault("stderr", subprocess.DEVNULL)
+        p = subprocess.Popen(argv, preexec_fn=_die_with_parent, **kw)
+        self.groups.append(p)
+        return p
+
+    def end(self):
+        for p in reversed(self.groups):
+            try:
+                os.killpg(p.pid, signal.SIGTERM)
+                p.wait(5)
+            except (ProcessLookupError, subprocess.TimeoutExpired):
+                pass
+            try:
+                os.killpg(p.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            p.wait()
+
+
+class Device:
+    """serbox-device on a pseudo-terminal of its own; its steps wait for Enter."""
+
+    def __init__(self, children, exe, steps, dir):
+        self.out = os.path.join(dir, "device.log")
+        self.proc = children.start([exe, *steps], stdin=subprocess.PIPE, stdout=open(self.out, "w"),
+                                   stderr=subprocess.STDOUT, cwd=dir)
+        self.shows("port: ")
+        self.port = next(l for l in self.text().splitlines() if l.startswith("port: "))[len("port: "):]
+
+    def text(self):
+        with open(self.out, errors="replace") as f:
+            return f.read()
+
+    def shows(self, text, times=1, limit=LIMIT):
+        def said():
+            if self.proc.poll() not in (None, 0):
+                raise Failure(f"the device failed:\n{self.text()}")
+            return self.text().count(text) >= times
+        try:
+            until(said, f"the device to say {text!r}", limit)
+        except Failure as e:
+            raise Failure(f"{e}; it said:\n{self.text()}") from None
+
+    def write(self, text):
+        self.proc.stdin.write(text.encode())
+        self.proc.stdin.flush()
+
+    def keys_received(self):
+        """What has reached the device in its terminal step, in hex."""
+        return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
+
+
+class Desktop:
+    def __init__(self, children, dir):
+        self.children = children
+        r, w = os.pipe()
+        children.start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                        "-noreset"], pass_fds=(w,))
+        os.close(w)
+        with os.fdopen(r) as f:
+            display = f.readline().strip()
+        if not display:
+            raise Failure("Xvfb did not start")
+        os.environ["DISPLAY"] = ":" + display
+        children.start(["openbox", "--sm-disable"])
+        until(lambda: "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
+              "the window manager")
+        self.dir = dir
+
+    @staticmethod
+    def search(title):
+        ids = run("xdotool", "search", "--onlyvisible", "--name", title).stdout.split()
+        return ids[0] if ids else None
+
+    def window(self, title):
+        return until(lambda: self.search(title), f"a window titled {title}")
+
+    def gone(self, title):
+        until(lambda: not self.search(title), f"the window {title} to close")
+
+    @staticmethod
+    def active():
+        return run("xdotool", "getactivewindow", "getwindowname").stdout.strip()
+
+    @staticmethod
+    def title(window):
+        return run("xdotool", "getwindowname", window).stdout.strip()
+
+    def activate(self, window):
+        until(lambda: run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0,
+              f"window {window} to take the focus")
+
+    def keys(self, *keys):
+        if run("xdotool", "key", *keys).returncode != 0:
+            raise Failure(f"xdotool could not press {keys}")
+
+    def type(self, text):
+        if run("xdotool", "type", text).returncode != 0:
+            raise Failure(f"xdotool could not type {text}")
+
+    def shot(self, window, name, shots):
+        # A picture to look at, not a verdict: a window redrawn or re-shown under
+        # the grab only costs another try.
+        if shots:
+            path = os.path.join(shots, name + ".png")
+            try:
+                until(lambda: run("import", "-frame", "-window", window, path).returncode == 0, path, 5)
+                log(f"screenshot {path}")
+            except Failure:
+                log(f"no screenshot {path}")
+
+
+# A stored program: header block, text section with kind markers and high bytes
+# (never 0x1B, which the line cannot carry), 0x00, and the 5001 block with 0xFF.
+def program(kind, digit, text_size, seed):
+    hdr = bytearray(((i * 5 + seed) % 0x7F) | 0x80 if i % 3 else 0x20 + (i + seed) % 0x5F for i in range(128))
+    hdr[10], hdr[11], hdr[14], hdr[16] = ord(kind), ord(" "), ord(digit), ord(" ")
+    text = bytes(1 + (i // 37) % 4 if i % 37 == 36 else 0x80 + (i + seed) % 0x7F if i % 11 == 5
+                 else 0x20 + (i + seed) % 0x5F for i in range(text_size))
+    block = b"".join(bytes([0x41 + g if g < 11 else 0x20, 0x30 + (g * 97 % 1024 >> 4), 0x30 + (g * 97 & 15)])
+                     for g in range(22))
+    return bytes(hdr), text + b"\0" + block + b"\xff"
+
+
+def store(base, hdr, src, listing=b""):
+    for ext, data in (("hdr", hdr), ("src", src), ("TXT", listing)):
+        with open(f"{base}.{ext}", "wb") as f:
+            f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def same(got, want, what):
+    if read(got) != read(want):
+        raise Failure(f"{what}: {got} differs from {want} ({len(read(got))} and {len(read(want))} bytes)")
+
+
+def map_ports(args, children, device_port):
+    """COM1 to the device's line, COM2 to COM4 to lines of this test that nobody
+    answers: no name the program offers leads to a port of the machine."""
+    spare = []
+    for _ in range(3):
+        master, slave = os.openpty()
+        spare.append(os.ttyname(slave))
+        os.close(slave)  # the master keeps the terminal; Wine opens the path
+    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all")
+    runner = os.path.join(os.path.dirname(args.wine_com), "wine-run.sh")
+    for n, pty in enumerate(spare, start=2):
+        if run(runner, args.prefix, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", f"COM{n}", "/t", "REG_SZ",
+               "/d", pty, "/f", env=env).returncode != 0:
+            raise Failure(f"could not map COM{n}")
+    # Maps COM1, restarts the prefix's server and proves the mapping, or fails.
+    r = run(args.wine_com, args.prefix, "COM1", device_port, env=env)
+    if r.returncode != 0:
+        raise Failure(f"COM1 is not mapped to the device's line: {r.stderr}")
+    # The session the mapping left runs without a display; the program's starts afresh.
+    run(WINESERVER, "-k", env=env)
+    run(WINESERVER, "-w", env=env)
+    return [device_port, *spare]
+
+
+def check_ports(args, ports):
+    for n, pty in enumerate(ports, start=1):
+        target = os.readlink(os.path.join(args.prefix, "dosdevices", f"com{n}"))
+        if target != pty:
+            raise Failure(f"COM{n} leads to {target}, not to the test's line {pty}: no byte is written")
+
+
+def start_program(args, children, work):
+    folder = os.path.join(work, "serbox")
+    with zipfile.ZipFile(args.zip) as z:
+        z.extractall(folder)
+    exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files
+                if f == args.exe), None)
+    if not exe:
+        raise Failure(f"{args.exe} is not in {args.zip}")
+    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64",
+               WINEDLLOVERRIDES="mscoree,mshtml=")
+    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
+        env.pop(v, None)  # nothing but the zip's folder may supply the program's parts
+    # A technician starts it from the folder the files are saved in.
+    children.start([WINE, exe], cwd=work, env=env)
+
+
+def start_up(args, children, d, work, steps, request, shots):
+    """serbox-device on COM1, the program started, the start-up request
+    acknowledged and the setup dialog that follows answered with COM1: the
+    device and the main window."""
+    device = Device(children, args.device, steps, work)
+    ports = map_ports(args, children, device.port)
+    log(f"COM1 to COM4 mapped to {', '.join(ports)}")
+    check_ports(args, ports)
+    start_program(args, children, work)
+    # The request counts as acknowledged when it loses the activation; under Wine
+    # the main window's first activation may come after it and take it away.
+    setup = "^Serial port setup$"
+    until(lambda: d.search(f"^{request}$") or d.search(setup), f"the port request {request}")
+    window = d.search(f"^{request}$")
+    answered = False
+    if window:
+        log(f"the port request \"{request}\" is shown")
+        d.shot(window, f"{args.language}-request", shots)
+        if run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0 and \
+                d.active() == request:
+            d.keys("Return")
+            answered = True
+    if not answered:
+        log(f"the port request \"{request}\" closed itself as the main window took the activation")
+    d.activate(d.window(setup))
+    check_ports(args, ports)
+    d.keys("Return")  # COM1, the dialog's first port
+    d.gone("^Serial port setup$")
+    device.shows("serbox has opened the port.")
+    main = d.window("^KORVEL SU COM")
+    d.activate(main)
+    # The start-up sets "KORVEL SU COM1" after the setup dialog has closed; the
+    # main window's activation writes "KORVEL SU COM 1". Under Wine the activation
+    # comes as the dialog closes, before the port is chosen, so "COM1" stays.
+    until(lambda: d.title(main) in ("KORVEL SU COM1", "KORVEL SU COM 1"), "the title KORVEL SU COM1")
+    log(f"COM1 open: {d.title(main)}")
+    return device, main
+
+
+def choose(d, key, title, name):
+    """F7 or F8, and a name typed into the file dialog."""
+    d.keys(key)
+    d.activate(d.window(f"^{title}$"))
+    d.type(name)
+    d.keys("Return")
+    d.gone(f"^{title}$")
+
+
+def keys(d, device, pressed, want):
+    """Keys typed in the main window give these bytes at the device; the period
+    key (0xBE) marks the end."""
+    d.keys(*pressed, "period")
+    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
+    if device.keys_received() != want + " BE":
+        raise Failure(f"the keys gave {device.keys_received()}, not {want} BE")
+    log(f"keys: {want}")
+
+
+def english(args, children, d, work, shots):
+    rx_hdr, rx_src = program("L", "1", 3000, 7)  # a 5001 block follows
+    tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
+    store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
+    store(os.path.join(work, "STORED"), tx_hdr, tx_src)
+    steps = ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"]
+    device, main = start_up(args, children, d, work, steps, "WARNING", shots)
+
+    # Reception: F7 names the listing, the device sends its program.
+    choose(d, "F7", "Save As", "SAVED.TXT")
+    # Back from a dialog of its own, the main window is activated anew.
+    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
+    device.write("\n")
+    device.shows("send complete")
+    for ext in ("hdr", "src"):
+        same(os.path.join(work, "SAVED." + ext), os.path.join(work, "DEVICE." + ext), "reception")
+    os.remove(os.path.join(work, "DEVICE.TXT"))
+    if run(args.listing, os.path.join(work, "DEVICE.src")).returncode != 0:
+        raise Failure("serbox-listing wrote no listing")
+    same(os.path.join(work, "SAVED.TXT"), os.path.join(work, "DEVICE.TXT"), "listing")
+    log("reception: SAVED.hdr, SAVED.src and SAVED.TXT byte-exact")
+    d.shot(main, "en-received", shots)
+
+    # Transmission: F8 chooses another stored set, the device asks for it; the
+    # device checks that the header came paced and the zero byte from the watchdog.
+    d.activate(main)
+    choose(d, "F8", "Open", "STORED.TXT")
+    device.write("\n")
+    device.shows("receive complete", limit=60)
+    for ext in ("hdr", "src"):
+        same(os.path.join(work, "BACK." + ext), os.path.join(work, "STORED." + ext), "transmission")
+    log("transmission: BACK.hdr and BACK.src byte-exact, header paced")
+
+    # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing.
+    device.write("LINE FROM THE DEVICE 1234\n")
+    d.activate(main)
+    keys(d, device, ["a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k"],
+         "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B")
+    d.shot(main, "en-terminal", shots)
+
+
+def italian(args, children, d, work, shots):
+    device, main = start_up(args, children, d, work, ["type"], "AVVISO", shots)
+    device.write("RIGA DAL DISPOSITIVO\n")
+    keys(d, device, ["s", "n", "shift+9"], "53 4E 10 39")
+    d.shot(main, "it-terminal", shots)
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("language", choices=("en", "it"))
+    p.add_argument("--zip", required=True)
+    p.add_argument("--prefix", required=True)
+    p.add_argument("--device", required=True)
+    p.add_argument("--listing", required=True)
+    p.add_argument("--wine-com", required=True)
+    p.add_argument("--shots")
+    args = p.parse_args()
+    args.exe = "serbox.exe" if args.language == "en" else "serbox-it.exe"
+    for name in ("zip", "prefix", "device", "listing", "wine_com"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))  # the children run elsewhere
+    for tool in (args.device, args.listing, args.zip):
+        if not os.path.exists(tool):
+            print(f"missing {tool} (make build builds the Linux tools, make package-windows the zip)")
+            return 1
+    if args.shots:
+        os.makedirs(args.shots, exist_ok=True)
+    work = tempfile.mkdtemp(prefix=f"serbox-wine-gui-{args.language}-")
+    home = os.path.join(work, "home")
+    os.makedirs(home)
+    os.environ.update(HOME=home, LANG="C.UTF-8")
+    children = Children()
+    try:
+        d = Desktop(children, work)
+        (english if args.language == "en" else italian)(args, children, d, work, args.shots)
+        log("passed")
+        return 0
+    except Failure as e:
+        log(f"FAILED: {e}")
+        if "DISPLAY" in os.environ and args.shots:
+            run("import", "-window", "root", os.path.join(args.shots, f"{args.language}-failure.png"))
+        return 1
+    finally:
+        env = dict(os.environ, WINEPREFIX=args.prefix)
+        run(WINESERVER, "-k", env=env)
+        run(WINESERVER, "-w", env=env)
+        children.end()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
