@@ -1,4 +1,5 @@
 #include "platform/PortSetupDialog.h"
+#include "platform/QtWidgets.h"
 
 #include <algorithm>
 
@@ -105,6 +106,7 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
     flow_->setCurrentIndex(choice.Line.Flow == FlowControl::Hardware ? 1 : 0);
     const bool ok = exec() == QDialog::Accepted;
     choice_ = nullptr;
+    AwaitActivationBack(parentWidget());
     return ok;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/QtWidgets.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QWindow>
 #include <QFileDialog>
 #include <QInputMethodQueryEvent>
 #include <QLineEdit>
@@ -191,6 +193,23 @@ bool QtTimer::Enabled() const { return t_.isActive(); }
 void QtTimer::SetInterval(int ms) { t_.setInterval(ms); }
 int QtTimer::Interval() const { return t_.interval(); }
 
+void AwaitActivationBack(QWidget* owner)
+{
+    QWidget* window = owner ? owner->window() : nullptr;
+    if (!window || !window->isVisible() || QApplication::activeWindow() == window)
+        return;
+    QEventLoop wait;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &wait, [&wait, window] {
+        if (QApplication::activeWindow() == window)
+            wait.quit();
+    });
+    limit.start(2000);
+    wait.exec();
+}
+
 bool QtFileDialog::Execute()
 {
     std::optional<std::string> chosen;
@@ -213,6 +232,7 @@ bool QtFileDialog::Execute()
             dialog.selectFile(QString::fromStdString(name_));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().first().toStdString();  // UTF-8, as the file layer expects
+        AwaitActivationBack(parent_);
     }
     if (!chosen || chosen->empty())
         return false;

@@ -359,6 +359,21 @@ def italian(args, children, d, work, shots):
     keys(d, device, ["s", "n", "shift+9"], "53 4E 10 39")
     d.shot(main, "it-terminal", shots)
 
+    # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
+    # closes, stays up, and its OK takes the name (the set's files start empty).
+    store(os.path.join(work, "OLD"), *program("O", "0", 300, 3))
+    d.activate(main)
+    choose(d, "F7", "Save As", "OLD.TXT")
+    prompt = d.window("^AVVISO$")
+    def taken():
+        if os.path.getsize(os.path.join(work, "OLD.hdr")) == 0:
+            return True
+        run("xdotool", "mousemove", "--window", prompt, "188", "104", "click", "1")  # OK
+        return False
+    until(taken, "OK on the overwrite prompt to empty OLD.hdr")
+    d.gone("^AVVISO$")
+    log("overwrite prompt: stayed up, its OK took the name")
+
 
 def main():
     p = argparse.ArgumentParser()
