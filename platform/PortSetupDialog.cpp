@@ -106,7 +106,7 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
     flow_->setCurrentIndex(choice.Line.Flow == FlowControl::Hardware ? 1 : 0);
     const bool ok = exec() == QDialog::Accepted;
     choice_ = nullptr;
-    AwaitActivationBack(parentWidget());
+    NoteModalClosed();
     return ok;
 }
 

@@ -193,11 +193,22 @@ bool QtTimer::Enabled() const { return t_.isActive(); }
 void QtTimer::SetInterval(int ms) { t_.setInterval(ms); }
 int QtTimer::Interval() const { return t_.interval(); }
 
+namespace {
+bool modalJustClosed = false;
+}
+
+void NoteModalClosed()
+{
+    modalJustClosed = true;
+    QTimer::singleShot(0, [] { modalJustClosed = false; });
+}
+
 void AwaitActivationBack(QWidget* owner)
 {
     QWidget* window = owner ? owner->window() : nullptr;
-    if (!window || !window->isVisible() || QApplication::activeWindow() == window)
+    if (!modalJustClosed || !window || !window->isVisible() || QApplication::activeWindow() == window)
         return;
+    modalJustClosed = false;
     QEventLoop wait;
     QTimer limit;
     limit.setSingleShot(true);
@@ -232,7 +243,7 @@ bool QtFileDialog::Execute()
             dialog.selectFile(QString::fromStdString(name_));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().first().toStdString();  // UTF-8, as the file layer expects
-        AwaitActivationBack(parent_);
+        NoteModalClosed();
     }
     if (!chosen || chosen->empty())
         return false;

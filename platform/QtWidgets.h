@@ -118,11 +118,13 @@ private:
     QTimer& t_;
 };
 
-// After a modal dialog has closed: waits, with every event delivered meanwhile,
-// until the window manager has handed the activation back to owner's window, at
-// most a couple of seconds (the user may have gone to another application). Some
-// window managers hand it back only after the dialog's caller has gone on, and a
-// dialog shown in between would lose the activation at once and close itself.
+// A modal dialog (file, port setup) has just closed: a window shown by the same
+// handler first calls AwaitActivationBack, which waits, with every event delivered
+// meanwhile, until the window manager has handed the activation back to owner's
+// window, at most a couple of seconds. Some hand it back only after the handler
+// has gone on, and a dialog shown in between would lose the activation at once
+// and close itself. From any later event it returns at once.
+void NoteModalClosed();
 void AwaitActivationBack(QWidget* owner);
 
 // A file dialog that waits for the user; timers and serial events go on meanwhile.

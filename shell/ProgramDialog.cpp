@@ -2,12 +2,14 @@
 
 #include <QCloseEvent>
 
+#include "platform/QtWidgets.h"
 #include "shell/Unit1.h"
 
 ProgramDialog::ProgramDialog(TForm1& form1) : QDialog(&form1), form1_(form1) { setModal(false); }
 
 void ProgramDialog::Present()
 {
+    platform::AwaitActivationBack(&form1_);
     if (isHidden())
         wasActive_ = false;
     show();

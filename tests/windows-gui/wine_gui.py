@@ -360,19 +360,21 @@ def italian(args, children, d, work, shots):
     d.shot(main, "it-terminal", shots)
 
     # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
-    # closes, stays up, and its OK takes the name (the set's files start empty).
+    # closes, stays up until its OK (it used to lose the activation at once).
     store(os.path.join(work, "OLD"), *program("O", "0", 300, 3))
     d.activate(main)
     choose(d, "F7", "Save As", "OLD.TXT")
     prompt = d.window("^AVVISO$")
-    def taken():
-        if os.path.getsize(os.path.join(work, "OLD.hdr")) == 0:
+    d.shot(prompt, "it-overwrite", shots)
+    if not d.search("^AVVISO$"):
+        raise Failure("the overwrite prompt closed by itself")
+    def answered():
+        if not d.search("^AVVISO$"):
             return True
         run("xdotool", "mousemove", "--window", prompt, "188", "104", "click", "1")  # OK
         return False
-    until(taken, "OK on the overwrite prompt to empty OLD.hdr")
-    d.gone("^AVVISO$")
-    log("overwrite prompt: stayed up, its OK took the name")
+    until(answered, "OK to close the overwrite prompt")
+    log("overwrite prompt: stayed up until its OK")
 
 
 def main():
