@@ -51,7 +51,7 @@ test-windows: build-windows
 .PHONY: build-windows test-windows
 
 # The whole program for Windows (build-windows-qt, cmake/mingw-w64-qt.cmake) against
-# the Qt that scripts/build-qt-windows.sh builds once per machine (about 25 minutes
+# the Qt that scripts/build-qt-windows.sh builds once per machine (about half an hour
 # on 2 cores the first time, nothing after). Its tests run under Wine (label
 # windows); the serial one has the Linux tree's serbox-device at the other end.
 WINDOWS_QT := build-windows-qt

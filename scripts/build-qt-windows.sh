@@ -101,7 +101,7 @@ if [ ! -e "$build/.configured" ]; then
 fi
 
 # 3. Build, with a progress line every 5 %.
-step "3/4 building Qt (about 25 minutes on 2 cores the first time; resumes if interrupted)"
+step "3/4 building Qt (about half an hour on 2 cores the first time; resumes if interrupted)"
 jobs=${JOBS:-$(nproc)}
 set +e
 NINJA_STATUS='[%f/%t] ' nice ninja -C "$build" -j "$jobs" 2>&1 | awk '
