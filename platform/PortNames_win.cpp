@@ -43,6 +43,21 @@ std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>&
 // A port is known by its name here, and BindFreeNames gives a name only its own port.
 std::string Recognise(const DetectedPort&, const std::string&) { return {}; }
 
+std::wstring WindowsDevicePath(const std::string& device)
+{
+    const std::wstring path = PathFromUtf8(device).native();
+    // COM10 and up are reachable only through the device namespace.
+    return ComName(device).empty() || device.rfind("\\\\.\\", 0) == 0 ? path : L"\\\\.\\" + path;
+}
+
+int ErrnoOfOpenError(unsigned long error)
+{
+    // A port that another program holds refuses access.
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND      ? ENOENT
+           : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? EBUSY
+                                                                               : EIO;
+}
+
 std::string CheckDevicePath(const std::string& path)
 {
     std::error_code ec;
@@ -51,18 +66,10 @@ std::string CheckDevicePath(const std::string& path)
         return path + " is a folder, not a serial device";
     if (std::filesystem::is_regular_file(p, ec))
         return path + " is a file, not a serial device";
-    // COM10 and up are reachable only through the device namespace.
-    const std::wstring device = ComName(path).empty() || path.rfind("\\\\.\\", 0) == 0
-                                    ? p.native()
-                                    : L"\\\\.\\" + p.native();
-    HANDLE h = ::CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD e = ::GetLastError();
-        // A port that another program holds refuses access.
-        return ExplainOpenFailure(path, e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT
-                                        : e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EBUSY
-                                                                                                   : EIO);
-    }
+    HANDLE h = ::CreateFileW(WindowsDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return ExplainOpenFailure(path, ErrnoOfOpenError(::GetLastError()));
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     const bool serial = ::GetCommState(h, &dcb) != 0;

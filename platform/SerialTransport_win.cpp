@@ -19,6 +19,7 @@
 #include <cerrno>
 
 #include "platform/DriverQueue.h"
+#include "platform/PortNames.h"
 #include "platform/SerialTransport.h"
 
 namespace platform {
@@ -35,19 +36,6 @@ std::string Describe(DWORD error)
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
         s.pop_back();
     return s;
-}
-
-// COM10 and up are reachable only through the device namespace, so every COM
-// name goes through it.
-std::wstring DevicePath(const std::string& device)
-{
-    std::wstring w(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, device.c_str(), -1, nullptr, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, device.c_str(), -1, w.data(), static_cast<int>(w.size()));
-    while (!w.empty() && w.back() == L'\0')
-        w.pop_back();
-    const bool com = w.size() > 3 && (w[0] | 0x20) == L'c' && (w[1] | 0x20) == L'o' && (w[2] | 0x20) == L'm' &&
-                     w.find_first_not_of(L"0123456789", 3) == std::wstring::npos;
-    return com ? L"\\\\.\\" + w : w;
 }
 
 class Win32Transport : public SerialTransport {
@@ -76,15 +64,10 @@ public:
 
     int Open(const std::string& device) override
     {
-        handle_ = ::CreateFileW(DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OVERLAPPED, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) {
-            const DWORD e = ::GetLastError();
-            // A port that another program holds refuses access.
-            return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND                ? ENOENT
-                   : e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EBUSY
-                                                                                           : EIO;
-        }
+        handle_ = ::CreateFileW(WindowsDevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE)
+            return ErrnoOfOpenError(::GetLastError());
         dcb_ = DCB{};
         dcb_.DCBlength = sizeof dcb_;
         if (!::GetCommState(handle_, &dcb_)) {
