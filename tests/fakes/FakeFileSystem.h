@@ -1,6 +1,6 @@
 #pragma once
 // An in-memory file system for tests, with faults on purpose: paths listed in
-// FailCreate, FailOpen or FailWrite make those operations fail. IgnoreCase makes it
+// FailCreate, FailOpen, FailSeek, FailWrite or FailClose make those operations fail. IgnoreCase makes it
 // a folder that ignores case (a FAT stick): P.SRC and P.src are one file.
 
 #include <algorithm>
@@ -17,7 +17,7 @@
 class FakeFileSystem : public platform::FileSystem {
 public:
     std::map<std::string, std::string> Files;  // path -> content
-    std::set<std::string> FailCreate, FailOpen, FailWrite;
+    std::set<std::string> FailCreate, FailOpen, FailSeek, FailWrite, FailClose;
     bool IgnoreCase = false;
 
     bool Exists(const std::string& path) override { return Files.count(Name(path)) != 0; }
@@ -33,8 +33,8 @@ private:
     class MemFile : public platform::File {
     public:
         MemFile(FakeFileSystem& fs, std::string path, bool writable) : fs_(fs), path_(std::move(path)), writable_(writable) {}
-        bool Seek(uint64_t offset) override { return pos_ = offset, true; }
-        bool SeekEnd() override { return pos_ = Data().size(), true; }
+        bool Seek(uint64_t offset) override { return pos_ = offset, !fs_.FailSeek.count(path_); }
+        bool SeekEnd() override { return pos_ = Data().size(), !fs_.FailSeek.count(path_); }
         size_t Read(void* buffer, size_t n) override
         {
             const size_t got = pos_ >= Data().size() ? 0 : std::min<size_t>(n, Data().size() - pos_);
@@ -52,7 +52,7 @@ private:
             pos_ += n;
             return true;
         }
-        bool Close() override { return !failed_; }
+        bool Close() override { return !failed_ && !fs_.FailClose.count(path_); }
         bool Failed() const override { return failed_; }
 
     private:

@@ -50,10 +50,11 @@ class FakeProgressBar : public platform::ProgressBar {
 public:
     bool visible = false;
     int position = 0;
+    std::vector<int> Moves;  // every position taken, in order
     void Show() override { visible = true; }
     void Hide() override { visible = false; }
     bool Visible() const override { return visible; }
-    void SetPosition(int p) override { position = std::clamp(p, 0, 100); }
+    void SetPosition(int p) override { Moves.push_back(position = std::clamp(p, 0, 100)); }
     int Position() const override { return position; }
     void Step() override { SetPosition(position + 2); }
 };

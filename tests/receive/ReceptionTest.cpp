@@ -35,7 +35,7 @@ struct Reception : ::testing::Test {
     {
         S = ProgramState{};
         S.LanguageFlag = 1;
-        F.Files.Files.clear();
+        F.Files = FakeFileSystem{};
         F.ComPort1.Writes.clear();
         F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
         Choose("/tmp/LINE1.TXT");
@@ -65,6 +65,7 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
 {
     for (unsigned seed : {1u, 2u, 3u}) {
         F.ComPort1.Writes.clear();
+        F.ProgressBar1.Moves.clear();
         const std::string header = Header('T', '0');  // class 6: no 5001 block
         Device("\x1B" "A" + kPoll + "\x1B" "C" "\x1B" "Y" + header + kPoll + "\x1B" "U" + kText.substr(0, 4) + kPoll +
                    kText.substr(4) + kNul + kPoll + kPoll,
@@ -78,6 +79,7 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
         EXPECT_EQ(F.Edit2.text, "/tmp/LINE1.TXT");
         EXPECT_EQ(S.TxSrcPath, "/tmp/LINE1.src");
         EXPECT_FALSE(F.ProgressBar1.visible);
+        EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 0}));
     }
 }
 
@@ -97,11 +99,14 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     const std::string listing = File("/tmp/LINE1.TXT");
     EXPECT_NE(listing.find("NUM 2000 X\r\n"), std::string::npos);  // class 7 lists kind 2
     EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 12, 14, 16, 0}));
 }
 
 TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
 {
-    Device(Start(Header('T', '0')) + "ab" + kPoll + "\x1B" "q" "\x1B\x1B" "I" "cd" + kNul, 1);
+    Device(Start(Header('T', '0')) + "ab" + kPoll, 1);
+    EXPECT_EQ(File("/tmp/LINE1.src"), "ab");  // on the disk once the device is told so
+    Device("\x1B" "q" "\x1B\x1B" "I" "cd" + kNul, 1);
     EXPECT_EQ(File("/tmp/LINE1.src"), std::string("abcd\0", 5));
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk}));
 
@@ -236,33 +241,62 @@ TEST_F(Reception, ArbitraryBytesKeepEveryRule)
     }
 }
 
-// A name chosen while a reception runs is the next reception's: the one under
-// way keeps its three files, and both sets end whole.
+// A name chosen while a reception runs, from its request to its last poll, is
+// the next reception's: the one under way keeps its three files, both sets end
+// whole, and a name chosen after that is taken at once.
 TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
 {
-    const std::string header = Header('T', '0');
-    for (bool prompted : {false, true}) {
-        Reset();
-        Device(Start(header) + "first" + kPoll, 3);
-        if (prompted)
-            F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
-        Choose("/tmp/NEXT.TXT");
-        if (prompted)
-            ConfirmOverwrite(S, F.C);
-        EXPECT_EQ(F.Edit1.text, "/tmp/NEXT.TXT");
-        EXPECT_EQ(S.RxSrcPath, "/tmp/LINE1.src");
-        EXPECT_FALSE(F.Files.Exists("/tmp/NEXT.src"));  // nothing made yet
-        Device("second" + kNul + kPoll + kPoll, 4);
-        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-        EXPECT_EQ(File("/tmp/LINE1.hdr"), header);
-        EXPECT_EQ(F.Edit2.text, "/tmp/LINE1.TXT");
-        // The next reception goes where F7 said.
-        Device(Start(header) + "two" + kNul + kPoll + kPoll, 5);
-        EXPECT_EQ(File("/tmp/NEXT.src"), std::string("two\0", 4));
-        EXPECT_EQ(File("/tmp/NEXT.hdr"), header);
-        EXPECT_EQ(File("/tmp/LINE1.src"), std::string("firstsecond\0", 12));
-        EXPECT_EQ(F.Edit2.text, "/tmp/NEXT.TXT");
-    }
+    const std::string t0 = Header('T', '0'), t7 = Header('t', '0'), text = std::string("firstsecond\0", 12);
+    struct Case {
+        std::string header, before, after, src;
+    };
+    const Case cases[] = {
+        {t0, "\x1B" "A" "\x1B" "C", "\x1B" "Y" + t0 + "\x1B" "U" + text + kPoll + kPoll, text},
+        {t0, Start(t0) + "first" + kPoll, "second" + kNul + kPoll + kPoll, text},
+        {t7, Start(t7) + text + kPoll + kPoll + "\x1B" "U" "\xFF" + kPoll, kPoll, text + "\xFF"}};
+    for (bool prompted : {false, true})
+        for (const Case& c : cases) {
+            Reset();
+            Device(c.before, 3);
+            if (prompted)
+                F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
+            Choose("/tmp/NEXT.TXT");
+            if (prompted)
+                ConfirmOverwrite(S, F.C);
+            EXPECT_EQ(F.Edit1.text, "/tmp/NEXT.TXT");
+            EXPECT_EQ(F.SaveDialog1.name, "");  // the next dialog starts afresh
+            EXPECT_FALSE(F.Files.Exists("/tmp/NEXT.src"));  // nothing made yet
+            Device(c.after, 4);
+            EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+            EXPECT_EQ(File("/tmp/LINE1.hdr") + File("/tmp/LINE1.src"), c.header + c.src);
+            EXPECT_EQ(F.Edit2.text, "/tmp/LINE1.TXT");
+            // The next reception goes where F7 said, the one after where F7 says then.
+            for (const char* next : {"/tmp/NEXT", "/tmp/THIRD"}) {
+                if (next[5] == 'T')
+                    Choose("/tmp/THIRD.TXT");
+                Device(Start(t0) + "two" + kNul + kPoll + kPoll, 5);
+                EXPECT_EQ(File((next + std::string(".src")).c_str()), std::string("two\0", 4));
+                EXPECT_EQ(F.Edit2.text, next + std::string(".TXT"));
+            }
+        }
+}
+
+// Whatever step of storing fails, and for either file, the device still gets
+// every reply, but the set is not called done nor offered for sending.
+TEST_F(Reception, AStoreThatFailsIsNeverDone)
+{
+    const auto exchange = Start(Header('T', '0')) + kText + kNul + kPoll + kPoll;
+    for (auto fault : {&FakeFileSystem::FailCreate, &FakeFileSystem::FailOpen, &FakeFileSystem::FailSeek,
+                       &FakeFileSystem::FailWrite, &FakeFileSystem::FailClose})
+        for (const char* path : {"/tmp/LINE1.hdr", "/tmp/LINE1.src"}) {
+            Reset();
+            (F.Files.*fault).insert(path);
+            Device(exchange, 2);
+            EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
+            EXPECT_EQ(F.Memo2.Text(), "Errore di scrittura del file ricevuto") << path;
+            EXPECT_EQ(S.ErrorKind, 7);
+            EXPECT_EQ(S.TxFileName, "");
+        }
 }
 
 // LINE2.SRC beside LINE2.src: one file in a folder that ignores case (a FAT stick),
