@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QLabel>
+#include <QProgressBar>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,6 +17,7 @@
 #include <optional>
 
 #include "shell/Messages.h"
+#include "shell/Texts.h"
 #include "shell/Unit1.h"
 #include "shell/Unit2.h"
 #include "shell/Unit3.h"
@@ -57,6 +60,29 @@ TEST(Windows, MenuAndCautionLinesAtEveryActivation)
     QStringList memo2 = w.Lines(2);
     EXPECT_EQ(memo2.count("DEVONO ESSERE IMPOSTATI IN LETTERE MAIUSCOLE !"), 3);
     EXPECT_EQ(memo2.size(), 7);
+}
+
+// As the window opens: the watchdog ticking each second, the pacing timer waiting
+// for a transmission at 100 ms, no text component taking typed text, the device's
+// lines capped, the help of the build's language, no progress shown.
+TEST(Windows, AsTheWindowOpens)
+{
+    for (int lang : {0, 1}) {
+        TForm1 f(lang);
+        EXPECT_TRUE(f.Timer(1).isActive());
+        EXPECT_EQ(f.Timer(1).interval(), 1000);
+        EXPECT_FALSE(f.Timer(2).isActive());
+        EXPECT_EQ(f.Timer(2).interval(), 100);
+        for (QLineEdit* e : f.findChildren<QLineEdit*>())
+            EXPECT_TRUE(e->isReadOnly() && e->text().isEmpty());
+        for (int m : {1, 2})
+            EXPECT_TRUE(f.Memo(m)->isReadOnly() && f.Memo(m)->maximumBlockCount() > 0);
+        const QStringList help = f.Memo(1)->toPlainText().split('\n');
+        EXPECT_EQ(help.first().toStdString(), lang ? texts::kHelpEn[0] : texts::kHelpIt[0]);
+        EXPECT_EQ(help.size(), lang ? texts::kHelpEn.size() : texts::kHelpIt.size());
+        EXPECT_TRUE(f.Progress()->isHidden());
+        EXPECT_EQ(f.Label(2)->text(), lang ? "FILE TO RECEIVE:" : "FILE IN ENTRATA:");
+    }
 }
 
 TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
