@@ -30,16 +30,22 @@ TEST(Listing, IndexRulesAndKindTwoLines)
               "NUM 1000 a\r\nNUM 3000 e\r\n");
     EXPECT_EQ(Listing(std::string("a\x01" "e\x03", 4) + '\0', 7), "NUM 1000 a\r\nNUM 3001 e\r\n");
     EXPECT_EQ(Listing(std::string(1, '\0'), 7), "");
+    EXPECT_EQ(Listing(std::string("c\x02", 2) + '\0', 1), "NUM 2000 c\r\n");  // class 1 lists kind 2 too
     EXPECT_EQ(Listing(std::string("x\r\ny\x04" "\x01", 6) + '\0', 0), "NUM 1001 \r\n");  // kind 1 never resets
 }
 
-TEST(Listing, ItemNumbersPastNineHundredNinetyNine)
+// Past 64 KiB of source and of listing: read and written in blocks, nothing twice
+// or lost at their seams, item numbers growing past three digits.
+TEST(Listing, ALargeSetWholeAndItemNumbersPastNineHundredNinetyNine)
 {
-    std::string src;
-    for (int i = 0; i < 1001; ++i)
-        src += "\x01";
-    const std::string out = Listing(src + '\0', 7);
-    EXPECT_NE(out.find("NUM 1999 \r\nNUM 11000 \r\n"), std::string::npos);
+    std::string src, expected;
+    for (int i = 0; i < 8000; ++i) {
+        const std::string text = "rec" + std::to_string(i * 7);
+        src += text + "\x01";
+        expected += "NUM 1" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i) + " " + text + "\r\n";
+    }
+    ASSERT_GT(src.size(), 64u * 1024);
+    EXPECT_EQ(Listing(src + '\0', 7), expected);
 }
 
 TEST(Listing, HighBytesMarkedUntilTheFirstFF)
@@ -64,6 +70,12 @@ TEST(Listing, SecondSectionGroupsOnTwoLines)
     for (int g = 11; g < 22; ++g)
         line2 += std::string(g > 11 ? " " : "") + " " + std::to_string(1000 + g);
     EXPECT_EQ(out, line1 + "\r\n" + line2 + "\r\n");
+    // The high character's row adds 256, 512 or 768; on each row's first and last.
+    std::string rows;
+    for (uint8_t h : {0x3F, 0x40, 0x4F, 0x50, 0x5F, 0x60, 0x6F, 0x70, 0x7F, 0x30})
+        rows += {'P', static_cast<char>(h), '5'};
+    EXPECT_EQ(Listing(std::string(1, '\0') + rows + "\xFF", 7),
+              "NUM 5001 P245 P261 P501 P517 P757 P773 P1013 P261 P501 P005\r\n");
     // A 0x00 ends the listing for classes without the block.
     EXPECT_EQ(Listing(std::string("t\x01", 2) + '\0' + block + "\xFF", 6), "NUM 1000 t\r\n");
 }

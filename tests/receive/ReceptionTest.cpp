@@ -191,7 +191,9 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
     F.Files.Files["/tmp/OLD.TXT"] = "keep";
     F.Files.Files["/tmp/OLD.hdr"] = "header";
     F.Files.Files["/tmp/OLD.src"] = "source";
-    for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST"}) {  // a stored listing; a new one beside a pair
+    F.Files.Files["/tmp/H.hdr"] = F.Files.Files["/tmp/S.src"] = "";
+    // A stored listing; a new one beside a pair, a lone header, a lone source.
+    for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST", "/tmp/H.TXT", "/tmp/S.TXT"}) {
         Choose(name);
         EXPECT_EQ(S.ErrorKind, 2);
         EXPECT_TRUE(F.Form3.Button2Visible);
@@ -199,6 +201,7 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
         EXPECT_EQ(File("/tmp/OLD.TXT") + File("/tmp/OLD.hdr") + File("/tmp/OLD.src"), "keepheadersource");
     }
     EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
+    Choose("/tmp/OLD.LST");
     ConfirmOverwrite(S, F.C);
     EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
     EXPECT_EQ(S.RxHdrPath, "/tmp/OLD.hdr");

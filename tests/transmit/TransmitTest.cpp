@@ -82,6 +82,13 @@ TEST_F(Transmit, HeaderPacing)
     EXPECT_EQ(S.HeaderDigit, 0);
     EXPECT_EQ(S.DeviceClass, 0);
     EXPECT_EQ(S.HdrSendOffset, 0);
+    // A longer file: its first 128 bytes, no more.
+    const std::string longer = HeaderOf('T', '0') + "extra";
+    Store(longer, std::string(1, '\0'));
+    F.ComPort1.Writes.clear();
+    Device("\x1B" "A" "\x1B" "Z");
+    EXPECT_EQ(PaceHeader(), 129);
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + longer.substr(0, 128));
 }
 
 TEST_F(Transmit, TimeOutLeavesNoPacingBehind)
