@@ -17,14 +17,18 @@ void PortOpening(ProgramState& S, platform::Form1Components& C)
 {
     S.PortPromptStage = 2;  // first: ticks go on inside the modal dialog
     C.ComPort1.ShowSetupDialog();
+    // Only the name chosen counts: a port picked from the menu meanwhile must not
+    // pass for it when the dialog's name is none of COM1..COM4.
     const std::string name = C.ComPort1.Port();
+    int chosen = 0;
     for (int n = 1; n <= 4; ++n)
         if (name == "COM" + std::to_string(n))
-            S.PortNumber = n;
-    if (S.PortNumber < 1 || S.PortNumber > 4) {
+            chosen = n;
+    if (chosen == 0) {
         ShowMessage(S, C, Message::PortNotReady);
         return;
     }
+    S.PortNumber = chosen;
     C.Form1.SetTitle("KORVEL SU COM" + std::to_string(S.PortNumber));
     // A port opened from the menu while the request was up gives way to the one
     // chosen here (the component opens nothing while a port is open), and its

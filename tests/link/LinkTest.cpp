@@ -86,19 +86,26 @@ TEST_F(Link, PortRequestUntilAcknowledgedThenSetupDialog)
     EXPECT_EQ(F.Sound.Beeps, 2);
 }
 
-TEST_F(Link, UnknownOrUnopenablePortAtStartUp)
+// The name the setup dialog hands back, the port picked from the menu before it;
+// only COM1..COM4 are opened, and only a port that exists is tried.
+TEST_F(Link, TheStartUpDialogsNameDecides)
 {
-    for (const char* name : {"COM5", "COM2"}) {
+    const std::tuple<const char*, int, bool> cases[] = {
+        {"COM1", 0, true}, {"COM4", 0, true}, {"COM5", 0, false}, {"COM5", 3, false}, {"COM2", 0, false}};
+    for (const auto& [name, before, opened] : cases) {
         FakeForm1 G;
         Reset(1);
+        S.PortNumber = before;
         G.ComPort1.NameChosenInSetup = name;
         G.ComPort1.FailingNames = {"COM2"};
         Timer1Timer(S, G.C);
-        EXPECT_EQ(S.ErrorKind, 1) << name;
-        EXPECT_FALSE(G.ComPort1.Opened);
-        EXPECT_EQ(G.Sound.Beeps, name == std::string("COM2"));  // only a port that exists is tried
+        const bool known = name[3] != '5';
+        EXPECT_EQ(G.ComPort1.Opened, opened) << name;
+        EXPECT_EQ(S.ErrorKind, opened ? 0 : 1) << name;
+        EXPECT_EQ(S.PortNumber, known ? name[3] - '0' : before) << name;
+        EXPECT_EQ(G.Form1.title, known ? "KORVEL SU " + std::string(name) : "") << name;
+        EXPECT_EQ(G.Sound.Beeps, known && !opened) << name;
     }
-    EXPECT_EQ(S.PortNumber, 2);
 }
 
 TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
