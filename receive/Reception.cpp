@@ -1,5 +1,6 @@
 #include "receive/Reception.h"
 
+#include <algorithm>
 #include <string>
 
 #include "receive/Dispatcher.h"
@@ -65,9 +66,9 @@ void WriteChunk(ProgramState& S, platform::Form1Components& C)
 
 void HeaderByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
 {
-    if (S.BlockBuffer.size() < kHeaderSize)
-        S.BlockBuffer.resize(132, 0);
-    if (S.BlockCount < 0 || static_cast<size_t>(S.BlockCount) >= kHeaderSize)
+    // Whatever the state holds, no byte lands outside the buffer.
+    S.BlockBuffer.resize(std::max<size_t>(S.BlockBuffer.size(), 132));
+    if (static_cast<size_t>(S.BlockCount) >= kHeaderSize)  // a negative count too
         S.BlockCount = 0;
     S.BlockBuffer[S.BlockCount++] = b;
     if (static_cast<size_t>(S.BlockCount) < kHeaderSize)

@@ -91,7 +91,9 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
         block += {'A', static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
     }
     block[4] = '\0';  // kept with what follows it
-    Device(Start(Header('t', '2')) + kText + kNul + kPoll + kPoll + "\x1B" "U" + block.substr(0, 30) + kPoll +
+    Device(Start(Header('t', '2')), 7);
+    EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
+    Device(kText + kNul + kPoll + kPoll + "\x1B" "U" + block.substr(0, 30) + kPoll +
                block.substr(30) + "\xFF" + kPoll + kPoll,
            7);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck, kChunkOk, kEnded, kAck}));
