@@ -23,6 +23,18 @@ struct Serial : ::testing::Test {
         port.Bind("COM1", pty.path);
         port.SetPort("COM1");
     }
+    // The line as the device's end sees it: baud, data bits (a pty keeps 8), stop bits, parity.
+    std::string Line() const
+    {
+        termios t{};
+        const int fd = ::open(pty.path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        ::tcgetattr(fd, &t);
+        ::close(fd);
+        const tcflag_t size = t.c_cflag & CSIZE;
+        return std::to_string(cfgetospeed(&t) == B4800 ? 4800 : cfgetospeed(&t) == B9600 ? 9600 : 0) + " " +
+               (size == CS8 ? "8" : size == CS7 ? "7" : "?") + (t.c_cflag & CSTOPB ? " 2" : " 1") +
+               (t.c_cflag & PARENB ? " parity" : "");
+    }
 };
 
 }  // namespace
@@ -33,7 +45,16 @@ TEST_F(Serial, OpensWithTheStartSettingsAndEveryByteGoesBothWays)
     EXPECT_EQ(l.BaudRate, 4800);
     EXPECT_EQ(l.DataBits, 8);
     EXPECT_FALSE(l.ParityCheck);
+    // Kept while closed and applied by Open; at once while open.
+    port.SetBaudRate(9600);
+    port.SetStopBits(platform::StopBits::Two);
     port.Open();  // DTR and RTS on a pty must not stop it
+    EXPECT_EQ(Line(), "9600 8 2");
+    port.SetBaudRate(4800);
+    port.SetDataBits(8);
+    port.SetStopBits(platform::StopBits::One);
+    port.SetParityCheck(false);
+    EXPECT_EQ(Line(), "4800 8 1");
     port.SetDTR(true);
     port.SetRTS(true);
     std::string all, got;
@@ -116,6 +137,23 @@ TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
     EXPECT_NE(port.LastFailure().find("not found"), std::string::npos);
     port.SetPort("COM5");
     EXPECT_THROW(port.Open(), platform::EComPort);
+}
+
+TEST_F(Serial, AVanishedDeviceIsClosedAndReportedOnce)
+{
+    port.Open();
+    std::vector<std::string> reports;
+    port.OnError = [&](const std::string& why) { reports.push_back(why); };
+    std::string got;
+    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
+    pty.Send("last");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "last"; }, 10000));
+    pty.Close();  // the adapter pulled out
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 10000));
+    EXPECT_FALSE(port.Connected());
+    QTest::qWait(100);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("COM1: device lost"), std::string::npos) << reports[0];
 }
 
 // Every step is a port choice with the devices then present. A name keeps its
