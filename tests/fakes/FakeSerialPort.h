@@ -40,6 +40,8 @@ public:
     std::string Port() const override { return Name; }
     void Open() override
     {
+        if (Opened)
+            return;  // as the real component: an open port stays as it is
         Ops.push_back("Open " + Name);
         if (FailingNames.count(Name))
             throw platform::EComPort("cannot open " + Name);

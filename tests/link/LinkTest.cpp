@@ -35,25 +35,37 @@ struct Link : ::testing::Test {
 
 TEST_F(Link, PortSelectionFallsBackOnceThenReports)
 {
+    // Nothing to fall back on: the failure is told, no other port tried.
+    F.ComPort1.FailingNames = {"COM2"};
+    SelectPort(S, F.C, 2);
+    EXPECT_EQ(F.Form3.Text, "Serial port not ready");
+    EXPECT_EQ(F.ComPort1.Ops.back(), "Open COM2");
+    F.ComPort1.FailingNames.clear();
     SelectPort(S, F.C, 1);
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM 1");
-    EXPECT_EQ(LastOps(7), kSettings);
+    EXPECT_EQ(LastOps(10), (std::vector<std::string>{"Close", "SetPort COM1", "Open COM1", kSettings[0], kSettings[1],
+                                                      kSettings[2], kSettings[3], kSettings[4], kSettings[5],
+                                                      kSettings[6]}));
     // A port that will not open: back to the previous one, settings and all.
-    F.ComPort1.FailingNames = {"COM3"};
-    SelectPort(S, F.C, 3);
-    EXPECT_EQ(F.Sound.Beeps, 1);
-    EXPECT_EQ(F.Form1.title, "KORVEL SU COM1");
-    EXPECT_EQ(F.ComPort1.Name, "COM1");
-    EXPECT_TRUE(F.ComPort1.Opened);
-    EXPECT_EQ(S.PortNumber, 1);
-    EXPECT_EQ(F.Form3.Text, "Serial port not ready");
-    EXPECT_EQ(LastOps(7), kSettings);
+    for (int back : {4, 1}) {
+        SelectPort(S, F.C, back);
+        F.ComPort1.FailingNames = {"COM3"};
+        SelectPort(S, F.C, 3);
+        const std::string name = "COM" + std::to_string(back);
+        EXPECT_EQ(F.Form1.title, "KORVEL SU " + name);
+        EXPECT_EQ(F.ComPort1.Name, name);
+        EXPECT_TRUE(F.ComPort1.Opened);
+        EXPECT_EQ(S.PortNumber, back);
+        EXPECT_EQ(LastOps(7), kSettings);
+        F.ComPort1.FailingNames.clear();
+    }
+    EXPECT_EQ(F.Sound.Beeps, 3);
     // The previous port failing as well reaches the standard report.
     F.ComPort1.FailingNames = {"COM1", "COM4"};
     EXPECT_THROW(SelectPort(S, F.C, 4), platform::EComPort);
     EXPECT_EQ(S.PortNumber, 4);
     EXPECT_FALSE(F.ComPort1.Opened);
-    EXPECT_EQ(F.Form3.Shows, 1);
+    EXPECT_EQ(F.Form3.Shows, 3);
     // Choosing the same port again does nothing, even after it failed.
     const size_t ops = F.ComPort1.Ops.size();
     SelectPort(S, F.C, 4);
@@ -205,13 +217,14 @@ TEST_F(Link, KeysSendTheirVirtualKeyByteAndFOneToNineAloneAreMenuKeys)
     const platform::KeyModifiers none, shift{true, false, false}, ctrl{false, true, false}, alt{false, false, true};
     const std::pair<int, platform::KeyModifiers> keys[] = {
         {0x41, shift}, {0x10, shift}, {0x31, shift}, {0x43, ctrl}, {0x52, ctrl}, {0x11, ctrl},
-        {0x41, ctrl},  {0x43, {true, true, false}}, {0x11, alt}, {0x79, none}, {0x0D, none}, {0, none}};
+        {0x41, ctrl},  {0x43, {true, true, false}}, {0x11, alt}, {0x79, none}, {0x0D, none}, {0, none},
+        {0x63, ctrl},  {0x72, ctrl}};  // the codes of 'c' and 'r' too, as they always have
     for (auto [vk, mods] : keys)
         Memo2KeyDown(S, F.C, vk, mods);
     KonF51Click(S, F.C);
     KoffF61Click(S, F.C);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{"\x41", "\x10", "\x31", "\x03", "\x12", "\x41", "\x43",
-                                                            "\x11", "\x79", "\x0D", "\x07\x07\x07\x11",
+                                                            "\x11", "\x79", "\x0D", "\x03", "\x12", "\x07\x07\x07\x11",
                                                             "\x07\x07\x07\x12"}));
     const std::tuple<int, platform::KeyModifiers, int> menu[] = {
         {0x70, none, 1}, {0x78, none, 9}, {0x79, none, 0}, {0x6F, none, 0},

@@ -108,9 +108,11 @@ TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
 {
     Device(Start(Header('T', '0')) + "ab" + kPoll, 1);
     EXPECT_EQ(File("/tmp/LINE1.src"), "ab");  // on the disk once the device is told so
-    Device("\x1B" "q" "\x1B\x1B" "I" "cd" + kNul, 1);
+    Device("\x1B" "q" "\x1B\x1B" "I" "cd" + kNul + "z\x1B" "q", 1);
     EXPECT_EQ(File("/tmp/LINE1.src"), std::string("abcd\0", 5));
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk}));
+    Device(kPoll + "z\x1B" "q" + kPoll, 1);  // after the section only polls are answered
+    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk, kEnded, kAck}));
 
     Reset();
     const std::string big(10000, 'x');
