@@ -214,7 +214,6 @@ void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
     case RxAwaitBlock:
         if (section) {
             S.RxState = RxBlock;
-            S.RxText.clear();
             platform::AdvanceProgress(C.ProgressBar1);
         }
         break;

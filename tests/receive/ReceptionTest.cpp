@@ -94,8 +94,10 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     Device(Start(Header('t', '2')), 7);
     EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
     Device(kText + kNul + kPoll + kPoll + "\x1B" "U" + block.substr(0, 30) + kPoll +
-               block.substr(30) + "\xFF" + kPoll + kPoll,
+               block.substr(30) + "\xFF" + kPoll + "z\x1B" "q",
            7);
+    EXPECT_EQ(F.ComPort1.Writes.size(), 4u);  // the last reply waits for the last poll
+    Device(kPoll, 7);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck, kChunkOk, kEnded, kAck}));
     EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul + block + "\xFF");
     const std::string listing = File("/tmp/LINE1.TXT");
