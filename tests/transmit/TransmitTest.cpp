@@ -75,6 +75,7 @@ TEST_F(Transmit, HeaderPacing)
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, F.C, 'Z');
     EXPECT_EQ(PaceHeader(), 11);
+    EXPECT_EQ(F.ProgressBar1.position, 2 + 10 * 2);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{"\x80\x80", "\x80", std::string(1, '\0'), "\xFF", "a", "b",
                                                             "c", "d", "e", "f", "g"}));
