@@ -44,9 +44,9 @@ private:
 // 64 bits: long has 32 on Windows, and a large .src holds more records than that.
 void AppendNumber(std::string& out, long long value)
 {
-    char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%03lld", value);
-    out.append(digits, n > 0 ? static_cast<size_t>(n) : 0);
+    char digits[24];  // any long long fits
+    std::snprintf(digits, sizeof digits, "%03lld", value);
+    out += digits;
 }
 
 // 16 x (H AND 15) + (L AND 15), plus 256, 512 or 768 by the high character's row.

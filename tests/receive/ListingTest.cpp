@@ -70,11 +70,12 @@ TEST(Listing, SecondSectionGroupsOnTwoLines)
     for (int g = 11; g < 22; ++g)
         line2 += std::string(g > 11 ? " " : "") + " " + std::to_string(1000 + g);
     EXPECT_EQ(out, line1 + "\r\n" + line2 + "\r\n");
-    // The high character's row adds 256, 512 or 768; on each row's first and last.
+    // The high character's row adds 256, 512 or 768; on each row's first and last
+    // (unmarked: 0x80 is only a row's neighbour once the marks have ended).
     std::string rows;
-    for (uint8_t h : {0x3F, 0x40, 0x4F, 0x50, 0x5F, 0x60, 0x6F, 0x70, 0x7F, 0x30})
+    for (uint8_t h : {0x3F, 0x40, 0x4F, 0x50, 0x5F, 0x60, 0x6F, 0x70, 0x7F, 0x80})
         rows += {'P', static_cast<char>(h), '5'};
-    EXPECT_EQ(Listing(std::string(1, '\0') + rows + "\xFF", 7),
+    EXPECT_EQ(Listing(std::string(1, '\0') + rows + "\xFF", 7, 0),
               "NUM 5001 P245 P261 P501 P517 P757 P773 P1013 P261 P501 P005\r\n");
     // A 0x00 ends the listing for classes without the block.
     EXPECT_EQ(Listing(std::string("t\x01", 2) + '\0' + block + "\xFF", 6), "NUM 1000 t\r\n");
