@@ -75,7 +75,6 @@ bool EndExchange(ProgramState& S, platform::Form1Components& C)
     S.NulArmed = 0;
     S.EscSeen = 0;
     S.RxText.clear();
-    S.TxText.clear();
     StopHeaderPacing(S);
     if (S.RxState == 0 && S.TxState == 0)
         return false;

@@ -61,7 +61,7 @@ SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t o
     auto f = C.Files.OpenRead(S.TxSrcPath);
     if (!f || !f->Seek(offset))
         return SectionEnd::Unreadable;
-    S.TxText.clear();
+    S.TxText.clear();  // each section, and each repeated request, from its start
     std::vector<uint8_t> block(kReadBlock);
     for (;;) {
         const size_t got = f->Read(block.data(), block.size());
@@ -75,7 +75,6 @@ SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t o
             if (b == terminator) {
                 if (!S.TxText.empty())
                     C.ComPort1.WriteStr(S.TxText);
-                S.TxText.clear();
                 return SectionEnd::Terminator;
             }
             if (S.TxText.size() == kChunk) {

@@ -32,6 +32,7 @@ TEST(Listing, IndexRulesAndKindTwoLines)
     EXPECT_EQ(Listing(std::string(1, '\0'), 7), "");
     EXPECT_EQ(Listing(std::string("c\x02", 2) + '\0', 1), "NUM 2000 c\r\n");  // class 1 lists kind 2 too
     EXPECT_EQ(Listing(std::string("x\r\ny\x04" "\x01", 6) + '\0', 0), "NUM 1001 \r\n");  // kind 1 never resets
+    EXPECT_EQ(Listing(std::string("a\x05" "b\x01", 4) + '\0', 7), "NUM 1000 ab\r\n");  // only 1..4 close a record
 }
 
 // Past 64 KiB of source and of listing: read and written in blocks, nothing twice

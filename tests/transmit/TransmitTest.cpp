@@ -51,6 +51,15 @@ TEST_F(Transmit, SectionSizes)
         EXPECT_EQ(S.NulPending, 1);  // even an empty section gets its zero byte
         EXPECT_EQ(S.TxState, 0);
     }
+    // A section cut short sends nothing; asked for again once whole, it goes once.
+    Store(HeaderOf('T', '0'), "abc");
+    Device("\x1B" "A" "\x1B" "Z");
+    F.ComPort1.Writes.clear();
+    Device("\x1B" "V");
+    EXPECT_TRUE(F.ComPort1.Writes.empty());
+    F.Files.Files["/d/P.src"] += '\0';
+    Device("\x1B" "V");
+    EXPECT_EQ(F.ComPort1.Sent(), "abc");
 }
 
 TEST_F(Transmit, WhetherThe5001BlockFollows)
