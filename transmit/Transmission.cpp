@@ -240,7 +240,7 @@ void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
 
 void AbandonTransmission(ProgramState& S, platform::Form1Components& C, Message missing)
 {
-    StopHeaderPacing(S);
+    // The pacing runs only inside a transmission, whose end stops it.
     if (S.TxState != TxIdle) {
         EndTransmission(S, C);
         C.Memo2.Clear();

@@ -128,6 +128,7 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     const ProgramState before = S;
     choose(old);
     ASSERT_EQ(S.ErrorKind, 2);
+    EXPECT_EQ(w.Form3.windowTitle() + w.Form3.Label1->text(), "AVVISOFile already present  - Overwrite ?");
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form3.Button1, &enter);
     EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt

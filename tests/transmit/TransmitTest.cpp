@@ -13,6 +13,7 @@ TEST_F(Transmit, FileChoice)
 
     Store("h", "s");
     EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
+    EXPECT_EQ(F.OpenDialog1.name, "");  // the next dialog starts afresh
     EXPECT_EQ(S.TxHdrPath + S.TxSrcPath, "/d/P.hdr/d/P.src");
     for (const std::string ext : {"TXT", "hdr", "src"}) {
         const std::string gone = "/d/Q." + ext;
@@ -83,6 +84,7 @@ TEST_F(Transmit, HeaderPacing)
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, F.C, 'Z');
+    EXPECT_TRUE(F.ProgressBar1.visible);
     EXPECT_EQ(PaceHeader(), 11);
     EXPECT_EQ(F.ProgressBar1.position, 2 + 10 * 2);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
