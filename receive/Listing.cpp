@@ -1,5 +1,6 @@
 #include "receive/Listing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -122,7 +123,7 @@ private:
             index_ = 0;
         lastKind_ = 5;
         const size_t held = (text_.size() - 1) / 3;  // the closing 0xFF is in text_
-        const size_t groups = held < kGroups ? held : kGroups;
+        const size_t groups = std::min(held, kGroups);
         out_ += kBlockLabel;
         for (size_t i = 0; i < groups; ++i) {
             const uint8_t p = text_[3 * i], h = text_[3 * i + 1], l = text_[3 * i + 2];

@@ -119,8 +119,6 @@ TForm1::TForm1(int languageFlag)
     BuildMenu();
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { ActiveWindowChanged(); });
 
-    Timer1.setInterval(1000);
-    Timer2.setInterval(30);
     connect(&Timer1, &QTimer::timeout, this, [this] { Guard([this] { Timer1Timer(S, *C); }); });
     connect(&Timer2, &QTimer::timeout, this, [this] { Guard([this] { Timer2Timer(S, *C); }); });
     // Nothing paints before the handler returns: the lines of one event can go
@@ -200,19 +198,11 @@ void TForm1::Attach(TForm2* form2, TForm3* form3)
 
 void TForm1::FormCreate(int languageFlag)
 {
+    // The state starts zeroed and the fields empty; the block buffer grows on use.
     S.LanguageFlag = languageFlag;
-    S.RxState = 0;
-    S.TxState = 0;
-    S.EscSeen = 0;
-    S.BlockBuffer.assign(132, 0);
     Timer1.setInterval(1000);
     Timer1.start();
-    Timer2.stop();
     Timer2.setInterval(100);
-    Edit1->clear();
-    Edit2->clear();
-    S.HdrSendOffset = 0;
-    S.PortPromptStage = 0;
     if (S.LanguageFlag == 1) {
         Memo1->clear();
         for (const char* line : texts::kHelpEn)
@@ -280,8 +270,6 @@ void TForm1::FormClose()
     closed_ = true;
     Timer1.stop();
     Timer2.stop();
-    S.BlockBuffer.clear();
-    S.BlockBuffer.shrink_to_fit();
 }
 
 bool TForm1::event(QEvent* e)

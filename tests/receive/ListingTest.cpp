@@ -55,6 +55,7 @@ TEST(Listing, HighBytesMarkedUntilTheFirstFF)
     EXPECT_EQ(Listing(std::string("\xC1\x01\xFF\xC1\x01", 5) + '\0', 6, marks),
               "NUM 1000 #A\r\nNUM 5001 \r\nNUM 1002 \xC1\r\n");
     EXPECT_EQ(Listing(std::string("a\x80" "b\x01", 4) + '\0', 6), "NUM 1000 a#b\r\n");
+    EXPECT_EQ(Listing(std::string("a\x04\xFF" "y\x01", 5) + '\0', 6), "NUM 5001 \r\nNUM 1001 y\r\n");  // numbered anew
     EXPECT_EQ(Listing(std::string("a\x82", 2) + '\0', 7), "NUM 2000 a#\x02\r\n");
 }
 

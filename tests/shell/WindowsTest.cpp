@@ -46,6 +46,7 @@ TEST(Windows, MenuAndCautionLinesAtEveryActivation)
         captions << a->text();
     EXPECT_EQ(captions, (QStringList{"Help-F1", "Hex-F2", "Print-F3", "Exit-F4", "K.on-F5", "K.off-F6",
                                      "File in-F7", "File out-F8", "Setup"}));
+    EXPECT_TRUE(w.Form1.Action("COM 1") && w.Form1.Action("COM 4") && !w.Form1.Action("COM 5"));
     // Activated when first shown, then each time a dialog hands back to it.
     w.Form1.show();
     const QString caution = "ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)";
@@ -82,6 +83,19 @@ TEST(Windows, AsTheWindowOpens)
         EXPECT_EQ(help.size(), lang ? texts::kHelpEn.size() : texts::kHelpIt.size());
         EXPECT_TRUE(f.Progress()->isHidden());
         EXPECT_EQ(f.Label(2)->text(), lang ? "FILE TO RECEIVE:" : "FILE IN ENTRATA:");
+        // Each part where nothing else hides it (the progress bar lies over the
+        // message line's foot on purpose).
+        f.show();
+        QList<QWidget*> parts = {f.Memo(1), f.Memo(2), f.Label(2), f.Label(3), f.Label(4)};
+        for (QLineEdit* e : f.findChildren<QLineEdit*>())
+            parts << e;
+        for (QWidget* a : parts) {
+            EXPECT_TRUE(f.centralWidget()->rect().contains(a->geometry()));
+            for (QWidget* b : parts)
+                EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()));
+        }
+        f.close();
+        EXPECT_FALSE(f.Timer(1).isActive() || f.Timer(2).isActive());
     }
 }
 
@@ -99,6 +113,11 @@ TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form2.ComboBox1, &enter);
     EXPECT_FALSE(w.Form2.isVisible());  // Enter ran OK with ANNULLA
+    // Closing the main window takes its dialogs with it.
+    w.Form2.Show();
+    ShowMessage(w.Form1.State(), w.Form1.Components(), Message::PortTimeOut);
+    w.Form1.close();
+    EXPECT_FALSE(w.Form2.isVisible() || w.Form3.isVisible());
 }
 
 TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
@@ -129,6 +148,7 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     choose(old);
     ASSERT_EQ(S.ErrorKind, 2);
     EXPECT_EQ(w.Form3.windowTitle() + w.Form3.Label1->text(), "AVVISOFile already present  - Overwrite ?");
+    EXPECT_TRUE(w.Form3.Button2->isVisibleTo(&w.Form3));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form3.Button1, &enter);
     EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt
@@ -162,5 +182,10 @@ TEST(Windows, TextComponentsAreNamedForScreenReaders)
         EXPECT_EQ(names, lang ? QStringList({"Device messages", "FILE TO RECEIVE", "FILE TO TRASMIT", "Message line"})
                               : QStringList({"Messaggi del dispositivo", "FILE IN ENTRATA", "FILE IN USCITA",
                                              "Riga dei messaggi"}));
+        // And tells which label belongs to each field and to the message line.
+        for (auto [c, label] : {std::pair<QWidget*, int>{edits[0], 2}, {edits[1], 3}, {w.Form1.Memo(2), 4}}) {
+            const auto labels = QAccessible::queryAccessibleInterface(c)->relations(QAccessible::Label);
+            EXPECT_TRUE(labels.size() == 1 && labels[0].first->object() == w.Form1.Label(label)) << label;
+        }
     }
 }
