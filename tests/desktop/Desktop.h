@@ -5,134 +5,18 @@
 // end of its line on a pseudo-terminal. Keys are typed through the X server with
 // xdotool; what reaches the device is read from the line; what a screen reader
 // would say is read from the accessibility bus (a11y.py).
-//
-// Everything waits for a condition (a window, a byte on the line, a text) with a
-// generous limit; the limits only end a run that has already failed.
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
 
+#include "tests/support/Process.h"
 #include "tests/support/Pty.h"
-
-namespace desktop {
-
-using Clock = std::chrono::steady_clock;
-constexpr auto kLimit = std::chrono::seconds(20);
-
-template <class Condition>
-bool Until(Condition done)
-{
-    for (const auto end = Clock::now() + kLimit; Clock::now() < end;
-         std::this_thread::sleep_for(std::chrono::milliseconds(50)))
-        if (done())
-            return true;
-    return done();
-}
-
-// A child process in a process group of its own, ended with its group. Its
-// standard output goes to `out` when given; SERBOX_DESKTOP_VERBOSE keeps the rest.
-class Child {
-public:
-    Child() = default;
-    explicit Child(std::vector<std::string> argv, const std::string& dir = {}, int out = -1)
-    {
-        pid_ = ::fork();
-        if (pid_ != 0)
-            return;
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test killed midway leaves no desktop behind
-        const int null = ::open("/dev/null", O_RDWR);
-        const bool verbose = std::getenv("SERBOX_DESKTOP_VERBOSE");
-        ::dup2(null, 0);
-        if (out >= 0 || !verbose)
-            ::dup2(out >= 0 ? out : null, 1);
-        if (!verbose)
-            ::dup2(null, 2);
-        for (int fd = 3; fd < 256; ++fd)
-            ::close(fd);
-        std::vector<char*> a;
-        for (auto& s : argv)
-            a.push_back(s.data());
-        a.push_back(nullptr);
-        if (dir.empty() || ::chdir(dir.c_str()) == 0)
-            ::execvp(a[0], a.data());
-        ::_exit(127);
-    }
-    Child& operator=(Child&& o) noexcept
-    {
-        End();
-        std::swap(pid_, o.pid_);
-        return *this;
-    }
-    ~Child() { End(); }
-    void End()
-    {
-        if (pid_ <= 0)
-            return;
-        ::kill(-pid_, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 200 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ::kill(-pid_, SIGKILL);
-        ::waitpid(std::exchange(pid_, -1), &status, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// Starts a server that tells on its standard output when it is ready and what it
-// is called; that first line.
-inline std::string StartTelling(Child& child, const std::vector<std::string>& argv)
-{
-    int p[2];
-    if (::pipe(p) != 0)
-        return {};
-    child = Child(argv, {}, p[1]);
-    ::close(p[1]);
-    std::string line;
-    char c;
-    while (::read(p[0], &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    ::close(p[0]);
-    return line;
-}
-
-// Runs a command to its end: its exit status and what it printed.
-struct Output {
-    int status = -1;
-    std::string out;
-};
-inline Output Run(const std::vector<std::string>& argv)
-{
-    std::string command;
-    for (const std::string& a : argv)
-        command += " '" + a + "'";  // no argument here holds a quote
-    if (!std::getenv("SERBOX_DESKTOP_VERBOSE"))
-        command += " 2>/dev/null";
-    FILE* pipe = ::popen((command + " </dev/null").c_str(), "r");
-    Output o;
-    char buf[4096];
-    for (size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        o.out.append(buf, n);
-    const int status = pipe ? ::pclose(pipe) : -1;
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return o;
-}
+#include "tests/support/TempDir.h"
 
 class Desktop {
 public:
@@ -140,44 +24,33 @@ public:
     explicit Desktop(const std::string& layout = {}) { Setup(layout); }
     void Setup(const std::string& layout)
     {
-        char dirTemplate[] = "/tmp/serbox-desktop-XXXXXX";
-        dir_ = ::mkdtemp(dirTemplate);
-        std::filesystem::create_directories(dir_ + "/home");
-        std::filesystem::create_directories(dir_ + "/run");
-        std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
+        std::filesystem::create_directory(temp_.path / "home");
+        std::filesystem::create_directory(temp_.path / "run");
+        std::filesystem::permissions(temp_.path / "run", std::filesystem::perms::owner_all);
         ::fcntl(line_.master, F_SETFD, FD_CLOEXEC);
-
         // The session lives in this test's own environment, which every command inherits.
-        ::setenv("HOME", (dir_ + "/home").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+        ::setenv("HOME", (Dir() + "/home").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (Dir() + "/run").c_str(), 1);
         ::setenv("LANG", "C.UTF-8", 1);
         // The X server picks a free display and tells which.
-        const std::string display = StartTelling(xvfb_, {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
-                                                         "-nolisten", "tcp", "-noreset"});
+        xvfb_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
+        const std::string display = xvfb_.FirstLine();
         ASSERT_FALSE(display.empty()) << "Xvfb did not start";
         ::setenv("DISPLAY", (":" + display).c_str(), 1);
-        const std::string bus = StartTelling(bus_, {"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        bus_.Start({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        const std::string bus = bus_.FirstLine();
         ASSERT_FALSE(bus.empty()) << "no session bus";
         ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
         // The accessibility bus, started before the program looks for it.
-        Run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
-        if (!layout.empty()) {
-            ASSERT_EQ(Run({"setxkbmap", "-layout", layout}).status, 0);
-        }
-        wm_ = Child({"openbox", "--sm-disable"});
+        RunCommand({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
+        ASSERT_TRUE(layout.empty() || RunCommand({"setxkbmap", "-layout", layout}).status == 0);
+        wm_.Start({"openbox", "--sm-disable"});
         ASSERT_TRUE(Until([&] {
-            return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") != std::string::npos;
+            return RunCommand({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") != std::string::npos;
         })) << "the window manager did not start";
     }
-    ~Desktop()
-    {
-        for (Child* c : {&other_, &app_, &wm_, &bus_, &xvfb_})
-            c->End();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
 
-    const std::string& Dir() const { return dir_; }
+    std::string Dir() const { return temp_.path.string(); }
     Pty& Line() { return line_; }
     std::string MainWindow() const { return main_; }
 
@@ -187,7 +60,7 @@ public:
         ASSERT_FALSE(::testing::Test::HasFatalFailure()) << "no desktop";
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
         ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
-        app_ = Child({SERBOX_EN}, dir_);
+        app_.Start({SERBOX_EN}, Dir());
     }
     // Start-up: acknowledge the port request, type the line's device into the setup
     // dialog that follows, and wait until the program has the line open.
@@ -225,28 +98,30 @@ public:
         return o.out.substr(0, o.out.find('\n'));
     }
     bool WindowGone(const std::string& title) { return Search(title).out.empty(); }
-    std::string ActiveTitle()
+    // The active window's title, or the given window's.
+    std::string Title(const std::string& window = {})
     {
-        const std::string t = Run({"xdotool", "getactivewindow", "getwindowname"}).out;
+        const std::string t = RunCommand(window.empty() ? std::vector<std::string>{"xdotool", "getactivewindow", "getwindowname"}
+                                                 : std::vector<std::string>{"xdotool", "getwindowname", window}).out;
         return t.substr(0, t.find('\n'));
     }
     void Activate(const std::string& window)
     {
-        EXPECT_TRUE(Until([&] { return Run({"timeout", "5", "xdotool", "windowactivate", "--sync", window}).status == 0; }))
+        EXPECT_TRUE(Until([&] { return RunCommand({"timeout", "5", "xdotool", "windowactivate", "--sync", window}).status == 0; }))
             << "could not activate " << window;
     }
     void Keys(std::vector<std::string> keys)
     {
         keys.insert(keys.begin(), {"xdotool", "key"});
-        EXPECT_EQ(Run(keys).status, 0);
+        EXPECT_EQ(RunCommand(keys).status, 0);
     }
-    void Type(const std::string& text) { EXPECT_EQ(Run({"xdotool", "type", text}).status, 0); }
+    void Type(const std::string& text) { EXPECT_EQ(RunCommand({"xdotool", "type", text}).status, 0); }
 
     // Another application takes the focus, and the given window gets it back.
     void SwitchAwayAndBack(const std::string& back)
     {
         if (otherWindow_.empty()) {
-            other_ = Child({"xmessage", "-title", "OTHER", "another application"});
+            other_.Start({"xmessage", "-title", "OTHER", "another application"});
             otherWindow_ = Window("^OTHER$");
         }
         Activate(otherWindow_);
@@ -279,17 +154,16 @@ public:
         std::vector<std::string> a{"/usr/bin/python3", SERBOX_A11Y};
         a.insert(a.end(), args.begin(), args.end());
         Output o;
-        Until([&] { return (o = Run(a)).status == 0; });
+        Until([&] { return (o = RunCommand(a)).status == 0; });
         return o;
     }
 
 private:
-    static Output Search(const std::string& title) { return Run({"xdotool", "search", "--onlyvisible", "--name", title}); }
+    static Output Search(const std::string& title) { return RunCommand({"xdotool", "search", "--onlyvisible", "--name", title}); }
 
-    std::string dir_;
+    TempDir temp_{"serbox-desktop"};
     Pty line_;
+    // Ended in the reverse order: the program first, the X server last.
     Child xvfb_, bus_, wm_, app_, other_;
     std::string main_, otherWindow_;
 };
-
-}  // namespace desktop

@@ -6,8 +6,6 @@
 
 #include "tests/desktop/Desktop.h"
 
-using desktop::Desktop;
-
 namespace {
 
 // The keys of every round and what the device must receive for them: a, Shift+1,
@@ -42,7 +40,7 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
             d.Keys({"F4"});
             d.Window("^USCITA PROGRAMMA$");
             d.Activate(main);
-            ASSERT_TRUE(desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+            ASSERT_TRUE(Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
             break;
         default:  // the error dialog, closed with Enter
             d.Keys({"F8"});
@@ -51,7 +49,7 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
             d.Keys({"Return"});
             d.Activate(d.Window("^ERRORE !$"));
             d.Keys({"Return"});
-            ASSERT_TRUE(desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+            ASSERT_TRUE(Until([&] { return d.WindowGone("^ERRORE !$"); }));
             break;
         }
         d.Keys(kKeys);
@@ -59,7 +57,7 @@ TEST(Desktop, EachKeyOnceAndTheMenuKeysAfterDialogsAndAnotherApplication)
         d.Keys({"F7"});
         d.Activate(d.Window("^Save As$"));
         d.Keys({"Escape"});
-        ASSERT_TRUE(desktop::Until([&] { return d.WindowGone("^Save As$"); }));
+        ASSERT_TRUE(Until([&] { return d.WindowGone("^Save As$"); }));
         EXPECT_EQ(d.Received(), "");
         ASSERT_FALSE(HasFailure());
     }
@@ -74,30 +72,30 @@ TEST(Desktop, ComingBackFromAnotherApplicationIsNoActivation)
     const std::string main = d.MainWindow();
     const int cautions = Cautions(d);
     EXPECT_GE(cautions, 1);
-    const std::string title = d.ActiveTitle();
+    const std::string title = d.Title();
     for (int i = 0; i < 5; ++i) {
         d.SwitchAwayAndBack(main);
         d.Keys({"a"});
         EXPECT_EQ(d.Received(), "41");  // the program has handled the return by now
     }
     EXPECT_EQ(Cautions(d), cautions);
-    EXPECT_EQ(d.ActiveTitle(), title);
+    EXPECT_EQ(d.Title(), title);
 
     // Taking over from a dialog of the program is an activation.
     d.Keys({"F4"});
     d.Window("^USCITA PROGRAMMA$");
     d.Activate(main);
-    EXPECT_TRUE(desktop::Until([&] { return Cautions(d) == cautions + 1; }));
+    EXPECT_TRUE(Until([&] { return Cautions(d) == cautions + 1; }));
 
     // An error shown while the exit dialog is open takes the activation and keeps it:
     // the exit dialog closes, and Enter then answers the error, not the device.
     d.Keys({"F4"});
     d.Activate(d.Window("^USCITA PROGRAMMA$"));
     d.Line().Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
-    EXPECT_TRUE(desktop::Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
-    EXPECT_TRUE(desktop::Until([&] { return d.ActiveTitle() == "ERRORE !"; }));
+    EXPECT_TRUE(Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+    EXPECT_TRUE(Until([&] { return d.Title() == "ERRORE !"; }));
     d.Keys({"Return"});
-    EXPECT_TRUE(desktop::Until([&] { return d.WindowGone("^ERRORE !$"); }));
+    EXPECT_TRUE(Until([&] { return d.WindowGone("^ERRORE !$"); }));
     EXPECT_EQ(d.Received(), "");
 }
 
@@ -109,11 +107,8 @@ TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
     d.Activate(request);
     d.Keys({"Escape"});
     // Acknowledged, the next tick (a second) would bring the setup dialog.
-    const auto end = desktop::Clock::now() + std::chrono::milliseconds(2500);
-    bool setup = false;
-    while (!setup && desktop::Clock::now() < end)
-        setup = !d.WindowGone("^Serial port setup$");
-    EXPECT_FALSE(setup) << "Escape acknowledged the start-up request";
+    EXPECT_FALSE(Until([&] { return !d.WindowGone("^Serial port setup$"); }, 2500))
+        << "Escape acknowledged the start-up request";
     d.SwitchAwayAndBack(request);
     EXPECT_FALSE(d.WindowGone("^WARNING$"));
     EXPECT_TRUE(d.WindowGone("^Serial port setup$"));
@@ -135,7 +130,7 @@ TEST(Desktop, PromptsSurviveAnotherApplicationAndEscape)
     EXPECT_FALSE(d.WindowGone("^AVVISO$"));
     // Clicking the main window refuses the overwrite, as ANNULLA does.
     d.Activate(main);
-    EXPECT_TRUE(desktop::Until([&] { return d.WindowGone("^AVVISO$"); }));
+    EXPECT_TRUE(Until([&] { return d.WindowGone("^AVVISO$"); }));
     EXPECT_EQ(d.Accessible({"text", "FILE TO RECEIVE"}).out, "\n");
 }
 
@@ -158,18 +153,18 @@ TEST(Desktop, KeysFollowTheLayoutAndNoneIsSwallowedOrFolded)
     for (const auto& [layout, keys, bytes] : layouts) {
         std::vector<std::string> set = {"setxkbmap", "-layout"};
         set.insert(set.end(), layout.begin(), layout.end());
-        ASSERT_EQ(desktop::Run(set).status, 0);
+        ASSERT_EQ(RunCommand(set).status, 0);
         d.Keys(keys);
-        ASSERT_EQ(desktop::Run({"setxkbmap", "-layout", "us"}).status, 0);  // the marker key's own layout
+        ASSERT_EQ(RunCommand({"setxkbmap", "-layout", "us"}).status, 0);  // the marker key's own layout
         EXPECT_EQ(d.Received(), bytes) << layout[0];
     }
     // The second layout of two, its group locked: xdotool would pick its own group.
-    ASSERT_EQ(desktop::Run({"setxkbmap", "-layout", "us,de"}).status, 0);
+    ASSERT_EQ(RunCommand({"setxkbmap", "-layout", "us,de"}).status, 0);
     const char* secondGroup = "import ctypes; x = ctypes.CDLL(\"libX11.so.6\"); t = ctypes.CDLL(\"libXtst.so.6\")\n"
         "x.XOpenDisplay.restype = ctypes.c_void_p; d = ctypes.c_void_p(x.XOpenDisplay(None))\n"
         "x.XkbLockGroup(d, 0x100, 1)\nfor k in (29, 52, 20, 21): t.XTestFakeKeyEvent(d, k, 1, 0); t.XTestFakeKeyEvent(d, k, 0, 0)\n"
         "x.XkbLockGroup(d, 0x100, 0); x.XSync(d, 0)";
-    ASSERT_EQ(desktop::Run({"python3", "-c", secondGroup}).status, 0);
+    ASSERT_EQ(RunCommand({"python3", "-c", secondGroup}).status, 0);
     EXPECT_EQ(d.Received(), "5A 59 BF DD");  // German Z, Y, ß, ´
     d.Keys({"KP_Home", "KP_Up", "KP_End", "KP_Delete", "KP_Begin", "XF86AudioPlay", "XF86Back", "XF86AudioMute",
             "XF86AudioLowerVolume", "XF86AudioRaiseVolume", "XF86Tools", "XF86MenuKB", "Menu", "a"});
@@ -191,13 +186,13 @@ TEST(Desktop, TheStartUpTitleKeepsItsFormUntilTheNextActivation)
         d.Activate(d.Window("^Serial port setup$"));
         d.Keys({"ctrl+a", "C", "O", "M", n});
         ASSERT_NO_FATAL_FAILURE(d.AnswerSetup());
-        auto title = [w = d.Window("^KORVEL SU COM")] { return desktop::Run({"xdotool", "getwindowname", w}).out; };
-        EXPECT_TRUE(desktop::Until([&] { return d.ActiveTitle() == (n == "3" ? "KORVEL SU COM3" : "ERRORE !"); }));
+        const std::string main = d.Window("^KORVEL SU COM");
+        EXPECT_TRUE(Until([&] { return d.Title() == (n == "3" ? "KORVEL SU COM3" : "ERRORE !"); }));
         d.Accessible({"names"});  // a round trip through the program's events
-        EXPECT_EQ(title(), "KORVEL SU COM" + n + "\n");
+        EXPECT_EQ(d.Title(main), "KORVEL SU COM" + n);
         if (n == "2") {  // the next activation rebuilds it
             d.Keys({"Return"});
-            EXPECT_TRUE(desktop::Until([&] { return title() == "KORVEL SU COM 2\n"; })) << title();
+            EXPECT_TRUE(Until([&] { return d.Title(main) == "KORVEL SU COM 2"; })) << d.Title(main);
         }
     }
 }
