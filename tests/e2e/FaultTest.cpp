@@ -1,5 +1,6 @@
 // What a technician meets on a bad day: a cable pulled in the middle of an
-// exchange, a folder that went away, files deleted after they were chosen.
+// exchange, a folder that went away, files deleted after they were chosen, a
+// request with no file chosen.
 
 #include <QLabel>
 
@@ -15,7 +16,7 @@ const Program kSmall{HeaderOf('T', '3'), Text(900) + '\0'};
 // The first report of a lost port, and no storm of them after it.
 void ExpectOneLostPortReport(Serbox& box)
 {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !box.Reports.empty(); }, 10000));
+    ASSERT_TRUE(Until([&] { return !box.Reports.empty(); }));
     QTest::qWait(1500);
     ASSERT_EQ(box.Reports.size(), 1u);
     EXPECT_NE(box.Reports[0].find("Transfer abandoned"), std::string::npos) << box.Reports[0];
@@ -30,19 +31,18 @@ void ExpectOneLostPortReport(Serbox& box)
 TEST(Fault, PortGoneInTheMiddleOfAReceptionThenANewPortWorks)
 {
     Serbox box;
-    QStringList args = {"--baud", "--chunk", "256", "send"};
-    auto first = std::make_unique<Device>(args << box.Files("large", kLarge));
+    auto first = std::make_unique<Device>(QStringList{"--baud", "--chunk", "256", "send"} << box.Store("large", kLarge));
     box.StartOn(first->Path());
     box.FileIn("CUT.TXT");
     first->Enter();
-    ASSERT_TRUE(first->Shows("header sent"));
+    ASSERT_TRUE(first->Says("header sent"));
     QTest::qWait(800);  // part of the text section is on its way
-    first->Kill();
+    first->End();
     ExpectOneLostPortReport(box);
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");  // an incomplete set is never offered for sending
 
-    Device second(QStringList{"send"} << box.Files("small", kSmall));
+    Device second(QStringList{"send"} << box.Store("small", kSmall));
     box.SwitchTo(1, second.Path());  // the same port, its adapter back
     EXPECT_EQ(box.Form1.windowTitle(), "KORVEL SU COM 1");
     box.FileIn("NEXT.TXT");
@@ -60,29 +60,29 @@ TEST(Fault, PortGoneInTheMiddleOfATransmissionThenANewPortWorks)
     box.StartOn(first->Path());
     box.FileOut("OLD.TXT");
     // Part of the header is out when the line goes.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return box.S().HdrSendOffset > 10; }, 10000));
-    first->Kill();
+    ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
+    first->End();
     ExpectOneLostPortReport(box);
 
     Device second({"--no-wait", "receive", box.Out("whole")});
     box.SwitchTo(3, second.Path());
     second.Finish();
-    EXPECT_EQ(Program::Read(box.Out("whole").toStdString()), kSmall);  // from its first byte
+    EXPECT_EQ(box.Stored("whole"), kSmall);  // from its first byte
 }
 
 TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
 {
     Serbox box;
-    Device device(QStringList{"send"} << box.Files("small", kSmall));
+    Device device(QStringList{"send"} << box.Store("small", kSmall));
     box.StartOn(device.Path());
     std::filesystem::create_directory(box.Dir / "sub");
     box.FileIn("sub/LINE1.TXT");
     ASSERT_TRUE(std::filesystem::exists(box.Dir / "sub" / "LINE1.hdr"));
     std::filesystem::remove_all(box.Dir / "sub");
-    WriteFile(box.Dir / "sub", "a file where the folder was");
+    std::ofstream(box.Dir / "sub") << "a file where the folder was";
     device.Enter();
-    ASSERT_TRUE(device.Shows("send complete"));  // every reply still came
-    ASSERT_TRUE(QTest::qWaitFor([&] { return box.S().ErrorKind == 7; }, 5000));
+    ASSERT_TRUE(device.Says("send complete"));  // every reply still came
+    ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7; }));
     EXPECT_EQ(box.Form3.Label1->text(), "Received file write error");
     EXPECT_TRUE(box.Form3.isVisible());
     device.Finish();
@@ -90,21 +90,36 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     EXPECT_EQ(box.S().TxFileName, "");
 }
 
-TEST(Fault, FilesDeletedBetweenTheChoiceAndTheRequest)
+// The device asks for a set before one was chosen with F8, or after its files
+// were deleted: the error, no set sent, and the device fails.
+TEST(Fault, ARequestWithNoFileChosenOrItsFilesDeleted)
 {
-    Serbox box;
-    box.Store("GONE", kSmall);
-    box.FileOut("GONE.TXT");
-    ASSERT_EQ(box.S().TxFileName, (box.Dir / "GONE.TXT").string());
-    std::filesystem::remove(box.Dir / "GONE.hdr");
-    Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("got")});
-    box.StartOn(device.Path());
-    device.Finish(1);
-    EXPECT_EQ(box.S().ErrorKind, 3);
-    EXPECT_EQ(box.Form3.Label1->text(), "File (*.hdr ) not found");
-    EXPECT_EQ(box.S().RxState, 0);
-    EXPECT_EQ(box.S().TxState, 0);
-    EXPECT_FALSE(std::filesystem::exists(box.Out("got").toStdString() + ".hdr"));
+    const struct {
+        bool chosen;
+        int kind;
+        const char* message;
+        int rxState;  // with no file chosen, a later request, after F8, is still heard
+    } rows[] = {{false, 5, "File name missing", 1}, {true, 3, "File (*.hdr ) not found", 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        Serbox box;
+        if (row.chosen) {
+            box.Store("GONE", kSmall);
+            box.FileOut("GONE.TXT");
+            ASSERT_EQ(box.S().TxFileName, (box.Dir / "GONE.TXT").string());
+            std::filesystem::remove(box.Dir / "GONE.hdr");
+        }
+        Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("got")});
+        box.StartOn(device.Path());
+        ASSERT_TRUE(Until([&] { return box.S().ErrorKind == row.kind; }));
+        EXPECT_EQ(box.Form3.windowTitle(), "ERRORE !");
+        EXPECT_EQ(box.Form3.Label1->text(), row.message);
+        EXPECT_EQ(box.S().RxState, row.rxState);
+        EXPECT_EQ(box.S().TxState, 0);
+        device.Finish(1);
+        EXPECT_TRUE(device.Output().contains("was an outgoing file chosen with F8?")) << device.Output().toStdString();
+        EXPECT_FALSE(std::filesystem::exists(box.Dir / "got.hdr"));
+    }
 }
 
 // F7 and F8 pressed while a transfer runs name the next transfer's set; the one
@@ -113,24 +128,24 @@ TEST(Fault, ChoicesDuringATransferWaitForTheNextOne)
 {
     Serbox box;
     box.Store("OTHER", kLarge);
-    QStringList args = {"--baud", "--chunk", "64", "send"};
-    Device device(args << box.Files("small", kSmall) << "receive" << box.Out("back"));
+    Device device(QStringList{"--baud", "--chunk", "64", "send"} << box.Store("small", kSmall) << "receive"
+                  << box.Out("back"));
     box.StartOn(device.Path());
     box.FileIn("SAVED.TXT");
     device.Enter();
-    ASSERT_TRUE(device.Shows("header sent"));
+    ASSERT_TRUE(device.Says("header sent"));
     ASSERT_GE(box.S().RxState, 2);  // still receiving
     box.FileIn("NEXT.TXT");
-    ASSERT_TRUE(device.Shows("send complete"));
+    ASSERT_TRUE(device.Says("send complete"));
     ASSERT_TRUE(box.Done());
     EXPECT_EQ(box.Stored("SAVED"), kSmall);
     EXPECT_FALSE(std::filesystem::exists(box.Dir / "NEXT.src"));
     EXPECT_EQ(box.Form1.Components().Edit1.Text(), (box.Dir / "NEXT.TXT").string());
 
     device.Enter();  // the device asks for the set just saved
-    ASSERT_TRUE(QTest::qWaitFor([&] { return box.S().HdrSendOffset > 10; }, 10000));
+    ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
     box.FileOut("OTHER.TXT");
     device.Finish();
-    EXPECT_EQ(Program::Read(box.Out("back").toStdString()), kSmall);
+    EXPECT_EQ(box.Stored("back"), kSmall);
     EXPECT_EQ(box.S().TxNextFileName, (box.Dir / "OTHER.TXT").string());  // sent from the next request on
 }
