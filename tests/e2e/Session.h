@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -135,6 +134,17 @@ struct Serbox {
         Form1.Action(QString("COM %1").arg(n))->trigger();
         ASSERT_TRUE(Form1.Port().Connected());
     }
+    // serbox-device's "send" into the set F7 named, then its "receive" into "back": the
+    // set just received is the outgoing one, and both arrive whole.
+    void RoundTrip(Device& device, const Program& p, const std::string& base)
+    {
+        device.Enter();
+        ASSERT_TRUE(device.Says("send complete"));
+        ASSERT_EQ(Stored(base), p);
+        device.Enter();
+        ASSERT_TRUE(device.Says("receive complete", 60000));
+        ASSERT_EQ(Stored("back"), p);
+    }
     void FileIn(const std::string& name) { Choose(Form1.SaveDialog(), "File in-F7", name); }
     void FileOut(const std::string& name) { Choose(Form1.OpenDialog(), "File out-F8", name); }
     Program Stored(const std::string& base) const
@@ -161,7 +171,7 @@ private:
     {
         auto* poll = new QTimer;
         QObject::connect(poll, &QTimer::timeout, poll, [poll, device] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QWidget* dialog = QApplication::activeModalWidget();
             auto* combo = dialog ? dialog->findChild<QComboBox*>("device") : nullptr;
             if (!combo)
                 return;
