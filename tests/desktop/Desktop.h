@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #include "tests/support/Process.h"
@@ -139,13 +138,7 @@ public:
             return !got.empty() && static_cast<unsigned char>(got.back()) == 0xBE;
         });
         EXPECT_TRUE(marked) << "the marker key never reached the device";
-        std::string hex;
-        for (size_t i = 0; i + marked < got.size(); ++i) {
-            char b[4];
-            std::snprintf(b, sizeof b, i ? " %02X" : "%02X", static_cast<unsigned char>(got[i]));
-            hex += b;
-        }
-        return hex;
+        return QByteArray::fromStdString(got.substr(0, got.size() - marked)).toHex(' ').toUpper().toStdString();
     }
 
     // What a screen reader reads: the text of the named component, or the names.
