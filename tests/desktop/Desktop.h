@@ -23,13 +23,11 @@ public:
     explicit Desktop(const std::string& layout = {}) { Setup(layout); }
     void Setup(const std::string& layout)
     {
-        std::filesystem::create_directory(temp_.path / "home");
-        std::filesystem::create_directory(temp_.path / "run");
-        std::filesystem::permissions(temp_.path / "run", std::filesystem::perms::owner_all);
+        std::filesystem::permissions(temp_.path, std::filesystem::perms::owner_all);
         ::fcntl(line_.master, F_SETFD, FD_CLOEXEC);
         // The session lives in this test's own environment, which every command inherits.
-        ::setenv("HOME", (Dir() + "/home").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (Dir() + "/run").c_str(), 1);
+        ::setenv("HOME", Dir().c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", Dir().c_str(), 1);
         ::setenv("LANG", "C.UTF-8", 1);
         // The X server picks a free display and tells which.
         xvfb_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});

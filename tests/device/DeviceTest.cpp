@@ -10,54 +10,45 @@
 #include "device/Device.h"
 #include "tests/support/Header.h"
 
-// The PC's end reads what the device sends through `until`, then writes its bytes,
-// `paceMs` apart when given.
-struct PcMove {
-    char until;
-    std::string write;
-    int paceMs = 0;
-};
-
 TEST(Device, AFaultyPcFailsTheExchange)
 {
     const std::string leadAndHeader = "\x80\x80" + HeaderOf('T', '0');
     const std::string text = std::string("AB\x01", 3) + '\0';
-    const struct {
-        bool send;
-        std::vector<PcMove> pc;
-        const char* failure;
-    } rows[] = {
-        {true, {{'I', "\x1B\x41\x42\x40\x41"}}, "wrong reply to the poll in command state"},
-        {true, {{'I', "\x1B\x41\x42"}}, "no reply to the poll in command state within"},
-        {false, {{'Z', leadAndHeader}}, "the header came faster than one byte a tick: it was not paced"},
-        {false, {{'Z', leadAndHeader, 52}, {'I', "\x1B\x41\x42\x40\x42"}, {'V', text}},
+    // What the PC's end does: reads what the device sends through a byte, then
+    // writes its bytes, that many milliseconds apart; the failure the device reports.
+    using PcMoves = std::vector<std::tuple<char, std::string, int>>;
+    const std::tuple<bool, PcMoves, std::string> rows[] = {
+        {true, {{'I', "\x1B\x41\x42\x40\x41", 0}}, "wrong reply to the poll in command state"},
+        {true, {{'I', "\x1B\x41\x42", 0}}, "no reply to the poll in command state within"},
+        {false, {{'Z', leadAndHeader, 0}}, "the header came faster than one byte a tick: it was not paced"},
+        {false, {{'Z', leadAndHeader, 52}, {'I', "\x1B\x41\x42\x40\x42", 0}, {'V', text, 0}},
          "the 0x00 after the text section came at once"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.failure);
+    for (const auto& [send, pcMoves, failure] : rows) {
+        SCOPED_TRACE(failure);
         device::Options options;
         options.timeoutMs = 500;
         auto line = device::Line::CreatePty();
         auto pc = device::Line::OpenDevice(line.Path());
         std::ostringstream log;
-        auto failure = std::async(std::launch::async, [&]() -> std::string {
+        auto what = std::async(std::launch::async, [&]() -> std::string {
             try {
-                row.send ? device::SendProgram(line, {HeaderOf('T', '0'), text}, options, log)
-                         : (void)device::ReceiveProgram(line, options, log);
+                send ? device::SendProgram(line, {HeaderOf('T', '0'), text}, options, log)
+                     : (void)device::ReceiveProgram(line, options, log);
             } catch (const device::Failure& e) {
                 return e.what();
             }
             return "";
         });
-        for (const PcMove& m : row.pc) {
-            pc.ReadThrough(m.until, 5000, "the device's request");
-            for (size_t at = 0; at < m.write.size(); at += m.paceMs ? 1 : m.write.size()) {
-                pc.Send(m.write.substr(at, m.paceMs ? 1 : std::string::npos), {});
-                std::this_thread::sleep_for(std::chrono::milliseconds(m.paceMs));
+        for (const auto& [until, bytes, paceMs] : pcMoves) {
+            pc.ReadThrough(until, 5000, "the device's request");
+            for (size_t at = 0; at < bytes.size(); at += paceMs ? 1 : bytes.size()) {
+                pc.Send(bytes.substr(at, paceMs ? 1 : std::string::npos), {});
+                std::this_thread::sleep_for(std::chrono::milliseconds(paceMs));
             }
         }
-        const std::string what = failure.get();
-        EXPECT_NE(what.find(row.failure), std::string::npos) << what;
+        const std::string got = what.get();
+        EXPECT_NE(got.find(failure), std::string::npos) << got;
     }
 }
 
