@@ -1,6 +1,9 @@
 // Programs sent by a device, stored, and sent back, over the real serial
-// component and a pseudo-terminal.
+// component and a pseudo-terminal; and what a technician meets on a bad day: a
+// cable pulled in the middle of an exchange, a folder that went away, files
+// deleted after they were chosen, a request with no file chosen.
 
+#include <QLabel>
 #include <QLineEdit>
 
 #include "tests/e2e/Session.h"
@@ -8,6 +11,9 @@
 using namespace e2e;
 
 namespace {
+
+const Program kLarge{HeaderOf('t', '0'), Text(40000) + '\0' + Block()};
+const Program kSmall{HeaderOf('T', '3'), Text(900) + '\0'};
 
 // Sets received one after another into the one set named with F7, each asked
 // back at once.
@@ -28,6 +34,19 @@ void ThereAndBack(const std::vector<Program>& programs)
     device.Finish();
 }
 
+// The n-th report, of a lost port, and no storm of them after it.
+void ExpectLostPortReport(Serbox& box, size_t n)
+{
+    ASSERT_TRUE(Until([&] { return box.Reports.size() >= n; }));
+    QTest::qWait(1500);
+    ASSERT_EQ(box.Reports.size(), n);
+    EXPECT_NE(box.Reports.back().find("Transfer abandoned"), std::string::npos) << box.Reports.back();
+    EXPECT_FALSE(box.Form1.Port().Connected());
+    EXPECT_EQ(box.S().RxState, 0);
+    EXPECT_EQ(box.S().TxState, 0);
+    EXPECT_EQ(box.S().HdrSendActive, 0);
+}
+
 }  // namespace
 
 TEST(EndToEnd, PlainAndEmptyTextSectionsThereAndBack)
@@ -39,7 +58,7 @@ TEST(EndToEnd, SecondSectionAndFortyThousandBytesThereAndBack)
 {
     // The large set goes back last: the port holds the next output-empty event
     // for as long as its bytes would take on a 4800-baud line, some 83 s.
-    ThereAndBack({{HeaderOf('t', '1'), Text(700) + '\0' + Block()}, {HeaderOf('t', '0'), Text(40000) + '\0' + Block()}});
+    ThereAndBack({{HeaderOf('t', '1'), Text(700) + '\0' + Block()}, kLarge});
 }
 
 // Lines from the device are shown; keys go where the focus is, in every text
@@ -62,4 +81,113 @@ TEST(EndToEnd, TerminalLinesAndKeys)
     box.Form1.Action("K.on-F5")->trigger();
     ASSERT_TRUE(device.Says("07 07 07 11"));
     EXPECT_EQ(QString(device.Before()).replace("\nreceived ", " ").toStdString(), "received 42 42 42 42 ");
+}
+
+TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
+{
+    Serbox box;
+    box.Store("OLD", kSmall);
+    auto device = std::make_unique<Device>(QStringList{"--baud", "--chunk", "256", "send"} << box.Store("large", kLarge));
+    box.StartOn(device->Path());
+    box.FileIn("CUT.TXT");
+    device->Enter();
+    ASSERT_TRUE(device->Says("header sent"));
+    QTest::qWait(800);  // part of the text section is on its way
+    device.reset();
+    ExpectLostPortReport(box, 1);
+    EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
+    EXPECT_EQ(box.S().TxFileName, "");  // an incomplete set is never offered for sending
+
+    device = std::make_unique<Device>(QStringList{"--no-wait", "receive", box.Out("cut")});
+    box.SwitchTo(1, device->Path());  // the same port, its adapter back
+    EXPECT_EQ(box.Form1.windowTitle(), "KORVEL SU COM 1");
+    box.FileOut("OLD.TXT");
+    // Part of the header is out when the line goes.
+    ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
+    device.reset();
+    ExpectLostPortReport(box, 2);
+
+    box.FileIn("NEXT.TXT");
+    Device third(QStringList{"--no-wait", "receive", box.Out("whole"), "send"} << box.Store("small", kSmall));
+    box.SwitchTo(3, third.Path());
+    third.Finish();
+    EXPECT_EQ(box.Stored("whole"), kSmall);  // from its first byte
+    EXPECT_EQ(box.Stored("NEXT"), kSmall);
+    EXPECT_TRUE(box.Messages().contains("OPERAZIONE ESEGUITA"));
+}
+
+TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
+{
+    Serbox box;
+    Device device(QStringList{"send"} << box.Store("small", kSmall));
+    box.StartOn(device.Path());
+    std::filesystem::create_directory(box.Dir / "sub");
+    box.FileIn("sub/LINE1.TXT");
+    ASSERT_TRUE(std::filesystem::exists(box.Dir / "sub" / "LINE1.hdr"));
+    std::filesystem::remove_all(box.Dir / "sub");
+    std::ofstream(box.Dir / "sub") << "a file where the folder was";
+    device.Enter();
+    ASSERT_TRUE(device.Says("send complete"));  // every reply still came
+    ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7; }));
+    EXPECT_EQ(box.Form3.Label1->text(), "Received file write error");
+    EXPECT_TRUE(box.Form3.isVisible());
+    device.Finish();
+    EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
+    EXPECT_EQ(box.S().TxFileName, "");
+}
+
+// The device asks for a set before one was chosen with F8, or after its files
+// were deleted: the error, no set sent, and the device fails.
+TEST(Fault, ARequestWithNoFileChosenOrItsFilesDeleted)
+{
+    // With no file chosen, a later request, after F8, is still heard.
+    const std::tuple<bool, int, std::string, int> rows[] = {{false, 5, "File name missing", 1},
+                                                           {true, 3, "File (*.hdr ) not found", 0}};
+    for (const auto& [chosen, kind, message, rxState] : rows) {
+        SCOPED_TRACE(message);
+        Serbox box;
+        if (chosen) {
+            box.Store("GONE", kSmall);
+            box.FileOut("GONE.TXT");
+            std::filesystem::remove(box.Dir / "GONE.hdr");
+        }
+        Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("got")});
+        box.StartOn(device.Path());
+        ASSERT_TRUE(Until([&] { return box.S().ErrorKind == kind; }));
+        EXPECT_EQ(box.Form3.windowTitle(), "ERRORE !");
+        EXPECT_EQ(box.Form3.Label1->text().toStdString(), message);
+        EXPECT_EQ(box.S().RxState, rxState);
+        EXPECT_EQ(box.S().TxState, 0);
+        device.Finish(1);
+        EXPECT_TRUE(device.Output().contains("was an outgoing file chosen with F8?")) << device.Output().toStdString();
+        EXPECT_FALSE(std::filesystem::exists(box.Dir / "got.hdr"));
+    }
+}
+
+// F7 and F8 pressed while a transfer runs name the next transfer's set; the one
+// under way ends whole, with its own files.
+TEST(Fault, ChoicesDuringATransferWaitForTheNextOne)
+{
+    Serbox box;
+    box.Store("OTHER", kLarge);
+    Device device(QStringList{"--baud", "--chunk", "64", "send"} << box.Store("small", kSmall) << "receive"
+                  << box.Out("back"));
+    box.StartOn(device.Path());
+    box.FileIn("SAVED.TXT");
+    device.Enter();
+    ASSERT_TRUE(device.Says("header sent"));
+    ASSERT_GE(box.S().RxState, 2);  // still receiving
+    box.FileIn("NEXT.TXT");
+    ASSERT_TRUE(device.Says("send complete"));
+    ASSERT_TRUE(box.Done());
+    EXPECT_EQ(box.Stored("SAVED"), kSmall);
+    EXPECT_FALSE(std::filesystem::exists(box.Dir / "NEXT.src"));
+    EXPECT_EQ(box.Form1.Components().Edit1.Text(), (box.Dir / "NEXT.TXT").string());
+
+    device.Enter();  // the device asks for the set just saved
+    ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
+    box.FileOut("OTHER.TXT");
+    device.Finish();
+    EXPECT_EQ(box.Stored("back"), kSmall);
+    EXPECT_EQ(box.S().TxNextFileName, (box.Dir / "OTHER.TXT").string());  // sent from the next request on
 }

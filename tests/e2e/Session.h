@@ -47,16 +47,8 @@ inline std::string Text(size_t size)
     return t;
 }
 
-// 22 groups of a prefix and a number 0..1023, then 0xFF.
-inline std::string Block()
-{
-    std::string b;
-    for (int g = 0; g < 22; ++g) {
-        const int v = (g * 97) % 1024;
-        b += {static_cast<char>(g < 11 ? 'A' + g : ' '), static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
-    }
-    return b + "\xFF";
-}
+// A 5001 block: record-like bytes up to its 0xFF.
+inline std::string Block() { return Text(66) + "\xFF"; }
 
 // serbox-device; each wait takes what it printed up to the awaited text.
 class Device : public Child {
