@@ -33,16 +33,14 @@ struct Usage {
 
 // Descriptors must not grow after the first round trip, which opens what the
 // toolkit opens on first use. Memory is printed, not asserted: the sanitizer
-// build's quarantine grows it by design, a bound that never flakes would miss a
-// leak of three round trips, and LeakSanitizer checks this case there.
+// build's quarantine grows it by design, and LeakSanitizer checks this case there.
 TEST(Soak, RoundTripsBackToBackKeepDescriptorsFlat)
 {
     const int rounds = std::max(qEnvironmentVariableIntValue("SERBOX_SOAK_ROUNDS"), 3);
     const Program program{HeaderOf('t', '0'), Text(1500) + '\0' + Block()};
     Serbox box;
-    // One round more than run keeps the device, and the pipes to it, until the
-    // last is measured. Patient: hours on a busy machine must not end on one slow
-    // moment, and a lost event still stops an exchange for good.
+    // One round more than run keeps the device, and the pipes to it, until the last
+    // is measured. Patient: a lost event still stops an exchange for good.
     Device device(QStringList{"--chunk", "500", "--timeout", "10000", "--repeat", QString::number(rounds + 1), "send"}
                   << box.Store("soak", program) << "receive" << box.Out("back"));
     box.StartOn(device.Path());
