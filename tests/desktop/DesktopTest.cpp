@@ -178,17 +178,14 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
     EXPECT_GE(cautions, 1);
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        switch (round % 3) {
-        case 0:
+        if (round % 3 == 0) {
             d.SwitchAwayAndBack(main);
-            break;
-        case 1:  // the exit dialog, closed by going back to the main window
+        } else if (round % 3 == 1) {  // the exit dialog, closed by going back to the main window
             d.Keys({"F4"});
             d.Window("^USCITA PROGRAMMA$");
             d.Activate(main);
             ASSERT_TRUE(Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
-            break;
-        default:  // the error dialog, closed with Enter
+        } else {  // the error dialog, closed with Enter
             d.Keys({"F8"});
             d.Activate(d.Window("^Open$"));
             d.Type("STORED.TXT");
@@ -196,7 +193,6 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
             d.Activate(d.Window("^ERRORE !$"));
             d.Keys({"Return"});
             ASSERT_TRUE(Until([&] { return d.WindowGone("^ERRORE !$"); }));
-            break;
         }
         d.Keys(kKeys);
         EXPECT_EQ(d.Received(), kBytes);  // the program has handled the round by now
