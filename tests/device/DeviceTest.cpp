@@ -26,8 +26,7 @@ TEST(Device, AFaultyPcFailsTheExchange)
     };
     for (const auto& [send, pcMoves, failure] : rows) {
         SCOPED_TRACE(failure);
-        device::Options options;
-        options.timeoutMs = 500;
+        const device::Options options{.timeoutMs = 500};
         auto line = device::Line::CreatePty();
         auto pc = device::Line::OpenDevice(line.Path());
         std::ostringstream log;

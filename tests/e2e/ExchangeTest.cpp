@@ -179,7 +179,7 @@ TEST(Fault, ChoicesDuringATransferWaitForTheNextOne)
     ASSERT_GE(box.S().RxState, 2);  // still receiving
     box.FileIn("NEXT.TXT");
     ASSERT_TRUE(device.Says("send complete"));
-    ASSERT_TRUE(box.Done());
+    ASSERT_TRUE(Until([&] { return box.Messages().contains("OPERAZIONE ESEGUITA"); }));
     EXPECT_EQ(box.Stored("SAVED"), kSmall);
     EXPECT_FALSE(std::filesystem::exists(box.Dir / "NEXT.src"));
     EXPECT_EQ(box.Form1.Components().Edit1.Text(), (box.Dir / "NEXT.TXT").string());

@@ -55,11 +55,8 @@ class Device : public Child {
 public:
     explicit Device(const QStringList& args)
     {
-        std::vector<std::string> argv{SERBOX_DEVICE};
-        for (const QString& a : args)
-            argv.push_back(a.toStdString());
         setProcessChannelMode(MergedChannels);
-        Start(argv);
+        Start(QStringList{SERBOX_DEVICE} << args);
         if (Says("port: ") && Says("\n"))
             path_ = before_.toStdString();
     }
@@ -107,7 +104,6 @@ struct Serbox {
 
     ProgramState& S() { return Form1.State(); }
     QString Messages() const { return Form1.Memo(2)->toPlainText(); }
-    bool Done() { return Until([&] { return Messages().contains("OPERAZIONE ESEGUITA"); }); }
 
     // As at every start: acknowledge the port request, then type the device into
     // the setup dialog that the next tick brings.

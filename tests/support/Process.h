@@ -35,17 +35,12 @@ bool Until(Condition done, int ms = 20000)
 // or SERBOX_DESKTOP_VERBOSE is set.
 class Child : public QProcess {
 public:
-    Child() = default;
-    explicit Child(const std::vector<std::string>& argv) { Start(argv); }
     ~Child() override { End(); }
-    void Start(const std::vector<std::string>& argv, const std::string& dir = {})
+    void Start(const QStringList& argv, const QString& dir = {})
     {
-        setProgram(QString::fromStdString(argv.at(0)));
-        QStringList args;
-        for (size_t i = 1; i < argv.size(); ++i)
-            args << QString::fromStdString(argv[i]);
-        setArguments(args);
-        setWorkingDirectory(QString::fromStdString(dir));
+        setProgram(argv.value(0));
+        setArguments(argv.mid(1));
+        setWorkingDirectory(dir);
         if (processChannelMode() == SeparateChannels && !qEnvironmentVariableIsSet("SERBOX_DESKTOP_VERBOSE"))
             setStandardErrorFile(nullDevice());
         setChildProcessModifier([] {
@@ -79,7 +74,11 @@ struct Output {
 };
 inline Output RunCommand(const std::vector<std::string>& argv)
 {
-    Child c(argv);
+    Child c;
+    QStringList args;
+    for (const std::string& a : argv)
+        args << QString::fromStdString(a);
+    c.Start(args);
     c.closeWriteChannel();
     const bool ended = c.waitForFinished(60000) && c.exitStatus() == QProcess::NormalExit;
     return {ended ? c.exitCode() : -1, c.readAllStandardOutput().toStdString()};
