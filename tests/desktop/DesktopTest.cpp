@@ -46,7 +46,6 @@ public:
     Pty& Line() { return line_; }
     std::string MainWindow() const { return main_; }
 
-    // The program as a user starts it, in a folder of its own.
     void StartProgram()
     {
         ASSERT_FALSE(::testing::Test::HasFatalFailure()) << "no desktop";
@@ -54,8 +53,7 @@ public:
         ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
         app_.Start({SERBOX_EN}, QString::fromStdString(Dir()));
     }
-    // Start-up: acknowledge the port request, type the line's device into the setup
-    // dialog that follows, and wait until the program has the line open.
+    // Start-up as a user does it, until the program has the line open.
     void StartOnTheLine()
     {
         ASSERT_NO_FATAL_FAILURE(StartProgram());
@@ -90,7 +88,6 @@ public:
         return o.out.substr(0, o.out.find('\n'));
     }
     bool WindowGone(const std::string& title) { return Search(title).out.empty(); }
-    // The active window's title, or the given window's.
     std::string Title(const std::string& window = "%1")
     {
         const std::string t = RunCommand({"xdotool", "getactivewindow", "getwindowname", window}).out;
@@ -108,7 +105,6 @@ public:
     }
     void Type(const std::string& text) { EXPECT_EQ(RunCommand({"xdotool", "type", text}).status, 0); }
 
-    // Another application takes the focus, and the given window gets it back.
     void SwitchAwayAndBack(const std::string& back)
     {
         Activate(Window("^OTHER$"));
@@ -130,13 +126,11 @@ public:
     }
 
     // What a screen reader reads: the text of the named component, or the names.
-    Output Accessible(const std::vector<std::string>& args)
+    std::string Accessible(const std::string& what, const std::string& name = "")
     {
-        std::vector<std::string> a{"/usr/bin/python3", SERBOX_A11Y};
-        a.insert(a.end(), args.begin(), args.end());
         Output o;
-        Until([&] { return (o = RunCommand(a)).status == 0; });
-        return o;
+        Until([&] { return (o = RunCommand({"/usr/bin/python3", SERBOX_A11Y, what, name})).status == 0; });
+        return o.out;
     }
 
 private:
@@ -158,7 +152,7 @@ const std::string kBytes = "41 10 31 0D 07 07 07 11 07 07 07 12";
 
 int Cautions(Desktop& d)
 {
-    return QString::fromStdString(d.Accessible({"text", "Message line"}).out).count("CAUTION!");
+    return QString::fromStdString(d.Accessible("text", "Message line")).count("CAUTION!");
 }
 
 }  // namespace
@@ -167,8 +161,7 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
 {
     Desktop d;
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
-    // What a screen reader says for the four text components.
-    EXPECT_EQ(d.Accessible({"names"}).out, "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n");
+    EXPECT_EQ(d.Accessible("names"), "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n");
     std::ofstream(d.Dir() + "/STORED.TXT") << "";  // its .hdr is missing: F8 on it is an error
     const std::string main = d.MainWindow(), title = d.Title();
     int cautions = Cautions(d);
@@ -239,7 +232,7 @@ TEST(Desktop, TheOverwritePromptSurvivesAnotherApplicationAndEscape)
     // Clicking the main window refuses the overwrite, as ANNULLA does.
     d.Activate(main);
     EXPECT_TRUE(Until([&] { return d.WindowGone("^AVVISO$"); }));
-    EXPECT_EQ(d.Accessible({"text", "FILE TO RECEIVE"}).out, "\n");
+    EXPECT_EQ(d.Accessible("text", "FILE TO RECEIVE"), "\n");
 }
 
 // Keys as the layout types them, switched while the program runs: letters, digits,
@@ -301,7 +294,7 @@ TEST(Desktop, TheStartUpRequestStaysAndTheTitleKeepsItsFormUntilTheNextActivatio
         ASSERT_NO_FATAL_FAILURE(d.AnswerSetup());
         const std::string main = d.Window("^KORVEL SU COM");
         EXPECT_TRUE(Until([&] { return d.Title() == (n == "3" ? "KORVEL SU COM3" : "ERRORE !"); }));
-        d.Accessible({"names"});  // a round trip through the program's events
+        d.Accessible("names");  // a round trip through the program's events
         EXPECT_EQ(d.Title(main), "KORVEL SU COM" + n);
         if (n == "2") {  // the next activation rebuilds it
             d.Keys({"Return"});

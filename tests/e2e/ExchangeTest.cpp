@@ -1,7 +1,5 @@
-// Programs sent by a device, stored, and sent back, over the real serial
-// component and a pseudo-terminal; and what a technician meets on a bad day: a
-// cable pulled in the middle of an exchange, a folder that went away, files
-// deleted after they were chosen, a request with no file chosen.
+// Programs sent by a device, stored and sent back over the real serial component
+// and a pseudo-terminal; and what a technician meets on a bad day.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,8 +13,7 @@ namespace {
 const Program kLarge{HeaderOf('t', '0'), Text(40000) + '\0' + Block()};
 const Program kSmall{HeaderOf('T', '3'), Text(900) + '\0'};
 
-// Sets received one after another into the one set named with F7, each asked
-// back at once.
+// Sets received into the one set named with F7, each asked back at once.
 void ThereAndBack(const std::vector<Program>& programs)
 {
     Serbox box;
@@ -136,8 +133,7 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     EXPECT_EQ(box.S().TxFileName, "");
 }
 
-// The device asks for a set before one was chosen with F8, or after its files
-// were deleted: the error, no set sent, and the device fails.
+// A request before F8 chose a set, or after its files were deleted: the error, no set sent.
 TEST(Fault, ARequestWithNoFileChosenOrItsFilesDeleted)
 {
     // With no file chosen, a later request, after F8, is still heard.

@@ -1,7 +1,6 @@
 #pragma once
 // The real program's windows and serial component, and serbox-device as a child
-// process on a pseudo-terminal of its own: the two ends of a line, as a
-// technician would have them on a desk.
+// process on a pseudo-terminal of its own: the two ends of a line on a desk.
 
 #include <gtest/gtest.h>
 
@@ -105,8 +104,7 @@ struct Serbox {
     ProgramState& S() { return Form1.State(); }
     QString Messages() const { return Form1.Memo(2)->toPlainText(); }
 
-    // As at every start: acknowledge the port request, then type the device into
-    // the setup dialog that the next tick brings.
+    // As at every start: the port request acknowledged, the device in the setup dialog.
     void StartOn(const std::string& device)
     {
         ASSERT_TRUE(Until([&] { return Form3.isVisible() && S().ErrorKind == 10; }));
@@ -122,8 +120,7 @@ struct Serbox {
         Form1.Action(QString("COM %1").arg(n))->trigger();
         ASSERT_TRUE(Form1.Port().Connected());
     }
-    // serbox-device's "send" into the set F7 named, then its "receive" into "back": the
-    // set just received is the outgoing one, and both arrive whole.
+    // serbox-device's "send" into the set F7 named, then its "receive" of that set.
     void RoundTrip(Device& device, const Program& p, const std::string& base)
     {
         device.Enter();
