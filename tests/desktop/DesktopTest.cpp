@@ -44,7 +44,6 @@ public:
 
     std::string Dir() const { return temp_.path.string(); }
     Pty& Line() { return line_; }
-    std::string MainWindow() const { return main_; }
 
     void StartProgram()
     {
@@ -60,14 +59,14 @@ public:
         Activate(Window("^WARNING$"));
         Keys({"Return"});
         AnswerSetup();
-        main_ = Window("^KORVEL SU COM");
+        const std::string main = Window("^KORVEL SU COM");
         ASSERT_TRUE(Until([&] {
             // The program has the line open once it has a terminal behind it.
             pollfd p{line_.master, POLLOUT, 0};
             return ::poll(&p, 1, 0) == 1 && !(p.revents & POLLHUP);
         }));
         // Back in the main window, and everything before this key handled.
-        Activate(main_);
+        Activate(main);
         EXPECT_EQ(Received(), "");
     }
     void AnswerSetup()
@@ -140,7 +139,6 @@ private:
     Pty line_;
     // Ended in the reverse order: the program first, the X server last.
     Child xvfb_, bus_, wm_, app_, other_;
-    std::string main_;
 };
 
 namespace {
@@ -163,7 +161,7 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
     EXPECT_EQ(d.Accessible("names"), "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n");
     std::ofstream(d.Dir() + "/STORED.TXT") << "";  // its .hdr is missing: F8 on it is an error
-    const std::string main = d.MainWindow(), title = d.Title();
+    const std::string main = d.Window("^KORVEL SU COM"), title = d.Title();
     int cautions = Cautions(d);
     EXPECT_GE(cautions, 1);
     for (int round = 0; round < 20; ++round) {
@@ -217,7 +215,7 @@ TEST(Desktop, TheOverwritePromptSurvivesAnotherApplicationAndEscape)
 {
     Desktop d;
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
-    const std::string main = d.MainWindow();
+    const std::string main = d.Window("^KORVEL SU COM");
 
     // The overwrite prompt stays while the user looks elsewhere.
     std::ofstream(d.Dir() + "/OLD.TXT") << "";

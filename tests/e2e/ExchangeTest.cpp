@@ -25,8 +25,6 @@ void ThereAndBack(const std::vector<Program>& programs)
     box.FileIn("IN.TXT");
     for (const Program& p : programs)
         ASSERT_NO_FATAL_FAILURE(box.RoundTrip(device, p, "IN")) << p;
-    EXPECT_EQ(box.S().RxState, 0);
-    EXPECT_EQ(box.S().TxState, 0);
     EXPECT_TRUE(box.Reports.empty());
     device.Finish();
 }
@@ -150,7 +148,6 @@ TEST(Fault, ARequestWithNoFileChosenOrItsFilesDeleted)
         Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("got")});
         box.StartOn(device.Path());
         ASSERT_TRUE(Until([&] { return box.S().ErrorKind == kind; }));
-        EXPECT_EQ(box.Form3.windowTitle(), "ERRORE !");
         EXPECT_EQ(box.Form3.Label1->text().toStdString(), message);
         EXPECT_EQ(box.S().RxState, rxState);
         EXPECT_EQ(box.S().TxState, 0);
