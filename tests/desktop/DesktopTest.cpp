@@ -17,12 +17,13 @@
 
 class Desktop {
 public:
+    Pty line;  // the device's end
     // layout: an X keyboard layout set before the program starts ("de"), or none.
     explicit Desktop(const std::string& layout = {}) { Setup(layout); }
     void Setup(const std::string& layout)
     {
         std::filesystem::permissions(temp_.path, std::filesystem::perms::owner_all);
-        ::fcntl(line_.master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(line.master, F_SETFD, FD_CLOEXEC);
         // The session lives in this test's own environment, which every command inherits.
         ::setenv("HOME", Dir().c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", Dir().c_str(), 1);
@@ -43,7 +44,6 @@ public:
     }
 
     std::string Dir() const { return temp_.path.string(); }
-    Pty& Line() { return line_; }
 
     void StartProgram()
     {
@@ -62,7 +62,7 @@ public:
         const std::string main = Window("^KORVEL SU COM");
         ASSERT_TRUE(Until([&] {
             // The program has the line open once it has a terminal behind it.
-            pollfd p{line_.master, POLLOUT, 0};
+            pollfd p{line.master, POLLOUT, 0};
             return ::poll(&p, 1, 0) == 1 && !(p.revents & POLLHUP);
         }));
         // Back in the main window, and everything before this key handled.
@@ -73,7 +73,7 @@ public:
     {
         Activate(Window("^Serial port setup$"));
         Keys({"Tab", "ctrl+a"});
-        Type(line_.path);
+        Type(line.path);
         Keys({"Return"});
         ASSERT_TRUE(Until([&] { return WindowGone("^Serial port setup$"); }));
     }
@@ -117,7 +117,7 @@ public:
         Keys({"period"});
         std::string got;
         const bool marked = Until([&] {
-            got += line_.Drain();
+            got += line.Drain();
             return !got.empty() && static_cast<unsigned char>(got.back()) == 0xBE;
         });
         EXPECT_TRUE(marked) << "the marker key never reached the device";
@@ -136,7 +136,6 @@ private:
     static Output Search(const std::string& title) { return RunCommand({"xdotool", "search", "--onlyvisible", "--name", title}); }
 
     TempDir temp_{"serbox-desktop"};
-    Pty line_;
     // Ended in the reverse order: the program first, the X server last.
     Child xvfb_, bus_, wm_, app_, other_;
 };
@@ -148,11 +147,6 @@ namespace {
 const std::vector<std::string> kKeys = {"a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9"};
 const std::string kBytes = "41 10 31 0D 07 07 07 11 07 07 07 12";
 
-int Cautions(Desktop& d)
-{
-    return QString::fromStdString(d.Accessible("text", "Message line")).count("CAUTION!");
-}
-
 }  // namespace
 
 TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
@@ -162,7 +156,8 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
     EXPECT_EQ(d.Accessible("names"), "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n");
     std::ofstream(d.Dir() + "/STORED.TXT") << "";  // its .hdr is missing: F8 on it is an error
     const std::string main = d.Window("^KORVEL SU COM"), title = d.Title();
-    int cautions = Cautions(d);
+    const auto cautionsShown = [&] { return QString::fromStdString(d.Accessible("text", "Message line")).count("CAUTION!"); };
+    auto cautions = cautionsShown();
     EXPECT_GE(cautions, 1);
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -185,17 +180,17 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
         d.Keys(kKeys);
         EXPECT_EQ(d.Received(), kBytes);  // the program has handled the round by now
         if (round == 0) {  // coming back from another application is no activation
-            EXPECT_EQ(Cautions(d), cautions);
+            EXPECT_EQ(cautionsShown(), cautions);
             EXPECT_EQ(d.Title(), title);
         } else if (round == 1) {  // taking over from a dialog of the program is one
-            EXPECT_EQ(Cautions(d), cautions + 1);
+            EXPECT_EQ(cautionsShown(), cautions + 1);
         }
         d.Keys({"F7"});
         d.Activate(d.Window("^Save As$"));
         d.Keys({"Escape"});
         ASSERT_TRUE(Until([&] { return d.WindowGone("^Save As$"); }));
         EXPECT_EQ(d.Received(), "");
-        cautions = round == 0 ? Cautions(d) : cautions;
+        cautions = round == 0 ? cautionsShown() : cautions;
         ASSERT_FALSE(HasFailure());
     }
 
@@ -203,7 +198,7 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
     // the exit dialog closes, and Enter then answers the error, not the device.
     d.Keys({"F4"});
     d.Activate(d.Window("^USCITA PROGRAMMA$"));
-    d.Line().Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
+    d.line.Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
     EXPECT_TRUE(Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
     EXPECT_TRUE(Until([&] { return d.Title() == "ERRORE !"; }));
     d.Keys({"Return"});
@@ -276,7 +271,7 @@ TEST(Desktop, TheStartUpRequestStaysAndTheTitleKeepsItsFormUntilTheNextActivatio
     for (const std::string n : {"3", "2"}) {  // COM2 is held by another program
         Desktop d;
         ASSERT_NO_FATAL_FAILURE(d.StartProgram());
-        QSerialPort other(QString::fromStdString(d.Line().path));
+        QSerialPort other(QString::fromStdString(d.line.path));
         ASSERT_TRUE(n == "3" || other.open(QIODevice::WriteOnly));
         const std::string request = d.Window("^WARNING$");
         d.Activate(request);

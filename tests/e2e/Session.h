@@ -52,14 +52,14 @@ inline std::string Block() { return Text(66) + "\xFF"; }
 // serbox-device; each wait takes what it printed up to the awaited text.
 class Device : public Child {
 public:
+    std::string path;  // the pseudo-terminal serbox opens
     explicit Device(const QStringList& args)
     {
         setProcessChannelMode(MergedChannels);
         Start(QStringList{SERBOX_DEVICE} << args);
         if (Says("port: ") && Says("\n"))
-            path_ = before_.toStdString();
+            path = before_.toStdString();
     }
-    const std::string& Path() const { return path_; }
     // Tells what it printed if the text never comes. Before(): what came before it.
     bool Says(const QString& text, int ms = 20000)
     {
@@ -83,7 +83,6 @@ public:
 
 private:
     QString out_, before_;
-    std::string path_;
 };
 
 struct Serbox {

@@ -43,7 +43,7 @@ TEST(Soak, RoundTripsBackToBackKeepDescriptorsFlat)
     // is measured. Patient: a lost event still stops an exchange for good.
     Device device(QStringList{"--chunk", "500", "--timeout", "10000", "--repeat", QString::number(rounds + 1), "send"}
                   << box.Store("soak", program) << "receive" << box.Out("back"));
-    box.StartOn(device.Path());
+    box.StartOn(device.path);
     box.FileIn("SOAK.TXT");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it comes, in a long run
     std::printf("soak: %d round trips of a %zu-byte source with a 5001 block\n", rounds, program.src.size());
