@@ -1,10 +1,6 @@
 // serbox-device must fail whatever a faulty PC does: its exit status is what
 // the end-to-end tests and a tester trust.
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <future>
@@ -14,87 +10,44 @@
 #include "device/Device.h"
 #include "tests/support/Header.h"
 
-namespace {
-
-// The PC's end of the device's pseudo-terminal, played by the test.
-struct FaultyPc {
-    int fd;
-    explicit FaultyPc(const std::string& path) : fd(::open(path.c_str(), O_RDWR | O_NOCTTY)) {}
-    ~FaultyPc() { ::close(fd); }
-    // Reads what the device sends until it has seen `until`.
-    std::string ReadUntil(const std::string& until)
-    {
-        std::string got;
-        char c;
-        while (got.find(until) == std::string::npos && ::read(fd, &c, 1) == 1)
-            got.push_back(c);
-        return got;
-    }
-    void Write(const std::string& bytes) { (void)!::write(fd, bytes.data(), bytes.size()); }
-};
-
-std::string FailureOf(const std::function<void()>& exchange)
+TEST(Device, AFaultyPcFailsTheExchange)
 {
-    try {
-        exchange();
-    } catch (const device::Failure& e) {
-        return e.what();
-    }
-    return "";
-}
-
-const device::Program kProgram{HeaderOf('T', '0'), std::string("AB\x01", 3) + '\0'};
-
-}  // namespace
-
-TEST(Device, AWrongOrMissingReplyFailsTheSend)
-{
-    device::Options options;
-    options.timeoutMs = 300;
-    for (const std::string reply : {"\x1B\x41\x42\x40\x41", "\x1B\x41\x42"}) {
+    const std::string leadAndHeader = "\x80\x80" + HeaderOf('T', '0');
+    const std::string text = std::string("AB\x01", 3) + '\0';
+    // What the PC's end does: reads what the device sends through a byte, then
+    // writes its bytes, that many milliseconds apart; the failure the device reports.
+    using PcMoves = std::vector<std::tuple<char, std::string, int>>;
+    const std::tuple<bool, PcMoves, std::string> rows[] = {
+        {true, {{'I', "\x1B\x41\x42\x40\x41", 0}}, "wrong reply to the poll in command state"},
+        {true, {{'I', "\x1B\x41\x42", 0}}, "no reply to the poll in command state within"},
+        {false, {{'Z', leadAndHeader, 0}}, "the header came faster than one byte a tick: it was not paced"},
+        {false, {{'Z', leadAndHeader, 52}, {'I', "\x1B\x41\x42\x40\x42", 0}, {'V', text, 0}},
+         "the 0x00 after the text section came at once"},
+    };
+    for (const auto& [send, pcMoves, failure] : rows) {
+        SCOPED_TRACE(failure);
+        const device::Options options{.timeoutMs = 500};
         auto line = device::Line::CreatePty();
-        FaultyPc pc(line.Path());
+        auto pc = device::Line::OpenDevice(line.Path());
         std::ostringstream log;
-        auto failure = std::async(std::launch::async, [&] {
-            return FailureOf([&] { device::SendProgram(line, kProgram, options, log); });
+        auto what = std::async(std::launch::async, [&]() -> std::string {
+            try {
+                send ? device::SendProgram(line, {HeaderOf('T', '0'), text}, options, log)
+                     : (void)device::ReceiveProgram(line, options, log);
+            } catch (const device::Failure& e) {
+                return e.what();
+            }
+            return "";
         });
-        pc.ReadUntil("\x1B" "A\x1B" "I");
-        pc.Write(reply);
-        const std::string what = failure.get();
-        EXPECT_NE(what.find("reply to the poll in command state"), std::string::npos) << what;
-    }
-}
-
-TEST(Device, AnUnpacedHeaderOrAZeroByteWithTheTextFailsTheReceive)
-{
-    device::Options options;
-    options.timeoutMs = 500;
-    const std::string kReady = "\x1B\x41\x42\x40\x42";
-    for (bool pacedHeader : {false, true}) {
-        auto line = device::Line::CreatePty();
-        FaultyPc pc(line.Path());
-        std::ostringstream log;
-        auto failure = std::async(std::launch::async, [&] {
-            return FailureOf([&] { device::ReceiveProgram(line, options, log); });
-        });
-        pc.ReadUntil("\x1B" "Z");
-        pc.Write("\x80\x80");
-        const std::string header = HeaderOf('T', '0');
-        for (char b : header) {
-            pc.Write(std::string(1, b));
-            if (pacedHeader)
-                std::this_thread::sleep_for(std::chrono::milliseconds(52));
+        for (const auto& [until, bytes, paceMs] : pcMoves) {
+            pc.ReadThrough(until, 5000, "the device's request");
+            for (size_t at = 0; at < bytes.size(); at += paceMs ? 1 : bytes.size()) {
+                pc.Send(bytes.substr(at, paceMs ? 1 : std::string::npos), {});
+                std::this_thread::sleep_for(std::chrono::milliseconds(paceMs));
+            }
         }
-        if (pacedHeader) {
-            pc.ReadUntil("\x1B" "I");
-            pc.Write(kReady);
-            pc.ReadUntil("\x1B" "V");
-            pc.Write(std::string("AB\x01", 3) + '\0');  // the zero byte at once
-        }
-        const std::string what = failure.get();
-        EXPECT_NE(what.find(pacedHeader ? "0x00 after the text section came at once" : "not paced"),
-                  std::string::npos)
-            << what;
+        const std::string got = what.get();
+        EXPECT_NE(got.find(failure), std::string::npos) << got;
     }
 }
 
