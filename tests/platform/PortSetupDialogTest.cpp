@@ -7,72 +7,52 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <functional>
+#include <tuple>
 
 #include "platform/PortSetupDialog.h"
 #include "tests/support/Pty.h"
 
-namespace {
-
-// Acts on the dialog once it runs, as a person would, then leaves it.
-void WhenShown(platform::PortSetupDialog& dialog, std::function<void()> act)
-{
-    QTimer::singleShot(0, &dialog, std::move(act));
-}
-
-QComboBox* Combo(platform::PortSetupDialog& d, const char* name) { return d.findChild<QComboBox*>(name); }
-
-void Click(platform::PortSetupDialog& d, QDialogButtonBox::StandardButton b)
-{
-    d.findChild<QDialogButtonBox*>()->button(b)->click();
-}
-
-}  // namespace
-
-TEST(PortSetupDialog, HandsBackTheNameTheDeviceAndEveryLineSetting)
+// Driven as a person would once it runs: a file typed as the device is refused and
+// the dialog stays; corrected, it hands back the port and every line setting.
+TEST(PortSetupDialog, RefusesAFileAsTheDeviceThenHandsBackTheNameTheDeviceAndEveryLineSetting)
 {
     Pty pty;
-    platform::PortSetupDialog dialog;
-    platform::PortSetupChoice choice;
-    choice.Name = "COM";
-    WhenShown(dialog, [&] {
-        EXPECT_EQ(Combo(dialog, "port")->currentText(), "COM1");  // the start name names no port
-        Combo(dialog, "port")->setCurrentText("COM2");
-        Combo(dialog, "device")->setCurrentText(QString::fromStdString(pty.path));
-        Combo(dialog, "dataBits")->setCurrentText("7");
-        Combo(dialog, "parity")->setCurrentText("Even");
-        Combo(dialog, "stopBits")->setCurrentText("2");
-        Combo(dialog, "flow")->setCurrentIndex(0);
-        Click(dialog, QDialogButtonBox::Ok);
-    });
-    ASSERT_TRUE(dialog.Run(choice, {}));
-    EXPECT_EQ(choice.Name, "COM2");
-    EXPECT_EQ(choice.Bindings["COM2"], pty.path);
-    EXPECT_EQ(choice.Line.DataBits, 7);
-    EXPECT_EQ(choice.Line.ParityBits, platform::Parity::Even);
-    EXPECT_TRUE(choice.Line.ParityCheck);
-    EXPECT_EQ(choice.Line.Stop, platform::StopBits::Two);
-    EXPECT_EQ(choice.Line.Flow, platform::FlowControl::None);
-}
-
-TEST(PortSetupDialog, AFileTypedAsTheDeviceIsRefusedInTheDialog)
-{
     const auto file = std::filesystem::temp_directory_path() / "serbox-dialog-not-a-port";
     std::ofstream(file) << "x";
     platform::PortSetupDialog dialog;
+    auto combo = [&](const char* name) { return dialog.findChild<QComboBox*>(name); };
+    auto ok = [&] { return dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok); };
     platform::PortSetupChoice choice;
-    choice.Name = "COM5";  // as typed: reaches the checks unchanged
+    choice.Name = "COM";
     QString shown;
-    WhenShown(dialog, [&] {
-        EXPECT_EQ(Combo(dialog, "port")->currentText(), "COM5");
-        Combo(dialog, "device")->setCurrentText(QString::fromStdString(file.string()));
-        Click(dialog, QDialogButtonBox::Ok);  // refused: the dialog stays
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_EQ(combo("port")->currentText(), "COM1");  // the start name names no port
+        combo("port")->setCurrentText("COM2");
+        combo("device")->setCurrentText(QString::fromStdString(file.string()));
+        ok()->click();
+        EXPECT_TRUE(choice.Bindings.empty());  // refused: the dialog stays
         for (QLabel* l : dialog.findChildren<QLabel*>())
             shown += l->text();
-        Click(dialog, QDialogButtonBox::Cancel);
+        combo("device")->setCurrentText(QString::fromStdString(pty.path));
+        combo("dataBits")->setCurrentText("7");
+        combo("parity")->setCurrentText("Even");
+        combo("stopBits")->setCurrentText("2");
+        combo("flow")->setCurrentIndex(0);
+        ok()->click();
     });
-    EXPECT_FALSE(dialog.Run(choice, {}));
-    EXPECT_TRUE(shown.contains("file")) << shown.toStdString();
-    EXPECT_TRUE(choice.Bindings.empty());
+    ASSERT_TRUE(dialog.Run(choice, {}));
     std::filesystem::remove(file);
+    EXPECT_TRUE(shown.contains("file")) << shown.toStdString();
+    const auto settings = [&] {
+        const platform::LineSettings& l = choice.Line;
+        return std::tuple(choice.Name, choice.Bindings, l.BaudRate, l.DataBits, l.ParityBits, l.ParityCheck, l.Stop, l.Flow);
+    };
+    const auto chosen = std::tuple(std::string("COM2"), decltype(choice.Bindings){{"COM2", pty.path}}, 4800, 7,
+                                   platform::Parity::Even, true, platform::StopBits::Two, platform::FlowControl::None);
+    EXPECT_EQ(settings(), chosen);
+
+    // Opened again, it shows what it handed back: left with OK, nothing changes.
+    QTimer::singleShot(0, &dialog, [&] { ok()->click(); });
+    ASSERT_TRUE(dialog.Run(choice, {}));
+    EXPECT_EQ(settings(), chosen);
 }

@@ -26,22 +26,16 @@ struct Twins {
             w->resize(300, 120);
         }
     }
-    void Start(const std::vector<std::string>& lines)
+    void Append(const std::vector<std::string>& lines, bool inBatch = true)
     {
-        for (const std::string& l : lines) {
-            single.appendPlainText(platform::ToQt(l));
-            batched.appendPlainText(platform::ToQt(l));
-        }
-    }
-    void Append(const std::vector<std::string>& lines)
-    {
-        platform::QtTextArea::Batch batch(area);
+        std::optional<platform::QtTextArea::Batch> batch;
+        if (inBatch)
+            batch.emplace(area);
         for (const std::string& l : lines) {
             single.appendPlainText(platform::ToQt(l));
             area.AppendLine(l);
         }
     }
-    static QString TopLine(QPlainTextEdit& w) { return w.cursorForPosition(QPoint(4, 4)).block().text(); }
 };
 
 std::vector<std::string> Numbered(const char* prefix, int n)
@@ -60,13 +54,13 @@ TEST(TextArea, ABatchShowsWhatSingleAppendsShowUnderTheCap)
         {"help"}, {"h1", "h2", "h3", "h4"}, {"h1", "h2", "h3", "h4", "h5"}, {"h1", "h2", "h3", "h4", ""}};
     for (const auto& start : starts) {
         for (int n : {1, 3, 4, 5, 6, 12}) {
+            SCOPED_TRACE(testing::Message() << start.size() << " lines, then " << n);
             Twins t(5);
-            t.Start(start);
+            t.Append(start, false);
             auto lines = Numbered("L", n);
             lines[0] = "";  // an empty line is a line too
             t.Append(lines);
-            EXPECT_EQ(t.batched.toPlainText(), t.single.toPlainText()) << start.size() << " lines, then " << n;
-            EXPECT_EQ(t.batched.document()->blockCount(), t.single.document()->blockCount());
+            EXPECT_EQ(t.batched.toPlainText(), t.single.toPlainText());
             t.Append({"after\xE9", "last"});
             EXPECT_EQ(t.batched.toPlainText(), t.single.toPlainText());
         }
@@ -80,16 +74,10 @@ TEST(TextArea, AnEmptyLineIntoAnEmptyWidgetStaysALine)
     Twins t(3);
     t.Append({"", "a", "b"});
     EXPECT_EQ(t.batched.toPlainText(), "\na\nb");
-    t.Append({"c", "", "d", "e"});
-    EXPECT_EQ(t.batched.toPlainText(), "\nd\ne");
     for (bool batched : {false, true}) {
         t.area.Clear();
-        for (const char* line : {"", "", "READY"}) {
-            std::optional<platform::QtTextArea::Batch> batch;
-            if (batched)
-                batch.emplace(t.area);
-            t.area.AppendLine(line);
-        }
+        for (const char* line : {"", "", "READY"})
+            t.Append({line}, batched);
         EXPECT_EQ(t.batched.toPlainText(), "\n\nREADY") << batched;
     }
     t.area.SetText("");
@@ -136,27 +124,24 @@ TEST(TextArea, CallsInsideABatchSeeTheLinesInOrder)
         area.SetText("set");
         area.AppendLine("five");
     }
-    EXPECT_EQ(area.Text(), "set\nfive");
     EXPECT_EQ(w.toPlainText(), "set\nfive");
 }
 
 TEST(TextArea, TheViewFollowsTheEndOrStaysWhereTheReaderScrolled)
 {
     Twins t(40);
-    t.single.show();
     t.batched.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.batched));
-    t.Start(Numbered("S", 40));
-    EXPECT_EQ(t.batched.verticalScrollBar()->value(), t.batched.verticalScrollBar()->maximum());
+    QScrollBar& bar = *t.batched.verticalScrollBar();
+    t.Append(Numbered("S", 40), false);
+    EXPECT_EQ(bar.value(), bar.maximum());
     t.Append(Numbered("A", 3));
-    EXPECT_EQ(t.batched.verticalScrollBar()->value(), t.batched.verticalScrollBar()->maximum());
-    EXPECT_EQ(t.batched.verticalScrollBar()->value(), t.single.verticalScrollBar()->value());
+    EXPECT_EQ(bar.value(), bar.maximum());
 
-    t.single.verticalScrollBar()->setValue(20);
-    t.batched.verticalScrollBar()->setValue(20);
-    const QString top = Twins::TopLine(t.batched);
+    bar.setValue(20);
+    auto topLine = [&] { return t.batched.cursorForPosition(QPoint(4, 4)).block().text(); };
+    const QString top = topLine();
     t.Append(Numbered("B", 4));
-    EXPECT_EQ(Twins::TopLine(t.batched), top);
-    EXPECT_EQ(Twins::TopLine(t.single), top);
-    EXPECT_EQ(t.batched.verticalScrollBar()->value(), 16);
+    EXPECT_EQ(topLine(), top);  // four lines gone above it: the bar moved up by four
+    EXPECT_EQ(bar.value(), 16);
 }

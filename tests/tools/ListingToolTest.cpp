@@ -1,3 +1,5 @@
+// serbox-listing beside what a reception writes, on the real file system, in a folder
+// named with accents and spaces as technicians name their sets.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,30 +15,39 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 #include "tools/ListingTool.h"
+#include "transmit/Transmission.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kPoll = "\x1B" "I";
-const std::string kZero(1, '\0');
+const std::string kPoll = "\x1B" "I", kZero(1, '\0');
+const std::string kHdr6 = ClassHeader('T', ' ', '0', ' '), kSrc = "AB\x01" + kZero, kListing = "NUM 1000 AB\r\n";
 
-// 22 groups: prefix, 0x30 + value >> 4, 0x30 + value & 15.
-std::string Block(std::initializer_list<int> values)
-{
-    std::string b;
-    for (int v : values)
-        b += std::string{'A', static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
-    return b;
-}
+// A program just started, on the real file system.
+struct Program {
+    FakeForm1 F;
+    platform::StdFileSystem files;
+    platform::Form1Components C{F.ComPort1, F.Form1, F.Memo1, F.Memo2, F.Edit1, F.Edit2, F.ProgressBar1,
+                                F.Timer1, F.Timer2, F.SaveDialog1, F.OpenDialog1, F.Form3, F.Sound, files};
+    ProgramState S;
+    Program() { F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, C, n); }; }
+};
 
 struct ListingTool : ::testing::Test {
     TempDir temp{"serbox-listing"};
-    const fs::path& dir = temp.path;
+    const fs::path dir = temp.path / u8"Linea città è ù";
+    std::ostringstream err;
 
-    std::string Path(const char* name) { return platform::Utf8FromPath(dir / name); }
-    void Put(const char* name, const std::string& data) { std::ofstream(dir / name, std::ios::binary) << data; }
-    std::string Get(const char* name)
+    void SetUp() override
+    {
+        fs::create_directory(dir);
+        Put("LINE1.hdr", kHdr6);
+        Put("LINE1.src", kSrc);
+    }
+    std::string Path(const fs::path& name) { return platform::Utf8FromPath(dir / name); }
+    void Put(const fs::path& name, const std::string& data) { std::ofstream(dir / name, std::ios::binary) << data; }
+    std::string Get(const fs::path& name)
     {
         std::ifstream in(dir / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -47,77 +58,59 @@ struct ListingTool : ::testing::Test {
         std::ostringstream out;
         return listing_tool::Run(args, out, err);
     }
-    std::ostringstream err;
 };
-
-// What a reception writes for these bytes from the device, in a fresh program.
-struct Received {
-    std::string hdr, src, listing;
-};
-Received Receive(const std::string& header, const std::string& text, const std::string& block)
-{
-    FakeForm1 F;
-    ProgramState S;
-    F.ComPort1.OnRxChar = [&](int n) { ComPort1RxChar(S, F.C, n); };
-    F.SaveDialog1.Answers = {"/set/LINE1.TXT"};
-    FileinF71Click(S, F.C);
-    std::string line = "\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" + text.substr(0, 5) + kPoll +
-                       text.substr(5) + kZero + kPoll + kPoll;
-    if (!block.empty())
-        line += "\x1B" "U" + block + "\xFF" + kPoll + kPoll;
-    for (char b : line)
-        F.ComPort1.Receive(std::string(1, b));
-    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-    return {F.Files.Files["/set/LINE1.hdr"], F.Files.Files["/set/LINE1.src"], F.Files.Files["/set/LINE1.TXT"]};
-}
-
-// Kinds 1, 1, 2, 2, 3, 4 with a marked high byte and dropped control bytes.
-const std::string kText = "AB\x01" "C\xC1\r\n\x01" "X\x02" "Y\x02" "Z\x03" "W\x04";
 
 }  // namespace
 
 TEST_F(ListingTool, WritesWhatAReceptionWritesForTheSameSet)
 {
-    const std::string block = Block({0, 45, 999, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 261});
+    // Kinds 1, 1, 2, 2, 3, 4 with marked high bytes and dropped control bytes.
+    const std::string text = "Pes\xE0" "AB\x01" "C\xC1\r\n\x01" "X\x02" "Y\x02" "Z\x03" "W\x04";
+    // 22 groups 'A', 0x30 + value >> 4, 0x30 + value & 15: 0, 45, 999, 1 to 18, 261.
+    const std::string block = "A00A2=An7A01A02A03A04A05A06A07A08A09A0:A0;A0<A0=A0>A0?A10A11A12A@5";
     const struct {
         std::string header, block, expectedStart;
     } sets[] = {
-        {ClassHeader('T', ' ', '0', ' '), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // class 6
-        {ClassHeader('t', ' ', '2', ' '), block, "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // 5001 block
-        {ClassHeader(' ', 'P', '*', 'A'), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // class 8, none
-        {ClassHeader(' ', ' ', '0', ' '), "", "NUM 1000 AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // no class
+        {kHdr6, "", "NUM 1000 Pes#`AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // class 6
+        {ClassHeader('t', ' ', '2', ' '), block, "NUM 1000 Pes#`AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // 5001 block
+        {ClassHeader(' ', 'P', '*', 'A'), "", "NUM 1000 Pes#`AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\n"},  // class 8, none
+        {ClassHeader(' ', ' ', '0', ' '), "", "NUM 1000 Pes#`AB\r\nNUM 1001 C#A\r\nNUM 3000 Z\r\n"},  // no class
     };
+    const fs::path txt = u8"Pesa caffè Ü.TXT";
     for (const auto& set : sets) {
-        const Received r = Receive(set.header, kText, set.block);
-        ASSERT_EQ(r.listing.rfind(set.expectedStart, 0), 0u) << r.listing;
-        EXPECT_EQ(r.listing.find("NUM 5001 A000 A045 A999 ") != std::string::npos, !set.block.empty());
-        fs::remove(dir / "LINE1.TXT");
-        Put("LINE1.hdr", r.hdr);
-        Put("LINE1.src", r.src);
-        ASSERT_EQ(Run({Path("LINE1.src")}), 0) << err.str();
-        EXPECT_EQ(Get("LINE1.TXT"), r.listing);
+        SCOPED_TRACE(set.header.substr(10, 7));
+        fs::remove_all(dir);  // else F7 asks before overwriting the set of the row before
+        fs::create_directory(dir);
+        Program p;  // F7 with the name from the save dialog, then the device's bytes one by one
+        p.F.SaveDialog1.Answers = {Path(txt)};
+        FileinF71Click(p.S, p.C);
+        std::string line = "\x1B" "A" "\x1B" "C" "\x1B" "Y" + set.header + "\x1B" "U" + text.substr(0, 5) + kPoll +
+                           text.substr(5) + kZero + kPoll + kPoll;
+        if (!set.block.empty())
+            line += "\x1B" "U" + set.block + "\xFF" + kPoll + kPoll;
+        for (char b : line)
+            p.F.ComPort1.Receive(std::string(1, b));
+        ASSERT_EQ(p.F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+        const std::string listing = Get(txt);
+        ASSERT_EQ(listing.rfind(set.expectedStart, 0), 0u) << listing;
+        EXPECT_EQ(listing.find("NUM 5001 A000 A045 A999 ") != std::string::npos, !set.block.empty());
+
+        p.F.OpenDialog1.Answers = {Path(txt)};  // F8 finds the set again
+        FileoutF81Click(p.S, p.C);
+        EXPECT_EQ(p.S.TxSrcPath, Path(u8"Pesa caffè Ü.src"));
+        EXPECT_EQ(p.S.TxHdrPath, Path(u8"Pesa caffè Ü.hdr"));
+
+        fs::remove(dir / txt);
+        ASSERT_EQ(Run({Path(u8"Pesa caffè Ü.src")}), 0) << err.str();
+        EXPECT_EQ(Get(txt), listing);
         EXPECT_EQ(err.str(), "");  // F8 finds the pair from this listing
     }
-}
-
-TEST_F(ListingTool, AnExistingListingIsReplacedWholeOnlyWithForce)
-{
-    Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
-    Put("LINE1.src", "AB\x01" + kZero);
-    Put("LINE1.TXT", std::string(500, 'o'));
-    EXPECT_EQ(Run({Path("LINE1.src")}), 1);
-    EXPECT_NE(err.str().find("--force"), std::string::npos);
-    EXPECT_EQ(Get("LINE1.TXT"), std::string(500, 'o'));
-    EXPECT_EQ(Run({"--force", Path("LINE1.src"), Path("LINE1.TXT")}), 0);
-    EXPECT_EQ(Get("LINE1.TXT"), "NUM 1000 AB\r\n");  // nothing of the longer old one left
 }
 
 // A file of the set under another name (a hard or symbolic link, line1.SRC where
 // the folder ignores case) is never written over, even with --force.
 TEST_F(ListingTool, AListingThatIsTheSetUnderAnotherName)
 {
-    Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
-    Put("LINE1.src", "AB\x01" + kZero);
     std::error_code ec;
     fs::create_hard_link(dir / "LINE1.src", dir / "HARD.TXT");
     fs::create_symlink(dir / "LINE1.hdr", dir / "SOFT.TXT", ec);  // needs a privilege on Windows
@@ -127,70 +120,69 @@ TEST_F(ListingTool, AListingThatIsTheSetUnderAnotherName)
         EXPECT_EQ(Run({"--force", Path("LINE1.src"), Path(name)}), 1) << name;
         EXPECT_NE(err.str().find("of the set itself"), std::string::npos) << err.str();
     }
-    EXPECT_EQ(Get("LINE1.src") + Get("LINE1.hdr"), "AB\x01" + kZero + ClassHeader('T', ' ', '0', ' '));
+    EXPECT_EQ(Get("LINE1.src") + Get("LINE1.hdr"), kSrc + kHdr6);
     if (!fs::exists(dir / "line1.SRC")) {
         EXPECT_EQ(Run({Path("LINE1.src"), Path("line1.SRC")}), 0) << err.str();
-        EXPECT_EQ(Get("line1.SRC"), "NUM 1000 AB\r\n");
+        EXPECT_EQ(Get("line1.SRC"), kListing);
     }
 }
 
 TEST_F(ListingTool, RefusesWhatIsNoStoredProgramOrCannotBeWritten)
 {
-    const std::string hdr6 = ClassHeader('T', ' ', '0', ' '), hdr7 = ClassHeader('t', ' ', '2', ' ');
     const struct {
-        std::string hdr, src, listing, message;
+        std::string hdr, src, listing, message, run = "LINE1.src";
     } cases[] = {
-        {"", "AB\x01" + kZero, "", "no header file"},
-        {hdr6.substr(0, 127), "AB\x01" + kZero, "", "128 bytes"},
-        {hdr6 + "x", "AB\x01" + kZero, "", "128 bytes"},
-        {hdr6, "AB\x01", "", "0x00"},
-        {hdr7, "AB\x01" + kZero + "A0A", "", "0xFF"},  // the 5001 block is cut short
-        {hdr6, "AB\x01" + kZero, "LINE1.hdr", "of the set itself"},
-        {hdr6, "AB\x01" + kZero, "missing/LINE1.TXT", "cannot be written"},
-        {hdr6, "AB\x01" + kZero, "LINE1.hdr/LINE1.TXT", "cannot be written"},
+        {"", kSrc, "", "no header file"},
+        {kHdr6.substr(0, 127), kSrc, "", "128 bytes"},
+        {kHdr6 + "x", kSrc, "", "128 bytes"},
+        {kHdr6, "AB\x01", "", "0x00"},
+        {ClassHeader('t', ' ', '2', ' '), kSrc + "A0A", "", "0xFF"},  // the 5001 block is cut short
+        {kHdr6, kSrc, "LINE1.hdr", "of the set itself"},
+        {kHdr6, kSrc, "missing/LINE1.TXT", "cannot be written"},
+        {kHdr6, kSrc, "LINE1.hdr/LINE1.TXT", "cannot be written"},
+        {kHdr6, kSrc, "", "cannot be read", "."},  // there, but no file to read
+        {kHdr6, kSrc, "", "no such file", "NONE.src"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
         fs::remove_all(dir);
         fs::create_directory(dir);
         if (!c.hdr.empty())
             Put("LINE1.hdr", c.hdr);
         Put("LINE1.src", c.src);
-        std::vector<std::string> args{Path("LINE1.src")};
+        std::vector<std::string> args{Path(c.run)};
         if (!c.listing.empty())
-            args.push_back(Path(c.listing.c_str()));
-        EXPECT_EQ(Run(args), 1) << c.message;
+            args.push_back(Path(c.listing));
+        EXPECT_EQ(Run(args), 1);
         EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
         // Nothing written, no temporary file left behind, the set untouched.
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), c.hdr.empty() ? 1 : 2) << c.message;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), c.hdr.empty() ? 1 : 2);
         EXPECT_EQ(Get("LINE1.src"), c.src);
     }
-    fs::create_directory(dir / "DIR.src");  // exists, but no file to read
-    EXPECT_EQ(Run({Path("DIR.src")}), 1);
-    EXPECT_NE(err.str().find("cannot be read"), std::string::npos);
-    Put("DOS.HDR", hdr6);
-    Put("DOS.SRC", "AB\x01" + kZero);
-    if (fs::exists(dir / "dos.hdr")) {
-        // Windows: the file system ignores case, so F8 finds the pair as it is.
+    Put("DOS.HDR", kHdr6);
+    Put("DOS.SRC", kSrc);
+    if (fs::exists(dir / "dos.hdr")) {  // Windows ignores case: F8 finds the pair as it is
         EXPECT_EQ(Run({Path("DOS.SRC")}), 0) << err.str();
-        EXPECT_EQ(Get("DOS.TXT"), "NUM 1000 AB\r\n");
+        EXPECT_EQ(Get("DOS.TXT"), kListing);
     } else {
         EXPECT_EQ(Run({Path("DOS.SRC")}), 1);
         EXPECT_NE(err.str().find("rename the pair"), std::string::npos);
     }
-    EXPECT_EQ(Run({Path("NONE.src")}), 1);
-    EXPECT_NE(err.str().find("no such file"), std::string::npos);
 }
 
-TEST_F(ListingTool, TheProgramReportsThroughItsExitStatus)
+// The program itself, in the accented folder: its exit statuses, and an existing
+// listing replaced only with --force, and then whole.
+TEST_F(ListingTool, TheProgramReportsThroughItsExitStatusAndReplacesOnlyWithForce)
 {
-    Put("LINE1.hdr", ClassHeader('T', ' ', '0', ' '));
-    Put("LINE1.src", "AB\x01" + kZero);
-    auto status = [](const std::vector<std::string>& args) { return RunProgram(SERBOX_LISTING_EXE, args); };
-    EXPECT_EQ(status({}), 2);
-    EXPECT_EQ(status({"--frobnicate", Path("LINE1.src")}), 2);
-    EXPECT_EQ(status({Path("LINE1.src"), "a", "b"}), 2);
-    EXPECT_EQ(status({Path("LINE1.src")}), 0);
-    EXPECT_EQ(Get("LINE1.TXT"), "NUM 1000 AB\r\n");
-    EXPECT_EQ(status({Path("LINE1.src")}), 1);  // already there
-    EXPECT_EQ(status({"--help"}), 0);
+    Put("LINE1.TXT", std::string(500, 'o'));
+    const std::string src = Path("LINE1.src");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } runs[] = {{{}, 2}, {{"--frobnicate", src}, 2}, {{src, "a", "b"}, 2}, {{src}, 1}, {{"--help"}, 0}};
+    for (const auto& r : runs)
+        EXPECT_EQ(RunProgram(SERBOX_LISTING_EXE, r.args), r.status) << testing::PrintToString(r.args);
+    EXPECT_EQ(Get("LINE1.TXT"), std::string(500, 'o'));
+    EXPECT_EQ(RunProgram(SERBOX_LISTING_EXE, {"--force", src, Path("LINE1.TXT")}), 0);
+    EXPECT_EQ(Get("LINE1.TXT"), kListing);  // nothing of the longer old one left
 }
