@@ -155,13 +155,11 @@ bool WriteListing(platform::FileSystem& files, const std::string& srcPath,
     // link): the listing would be written over the source it is read from.
     if (files.SameFile(srcPath, listingPath))
         return false;
+    // The source is read only: its handle closes as it goes out of scope.
     auto src = files.OpenRead(srcPath);
     auto listing = files.OpenWrite(listingPath);
-    if (!listing) {
-        if (src)
-            src->Close();
+    if (!listing)
         return false;
-    }
     bool ok = listing->Seek(0);
     BlockOutput out(*listing);
     ListingBuilder builder(out.Text(), DeviceClass, HighBitMarks);
@@ -178,9 +176,7 @@ bool WriteListing(platform::FileSystem& files, const std::string& srcPath,
         }
         ok = !src->Failed();
     }
-    if (src)
-        src->Close();
-    else
+    if (!src)
         ok = false;
     ok = out.Flush() && ok;
     return listing->Close() && ok;
@@ -191,7 +187,6 @@ void GenerateListing(ProgramState& S, platform::Form1Components& C)
     S.EscSeen = 0;
     S.RxState = 0;
     C.ProgressBar1.Hide();
-    C.Memo2.SetText("RICEZIONE COMPLETATA - GENERAZIONE FILE STAMPABILE");
 
     // A listing named like its own header (P.HDR beside P.hdr in a folder that
     // ignores case) would be written over it; WriteListing guards the source.

@@ -46,7 +46,7 @@ TEST(Listing, ALargeSetWholeAndItemNumbersPastNineHundredNinetyNine)
         expected += "NUM 1" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i) + " " + text + "\r\n";
     }
     ASSERT_GT(src.size(), 64u * 1024);
-    EXPECT_EQ(Listing(src + '\0', 7), expected);
+    EXPECT_EQ(Listing(src + '\0', 6), expected);
 }
 
 TEST(Listing, HighBytesMarkedUntilTheFirstFF)
@@ -90,13 +90,17 @@ TEST(Listing, ShortSecondSectionDecodesOnlyWhatItHolds)
     EXPECT_EQ(out, "NUM 5001 P261\r\n");
 }
 
+// No source, no listing to write to, or neither; a listing that cannot be written.
 TEST(Listing, UnreadableFilesAreReported)
 {
     FakeFileSystem fs;
     int32_t marks = 1;
+    EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
     fs.Files["a.TXT"] = "";
     EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
     fs.Files["a.src"] = std::string("x\x01", 2);
-    fs.FailWrite.insert("a.TXT");
-    EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
+    for (auto* fault : {&fs.FailOpen, &fs.FailWrite}) {
+        fault->insert("a.TXT");
+        EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
+    }
 }

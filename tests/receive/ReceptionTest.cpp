@@ -242,7 +242,9 @@ TEST_F(Reception, AStoreThatFailsIsNeverDone)
         for (const char* path : {"/tmp/LINE1.hdr", "/tmp/LINE1.src"}) {
             Reset();
             (F.Files.*fault).insert(path);
+            const int beeps = F.Sound.Beeps;
             Device(exchange, 2);
+            EXPECT_EQ(F.Sound.Beeps, beeps + 1);
             EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
             EXPECT_EQ(F.Memo2.Text() + S.TxFileName, "Errore di scrittura del file ricevuto") << path;
             EXPECT_EQ(S.ErrorKind, 7);
