@@ -81,6 +81,17 @@ TEST(VirtualKey, LettersFollowTheLayoutOtherKeysTheirPlace)
         {135, 0xFF67, 0x5D}};  // Menu
     for (const auto& [code, sym, vk] : cases)
         EXPECT_EQ(platform::X11VirtualKey(code, sym, nullptr), vk) << code << " " << sym;
+    // The keys that type nothing: the key code's place and the Qt key agree.
+    const std::pair<quint32, int> places[] = {
+        {9, Qt::Key_Escape}, {22, Qt::Key_Backspace}, {23, Qt::Key_Tab}, {36, Qt::Key_Return}, {37, Qt::Key_Control},
+        {50, Qt::Key_Shift}, {62, Qt::Key_Shift}, {64, Qt::Key_Alt}, {65, Qt::Key_Space}, {66, Qt::Key_CapsLock},
+        {67, Qt::Key_F1}, {76, Qt::Key_F10}, {77, Qt::Key_NumLock}, {78, Qt::Key_ScrollLock}, {95, Qt::Key_F11},
+        {96, Qt::Key_F12}, {104, Qt::Key_Enter}, {105, Qt::Key_Control}, {107, Qt::Key_Print}, {108, Qt::Key_Alt},
+        {110, Qt::Key_Home}, {111, Qt::Key_Up}, {112, Qt::Key_PageUp}, {113, Qt::Key_Left}, {114, Qt::Key_Right},
+        {115, Qt::Key_End}, {116, Qt::Key_Down}, {117, Qt::Key_PageDown}, {118, Qt::Key_Insert},
+        {119, Qt::Key_Delete}, {127, Qt::Key_Pause}, {133, Qt::Key_Super_L}, {134, Qt::Key_Super_R}, {135, Qt::Key_Menu}};
+    for (const auto& [code, key] : places)
+        EXPECT_EQ(platform::X11VirtualKey(code, 0, nullptr), Press(key, Qt::NoModifier).VirtualKey) << code;
 }
 
 // With the whole layout known: letters, digits and the four signs follow the
