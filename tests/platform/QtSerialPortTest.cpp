@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -137,6 +143,24 @@ TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
     EXPECT_NE(port.LastFailure().find("not found"), std::string::npos);
     port.SetPort("COM5");
     EXPECT_THROW(port.Open(), platform::EComPort);
+}
+
+// The setup dialog's port is taken on OK only.
+TEST_F(Serial, TheSetupDialogsChoiceIsTakenOnOkOnly)
+{
+    for (auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+        QTimer poll;  // the dialog is modal: answered from the event loop
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->findChild<QComboBox*>("port")->setCurrentText("COM2");
+            dialog->findChild<QDialogButtonBox*>()->button(button)->click();
+        });
+        poll.start(20);
+        port.ShowSetupDialog();
+        EXPECT_EQ(port.Port(), button == QDialogButtonBox::Ok ? "COM2" : "COM1");
+    }
 }
 
 TEST_F(Serial, AVanishedDeviceIsClosedAndReportedOnce)
