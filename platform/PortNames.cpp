@@ -11,7 +11,6 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
     std::map<std::string, std::string> bindings;
     std::set<std::string> taken;
     for (const std::string& name : byHand) {
-        known.erase(name);
         auto it = current.find(name);
         if (it != current.end()) {
             bindings[name] = it->second;
@@ -20,9 +19,12 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
     }
     std::vector<std::string> ids;
     std::vector<bool> held;
+    std::map<std::string, std::string> idOf;  // device -> how it is recognised
     for (const auto& p : ports) {
         ids.push_back(Recognise(p, stablePaths));
         held.push_back(taken.count(p.Device) > 0);
+        if (!ids.back().empty())
+            idOf[p.Device] = ids.back();
     }
     std::vector<std::string> freeNames;
     for (int n = 1; n <= 4; ++n) {
@@ -62,9 +64,8 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
             fresh.push_back(ports[i]);
     for (const auto& [name, device] : BindFreeNames(freeNames, fresh)) {
         bindings[name] = device;
-        for (size_t i = 0; i < ports.size(); ++i)
-            if (ports[i].Device == device && !ids[i].empty())
-                known[name] = ids[i];
+        if (const auto id = idOf.find(device); id != idOf.end())
+            known[name] = id->second;
     }
     return bindings;
 }

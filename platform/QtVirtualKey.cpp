@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The byte a key sends is the Windows virtual-key code of the key, whatever Shift or
@@ -23,30 +24,23 @@ namespace {
 constexpr std::array<uint8_t, 256> BuildX11Table()
 {
     std::array<uint8_t, 256> t{};
+    const auto row = [&t](size_t from, std::string_view codes) {
+        for (char c : codes)
+            t[from++] = static_cast<uint8_t>(c);
+    };
     t[9] = 0x1B;   // Escape
-    const char digits[] = "1234567890";
-    for (int i = 0; i < 10; ++i)
-        t[10 + i] = static_cast<uint8_t>(digits[i]);
+    row(10, "1234567890");
     t[20] = 0xBD; t[21] = 0xBB; t[22] = 0x08; t[23] = 0x09;  // - = BackSpace Tab
-    const char row1[] = "QWERTYUIOP";
-    for (int i = 0; i < 10; ++i)
-        t[24 + i] = static_cast<uint8_t>(row1[i]);
+    row(24, "QWERTYUIOP");
     t[34] = 0xDB; t[35] = 0xDD; t[36] = 0x0D; t[37] = 0x11;  // [ ] Return Control_L
-    const char row2[] = "ASDFGHJKL";
-    for (int i = 0; i < 9; ++i)
-        t[38 + i] = static_cast<uint8_t>(row2[i]);
+    row(38, "ASDFGHJKL");
     t[47] = 0xBA; t[48] = 0xDE; t[49] = 0xC0; t[50] = 0x10; t[51] = 0xDC;  // ; ' ` Shift_L backslash
-    const char row3[] = "ZXCVBNM";
-    for (int i = 0; i < 7; ++i)
-        t[52 + i] = static_cast<uint8_t>(row3[i]);
+    row(52, "ZXCVBNM");
     t[59] = 0xBC; t[60] = 0xBE; t[61] = 0xBF; t[62] = 0x10; t[63] = 0x6A;  // , . / Shift_R KP*
     t[64] = 0x12; t[65] = 0x20; t[66] = 0x14;  // Alt_L space Caps_Lock
-    for (int i = 0; i < 10; ++i)
-        t[67 + i] = static_cast<uint8_t>(0x70 + i);  // F1..F10
+    row(67, "\x70\x71\x72\x73\x74\x75\x76\x77\x78\x79");  // F1..F10
     t[77] = 0x90; t[78] = 0x91;  // Num_Lock Scroll_Lock
-    const uint8_t keypad[] = {0x67, 0x68, 0x69, 0x6D, 0x64, 0x65, 0x66, 0x6B, 0x61, 0x62, 0x63, 0x60, 0x6E};
-    for (int i = 0; i < 13; ++i)
-        t[79 + i] = keypad[i];  // KP7 KP8 KP9 KP- KP4 KP5 KP6 KP+ KP1 KP2 KP3 KP0 KP.
+    row(79, "\x67\x68\x69\x6D\x64\x65\x66\x6B\x61\x62\x63\x60\x6E");  // KP7 KP8 KP9 KP- KP4 KP5 KP6 KP+ KP1 KP2 KP3 KP0 KP.
     t[94] = 0xE2;  // the extra key left of Z on European keyboards (<>)
     t[95] = 0x7A; t[96] = 0x7B;  // F11 F12
     t[104] = 0x0D; t[105] = 0x11; t[106] = 0x6F; t[107] = 0x2C; t[108] = 0x12;  // KPEnter Ctrl_R KP/ Print Alt_R
@@ -80,11 +74,14 @@ uint8_t OwnCode(KeySymbols k)
 // The US key that types a punctuation character.
 uint8_t UsPunctuationCode(uint32_t s)
 {
-    constexpr std::string_view keys[] = {";:", "=+", ",<", "-_", ".>", "/?", "`~", "[{", "\\|", "]}", "'\""};
-    constexpr uint8_t codes[] = {0xBA, 0xBB, 0xBC, 0xBD, 0xBE, 0xBF, 0xC0, 0xDB, 0xDC, 0xDD, 0xDE};
-    for (size_t i = 0; s < 0x80 && i < std::size(keys); ++i)
-        if (keys[i].find(static_cast<char>(s)) != std::string_view::npos)
-            return codes[i];
+    constexpr std::pair<std::string_view, uint8_t> keys[] = {
+        {";:", 0xBA}, {"=+", 0xBB}, {",<", 0xBC}, {"-_", 0xBD}, {".>", 0xBE}, {"/?", 0xBF},
+        {"`~", 0xC0}, {"[{", 0xDB}, {"\\|", 0xDC}, {"]}", 0xDD}, {"'\"", 0xDE}};
+    if (s > 0x7F)
+        return 0;
+    for (const auto& [chars, code] : keys)
+        if (chars.find(static_cast<char>(s)) != std::string_view::npos)
+            return code;
     return 0;
 }
 
