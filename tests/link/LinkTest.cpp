@@ -150,6 +150,13 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     EXPECT_EQ(S.EscSeen, 1);  // left as it was
     Ticks(1);  // the zero byte still goes out
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{std::string(1, '\0')});
+    // A device that only polls in command state is timed out all the same.
+    Reset(2);
+    F.Form3.Text.clear();
+    F.ComPort1.Receive("\x1B" "A");
+    for (int i = 0; i < 91; ++i, F.ComPort1.Receive("\x1B" "I"))
+        Ticks(1);
+    EXPECT_EQ(F.Form3.Text, "Serial port time out");
 }
 
 // Only a transfer cut short is reported; the e2e fault tests follow a lost port

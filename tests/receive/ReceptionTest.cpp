@@ -134,6 +134,7 @@ TEST_F(Reception, CommandStateAndAReceptionWithNoName)
     F.ComPort1.Receive("AI\x1B" "I");  // a pair split across events; "I" alone is no poll
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{kAck});
     F.ComPort1.Receive("\x1B" "Z");  // nothing to send
+    EXPECT_EQ(S.ErrorKind, 5);
     F.Edit1.text.clear();
     F.ComPort1.Receive("\x1B" "C");
     EXPECT_TRUE(S.ErrorKind == 6 && S.RxState == 0 && F.Sound.Beeps == 2);
