@@ -41,8 +41,8 @@ void SelectPort(ProgramState& S, platform::Form1Components& C, int n)
             ShowMessage(S, C, Message::PortNotReady);
             return;
         }
+        // The failed open left the port closed.
         C.Form1.SetTitle("KORVEL SU COM" + std::to_string(p));
-        C.ComPort1.Close();
         C.ComPort1.SetPort("COM" + std::to_string(p));
         // A second failure is not caught: the standard error report shows it.
         C.ComPort1.Open();

@@ -87,10 +87,9 @@ SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t o
     }
 }
 
-// What the .hdr holds, at most 128 bytes; false when it cannot be read.
+// What the .hdr holds, at most 128 bytes, the rest zero; false when it cannot be read.
 bool ReadHeader(ProgramState& S, platform::Form1Components& C, std::vector<uint8_t>& header)
 {
-    header.clear();
     auto f = C.Files.OpenRead(S.TxHdrPath);
     if (!f)
         return false;
@@ -102,13 +101,11 @@ bool ReadHeader(ProgramState& S, platform::Form1Components& C, std::vector<uint8
             break;
         held += got;
     }
-    header.resize(held);
     return !f->Failed();
 }
 
 void Start(ProgramState& S, platform::Form1Components& C)
 {
-    C.Memo2.Clear();
     C.Memo2.SetText("TRASMISSIONE IN CORSO  ");
     C.ProgressBar1.Show();
     platform::StepProgress(C.ProgressBar1);

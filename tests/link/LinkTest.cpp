@@ -78,8 +78,8 @@ TEST_F(Link, PortRequestUntilAcknowledgedThenSetupDialog)
     // Asked at each tick, no dialog yet, no zero byte while asking for a port.
     EXPECT_TRUE(F.Form3.Shows == 3 && F.ComPort1.SetupDialogs == 0 && F.ComPort1.Writes.empty());
     S.PortPromptStage = 1;  // the dialog was acknowledged
-    SelectPort(S, F.C, 1);  // and meanwhile Setup > COM 1, then COM 2 under a transfer
-    S.RxState = 5;
+    SelectPort(S, F.C, 1);  // and meanwhile Setup > COM 1, then COM 2 under a reception's request
+    S.RxState = 2;
     SelectPort(S, F.C, 2);
     EXPECT_EQ(F.Memo2.Text(), "TRASFERIMENTO INTERROTTO");  // in both builds
     S.TxState = 2;
@@ -117,6 +117,8 @@ TEST_F(Link, TheStartUpDialogsNameDecides)
 TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
 {
     S.PortPromptStage = 2;
+    Ticks(200);  // idle: never
+    EXPECT_EQ(F.Form3.Shows, 0);
     S.TxState = 2;
     Ticks(60);
     S.TxState = 0;
@@ -139,6 +141,7 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     S.HdrSendActive = 1;
     S.HdrSendOffset = 40;
     F.ProgressBar1.visible = true;
+    F.ProgressBar1.position = 50;
     Ticks(90);
     EXPECT_EQ(S.RxState, 5);
     S.NulPending = 1;  // still pending at the time-out
@@ -146,7 +149,7 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     Ticks(1);
     EXPECT_EQ(S.RxState + S.TxState + S.WatchdogTicks + S.HdrSendActive + S.HdrSendOffset, 0);
     EXPECT_EQ(F.Form3.Text + LastOps(1), "Serial port time outClearBuffer");
-    EXPECT_TRUE(!F.ProgressBar1.visible && F.Sound.Beeps == 1);
+    EXPECT_TRUE(!F.ProgressBar1.visible && F.ProgressBar1.position == 0 && F.Sound.Beeps == 1);
     EXPECT_EQ(S.EscSeen, 1);  // left as it was
     Ticks(1);  // the zero byte still goes out
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{std::string(1, '\0')});

@@ -48,7 +48,7 @@ TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
     Tick1();
     EXPECT_EQ(S.TxState, 0);
     EXPECT_EQ(S.RxState, 0);
-    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_TRUE(!F.ProgressBar1.visible && F.ProgressBar1.position == 0);
     ExpectGolden("text_only.log", Log);
 }
 
@@ -125,5 +125,11 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     PaceHeader();
     Device("\x1B" "V");
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '5') + "other");
-    EXPECT_EQ(S.TxSrcPath, "/d/OTHER.src");
+    // A set chosen once nothing goes out is the next one sent.
+    Store(HeaderOf('T', '0'), std::string("third\0", 6));
+    F.ComPort1.Writes.clear();
+    Device("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    Device("\x1B" "V");
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0') + "third");
 }

@@ -41,7 +41,10 @@ TEST_F(Transmit, SectionSizes)
         Store(HeaderOf('T', '0'), std::string(size, 'x') + '\0' + "yy");
         Device("\x1B" "A" "\x1B" "Z");
         F.ComPort1.Writes.clear();
+        F.ProgressBar1.Moves.clear();
         Device("\x1B" "V");
+        // A step a full chunk, one at the end, then back to zero.
+        EXPECT_EQ(F.ProgressBar1.Moves.size(), size / 256 - (size == 256) + 2) << size;
         std::vector<size_t> sizes, expected = writes;
         for (const auto& w : F.ComPort1.Writes)
             sizes.push_back(w.size());
@@ -84,7 +87,7 @@ TEST_F(Transmit, HeaderPacing)
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, F.C, 'Z');
-    EXPECT_TRUE(F.ProgressBar1.visible);
+    EXPECT_TRUE(F.ProgressBar1.visible && F.Memo2.Text() == "TRASMISSIONE IN CORSO  ");
     EXPECT_EQ(PaceHeader(), 11);
     EXPECT_EQ(F.ProgressBar1.position, 2 + 10 * 2);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
