@@ -100,7 +100,8 @@ public:
     void Answer(const std::string& title, const std::vector<std::string>& keys, const std::string& text = {})
     {
         Activate(Window(title));
-        Keys(keys);
+        if (!keys.empty())
+            Keys(keys);
         if (!text.empty()) {
             EXPECT_EQ(RunCommand({"xdotool", "type", text}).status, 0);
             Keys({"Return"});
@@ -173,12 +174,11 @@ TEST(Desktop, EachKeyOnceActivationsAndPromptsAfterDialogsAndAnotherApplication)
         // The keys: a, Shift+1, Return, K.on-F5, K.off-F6; F1, F2, F3 and F9 send nothing.
         d.Keys({"a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9"});
         EXPECT_EQ(d.Received(), "41 10 31 0D 07 07 07 11 07 07 07 12");  // the round handled by now
-        if (round == 0) {  // coming back from another application is no activation
-            EXPECT_EQ(cautionsShown(), cautions);
+        // Coming back from another application is no activation; taking over from a dialog of the program is one.
+        if (round <= 1)
+            EXPECT_EQ(cautionsShown(), cautions + round);
+        if (round == 0)
             EXPECT_EQ(d.Title(), title);
-        } else if (round == 1) {  // taking over from a dialog of the program is one
-            EXPECT_EQ(cautionsShown(), cautions + 1);
-        }
         d.Keys({"F7"});
         d.Answer("^Save As$", {"Escape"});
         ASSERT_TRUE(d.Closes("^Save As$"));
