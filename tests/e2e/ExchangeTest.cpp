@@ -113,7 +113,7 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     std::ofstream(box.Dir / "sub") << "a file where the folder was";
     device.Enter();
     device.Finish();  // every reply still came
-    ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7 && box.Form3.isVisible(); }));  // the file error
+    ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7 && box.Form3.isVisible(); })) << box.S().ErrorKind;  // the file error
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");
 }
