@@ -112,8 +112,9 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     std::filesystem::remove_all(box.Dir / "sub");
     std::ofstream(box.Dir / "sub") << "a file where the folder was";
     device.Enter();
-    device.Finish();  // every reply still came
+    // Before the device ends: the line dropping then closes the error dialog.
     ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7 && box.Form3.isVisible(); })) << box.S().ErrorKind;  // the file error
+    device.Finish();  // every reply still came
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");
 }
