@@ -20,15 +20,14 @@ public:
     Pty line;  // the device's end
     // layout: an X keyboard layout set before the program starts ("de"), or none.
     explicit Desktop(const std::string& layout = {}) { Setup(layout); }
-    void Setup(const std::string& layout)
+    void Setup(const std::string& layout)  // apart from the constructor, which cannot ASSERT
     {
         std::filesystem::permissions(temp_.path, std::filesystem::perms::owner_all);
         ::fcntl(line.master, F_SETFD, FD_CLOEXEC);
         // The session lives in this test's own environment, which every command inherits.
-        ::setenv("HOME", Dir().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", Dir().c_str(), 1);
+        for (const char* v : {"HOME", "XDG_RUNTIME_DIR"})
+            ::setenv(v, Dir().c_str(), 1);
         ::setenv("LANG", "C.UTF-8", 1);
-        // The X server picks a free display and tells which.
         xvfb_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
         ::setenv("DISPLAY", (":" + xvfb_.FirstLine()).c_str(), 1);
         bus_.Start({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
@@ -56,37 +55,32 @@ public:
     void StartOnTheLine()
     {
         ASSERT_NO_FATAL_FAILURE(StartProgram());
-        Activate(Window("^WARNING$"));
-        Keys({"Return"});
+        Answer("^WARNING$", {"Return"});
         AnswerSetup();
         const std::string main = Window("^KORVEL SU COM");
-        ASSERT_TRUE(Until([&] {
-            // The program has the line open once it has a terminal behind it.
+        ASSERT_TRUE(Until([&] {  // open once it has a terminal behind it
             pollfd p{line.master, POLLOUT, 0};
             return ::poll(&p, 1, 0) == 1 && !(p.revents & POLLHUP);
         }));
-        // Back in the main window, and everything before this key handled.
         Activate(main);
-        EXPECT_EQ(Received(), "");
+        EXPECT_EQ(Received(), "");  // and everything before this key handled
     }
     void AnswerSetup()
     {
-        Activate(Window("^Serial port setup$"));
-        Keys({"Tab", "ctrl+a"});
-        Type(line.path);
-        Keys({"Return"});
-        ASSERT_TRUE(Until([&] { return WindowGone("^Serial port setup$"); }));
+        Answer("^Serial port setup$", {"Tab", "ctrl+a"}, line.path);
+        ASSERT_TRUE(Closes("^Serial port setup$"));
     }
 
     // A visible window whose title matches; waits for it to appear. (xdotool's own
     // --sync gives up when a window vanishes while it looks.)
     std::string Window(const std::string& title)
     {
-        Output o;
-        EXPECT_TRUE(Until([&] { return !(o = Search(title)).out.empty(); })) << "no window " << title;
-        return o.out.substr(0, o.out.find('\n'));
+        std::string found;
+        EXPECT_TRUE(Until([&] { return !(found = Search(title)).empty(); })) << "no window " << title;
+        return found.substr(0, found.find('\n'));
     }
-    bool WindowGone(const std::string& title) { return Search(title).out.empty(); }
+    bool Shown(const std::string& title) { return !Search(title).empty(); }
+    bool Closes(const std::string& title) { return Until([&] { return !Shown(title); }); }
     std::string Title(const std::string& window = "%1")
     {
         const std::string t = RunCommand({"xdotool", "getactivewindow", "getwindowname", window}).out;
@@ -102,8 +96,17 @@ public:
         keys.insert(keys.begin(), {"xdotool", "key"});
         EXPECT_EQ(RunCommand(keys).status, 0);
     }
-    void Type(const std::string& text) { EXPECT_EQ(RunCommand({"xdotool", "type", text}).status, 0); }
-
+    // In the window titled so: the keys, then the text typed and Return.
+    void Answer(const std::string& title, const std::vector<std::string>& keys, const std::string& text = {})
+    {
+        Activate(Window(title));
+        if (!keys.empty())
+            Keys(keys);
+        if (!text.empty()) {
+            EXPECT_EQ(RunCommand({"xdotool", "type", text}).status, 0);
+            Keys({"Return"});
+        }
+    }
     void SwitchAwayAndBack(const std::string& back)
     {
         Activate(Window("^OTHER$"));
@@ -133,23 +136,17 @@ public:
     }
 
 private:
-    static Output Search(const std::string& title) { return RunCommand({"xdotool", "search", "--onlyvisible", "--name", title}); }
+    static std::string Search(const std::string& title)
+    {
+        return RunCommand({"xdotool", "search", "--onlyvisible", "--name", title}).out;
+    }
 
     TempDir temp_{"serbox-desktop"};
     // Ended in the reverse order: the program first, the X server last.
     Child xvfb_, bus_, wm_, app_, other_;
 };
 
-namespace {
-
-// The keys of every round and what the device must receive for them: a, Shift+1,
-// Return, K.on-F5, K.off-F6; F1, F2, F3 and F9 send nothing.
-const std::vector<std::string> kKeys = {"a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9"};
-const std::string kBytes = "41 10 31 0D 07 07 07 11 07 07 07 12";
-
-}  // namespace
-
-TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
+TEST(Desktop, EachKeyOnceActivationsAndPromptsAfterDialogsAndAnotherApplication)
 {
     Desktop d;
     ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
@@ -167,28 +164,24 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
             d.Keys({"F4"});
             d.Window("^USCITA PROGRAMMA$");
             d.Activate(main);
-            ASSERT_TRUE(Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+            ASSERT_TRUE(d.Closes("^USCITA PROGRAMMA$"));
         } else {  // the error dialog, closed with Enter
             d.Keys({"F8"});
-            d.Activate(d.Window("^Open$"));
-            d.Type("STORED.TXT");
-            d.Keys({"Return"});
-            d.Activate(d.Window("^ERRORE !$"));
-            d.Keys({"Return"});
-            ASSERT_TRUE(Until([&] { return d.WindowGone("^ERRORE !$"); }));
+            d.Answer("^Open$", {}, "STORED.TXT");
+            d.Answer("^ERRORE !$", {"Return"});
+            ASSERT_TRUE(d.Closes("^ERRORE !$"));
         }
-        d.Keys(kKeys);
-        EXPECT_EQ(d.Received(), kBytes);  // the program has handled the round by now
-        if (round == 0) {  // coming back from another application is no activation
-            EXPECT_EQ(cautionsShown(), cautions);
-            EXPECT_EQ(d.Title(), title);
-        } else if (round == 1) {  // taking over from a dialog of the program is one
-            EXPECT_EQ(cautionsShown(), cautions + 1);
+        // The keys: a, Shift+1, Return, K.on-F5, K.off-F6; F1, F2, F3 and F9 send nothing.
+        d.Keys({"a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9"});
+        EXPECT_EQ(d.Received(), "41 10 31 0D 07 07 07 11 07 07 07 12");  // the round handled by now
+        // Coming back from another application is no activation; taking over from a dialog of the program is one.
+        if (round <= 1) {
+            EXPECT_EQ(cautionsShown(), cautions + round);
+            EXPECT_EQ(round ? title : d.Title(), title);  // nor does the title change
         }
         d.Keys({"F7"});
-        d.Activate(d.Window("^Save As$"));
-        d.Keys({"Escape"});
-        ASSERT_TRUE(Until([&] { return d.WindowGone("^Save As$"); }));
+        d.Answer("^Save As$", {"Escape"});
+        ASSERT_TRUE(d.Closes("^Save As$"));
         EXPECT_EQ(d.Received(), "");
         cautions = round == 0 ? cautionsShown() : cautions;
         ASSERT_FALSE(HasFailure());
@@ -199,32 +192,23 @@ TEST(Desktop, EachKeyOnceAndActivationsAfterDialogsAndAnotherApplication)
     d.Keys({"F4"});
     d.Activate(d.Window("^USCITA PROGRAMMA$"));
     d.line.Send("\x1B" "A" "\x1B" "C");  // the device starts a reception: no file chosen
-    EXPECT_TRUE(Until([&] { return d.WindowGone("^USCITA PROGRAMMA$"); }));
+    EXPECT_TRUE(d.Closes("^USCITA PROGRAMMA$"));
     EXPECT_TRUE(Until([&] { return d.Title() == "ERRORE !"; }));
     d.Keys({"Return"});
-    EXPECT_TRUE(Until([&] { return d.WindowGone("^ERRORE !$"); }));
+    EXPECT_TRUE(d.Closes("^ERRORE !$"));
     EXPECT_EQ(d.Received(), "");
-}
 
-TEST(Desktop, TheOverwritePromptSurvivesAnotherApplicationAndEscape)
-{
-    Desktop d;
-    ASSERT_NO_FATAL_FAILURE(d.StartOnTheLine());
-    const std::string main = d.Window("^KORVEL SU COM");
-
-    // The overwrite prompt stays while the user looks elsewhere.
+    // The overwrite prompt survives another application and Escape.
     std::ofstream(d.Dir() + "/OLD.TXT") << "";
     d.Keys({"F7"});
-    d.Activate(d.Window("^Save As$"));
-    d.Type("OLD.TXT");
-    d.Keys({"Return"});
+    d.Answer("^Save As$", {}, "OLD.TXT");
     const std::string prompt = d.Window("^AVVISO$");
     d.SwitchAwayAndBack(prompt);
     d.Keys({"Escape"});
     d.SwitchAwayAndBack(prompt);  // which is still there
     // Clicking the main window refuses the overwrite, as ANNULLA does.
     d.Activate(main);
-    EXPECT_TRUE(Until([&] { return d.WindowGone("^AVVISO$"); }));
+    EXPECT_TRUE(d.Closes("^AVVISO$"));
     EXPECT_EQ(d.Accessible("text", "FILE TO RECEIVE"), "\n");
 }
 
@@ -274,16 +258,13 @@ TEST(Desktop, TheStartUpRequestStaysAndTheTitleKeepsItsFormUntilTheNextActivatio
         QSerialPort other(QString::fromStdString(d.line.path));
         ASSERT_TRUE(n == "3" || other.open(QIODevice::WriteOnly));
         const std::string request = d.Window("^WARNING$");
-        d.Activate(request);
-        d.Keys({"Escape"});
+        d.Answer("^WARNING$", {"Escape"});
         // Acknowledged, the next tick (a second) would bring the setup dialog.
-        EXPECT_FALSE(Until([&] { return !d.WindowGone("^Serial port setup$"); }, 2500))
-            << "Escape acknowledged the start-up request";
+        EXPECT_FALSE(Until([&] { return d.Shown("^Serial port setup$"); }, 2500)) << "Escape acknowledged the request";
         d.SwitchAwayAndBack(request);  // which is still there
-        EXPECT_TRUE(d.WindowGone("^Serial port setup$"));
+        EXPECT_FALSE(d.Shown("^Serial port setup$"));
         d.Keys({"Return"});
-        d.Activate(d.Window("^Serial port setup$"));
-        d.Keys({"ctrl+a", "C", "O", "M", n});
+        d.Answer("^Serial port setup$", {"ctrl+a", "C", "O", "M", n});
         ASSERT_NO_FATAL_FAILURE(d.AnswerSetup());
         const std::string main = d.Window("^KORVEL SU COM");
         EXPECT_TRUE(Until([&] { return d.Title() == (n == "3" ? "KORVEL SU COM3" : "ERRORE !"); }));

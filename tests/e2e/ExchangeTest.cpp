@@ -13,12 +13,30 @@ namespace {
 const Program kLarge{HeaderOf('t', '0'), Text(40000) + '\0' + Block()};
 const Program kSmall{HeaderOf('T', '3'), Text(900) + '\0'};
 
-// Sets received into the one set named with F7, each asked back at once.
-void ThereAndBack(const std::vector<Program>& programs)
+// The n-th report, of a lost port, and no storm of them after it.
+void ExpectLostPortReport(Serbox& box, size_t n)
 {
+    ASSERT_TRUE(Until([&] { return box.Reports.size() >= n; }));
+    QTest::qWait(1500);
+    ASSERT_EQ(box.Reports.size(), n);
+    EXPECT_NE(box.Reports.back().find("Transfer abandoned"), std::string::npos) << box.Reports.back();
+    const ProgramState& s = box.S();
+    EXPECT_EQ(std::tuple(box.Form1.Port().Connected(), s.RxState, s.TxState, s.HdrSendActive), std::tuple(false, 0, 0, 0));
+}
+
+}  // namespace
+
+// Sets received into the one set named with F7, each asked back at once: plain and
+// empty text sections, a second section, and forty thousand bytes. The large set
+// goes last: the port holds the next output-empty event for as long as its bytes
+// would take on a 4800-baud line, some 83 s.
+TEST(EndToEnd, ProgramsOfEveryShapeThereAndBack)
+{
+    const Program programs[] = {{HeaderOf('T', '0'), Text(1500) + '\0'}, {HeaderOf('*', '5'), std::string(1, '\0')},
+                                {HeaderOf('t', '1'), Text(700) + '\0' + Block()}, kLarge};
     Serbox box;
     QStringList args{"--chunk", "500"};
-    for (size_t i = 0; i < programs.size(); ++i)
+    for (size_t i = 0; i < std::size(programs); ++i)
         args << "send" << box.Store("program" + std::to_string(i), programs[i]) << "receive" << box.Out("back");
     Device device(args);
     box.StartOn(device.path);
@@ -27,33 +45,6 @@ void ThereAndBack(const std::vector<Program>& programs)
         ASSERT_NO_FATAL_FAILURE(box.RoundTrip(device, p, "IN")) << p;
     EXPECT_TRUE(box.Reports.empty());
     device.Finish();
-}
-
-// The n-th report, of a lost port, and no storm of them after it.
-void ExpectLostPortReport(Serbox& box, size_t n)
-{
-    ASSERT_TRUE(Until([&] { return box.Reports.size() >= n; }));
-    QTest::qWait(1500);
-    ASSERT_EQ(box.Reports.size(), n);
-    EXPECT_NE(box.Reports.back().find("Transfer abandoned"), std::string::npos) << box.Reports.back();
-    EXPECT_FALSE(box.Form1.Port().Connected());
-    EXPECT_EQ(box.S().RxState, 0);
-    EXPECT_EQ(box.S().TxState, 0);
-    EXPECT_EQ(box.S().HdrSendActive, 0);
-}
-
-}  // namespace
-
-TEST(EndToEnd, PlainAndEmptyTextSectionsThereAndBack)
-{
-    ThereAndBack({{HeaderOf('T', '0'), Text(1500) + '\0'}, {HeaderOf('*', '5'), std::string(1, '\0')}});
-}
-
-TEST(EndToEnd, SecondSectionAndFortyThousandBytesThereAndBack)
-{
-    // The large set goes back last: the port holds the next output-empty event
-    // for as long as its bytes would take on a 4800-baud line, some 83 s.
-    ThereAndBack({{HeaderOf('t', '1'), Text(700) + '\0' + Block()}, kLarge});
 }
 
 // Lines from the device are shown; keys go where the focus is, in every text
@@ -75,7 +66,7 @@ TEST(EndToEnd, TerminalLinesAndKeys)
         }
     box.Form1.Action("K.on-F5")->trigger();
     ASSERT_TRUE(device.Says("07 07 07 11"));
-    EXPECT_EQ(QString(device.Before()).replace("\nreceived ", " ").toStdString(), "received 42 42 42 42 ");
+    EXPECT_EQ(QString(device.before).replace("\nreceived ", " ").toStdString(), "received 42 42 42 42 ");
 }
 
 TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
@@ -95,7 +86,6 @@ TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
 
     device = std::make_unique<Device>(QStringList{"--no-wait", "receive", box.Out("cut")});
     box.SwitchTo(1, device->path);  // the same port, its adapter back
-    EXPECT_EQ(box.Form1.windowTitle(), "KORVEL SU COM 1");
     box.FileOut("OLD.TXT");
     // Part of the header is out when the line goes.
     ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
@@ -122,10 +112,9 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     std::filesystem::remove_all(box.Dir / "sub");
     std::ofstream(box.Dir / "sub") << "a file where the folder was";
     device.Enter();
+    // Before the device ends: the line dropping then closes the error dialog.
+    ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7 && box.Form3.isVisible(); })) << box.S().ErrorKind;  // the file error
     device.Finish();  // every reply still came
-    ASSERT_TRUE(Until([&] { return box.S().ErrorKind == 7; }));
-    EXPECT_EQ(box.Form3.Label1->text(), "Received file write error");
-    EXPECT_TRUE(box.Form3.isVisible());
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");
 }
@@ -147,11 +136,10 @@ TEST(Fault, ARequestWithNoFileChosenOrItsFilesDeleted)
         Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("got")});
         box.StartOn(device.path);
         ASSERT_TRUE(Until([&] { return box.S().ErrorKind == kind; }));
-        EXPECT_EQ(box.Form3.Label1->text().toStdString(), message);
-        EXPECT_EQ(box.S().RxState, rxState);
-        EXPECT_EQ(box.S().TxState, 0);
+        EXPECT_EQ(std::tuple(box.Form3.Label1->text().toStdString(), box.S().RxState, box.S().TxState),
+                  std::tuple(message, rxState, 0));
         device.Finish(1);
-        EXPECT_TRUE(device.Output().contains("was an outgoing file chosen with F8?")) << device.Output().toStdString();
+        EXPECT_TRUE(device.Says("was an outgoing file chosen with F8?"));
         EXPECT_FALSE(std::filesystem::exists(box.Dir / "got.hdr"));
     }
 }

@@ -31,10 +31,7 @@ inline std::string ReadFile(const std::filesystem::path& p)
 struct Program {
     std::string hdr, src;
     bool operator==(const Program&) const = default;
-    friend std::ostream& operator<<(std::ostream& o, const Program& p)
-    {
-        return o << p.hdr.size() << "-byte header, " << p.src.size() << "-byte source";
-    }
+    friend std::ostream& operator<<(std::ostream& o, const Program& p) { return o << p.src.size() << "-byte source"; }
 };
 
 // Records of the text section: text bytes, a kind marker, some high bytes.
@@ -49,28 +46,27 @@ inline std::string Text(size_t size)
 // A 5001 block: record-like bytes up to its 0xFF.
 inline std::string Block() { return Text(66) + "\xFF"; }
 
-// serbox-device; each wait takes what it printed up to the awaited text.
 class Device : public Child {
 public:
     std::string path;  // the pseudo-terminal serbox opens
+    QString before;    // what it printed before the text Says last awaited
     explicit Device(const QStringList& args)
     {
         setProcessChannelMode(MergedChannels);
         Start(QStringList{SERBOX_DEVICE} << args);
         if (Says("port: ") && Says("\n"))
-            path = before_.toStdString();
+            path = before.toStdString();
     }
-    // Tells what it printed if the text never comes. Before(): what came before it.
+    // Takes what it printed up to the text; tells all it printed if the text never comes.
     bool Says(const QString& text, int ms = 20000)
     {
         Until([&] { return Output().contains(text) || state() == NotRunning; }, ms);
         const qsizetype at = Output().indexOf(text);
         EXPECT_GE(at, 0) << "the device never said " << text.toStdString() << ": " << out_.toStdString();
-        before_ = out_.left(at);
+        before = out_.left(at);
         out_.remove(0, at < 0 ? 0 : at + text.size());
         return at >= 0;
     }
-    const QString& Before() const { return before_; }
     void Enter() { write("\n"); }
     // Once the input is closed and the program has ended: the exit status it should have.
     void Finish(int expected = 0)
@@ -82,7 +78,7 @@ public:
     QString Output() { return out_ += QString::fromLocal8Bit(readAll()); }
 
 private:
-    QString out_, before_;
+    QString out_;
 };
 
 struct Serbox {
@@ -108,7 +104,18 @@ struct Serbox {
     {
         ASSERT_TRUE(Until([&] { return Form3.isVisible() && S().ErrorKind == 10; }));
         Form3.Button1->click();
-        AnswerSetupDialog(QString::fromStdString(device));
+        auto* poll = new QTimer;  // the setup dialog is modal: answered from its own loop
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, device = QString::fromStdString(device)] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* combo = dialog ? dialog->findChild<QComboBox*>("device") : nullptr;
+            if (!combo)
+                return;
+            dialog->findChild<QComboBox*>("port")->setCurrentText("COM1");
+            combo->setCurrentText(device);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            poll->deleteLater();
+        });
+        poll->start(20);
         ASSERT_TRUE(Until([&] { return Form1.Port().Connected(); })) << Form1.Port().LastFailure();
     }
     // What a user does after plugging in another adapter: that port from Setup.
@@ -130,10 +137,7 @@ struct Serbox {
     }
     void FileIn(const std::string& name) { Choose(Form1.SaveDialog(), "File in-F7", name); }
     void FileOut(const std::string& name) { Choose(Form1.OpenDialog(), "File out-F8", name); }
-    Program Stored(const std::string& base) const
-    {
-        return {ReadFile(Dir / (base + ".hdr")), ReadFile(Dir / (base + ".src"))};
-    }
+    Program Stored(const std::string& base) const { return {ReadFile(Dir / (base + ".hdr")), ReadFile(Dir / (base + ".src"))}; }
     // A set as F8 finds it; its .hdr and .src, as serbox-device's command line names them.
     QStringList Store(const std::string& base, const Program& p) const
     {
@@ -149,21 +153,6 @@ private:
     {
         dialog.SetChooser([p = (Dir / name).string()] { return std::optional<std::string>(p); });
         Form1.Action(action)->trigger();
-    }
-    static void AnswerSetupDialog(const QString& device)
-    {
-        auto* poll = new QTimer;
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, device] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            auto* combo = dialog ? dialog->findChild<QComboBox*>("device") : nullptr;
-            if (!combo)
-                return;
-            dialog->findChild<QComboBox*>("port")->setCurrentText("COM1");
-            combo->setCurrentText(device);
-            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-            poll->deleteLater();
-        });
-        poll->start(20);
     }
 };
 

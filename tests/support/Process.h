@@ -35,7 +35,15 @@ bool Until(Condition done, int ms = 20000)
 // or SERBOX_DESKTOP_VERBOSE is set.
 class Child : public QProcess {
 public:
-    ~Child() override { End(); }
+    ~Child() override
+    {
+        if (const pid_t group = static_cast<pid_t>(processId()); group > 0) {
+            ::kill(-group, SIGTERM);
+            waitForFinished(2000);
+            ::kill(-group, SIGKILL);
+            waitForFinished();
+        }
+    }
     void Start(const QStringList& argv, const QString& dir = {})
     {
         setProgram(argv.value(0));
@@ -49,15 +57,6 @@ public:
         });
         start();
         waitForStarted();
-    }
-    void End()
-    {
-        if (const pid_t group = static_cast<pid_t>(processId()); group > 0) {
-            ::kill(-group, SIGTERM);
-            waitForFinished(2000);
-            ::kill(-group, SIGKILL);
-            waitForFinished();
-        }
     }
     // The first line it prints: a server telling that it is ready and what it is called.
     std::string FirstLine()

@@ -11,23 +11,20 @@ class TempDir {
 public:
     explicit TempDir(const std::string& stem)
     {
-        namespace fs = std::filesystem;
         std::random_device seed;
-        for (int tries = 0; tries < 100; ++tries) {
-            fs::path p = fs::temp_directory_path() / (stem + "-" + std::to_string(seed()));
-            if (fs::create_directory(p)) {
+        for (int tries = 0; tries < 100 && path.empty(); ++tries)
+            if (auto p = std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(seed()));
+                std::filesystem::create_directory(p))
                 path = p;
-                return;
-            }
-        }
-        throw std::runtime_error("no free temporary folder for " + stem);
+        if (path.empty())
+            throw std::runtime_error("no free temporary folder for " + stem);
     }
     ~TempDir()
     {
         std::error_code ec;
         std::filesystem::remove_all(path, ec);
     }
-    TempDir(const TempDir&) = delete;
+    TempDir(const TempDir&) = delete;  // one removal per folder
     TempDir& operator=(const TempDir&) = delete;
 
     std::filesystem::path path;
