@@ -39,7 +39,7 @@ TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
         Tick2();
     Device("\x1B" "I");  // a poll while the header goes out
     EXPECT_EQ(PaceHeader(), 124);
-    Device("\x1B" "I" "\x1B" "I");
+    Device("\x1B" "I" "V" "\x1B" "I");  // a V that is no request
     Device("\x1B" "V");
     EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
     Tick2();
@@ -67,6 +67,8 @@ TEST_F(Transmit, ExchangeWithThe5001Block)
     Device("V");
     Tick1();
     EXPECT_EQ(S.TxState, 0);
+    // A step at the start, one a header byte, one after each section, then zero.
+    EXPECT_EQ(F.ProgressBar1.Moves.size(), 1u + 128 + 2 + 1);
     ExpectGolden("with_block.log", Log);
 }
 

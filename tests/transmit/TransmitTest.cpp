@@ -87,7 +87,7 @@ TEST_F(Transmit, HeaderPacing)
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, F.C, 'Z');
-    EXPECT_TRUE(F.ProgressBar1.visible && F.Memo2.Text() == "TRASMISSIONE IN CORSO  ");
+    EXPECT_TRUE(F.ProgressBar1.visible && F.Timer2.enabled && F.Memo2.Text() == "TRASMISSIONE IN CORSO  ");
     EXPECT_EQ(PaceHeader(), 11);
     EXPECT_EQ(F.ProgressBar1.position, 2 + 10 * 2);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
@@ -143,6 +143,7 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
     for (const Case& c : cases) {
         F.Files.FailOpen.clear();
         Store(HeaderOf('t', '0'), src);
+        const int beeps = F.Sound.Beeps;
         F.ComPort1.Writes.clear();
         if (c.beforeRequest)
             F.Files.Files.erase(c.gone);
@@ -150,8 +151,9 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
         c.before();
         F.Files.FailOpen.insert(c.gone);
         c.after();
-        EXPECT_EQ(F.Form3.Text, std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
-        EXPECT_EQ(S.ErrorKind, 3);
+        // Told with a beep, the message line emptied, nothing left running.
+        EXPECT_EQ(F.Form3.Text + F.Memo2.Text(), std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
+        EXPECT_TRUE(S.ErrorKind == 3 && F.Sound.Beeps == beeps + 1);
         EXPECT_EQ(S.TxState + S.RxState + S.HdrSendActive, 0);
         EXPECT_FALSE(F.ProgressBar1.visible);
         EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
