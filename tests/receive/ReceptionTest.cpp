@@ -86,7 +86,7 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     }
     block[4] = '\0';  // kept with what follows it
     Device(Start(Header('t', '2')), 7);
-    EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
+    EXPECT_TRUE(F.Memo2.Text() == "RICEZIONE IN CORSO" && F.ProgressBar1.visible);
     Device(kText + kNul + kPoll + kPoll + "\x1B" "U" + block.substr(0, 30) + kPoll +
                block.substr(30) + "\xFF" + kPoll + "z\x1B" "q",
            7);
@@ -105,7 +105,9 @@ TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
     Device("\x1B" "q" "\x1B\x1B" "I" "cd" + kNul + "z\x1B" "q", 1);
     EXPECT_EQ(File("/tmp/LINE1.src"), std::string("abcd\0", 5));
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk}));
-    Device(kPoll + "z\x1B" "q" + kPoll, 1);  // after the section only polls are answered
+    Device(kPoll + "z\x1B" "q", 1);  // after the section only polls are answered
+    EXPECT_EQ(F.ComPort1.Writes.size(), 3u);
+    Device(kPoll, 1);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk, kEnded, kAck}));
 
     Reset();
