@@ -1,9 +1,6 @@
 // Programs sent by a device, stored and sent back over the real serial component
 // and a pseudo-terminal; and what a technician meets on a bad day.
 
-#include <QLabel>
-#include <QLineEdit>
-
 #include "tests/e2e/Session.h"
 
 using namespace e2e;
@@ -45,28 +42,6 @@ TEST(EndToEnd, ProgramsOfEveryShapeThereAndBack)
         ASSERT_NO_FATAL_FAILURE(box.RoundTrip(device, p, "IN")) << p;
     EXPECT_TRUE(box.Reports.empty());
     device.Finish();
-}
-
-// Lines from the device are shown; keys go where the focus is, in every text
-// component, as they do for a person at the keyboard.
-TEST(EndToEnd, TerminalLinesAndKeys)
-{
-    Serbox box;
-    Device device({"type"});
-    box.StartOn(device.path);
-    ASSERT_TRUE(device.Says("opened the port.\n"));
-    device.write("HELLO FROM THE DEVICE\nSECOND LINE\n");
-    EXPECT_TRUE(Until([&] { return box.Form1.Memo(1)->toPlainText().contains("HELLO FROM THE DEVICE\nSECOND LINE"); }));
-    box.Form1.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&box.Form1));
-    for (QWidget* w : box.Form1.findChildren<QWidget*>())
-        if (qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QLineEdit*>(w)) {
-            w->setFocus();
-            QTest::keyClick(w, Qt::Key_B);
-        }
-    box.Form1.Action("K.on-F5")->trigger();
-    ASSERT_TRUE(device.Says("07 07 07 11"));
-    EXPECT_EQ(QString(device.before).replace("\nreceived ", " ").toStdString(), "received 42 42 42 42 ");
 }
 
 TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
@@ -117,56 +92,4 @@ TEST(Fault, FolderGoneBeforeTheReceptionGivesTheFileError)
     device.Finish();  // every reply still came
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");
-}
-
-// A request before F8 chose a set, or after its files were deleted: the error, no set sent.
-TEST(Fault, ARequestWithNoFileChosenOrItsFilesDeleted)
-{
-    // With no file chosen, a later request, after F8, is still heard.
-    const std::tuple<bool, int, std::string, int> rows[] = {{false, 5, "File name missing", 1},
-                                                           {true, 3, "File (*.hdr ) not found", 0}};
-    for (const auto& [chosen, kind, message, rxState] : rows) {
-        SCOPED_TRACE(message);
-        Serbox box;
-        if (chosen) {
-            box.Store("GONE", kSmall);
-            box.FileOut("GONE.TXT");
-            std::filesystem::remove(box.Dir / "GONE.hdr");
-        }
-        Device device({"--no-wait", "--timeout", "1500", "receive", box.Out("got")});
-        box.StartOn(device.path);
-        ASSERT_TRUE(Until([&] { return box.S().ErrorKind == kind; }));
-        EXPECT_EQ(std::tuple(box.Form3.Label1->text().toStdString(), box.S().RxState, box.S().TxState),
-                  std::tuple(message, rxState, 0));
-        device.Finish(1);
-        EXPECT_TRUE(device.Says("was an outgoing file chosen with F8?"));
-        EXPECT_FALSE(std::filesystem::exists(box.Dir / "got.hdr"));
-    }
-}
-
-// F7 and F8 pressed while a transfer runs name the next transfer's set; the one
-// under way ends whole, with its own files.
-TEST(Fault, ChoicesDuringATransferWaitForTheNextOne)
-{
-    Serbox box;
-    box.Store("OTHER", kLarge);
-    Device device(QStringList{"--baud", "--chunk", "64", "send"} << box.Store("small", kSmall) << "receive"
-                  << box.Out("back"));
-    box.StartOn(device.path);
-    box.FileIn("SAVED.TXT");
-    device.Enter();
-    ASSERT_TRUE(device.Says("header sent"));
-    ASSERT_GE(box.S().RxState, 2);  // still receiving
-    box.FileIn("NEXT.TXT");
-    ASSERT_TRUE(Until([&] { return box.Messages().contains("OPERAZIONE ESEGUITA"); }));
-    EXPECT_EQ(box.Stored("SAVED"), kSmall);
-    EXPECT_FALSE(std::filesystem::exists(box.Dir / "NEXT.src"));
-    EXPECT_EQ(box.Form1.Components().Edit1.Text(), (box.Dir / "NEXT.TXT").string());
-
-    device.Enter();  // the device asks for the set just saved
-    ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
-    box.FileOut("OTHER.TXT");
-    device.Finish();
-    EXPECT_EQ(box.Stored("back"), kSmall);
-    EXPECT_EQ(box.S().TxNextFileName, (box.Dir / "OTHER.TXT").string());  // sent from the next request on
 }

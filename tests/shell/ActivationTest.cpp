@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <functional>
 #include <utility>
 #include <QPlainTextEdit>
@@ -75,6 +76,10 @@ TEST_F(Desk, KeysGoOutOnceAndFunctionKeysActWhateverTheActivation)
 {
     Keys({Qt::Key_A});
     EXPECT_EQ(Received(), "A");
+    for (QWidget* w : Form1.findChildren<QWidget*>())  // whichever text component has the focus
+        if (qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QLineEdit*>(w))
+            w->setFocus(), QTest::keyClick(w, Qt::Key_B);
+    EXPECT_EQ(Received(), "BBBB");
 
     SwitchAway();  // the window system goes on handing keys to the main window
     Keys({Qt::Key_A});
