@@ -24,7 +24,7 @@ struct ProgramState {
     int32_t RxState = 0;         // receive machine: 0..11, 100 while transmitting
     int32_t TxState = 0;         // transmit machine: 0..4
     int32_t EscSeen = 0;         // previous received byte was ESC
-    std::vector<uint8_t> BlockBuffer;  // header block of a transfer; 132 bytes while the window lives
+    std::vector<uint8_t> BlockBuffer;  // header block of a transfer; each transfer sizes it
     int32_t TxEmpty = 0;         // output drained since the last paced write
     int32_t HdrSendOffset = 0;   // next header byte to pace out
     int32_t PortPromptStage = 0; // 0 ask for a port, 1 show the setup dialog, 2 done

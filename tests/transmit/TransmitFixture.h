@@ -25,7 +25,6 @@ struct Transmit : ::testing::Test {
     {
         S.LanguageFlag = 1;
         S.PortPromptStage = 2;  // port chosen: the watchdog only watches
-        S.BlockBuffer.assign(132, 0);
         F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
     }
     void Store(const std::string& hdr, const std::string& src)

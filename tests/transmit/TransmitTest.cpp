@@ -66,20 +66,6 @@ TEST_F(Transmit, SectionSizes)
     EXPECT_EQ(F.ComPort1.Sent(), "abc");
 }
 
-TEST_F(Transmit, WhetherThe5001BlockFollows)
-{
-    // byte 10, byte 14, 5001 block expected
-    const std::tuple<char, char, bool> cases[] = {
-        {'T', '0', false}, {'t', '0', true}, {'t', '2', true}, {'t', '3', false},
-        {'t', '*', false}, {'L', '1', true}, {' ', '1', false}, {'*', '0', false}};
-    for (const auto& [b10, b14, follows] : cases) {
-        Store(HeaderOf(b10, b14), std::string("a\0b\xFF", 4));
-        Device("\x1B" "A" "\x1B" "Z" "\x1B" "V");
-        EXPECT_EQ(S.TxState, follows ? 3 : 0) << b10 << b14;
-        S.TxState = S.RxState = 0;
-    }
-}
-
 TEST_F(Transmit, HeaderPacing)
 {
     Store(std::string("\x80\0\xFF" "abcdefg", 10), std::string(1, '\0'));  // 10 bytes
@@ -104,23 +90,6 @@ TEST_F(Transmit, HeaderPacing)
     Device("\x1B" "A" "\x1B" "Z");
     EXPECT_EQ(PaceHeader(), 129);
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + longer.substr(0, 128));
-}
-
-TEST_F(Transmit, TimeOutLeavesNoPacingBehind)
-{
-    Store(HeaderOf('T', '0'), std::string("abc") + '\0');
-    Device("\x1B" "A" "\x1B" "Z");
-    for (int i = 0; i < 5; ++i)
-        Tick2();
-    for (int i = 0; i < 91; ++i)
-        Tick1();
-    EXPECT_EQ(S.ErrorKind, 4);
-    F.ComPort1.Writes.clear();
-    Tick2();
-    EXPECT_TRUE(F.ComPort1.Writes.empty());
-    Device("\x1B" "A" "\x1B" "Z");
-    PaceHeader();
-    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0'));
 }
 
 TEST_F(Transmit, VanishedFilesSendNothingInvented)
