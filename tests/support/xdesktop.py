@@ -22,15 +22,18 @@ def log(text):
     print(f"[{time.monotonic() - START:6.1f} s] {text}", flush=True)
 
 
-def until(condition, what, limit=LIMIT):
+def within(condition, limit):
+    """The condition's first true value within the limit, or a false one."""
     end = time.monotonic() + limit
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() > end:
-            raise Failure(f"gave up waiting for {what}")
+    while not (result := condition()) and time.monotonic() <= end:
         time.sleep(0.05)
+    return result
+
+
+def until(condition, what, limit=LIMIT):
+    if not (result := within(condition, limit)):
+        raise Failure(f"gave up waiting for {what}")
+    return result
 
 
 def run(*argv, env=None):
@@ -118,16 +121,22 @@ class Desktop:
         if run("xdotool", "type", text).returncode != 0:
             raise Failure(f"xdotool could not type {text}")
 
+    def answer(self, title, *keys, text=None):
+        """In the window titled so: the keys, then the text typed and Return."""
+        self.activate(self.window(title))
+        if keys:
+            self.keys(*keys)
+        if text:
+            self.type(text)
+            self.keys("Return")
+
     def shot(self, window, name, shots):
         # A picture to look at, not a verdict: a window redrawn or re-shown under
         # the grab only costs another try.
         if shots:
             path = os.path.join(shots, name + ".png")
-            try:
-                until(lambda: run("import", "-frame", "-window", window, path).returncode == 0, path, 5)
-                log(f"screenshot {path}")
-            except Failure:
-                log(f"no screenshot {path}")
+            shot = within(lambda: run("import", "-frame", "-window", window, path).returncode == 0, 5)
+            log(f"screenshot {path}" if shot else f"no screenshot {path}")
 
 
 def run_test(body, work_prefix, failure_shot=None, finish=None):

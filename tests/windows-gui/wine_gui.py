@@ -176,9 +176,7 @@ def start_up(args, children, d, work, steps, request, shots):
 def choose(d, key, title, name):
     """F7 or F8, and a name typed into the file dialog."""
     d.keys(key)
-    d.activate(d.window(f"^{title}$"))
-    d.type(name)
-    d.keys("Return")
+    d.answer(f"^{title}$", text=name)
     d.gone(f"^{title}$")
 
 
