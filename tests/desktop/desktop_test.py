@@ -81,6 +81,8 @@ class Session(Desktop):
 
     def away_and_back(self, back):
         self.activate(self.window("^OTHER$"))
+        # Until the program has seen it go: the toolkit lets a quick return pass unseen.
+        until(lambda: self.accessible("active") == "0\n", "the program to lose the focus")
         self.activate(back)
 
     def received(self):
@@ -254,10 +256,10 @@ CASES = {"dialogs": [dialogs], "layouts": [layouts], "start-up": [functools.part
 
 
 def a11y(what, name=""):
-    """What a screen reader finds of serbox: the names of the main window's text
-    components, one a line, or the text of the one named so; nothing while serbox
-    or the component is not on the bus yet. Asked in a process of its own, which
-    remembers nothing of an earlier look."""
+    """What a screen reader finds of serbox: how many of its windows are active,
+    the names of the main window's text components, one a line, or the text of
+    the one named so; nothing while serbox or the component is not on the bus
+    yet. Asked in a process of its own, which remembers nothing of an earlier look."""
     import gi
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi
@@ -269,8 +271,10 @@ def a11y(what, name=""):
     def texts(node):
         return ([node] if node.get_role() in roles else []) + [t for c in children(node) for t in texts(c)]
     try:
-        window = next(w for app in children(Atspi.get_desktop(0)) if app.get_name() == "serbox"
-                      for w in children(app) if w.get_role() == Atspi.Role.FRAME)
+        app = next(a for a in children(Atspi.get_desktop(0)) if a.get_name() == "serbox")
+        if what == "active":
+            return f"{sum(w.get_state_set().contains(Atspi.StateType.ACTIVE) for w in children(app))}\n"
+        window = next(w for w in children(app) if w.get_role() == Atspi.Role.FRAME)
         if what == "names":
             return "".join(c.get_name() + "\n" for c in texts(window))
         return next(Atspi.Text.get_text(c, 0, -1) + "\n" for c in texts(window) if c.get_name() == name)
