@@ -5,6 +5,7 @@ pseudo-terminal. Keys are typed with xdotool; what a screen reader would say
 comes from the accessibility bus.
 
   desktop_test.py dialogs|layouts|start-up --program SERBOX_EN [--shots DIR]
+  desktop_test.py a11y active|names|text [NAME]     (the harness asking the bus)
 """
 import argparse
 import contextlib
@@ -100,7 +101,7 @@ class Session(Desktop):
         return got[:-1].hex(" ").upper()
 
     def accessible(self, what, name=""):
-        """What a screen reader reads: the text of the named component, or the names."""
+        """What a screen reader reads (a11y below), once the program is on the bus."""
         return until(lambda: run(sys.executable, __file__, "a11y", what, name).stdout,
                      f"{what} {name} on the accessibility bus")
 
