@@ -1,7 +1,6 @@
 #pragma once
-// Child processes and waits for the tiers that run whole programs: serbox-device
-// beside the real windows, and a desktop's servers, commands and program.
-// Needs a QCoreApplication.
+// Child processes and waits for the tier that runs serbox-device beside the real
+// windows. Needs a QCoreApplication.
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -11,8 +10,6 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTimer>
-#include <string>
-#include <vector>
 
 // Waits for a condition asleep in the event loop, woken by every event and by a
 // tick for conditions no event tells of. The limit only ends a run that has
@@ -31,8 +28,7 @@ bool Until(Condition done, int ms = 20000)
 }
 
 // A child in a process group of its own, ended with its group, and with the test
-// should the test be killed midway. Its standard error is dropped unless merged
-// or SERBOX_DESKTOP_VERBOSE is set.
+// should the test be killed midway.
 class Child : public QProcess {
 public:
     ~Child() override
@@ -44,13 +40,10 @@ public:
             waitForFinished();
         }
     }
-    void Start(const QStringList& argv, const QString& dir = {})
+    void Start(const QStringList& argv)
     {
         setProgram(argv.value(0));
         setArguments(argv.mid(1));
-        setWorkingDirectory(dir);
-        if (processChannelMode() == SeparateChannels && !qEnvironmentVariableIsSet("SERBOX_DESKTOP_VERBOSE"))
-            setStandardErrorFile(nullDevice());
         setChildProcessModifier([] {
             ::setpgid(0, 0);
             ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -58,27 +51,4 @@ public:
         start();
         waitForStarted();
     }
-    // The first line it prints: a server telling that it is ready and what it is called.
-    std::string FirstLine()
-    {
-        Until([&] { return canReadLine() || state() == NotRunning; });
-        return readLine().trimmed().toStdString();
-    }
 };
-
-// Runs a command to its end: its exit status (-1 when it did not exit by itself) and what it printed.
-struct Output {
-    int status = -1;
-    std::string out;
-};
-inline Output RunCommand(const std::vector<std::string>& argv)
-{
-    Child c;
-    QStringList args;
-    for (const std::string& a : argv)
-        args << QString::fromStdString(a);
-    c.Start(args);
-    c.closeWriteChannel();
-    const bool ended = c.waitForFinished(60000) && c.exitStatus() == QProcess::NormalExit;
-    return {ended ? c.exitCode() : -1, c.readAllStandardOutput().toStdString()};
-}

@@ -14,76 +14,16 @@ Texts inside the windows cannot be read back under Wine: screenshots of the
 windows go to --shots, to be looked at.
 """
 import argparse
-import ctypes
 import os
-import shutil
-import signal
 import subprocess
 import sys
-import tempfile
-import time
 import zipfile
 
-LIMIT = 30.0
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xdesktop import LIMIT, Desktop, Failure, log, run, run_test, until  # noqa: E402
+
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
-START = time.monotonic()
-
-
-class Failure(Exception):
-    pass
-
-
-def log(text):
-    print(f"[{time.monotonic() - START:6.1f} s] {text}", flush=True)
-
-
-def until(condition, what, limit=LIMIT):
-    end = time.monotonic() + limit
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() > end:
-            raise Failure(f"gave up waiting for {what}")
-        time.sleep(0.05)
-
-
-def run(*argv, env=None):
-    return subprocess.run(argv, stdin=subprocess.DEVNULL, capture_output=True, text=True, env=env)
-
-
-def _die_with_parent():
-    os.setsid()
-    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG: a killed test leaves nothing behind
-
-
-class Children:
-    """Child processes, each in a process group of its own, ended with their groups."""
-
-    def __init__(self):
-        self.groups = []
-
-    def start(self, argv, **kw):
-        kw.setdefault("stdin", subprocess.DEVNULL)
-        kw.setdefault("stdout", subprocess.DEVNULL)
-        kw.setdefault("stderr", subprocess.DEVNULL)
-        p = subprocess.Popen(argv, preexec_fn=_die_with_parent, **kw)
-        self.groups.append(p)
-        return p
-
-    def end(self):
-        for p in reversed(self.groups):
-            try:
-                os.killpg(p.pid, signal.SIGTERM)
-                p.wait(5)
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                pass
-            try:
-                os.killpg(p.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            p.wait()
 
 
 class Device:
@@ -117,66 +57,6 @@ class Device:
     def keys_received(self):
         """What has reached the device in its terminal step, in hex."""
         return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
-
-
-class Desktop:
-    def __init__(self, children, dir):
-        self.children = children
-        r, w = os.pipe()
-        children.start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                        "-noreset"], pass_fds=(w,))
-        os.close(w)
-        with os.fdopen(r) as f:
-            display = f.readline().strip()
-        if not display:
-            raise Failure("Xvfb did not start")
-        os.environ["DISPLAY"] = ":" + display
-        children.start(["openbox", "--sm-disable"])
-        until(lambda: "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
-              "the window manager")
-        self.dir = dir
-
-    @staticmethod
-    def search(title):
-        ids = run("xdotool", "search", "--onlyvisible", "--name", title).stdout.split()
-        return ids[0] if ids else None
-
-    def window(self, title):
-        return until(lambda: self.search(title), f"a window titled {title}")
-
-    def gone(self, title):
-        until(lambda: not self.search(title), f"the window {title} to close")
-
-    @staticmethod
-    def active():
-        return run("xdotool", "getactivewindow", "getwindowname").stdout.strip()
-
-    @staticmethod
-    def title(window):
-        return run("xdotool", "getwindowname", window).stdout.strip()
-
-    def activate(self, window):
-        until(lambda: run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0,
-              f"window {window} to take the focus")
-
-    def keys(self, *keys):
-        if run("xdotool", "key", *keys).returncode != 0:
-            raise Failure(f"xdotool could not press {keys}")
-
-    def type(self, text):
-        if run("xdotool", "type", text).returncode != 0:
-            raise Failure(f"xdotool could not type {text}")
-
-    def shot(self, window, name, shots):
-        # A picture to look at, not a verdict: a window redrawn or re-shown under
-        # the grab only costs another try.
-        if shots:
-            path = os.path.join(shots, name + ".png")
-            try:
-                until(lambda: run("import", "-frame", "-window", window, path).returncode == 0, path, 5)
-                log(f"screenshot {path}")
-            except Failure:
-                log(f"no screenshot {path}")
 
 
 # A stored program: header block, text section with kind markers and high bytes
@@ -296,9 +176,7 @@ def start_up(args, children, d, work, steps, request, shots):
 def choose(d, key, title, name):
     """F7 or F8, and a name typed into the file dialog."""
     d.keys(key)
-    d.activate(d.window(f"^{title}$"))
-    d.type(name)
-    d.keys("Return")
+    d.answer(f"^{title}$", text=name)
     d.gone(f"^{title}$")
 
 
@@ -394,29 +272,21 @@ def main():
         if not os.path.exists(tool):
             print(f"missing {tool} (make build builds the Linux tools, make package-windows the zip)")
             return 1
-    if args.shots:
-        os.makedirs(args.shots, exist_ok=True)
-    work = tempfile.mkdtemp(prefix=f"serbox-wine-gui-{args.language}-")
-    home = os.path.join(work, "home")
-    os.makedirs(home)
-    os.environ.update(HOME=home, LANG="C.UTF-8")
-    children = Children()
-    try:
-        d = Desktop(children, work)
+
+    def session(children, work):
+        home = os.path.join(work, "home")
+        os.makedirs(home)
+        os.environ.update(HOME=home, LANG="C.UTF-8")
+        d = Desktop(children)
         (english if args.language == "en" else italian)(args, children, d, work, args.shots)
-        log("passed")
-        return 0
-    except Failure as e:
-        log(f"FAILED: {e}")
-        if "DISPLAY" in os.environ and args.shots:
-            run("import", "-window", "root", os.path.join(args.shots, f"{args.language}-failure.png"))
-        return 1
-    finally:
+
+    def end_wine():
         env = dict(os.environ, WINEPREFIX=args.prefix)
         run(WINESERVER, "-k", env=env)
         run(WINESERVER, "-w", env=env)
-        children.end()
-        shutil.rmtree(work, ignore_errors=True)
+
+    shot = args.shots and os.path.join(args.shots, f"{args.language}-failure.png")
+    return run_test(session, f"serbox-wine-gui-{args.language}-", shot, end_wine)
 
 
 if __name__ == "__main__":

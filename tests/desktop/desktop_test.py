@@ -1,0 +1,302 @@
+#!/usr/bin/python3
+"""The real English program on a desktop of its own: Xvfb, openbox, a session bus
+with the accessibility bus behind it, and its line's device end on a
+pseudo-terminal. Keys are typed with xdotool; what a screen reader would say
+comes from the accessibility bus.
+
+  desktop_test.py dialogs|layouts|start-up --program SERBOX_EN [--shots DIR]
+  desktop_test.py a11y active|names|text [NAME]     (the harness asking the bus)
+"""
+import argparse
+import contextlib
+import ctypes
+import fcntl
+import functools
+import os
+import select
+import subprocess
+import sys
+import tty
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xdesktop import Desktop, Failure, run, run_test, until, within  # noqa: E402
+
+MAIN, SETUP = "^KORVEL SU COM", "^Serial port setup$"
+
+
+def check(got, want, what):
+    if got != want:
+        raise Failure(f"{what}: {got!r}, not {want!r}")
+
+
+class Session(Desktop):
+    """The desktop, the program's environment and the device's end of its line."""
+
+    def __init__(self, children, work, args):
+        # The session lives in this test's own environment, which every command inherits.
+        os.environ.update(HOME=work, XDG_RUNTIME_DIR=work, LANG="C.UTF-8")
+        super().__init__(children)
+        bus = children.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
+                             text=True)
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+        if not os.environ["DBUS_SESSION_BUS_ADDRESS"]:
+            raise Failure("no session bus")
+        # The accessibility bus, started before the program looks for it.
+        run("dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+            "org.a11y.Bus.GetAddress")
+        children.start(["xmessage", "-title", "OTHER", "another application"])
+        self.children, self.work, self.args = children, work, args
+        # The device's end; the program must not inherit it, nor keep the other end open.
+        self.line, slave = os.openpty()
+        os.set_inheritable(self.line, False)
+        os.set_blocking(self.line, False)
+        tty.setraw(self.line)
+        self.path = os.ttyname(slave)
+        os.close(slave)
+
+    def layout(self, layout, variant=""):
+        if run("setxkbmap", "-layout", layout, "-variant", variant).returncode != 0:
+            raise Failure(f"no keyboard layout {layout} {variant}")
+
+    def start_program(self):
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        self.children.start([self.args.program], cwd=self.work, env=env)
+
+    def start_on_the_line(self):
+        """Start-up as a user does it, until the program has the line open."""
+        self.start_program()
+        self.answer("^WARNING$", "Return")
+        self.answer_setup()
+        main = self.window(MAIN)
+        p = select.poll()
+        p.register(self.line, select.POLLOUT)
+        # Open once it has a terminal behind it.
+        until(lambda: p.poll(0) == [(self.line, select.POLLOUT)], "the program to open the line")
+        self.activate(main)
+        check(self.received(), "", "bytes before the first key")  # and everything before this key handled
+        return main
+
+    def answer_setup(self):
+        self.answer(SETUP, "Tab", "ctrl+a", text=self.path)
+        self.gone(SETUP)
+
+    def away_and_back(self, back):
+        self.activate(self.window("^OTHER$"))
+        # Until the program has seen it go: the toolkit lets a quick return pass unseen.
+        until(lambda: self.accessible("active") == "0\n", "the program to lose the focus")
+        self.activate(back)
+
+    def received(self):
+        """The bytes that reach the device up to the marker key's byte (BE, the
+        period key), in hex: anything sent twice has arrived by then."""
+        self.keys("period")
+        got = bytearray()
+
+        def marked():
+            with contextlib.suppress(BlockingIOError):
+                while chunk := os.read(self.line, 4096):
+                    got.extend(chunk)
+            return got.endswith(b"\xbe")
+        until(marked, "the marker key at the device")
+        return got[:-1].hex(" ").upper()
+
+    def accessible(self, what, name=""):
+        """What a screen reader reads (a11y below), once the program is on the bus."""
+        return until(lambda: run(sys.executable, __file__, "a11y", what, name).stdout,
+                     f"{what} {name} on the accessibility bus")
+
+    def touch(self, name):
+        open(os.path.join(self.work, name), "w").close()
+
+
+def dialogs(s):
+    """Each key once, activations and prompts after dialogs and another application."""
+    main = s.start_on_the_line()
+    check(s.accessible("names"), "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n", "the names")
+    s.touch("STORED.TXT")  # its .hdr is missing: F8 on it is an error
+    title = s.active()
+
+    def cautions():
+        return s.accessible("text", "Message line").count("CAUTION!")
+    shown = cautions()
+    check(shown >= 1, True, "CAUTION! at start-up")
+    for round in range(20):
+        if round % 3 == 0:
+            s.away_and_back(main)
+        elif round % 3 == 1:  # the exit dialog, closed by going back to the main window
+            s.keys("F4")
+            s.window("^USCITA PROGRAMMA$")
+            s.activate(main)
+            s.gone("^USCITA PROGRAMMA$")
+        else:  # the error dialog, closed with Enter
+            s.keys("F8")
+            s.answer("^Open$", text="STORED.TXT")
+            s.answer("^ERRORE !$", "Return")
+            s.gone("^ERRORE !$")
+        # The keys: a, Shift+1, Return, K.on-F5, K.off-F6; F1, F2, F3 and F9 send nothing.
+        s.keys("a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9")
+        check(s.received(), "41 10 31 0D 07 07 07 11 07 07 07 12", f"round {round}")  # the round handled by now
+        # Coming back from another application is no activation, nor changes the
+        # title; taking over from a dialog of the program is one.
+        if round <= 1:
+            check(cautions(), shown + round, f"CAUTION! shown after round {round}")
+        if round == 0:
+            check(s.active(), title, "the title after another application")
+        s.keys("F7")
+        s.answer("^Save As$", "Escape")
+        s.gone("^Save As$")
+        check(s.received(), "", f"after Save As in round {round}")
+        shown = cautions() if round == 0 else shown
+
+    # An error shown while the exit dialog is open takes the activation and keeps it:
+    # the exit dialog closes, and Enter then answers the error, not the device.
+    s.keys("F4")
+    s.activate(s.window("^USCITA PROGRAMMA$"))
+    os.write(s.line, b"\x1bA\x1bC")  # the device starts a reception: no file chosen
+    s.gone("^USCITA PROGRAMMA$")
+    until(lambda: s.active() == "ERRORE !", "the error to take the activation")
+    s.keys("Return")
+    s.gone("^ERRORE !$")
+    check(s.received(), "", "after the error")
+
+    # The overwrite prompt survives another application and Escape.
+    s.touch("OLD.TXT")
+    s.keys("F7")
+    s.answer("^Save As$", text="OLD.TXT")
+    prompt = s.window("^AVVISO$")
+    s.away_and_back(prompt)
+    s.keys("Escape")
+    s.away_and_back(prompt)  # which is still there
+    # Clicking the main window refuses the overwrite, as ANNULLA does.
+    s.activate(main)
+    s.gone("^AVVISO$")
+    check(s.accessible("text", "FILE TO RECEIVE"), "\n", "the file to receive")
+    s.shot(main, "desktop-main", s.args.shots)
+
+
+def layouts(s):
+    """Keys as the layout types them, switched while the program runs: letters,
+    digits, comma, period, minus and plus follow the labels and no two keys share
+    a byte; a dead key is a key like any other. The keypad without Num Lock, the
+    Menu key and keys without a code of their own (the media and browser keys, or
+    none)."""
+    s.layout("de")
+    s.start_on_the_line()
+    # The <> key left of Y; Caps Lock changes no letter's code; the dead key ´, e.
+    s.keys("y", "z", "shift+y", "less", "shift+less", "Caps_Lock", "y", "z", "Caps_Lock", "dead_acute", "e", "plus",
+           "ssharp")
+    check(s.received(), "59 5A 10 59 E2 10 E2 14 59 5A 14 DD 45 BB BF", "de")
+    for layout, variant, keys, want in (
+            ("fr", "", ("comma", "m", "semicolon", "colon", "ampersand", "minus", "a", "q"), "BC 4D BE BA 31 36 41 51"),
+            ("us", "dvorak", ("apostrophe", "comma", "period", "semicolon", "q", "w", "minus"), "DE BC BE BA 51 57 BD")):
+        s.layout(layout, variant)
+        s.keys(*keys)
+        s.layout("us")  # the marker key's own layout
+        check(s.received(), want, f"{layout} {variant}")
+    # The second layout of two, its group locked: xdotool would pick its own group.
+    s.layout("us,de")
+    x, t = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    d = ctypes.c_void_p(x.XOpenDisplay(None))
+    check(bool(d.value), True, "a connection to the X server")
+    x.XkbLockGroup(d, 0x100, 1)  # the core keyboard's
+    for k in (29, 52, 20, 21):  # the keys of Y, Z, minus and equal on a US keyboard
+        t.XTestFakeKeyEvent(d, k, 1, 0)
+        t.XTestFakeKeyEvent(d, k, 0, 0)
+    x.XkbLockGroup(d, 0x100, 0)
+    x.XCloseDisplay(d)
+    check(s.received(), "5A 59 BF DD", "the second group")  # German Z, Y, ß, ´
+    s.keys("KP_Home", "KP_Up", "KP_End", "KP_Delete", "KP_Begin", "XF86AudioPlay", "XF86Back", "XF86AudioMute",
+           "XF86AudioLowerVolume", "XF86AudioRaiseVolume", "XF86Tools", "XF86MenuKB", "Menu", "a")
+    check(s.received(), "24 26 23 2E 0C B3 A6 AD AE AF 5D 41", "keypad and media keys")
+
+
+@contextlib.contextmanager
+def held(path):
+    """The line held as another program's serial port holds it: by its lock file,
+    kept locked so that it is never taken for stale (the terminal's exclusive use
+    would not keep root out)."""
+    lock = "/var/lock/LCK.." + path.removeprefix("/dev/").replace("/", "_")
+    with open(lock, "x") as f:
+        try:
+            print(os.getpid(), file=f, flush=True)
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            yield
+        finally:
+            os.remove(lock)
+
+
+def start_up(port, s):
+    """The start-up request survives Escape and another application. The window
+    manager gives the main window the focus back after the tick that showed the
+    setup dialog has ended: no activation, so the start-up title keeps its form,
+    under the not-ready message too, until the main window next takes over from a
+    dialog. COM2 is held by another program."""
+    with held(s.path) if port == "2" else contextlib.nullcontext():
+        s.start_program()
+        request = s.window("^WARNING$")
+        s.answer("^WARNING$", "Escape")
+        # Acknowledged, the next tick (a second) would bring the setup dialog.
+        check(within(lambda: s.search(SETUP), 2.5), None, "Escape acknowledged the request: the setup dialog")
+        s.away_and_back(request)  # which is still there
+        check(s.search(SETUP), None, "another application acknowledged the request: the setup dialog")
+        s.keys("Return")
+        s.answer(SETUP, "ctrl+a", "C", "O", "M", port)
+        s.answer_setup()
+        main = s.window(MAIN)
+        shown = "KORVEL SU COM3" if port == "3" else "ERRORE !"
+        until(lambda: s.active() == shown, f"{shown} active")
+        s.accessible("names")  # a round trip through the program's events
+        check(s.title(main), "KORVEL SU COM" + port, "the start-up title")
+        if port == "2":  # the next activation rebuilds it
+            s.keys("Return")
+            until(lambda: s.title(main) == "KORVEL SU COM 2", "the title KORVEL SU COM 2")
+
+
+CASES = {"dialogs": [dialogs], "layouts": [layouts], "start-up": [functools.partial(start_up, p) for p in "32"]}
+
+
+def a11y(what, name=""):
+    """What a screen reader finds of serbox: how many of its windows are active,
+    the names of the main window's text components, one a line, or the text of
+    the one named so; nothing while serbox or the component is not on the bus
+    yet. Asked in a process of its own, which remembers nothing of an earlier look."""
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+    roles = {Atspi.Role.TEXT, Atspi.Role.PARAGRAPH, Atspi.Role.ENTRY, Atspi.Role.PASSWORD_TEXT}
+
+    def children(node):
+        return [c for c in map(node.get_child_at_index, range(node.get_child_count())) if c is not None]
+
+    def texts(node):
+        return ([node] if node.get_role() in roles else []) + [t for c in children(node) for t in texts(c)]
+    try:
+        app = next(a for a in children(Atspi.get_desktop(0)) if a.get_name() == "serbox")
+        if what == "active":
+            return f"{sum(w.get_state_set().contains(Atspi.StateType.ACTIVE) for w in children(app))}\n"
+        window = next(w for w in children(app) if w.get_role() == Atspi.Role.FRAME)
+        if what == "names":
+            return "".join(c.get_name() + "\n" for c in texts(window))
+        return next(Atspi.Text.get_text(c, 0, -1) + "\n" for c in texts(window) if c.get_name() == name)
+    except (StopIteration, gi.repository.GLib.Error):
+        return ""
+
+
+def main():
+    if sys.argv[1:2] == ["a11y"]:
+        print(a11y(*sys.argv[2:]), end="")
+        return 0
+    p = argparse.ArgumentParser()
+    p.add_argument("case", choices=CASES)
+    p.add_argument("--program", required=True)
+    p.add_argument("--shots")
+    args = p.parse_args()
+    args.program = os.path.abspath(args.program)
+    shot = args.shots and os.path.join(args.shots, f"desktop-{args.case}-failure.png")
+    return int(any(run_test(lambda children, work: case(Session(children, work, args)), "serbox-desktop-", shot)
+                   for case in CASES[args.case]))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
