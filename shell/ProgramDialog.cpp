@@ -1,5 +1,6 @@
 #include "shell/ProgramDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 
 #include "platform/QtWidgets.h"
@@ -10,6 +11,10 @@ ProgramDialog::ProgramDialog(TForm1& form1) : QDialog(&form1), form1_(form1) { s
 void ProgramDialog::Present()
 {
     platform::AwaitActivationBack(&form1_);
+    // Shown again (the port request, at every tick) while the user is in another
+    // application: the focus stays where the user put it.
+    if (isVisible() && !QApplication::activeWindow())
+        return;
     if (isHidden())
         wasActive_ = false;
     show();
