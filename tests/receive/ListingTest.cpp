@@ -83,13 +83,6 @@ TEST(Listing, SecondSectionGroupsOnTwoLines)
     EXPECT_EQ(Listing(std::string("t\x01", 2) + '\0' + block + "\xFF", 6), "NUM 1000 t\r\n");
 }
 
-TEST(Listing, ShortSecondSectionDecodesOnlyWhatItHolds)
-{
-    const std::string out =
-        Listing(std::string("longtext\x04", 9) + '\0' + Group('P', 261) + "Q\xFF", 7);
-    EXPECT_EQ(out, "NUM 5001 P261\r\n");
-}
-
 // No source, no listing to write to, or neither; a listing that cannot be written.
 TEST(Listing, UnreadableFilesAreReported)
 {

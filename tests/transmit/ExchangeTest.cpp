@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "receive/Reception.h"
 #include "tests/transmit/TransmitFixture.h"
 
 namespace {
@@ -70,36 +69,6 @@ TEST_F(Transmit, ExchangeWithThe5001Block)
     // A step at the start, one a header byte, one after each section, then zero.
     EXPECT_EQ(F.ProgressBar1.Moves.size(), 1u + 128 + 2 + 1);
     ExpectGolden("with_block.log", Log);
-}
-
-TEST_F(Transmit, ReceivedProgramGoesBackByteForByte)
-{
-    // Header bytes are plain data: between them the three headers hold every value.
-    for (int part : {0, 1, 2}) {
-        std::string header = HeaderOf('t', '2');
-        int value = part * 124;
-        for (int i = 0; i < 128; ++i)
-            if (i != 10 && i != 11 && i != 14 && i != 16)
-                header[i] = static_cast<char>(value++ % 256);
-        const std::string text = std::string("r1\x01" "r2\x02", 6);
-        const std::string block = std::string("P0\0Q1", 5);
-        const std::string set = "/d/R" + std::to_string(part) + ".TXT";
-        F.SaveDialog1.Answers = {set};
-        FileinF71Click(S, F.C);
-        F.ComPort1.Receive("\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U" + text +
-                           std::string(1, '\0') + "\x1B" "I" "\x1B" "I" "\x1B" "U" + block + "\xFF" +
-                           "\x1B" "I" "\x1B" "I");
-        ASSERT_EQ(F.Edit2.text, set);
-        F.ComPort1.Writes.clear();
-        F.ComPort1.Receive("\x1B" "A" "\x1B" "Z");
-        PaceHeader();
-        F.ComPort1.Receive("\x1B" "V");
-        Timer1Timer(S, F.C);
-        Timer1Timer(S, F.C);
-        F.ComPort1.Receive("\x1B" "I" "\x1B" "V");
-        EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + header + text + std::string(1, '\0') +
-                                         kAck + block + "\xFF") << part;
-    }
 }
 
 // A set chosen with F8, or left by a reception, while another goes out is the
