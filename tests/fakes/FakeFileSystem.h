@@ -1,10 +1,8 @@
 #pragma once
 // An in-memory file system for tests, with faults on purpose: paths listed in
-// FailCreate, FailOpen, FailSeek, FailWrite or FailClose make those operations fail. IgnoreCase makes it
-// a folder that ignores case (a FAT stick): P.SRC and P.src are one file.
+// FailCreate, FailOpen, FailSeek, FailWrite or FailClose make those operations fail.
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -18,16 +16,13 @@ class FakeFileSystem : public platform::FileSystem {
 public:
     std::map<std::string, std::string> Files;  // path -> content
     std::set<std::string> FailCreate, FailOpen, FailSeek, FailWrite, FailClose;
-    bool IgnoreCase = false;
 
-    bool Exists(const std::string& path) override { return Files.count(Name(path)) != 0; }
-    bool Delete(const std::string& path) override { return Files.erase(Name(path)) != 0; }
-    bool CreateEmpty(const std::string& path) override { return !FailCreate.count(path) && (Files[Name(path)].clear(), true); }
+    bool Exists(const std::string& path) override { return Files.count(path) != 0; }
+    bool Delete(const std::string& path) override { return Files.erase(path) != 0; }
+    bool CreateEmpty(const std::string& path) override { return !FailCreate.count(path) && (Files[path].clear(), true); }
     std::unique_ptr<platform::File> OpenRead(const std::string& path) override { return Open(path, false); }
     std::unique_ptr<platform::File> OpenWrite(const std::string& path) override { return Open(path, true); }
-    bool SameFile(const std::string& a, const std::string& b) override { return Exists(a) && Exists(b) ? Name(a) == Name(b) : a == b; }
-    // The name as stored: in lower case where case is ignored.
-    std::string Name(std::string p) const { for (char& c : p) c = IgnoreCase ? char(std::tolower(uint8_t(c))) : c; return p; }
+    bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
 
 private:
     class MemFile : public platform::File {
@@ -68,6 +63,6 @@ private:
     {
         if (!Exists(path) || FailOpen.count(path))
             return nullptr;
-        return std::make_unique<MemFile>(*this, Name(path), writable);
+        return std::make_unique<MemFile>(*this, path, writable);
     }
 };

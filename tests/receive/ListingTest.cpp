@@ -83,7 +83,8 @@ TEST(Listing, SecondSectionGroupsOnTwoLines)
     EXPECT_EQ(Listing(std::string("t\x01", 2) + '\0' + block + "\xFF", 6), "NUM 1000 t\r\n");
 }
 
-// No source, no listing to write to, or neither; a listing that cannot be written.
+// No source, no listing to write to, or neither; a listing that cannot be written,
+// or is the source itself.
 TEST(Listing, UnreadableFilesAreReported)
 {
     FakeFileSystem fs;
@@ -92,6 +93,7 @@ TEST(Listing, UnreadableFilesAreReported)
     fs.Files["a.TXT"] = "";
     EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));
     fs.Files["a.src"] = std::string("x\x01", 2);
+    EXPECT_FALSE(WriteListing(fs, "a.src", "a.src", 7, marks));  // the source under its own name
     for (auto* fault : {&fs.FailOpen, &fs.FailWrite}) {
         fault->insert("a.TXT");
         EXPECT_FALSE(WriteListing(fs, "a.src", "a.TXT", 7, marks));

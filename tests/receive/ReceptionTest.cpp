@@ -50,7 +50,7 @@ struct Reception : ::testing::Test {
         for (size_t at = 0, n = 0; at < bytes.size(); at += n)
             F.ComPort1.Receive(bytes.substr(at, n = std::uniform_int_distribution<size_t>(1, 40)(rng)));
     }
-    std::string File(const char* path) { return F.Files.Files.at(F.Files.Name(path)); }
+    std::string File(const char* path) { return F.Files.Files.at(path); }
 };
 
 // Records: kind 1 "AB", kind 1 "C\xC1", kind 2 "X", kind 3 "", then the end.
@@ -222,21 +222,5 @@ TEST_F(Reception, AStoreThatFailsIsNeverDone)
             EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
             EXPECT_EQ(F.Memo2.Text() + S.TxFileName, "Errore di scrittura del file ricevuto") << path;
             EXPECT_EQ(S.ErrorKind, 7);
-        }
-}
-
-// LINE2.SRC beside LINE2.src: one file in a folder that ignores case (a FAT stick),
-// where the listing must not overwrite what was received nor the set be done.
-TEST_F(Reception, AListingNamedInOtherCapitalsThanItsSet)
-{
-    for (bool ignoreCase : {false, true})
-        for (const char* name : {"/tmp/LINE2.SRC", "/tmp/LINE2.HDR"}) {
-            Reset();
-            F.Files.IgnoreCase = ignoreCase;
-            Choose(name);
-            Device(Start(Header('T', '0')) + kText + kNul + kPoll + kPoll, 6);
-            EXPECT_EQ(File("/tmp/LINE2.hdr") + File("/tmp/LINE2.src"), Header('T', '0') + kText + kNul) << name;
-            EXPECT_EQ(F.Memo2.Text(), ignoreCase ? "Errore di scrittura del file ricevuto" : "OPERAZIONE ESEGUITA");
-            EXPECT_EQ(S.TxFileName + File(name), ignoreCase ? File(name) : name + kListing);
         }
 }
