@@ -98,9 +98,9 @@ def map_ports(args, children, device_port):
     env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all")
     runner = os.path.join(os.path.dirname(args.wine_com), "wine-run.sh")
     for n, pty in enumerate(spare, start=2):
-        if run(runner, args.prefix, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", f"COM{n}", "/t", "REG_SZ",
-               "/d", pty, "/f", env=env).returncode != 0:
-            raise Failure(f"could not map COM{n}")
+        # Again while it fails: a prefix's server that is just quitting refuses it.
+        until(lambda: run(runner, args.prefix, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", f"COM{n}", "/t",
+                          "REG_SZ", "/d", pty, "/f", env=env).returncode == 0, f"COM{n} mapped")
     # Maps COM1, restarts the prefix's server and proves the mapping, or fails.
     r = run(args.wine_com, args.prefix, "COM1", device_port, env=env)
     if r.returncode != 0:
