@@ -217,12 +217,14 @@ def layouts(s):
 def held(path):
     """The line held as another program's serial port holds it: by its lock file,
     kept locked so that it is never taken for stale (the terminal's exclusive use
-    would not keep root out)."""
+    would not keep root out). A lock left by a program killed earlier on a pty of
+    the same number is stale, its lock free: taken over, as the port's library does."""
     lock = "/var/lock/LCK.." + path.removeprefix("/dev/").replace("/", "_")
-    with open(lock, "x") as f:
+    with os.fdopen(os.open(lock, os.O_RDWR | os.O_CREAT, 0o644), "r+") as f:
+        fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)  # fails if a live program holds it
         try:
+            f.truncate()
             print(os.getpid(), file=f, flush=True)
-            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
             yield
         finally:
             os.remove(lock)
