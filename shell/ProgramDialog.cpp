@@ -12,8 +12,10 @@ void ProgramDialog::Present()
 {
     platform::AwaitActivationBack(&form1_);
     // Shown again (the port request, at every tick) while the user is in another
-    // application: the focus stays where the user put it.
-    if (isVisible() && !QApplication::activeWindow())
+    // application: the focus stays where the user put it. Nor is an active one
+    // activated again: on X the toolkit reports the focus gone only some hundred
+    // milliseconds after the user took it elsewhere, and would take it back.
+    if (isVisible() && (!QApplication::activeWindow() || QApplication::activeWindow() == this))
         return;
     if (isHidden())
         wasActive_ = false;

@@ -80,12 +80,10 @@ class Session(Desktop):
         self.answer(SETUP, "Tab", "ctrl+a", text=self.path)
         self.gone(SETUP)
 
-    def away_and_back(self, back, seen=True):
+    def away_and_back(self, back):
         self.activate(self.window("^OTHER$"))
         # Until the program has seen it go: the toolkit lets a quick return pass unseen.
-        # Not at start-up: the port request can still take the focus back there.
-        if seen:
-            until(lambda: self.accessible("active") == "0\n", "the program to lose the focus")
+        until(lambda: self.accessible("active") == "0\n", "the program to lose the focus")
         self.activate(back)
 
     def received(self):
@@ -242,7 +240,7 @@ def start_up(port, s):
         s.answer("^WARNING$", "Escape")
         # Acknowledged, the next tick (a second) would bring the setup dialog.
         check(within(lambda: s.search(SETUP), 2.5), None, "Escape acknowledged the request: the setup dialog")
-        s.away_and_back(request, seen=False)  # which is still there
+        s.away_and_back(request)  # which is still there
         check(s.search(SETUP), None, "another application acknowledged the request: the setup dialog")
         s.keys("Return")
         s.answer(SETUP, "ctrl+a", "C", "O", "M", port)
