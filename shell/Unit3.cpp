@@ -1,6 +1,5 @@
 #include "shell/Unit3.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -43,14 +42,7 @@ void TForm3::SetText(const std::string& text)
 }
 void TForm3::SetButton2Visible(bool visible) { Button2->setVisible(visible); }
 
-void TForm3::Show()
-{
-    // Shown again while the user works in another application (the start-up
-    // request repeats every second): the new text is enough, the focus stays there.
-    if (isVisible() && !QApplication::activeWindow())
-        return;
-    Present();
-}
+void TForm3::Show() { Present(); }
 
 void TForm3::FormDeactivate()
 {
