@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,9 +64,8 @@ TEST(Windows, MenuAndCautionLinesAtEveryActivation)
     EXPECT_EQ(memo2.size(), 7);
 }
 
-// As the window opens: the watchdog ticking each second, the pacing timer waiting
-// for a transmission at 100 ms, no text component taking typed text, the device's
-// lines capped, the help of the build's language, no progress shown.
+// As the window opens: the watchdog ticking each second, the pacing timer waiting at 100 ms,
+// no text component taking typed text, the device's lines capped, the build's help, no progress.
 TEST(Windows, AsTheWindowOpens)
 {
     for (int lang : {0, 1}) {
@@ -122,10 +122,15 @@ TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
 {
     Windows w(1);
     std::string reported;
-    w.Form1.OnStandardError = [&](const std::string& m) { reported = m; };
+    w.Form1.OnStandardError = [&](const std::string& m) { reported += m + '|'; };
     w.Form1.Guard([] { throw std::runtime_error("port gone"); });
-    w.Form1.Guard([&] { reported += " and on"; });
-    EXPECT_EQ(reported, "port gone and on");
+    w.Form1.Guard([&] { reported += "and on|"; });
+    auto* box = w.Form1.findChild<QMessageBox*>();  // not modal: the line and the timers go on
+    EXPECT_TRUE(box && box->isVisible() && !box->isModal());
+    w.Form1.Port().OnError("gone");  // a vanished port: whether it cut a transfer short
+    w.Form1.State().RxState = 2;
+    w.Form1.Port().OnError("gone");
+    EXPECT_EQ(reported, "port gone|and on|gone|gone\nTransfer abandoned.|");
 }
 
 TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
@@ -154,6 +159,9 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
     std::ifstream in(old);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+    choose(old);
+    w.Form3.Button1->click();  // OK: the stored set's name is taken (its files are kept until a reception)
+    EXPECT_TRUE(!w.Form3.isVisible() && w.Form1.Components().Edit1.Text() == old);
 
     // Enter answers the other messages.
     ShowMessage(S, w.Form1.Components(), Message::ChoosePort);
