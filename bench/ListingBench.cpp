@@ -9,7 +9,7 @@
 #include "bench/Benchmarks.h"
 #include "bench/Common.h"
 #include "bench/Data.h"
-#include "platform/StdFileSystem.h"
+#include "platform/files/StdFileSystem.h"
 #include "receive/Listing.h"
 
 namespace bench {

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "device/Device.h"
-#include "receive/StoredFileSet.h"
+#include "link/StoredFileSet.h"
 
 namespace device {
 

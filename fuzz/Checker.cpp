@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
+#include "link/Router.h"
+#include "link/StoredFileSet.h"
 #include "link/Watchdog.h"
 #include "receive/Dispatcher.h"
-#include "receive/StoredFileSet.h"
 #include "transmit/Pacing.h"
 
 namespace fuzzrig {

@@ -69,7 +69,7 @@ void Run(Reader& in)
     fuzzrig::Rig rig;
     fuzzrig::Checker check(rig);
     ProgramState& S = rig.S;
-    platform::Form1Components& C = rig.C;
+    Form1Components& C = rig.C;
     while (in.More()) {
         const uint8_t op = in.Byte() % kOpCount;
         switch (op) {

@@ -12,10 +12,11 @@ int MenuKey(uint16_t key, platform::KeyModifiers mods)
 {
     if (mods.Shift || mods.Ctrl || mods.Alt)
         return 0;
-    return key >= 0x70 && key <= 0x78 ? key - 0x70 + 1 : 0;  // VK_F1..VK_F9
+    constexpr uint16_t kVkF1 = 0x70;
+    return key >= kVkF1 && key < kVkF1 + kMenuCommands ? key - kVkF1 + 1 : 0;
 }
 
-void Memo2KeyDown(ProgramState&, platform::Form1Components& C, uint16_t key, platform::KeyModifiers mods)
+void Memo2KeyDown(ProgramState&, Form1Components& C, uint16_t key, platform::KeyModifiers mods)
 {
     if (key == 0)
         return;  // a key with no code of its own
@@ -31,6 +32,6 @@ void Memo2KeyDown(ProgramState&, platform::Form1Components& C, uint16_t key, pla
     SendByte(C.ComPort1, c);
 }
 
-void KonF51Click(ProgramState&, platform::Form1Components& C) { C.ComPort1.WriteStr("\x07\x07\x07\x11"); }
+void KonF51Click(ProgramState&, Form1Components& C) { C.ComPort1.WriteStr("\x07\x07\x07\x11"); }
 
-void KoffF61Click(ProgramState&, platform::Form1Components& C) { C.ComPort1.WriteStr("\x07\x07\x07\x12"); }
+void KoffF61Click(ProgramState&, Form1Components& C) { C.ComPort1.WriteStr("\x07\x07\x07\x12"); }

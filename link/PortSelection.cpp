@@ -3,25 +3,10 @@
 #include <string>
 
 #include "link/Watchdog.h"
+#include "platform/serial/PortNames.h"
 #include "shell/Messages.h"
 
-namespace {
-
-// Every successful selection gives the port the devices' settings, in this order.
-void ApplyLineSettings(platform::SerialPort& port)
-{
-    port.SetBaudRate(4800);
-    port.SetDataBits(8);
-    port.SetStopBits(platform::StopBits::One);
-    port.SetParityCheck(false);
-    port.SetDtrControl(platform::DtrControl::Enable);
-    port.SetDTR(true);
-    port.SetRTS(true);
-}
-
-}  // namespace
-
-void SelectPort(ProgramState& S, platform::Form1Components& C, int n)
+void SelectPort(ProgramState& S, Form1Components& C, int n)
 {
     const int p = S.PortNumber;
     if (p == n)
@@ -29,25 +14,25 @@ void SelectPort(ProgramState& S, platform::Form1Components& C, int n)
     // The device on the old port keeps nothing going on the new one.
     if (EndExchange(S, C))
         C.Sound.Beep();
-    C.Form1.SetTitle("KORVEL SU COM " + std::to_string(n));
+    C.Form1.SetTitle(TitleSpaced(n));
     C.ComPort1.Close();
-    C.ComPort1.SetPort("COM" + std::to_string(n));
+    C.ComPort1.SetPort(platform::ComPortName(n));
     S.PortNumber = n;
     try {
         C.ComPort1.Open();
     } catch (const platform::EComPort&) {
         C.Sound.Beep();
-        if (p < 1 || p > 4) {
+        if (p < 1 || p > platform::kMenuPorts) {
             ShowMessage(S, C, Message::PortNotReady);
             return;
         }
         // The failed open left the port closed.
-        C.Form1.SetTitle("KORVEL SU COM" + std::to_string(p));
-        C.ComPort1.SetPort("COM" + std::to_string(p));
+        C.Form1.SetTitle(TitleJoined(p));
+        C.ComPort1.SetPort(platform::ComPortName(p));
         // A second failure is not caught: the standard error report shows it.
         C.ComPort1.Open();
         S.PortNumber = p;
         ShowMessage(S, C, Message::PortNotReady);
     }
-    ApplyLineSettings(C.ComPort1);
+    platform::ApplyDeviceLine(C.ComPort1);
 }

@@ -2,34 +2,31 @@
 
 #include <string>
 
+#include "link/Exchange.h"
+#include "platform/serial/PortNames.h"
 #include "shell/Messages.h"
-#include "transmit/Pacing.h"
 
 namespace {
 
-void PortRequest(ProgramState& S, platform::Form1Components& C)
+void PortRequest(ProgramState& S, Form1Components& C)
 {
     S.NulArmed = 0;
     ShowMessage(S, C, Message::ChoosePort);  // repeated until acknowledged
 }
 
-void PortOpening(ProgramState& S, platform::Form1Components& C)
+void PortOpening(ProgramState& S, Form1Components& C)
 {
     S.PortPromptStage = 2;  // first: ticks go on inside the modal dialog
     C.ComPort1.ShowSetupDialog();
     // Only the name chosen counts: a port picked from the menu meanwhile must not
     // pass for it when the dialog's name is none of COM1..COM4.
-    const std::string name = C.ComPort1.Port();
-    int chosen = 0;
-    for (int n = 1; n <= 4; ++n)
-        if (name == "COM" + std::to_string(n))
-            chosen = n;
+    const int chosen = platform::ComPortNumber(C.ComPort1.Port());
     if (chosen == 0) {
         ShowMessage(S, C, Message::PortNotReady);
         return;
     }
     S.PortNumber = chosen;
-    C.Form1.SetTitle("KORVEL SU COM" + std::to_string(S.PortNumber));
+    C.Form1.SetTitle(TitleJoined(S.PortNumber));
     // A port opened from the menu while the request was up gives way to the one
     // chosen here (the component opens nothing while a port is open), and its
     // exchange ends with it.
@@ -44,18 +41,14 @@ void PortOpening(ProgramState& S, platform::Form1Components& C)
     }
 }
 
-void Abandon(ProgramState& S, platform::Form1Components& C)
+void Abandon(ProgramState& S, Form1Components& C)
 {
     S.WatchdogTicks = 0;
-    S.RxState = 0;
-    S.TxState = 0;
     // An abandoned header pacing would otherwise go on and corrupt the next one.
-    StopHeaderPacing(S);
-    C.ProgressBar1.SetPosition(0);
-    C.ProgressBar1.Hide();
+    EndTransfer(S, C);
 }
 
-void TimeOut(ProgramState& S, platform::Form1Components& C)
+void TimeOut(ProgramState& S, Form1Components& C)
 {
     // A port that has gone must not stop the rest of the time-out.
     try {
@@ -69,7 +62,7 @@ void TimeOut(ProgramState& S, platform::Form1Components& C)
 
 }  // namespace
 
-bool EndExchange(ProgramState& S, platform::Form1Components& C)
+bool EndExchange(ProgramState& S, Form1Components& C)
 {
     S.NulPending = 0;
     S.NulArmed = 0;
@@ -82,20 +75,20 @@ bool EndExchange(ProgramState& S, platform::Form1Components& C)
     const bool transfer = S.RxState > 1 || S.TxState != 0;
     Abandon(S, C);
     if (transfer)
-        C.Memo2.SetText("TRASFERIMENTO INTERROTTO");  // in both builds, like every transfer text of Memo2
+        ShowLine(C, Line::Interrupted);
     return transfer;
 }
 
-bool PortLost(ProgramState& S, platform::Form1Components& C)
+bool PortLost(ProgramState& S, Form1Components& C)
 {
     // No port is open any more; choosing the same one again, once the adapter
     // is back, must open it rather than count as "already selected".
     S.PortNumber = 0;
-    C.Form1.SetTitle("KORVEL SU COM 0");
+    C.Form1.SetTitle(TitleSpaced(0));
     return EndExchange(S, C);
 }
 
-void Timer1Timer(ProgramState& S, platform::Form1Components& C)
+void Timer1Timer(ProgramState& S, Form1Components& C)
 {
     if (S.PortPromptStage == 0)
         PortRequest(S, C);

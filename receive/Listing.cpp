@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "link/Exchange.h"
 #include "shell/Messages.h"
-#include "transmit/Transmission.h"
 
 namespace {
 
@@ -182,11 +182,10 @@ bool WriteListing(platform::FileSystem& files, const std::string& srcPath,
     return listing->Close() && ok;
 }
 
-void GenerateListing(ProgramState& S, platform::Form1Components& C)
+void GenerateListing(ProgramState& S, Form1Components& C)
 {
     S.EscSeen = 0;
-    S.RxState = 0;
-    C.ProgressBar1.Hide();
+    EndTransfer(S, C);
 
     // A listing named like its own header (P.HDR beside P.hdr in a folder that
     // ignores case) would be written over it; WriteListing guards the source.
@@ -194,16 +193,15 @@ void GenerateListing(ProgramState& S, platform::Form1Components& C)
         !WriteListing(C.Files, S.RxSrcPath, S.RxFileName, S.DeviceClass, S.HighBitMarks))
         S.RxFileFailed = 1;
 
-    C.ProgressBar1.SetPosition(0);
     if (S.RxFileFailed) {
         // The device got all its replies; the user must learn that the set is not
         // whole. The message line says it in one text for both builds, as it says
         // every other step of a transfer; the dialog speaks the build's language.
-        C.Memo2.SetText(TextOf(Message::FileError).TextIt);
+        ShowLine(C, Line::WriteError);
         C.Sound.Beep();
         ShowMessage(S, C, Message::FileError);
     } else {
-        C.Memo2.SetText("OPERAZIONE ESEGUITA");
+        ShowLine(C, Line::Done);
         TakeOutgoingSet(S, C, S.RxFileName);
     }
     S.EscSeen = 0;

@@ -11,13 +11,13 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Form1Components.h"
+#include "shell/Form1Components.h"
 #include "shell/ProgramState.h"
 
 // Ends a reception: the listing of RxSrcPath into RxFileName, then the received
 // set becomes the outgoing one; a file that could not be written is reported
 // instead, and the outgoing set stays as it was.
-void GenerateListing(ProgramState& S, platform::Form1Components& C);
+void GenerateListing(ProgramState& S, Form1Components& C);
 
 // The listing of the .src file at srcPath, written from the start of the existing
 // file listingPath. DeviceClass decides the kind-2 lines and whether a 5001 block

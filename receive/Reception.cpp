@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "link/Exchange.h"
+#include "link/StoredFileSet.h"
 #include "receive/Dispatcher.h"
 #include "receive/Listing.h"
-#include "receive/StoredFileSet.h"
 #include "shell/Messages.h"
 
 namespace {
@@ -27,7 +28,7 @@ void TakeName(ProgramState& S, std::string name)
 // A reception under way keeps the set it started with: re-pointing it midway
 // would leave both sets cut short. The new name waits for the next reception.
 // Returns true when the name was taken at once.
-bool ChooseName(ProgramState& S, platform::Form1Components& C, const std::string& name)
+bool ChooseName(ProgramState& S, Form1Components& C, const std::string& name)
 {
     C.Edit1.SetText(name);
     C.SaveDialog1.SetFileName("");
@@ -57,14 +58,14 @@ bool WriteToFile(platform::FileSystem& files, const std::string& path, const std
 
 // The pending section text goes to the .src file whole, whatever its length and
 // whatever bytes it holds: a 0x00 inside the 5001 block is data like any other.
-void WriteChunk(ProgramState& S, platform::Form1Components& C)
+void WriteChunk(ProgramState& S, Form1Components& C)
 {
     if (!WriteToFile(C.Files, S.RxSrcPath, S.RxText, true))
         Fail(S);
     S.RxText.clear();
 }
 
-void HeaderByte(ProgramState& S, platform::Form1Components& C, uint8_t b)
+void HeaderByte(ProgramState& S, Form1Components& C, uint8_t b)
 {
     // Whatever the state holds, no byte lands outside the buffer.
     S.BlockBuffer.resize(std::max<size_t>(S.BlockBuffer.size(), 132));
@@ -92,7 +93,7 @@ struct Section {
 constexpr Section kTextSection{0x00, RxTextEnded, true, true};
 constexpr Section kBlockSection{0xFF, RxBlockEnded, false, false};
 
-void SectionByte(ProgramState& S, platform::Form1Components& C, uint8_t b, const Section& section)
+void SectionByte(ProgramState& S, Form1Components& C, uint8_t b, const Section& section)
 {
     if (S.EscSeen == 1) {
         // The second byte of a pair: a poll closes the chunk, anything else is dropped.
@@ -118,7 +119,7 @@ void SectionByte(ProgramState& S, platform::Form1Components& C, uint8_t b, const
 
 }  // namespace
 
-void FileinF71Click(ProgramState& S, platform::Form1Components& C)
+void FileinF71Click(ProgramState& S, Form1Components& C)
 {
     if (!C.SaveDialog1.Execute())
         return;
@@ -143,7 +144,7 @@ void FileinF71Click(ProgramState& S, platform::Form1Components& C)
     C.Files.CreateEmpty(S.RxSrcPath);
 }
 
-void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C)
+void ConfirmOverwrite(ProgramState& S, Form1Components& C)
 {
     const std::string name = C.SaveDialog1.FileName();
     if (name.empty())
@@ -152,7 +153,7 @@ void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C)
     ChooseName(S, C, name);
 }
 
-void StartReception(ProgramState& S, platform::Form1Components& C)
+void StartReception(ProgramState& S, Form1Components& C)
 {
     if (!S.RxNextFileName.empty())
         TakeName(S, S.RxNextFileName);
@@ -160,7 +161,7 @@ void StartReception(ProgramState& S, platform::Form1Components& C)
     S.RxText.clear();
     S.RxFileFailed = 0;
     S.RxState = RxStarted;
-    C.Memo2.SetText("RICEZIONE IN CORSO");
+    ShowLine(C, Line::Receiving);
     for (const std::string* path : {&S.RxFileName, &S.RxHdrPath, &S.RxSrcPath}) {
         if (C.Files.Exists(*path))
             C.Files.Delete(*path);
@@ -171,7 +172,7 @@ void StartReception(ProgramState& S, platform::Form1Components& C)
     platform::StepProgress(C.ProgressBar1);
 }
 
-void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
+void ReceptionStep(ProgramState& S, Form1Components& C, uint8_t b)
 {
     const bool poll = S.EscSeen == 1 && b == 'I';
     const bool section = S.EscSeen == 1 && b == 'U';

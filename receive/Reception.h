@@ -14,14 +14,14 @@
 
 #include <cstdint>
 
-#include "platform/Form1Components.h"
+#include "shell/Form1Components.h"
 #include "shell/ProgramState.h"
 
-void FileinF71Click(ProgramState& S, platform::Form1Components& C);
+void FileinF71Click(ProgramState& S, Form1Components& C);
 // The error dialog's OK on the overwrite prompt.
-void ConfirmOverwrite(ProgramState& S, platform::Form1Components& C);
+void ConfirmOverwrite(ProgramState& S, Form1Components& C);
 
 // ESC "C" in command state with a name in Edit1.
-void StartReception(ProgramState& S, platform::Form1Components& C);
+void StartReception(ProgramState& S, Form1Components& C);
 // One byte in RxState 2 to 11, EscSeen still that of the previous byte.
-void ReceptionStep(ProgramState& S, platform::Form1Components& C, uint8_t b);
+void ReceptionStep(ProgramState& S, Form1Components& C, uint8_t b);

@@ -21,7 +21,7 @@ constexpr MessageText kTexts[] = {
 
 const MessageText& TextOf(Message m) { return kTexts[static_cast<int>(m)]; }
 
-void ShowMessage(ProgramState& S, platform::Form1Components& C, Message m)
+void ShowMessage(ProgramState& S, Form1Components& C, Message m)
 {
     const MessageText& t = TextOf(m);
     const bool italian = S.LanguageFlag == 0;
@@ -32,3 +32,17 @@ void ShowMessage(ProgramState& S, platform::Form1Components& C, Message m)
     C.Form3.SetButton2Visible(m == Message::OverwritePrompt);
     C.Form3.Show();
 }
+
+void ShowLine(Form1Components& C, Line line)
+{
+    switch (line) {
+    case Line::Receiving: return C.Memo2.SetText("RICEZIONE IN CORSO");
+    case Line::Transmitting: return C.Memo2.SetText("TRASMISSIONE IN CORSO  ");
+    case Line::Done: return C.Memo2.SetText("OPERAZIONE ESEGUITA");
+    case Line::Interrupted: return C.Memo2.SetText("TRASFERIMENTO INTERROTTO");
+    case Line::WriteError: return C.Memo2.SetText(TextOf(Message::FileError).TextIt);
+    }
+}
+
+std::string TitleSpaced(int port) { return "KORVEL SU COM " + std::to_string(port); }
+std::string TitleJoined(int port) { return "KORVEL SU COM" + std::to_string(port); }

@@ -1,11 +1,13 @@
 #pragma once
-// Every message the error dialog shows, with its caption, its two texts and the
-// ErrorKind the dialog's buttons act on. Plain C++: the protocol handlers report
-// through ShowMessage and never build texts of their own.
+// Every text the handlers show: the error dialog's messages, with their caption,
+// their two texts and the ErrorKind the dialog's buttons act on; the message
+// line's transfer texts; the main window's title. Plain C++: the protocol
+// handlers show texts only through these and never build texts of their own.
 
 #include <cstdint>
+#include <string>
 
-#include "platform/Form1Components.h"
+#include "shell/Form1Components.h"
 #include "shell/ProgramState.h"
 
 enum class Message {
@@ -34,4 +36,21 @@ const MessageText& TextOf(Message m);
 // Sets the dialog's caption and text in the build's language, ErrorKind, the
 // visibility of Button2, and shows the dialog without waiting. Callers beep first
 // where they should.
-void ShowMessage(ProgramState& S, platform::Form1Components& C, Message m);
+void ShowMessage(ProgramState& S, Form1Components& C, Message m);
+
+// The message line's transfer texts: the same words in both builds.
+enum class Line {
+    Receiving,     // "RICEZIONE IN CORSO"
+    Transmitting,  // "TRASMISSIONE IN CORSO  "
+    Done,          // "OPERAZIONE ESEGUITA"
+    Interrupted,   // "TRASFERIMENTO INTERROTTO"
+    WriteError,    // the file-error message's Italian text
+};
+void ShowLine(Form1Components& C, Line line);
+
+// The main window's title names the port in two spellings, both the program's
+// own: spaced ("KORVEL SU COM 1": the activation, a Setup menu choice, a lost
+// port) and joined ("KORVEL SU COM1": the start-up choice, and the old port
+// back after a menu choice failed).
+std::string TitleSpaced(int port);
+std::string TitleJoined(int port);

@@ -1,9 +1,8 @@
 #include "shell/ProgramDialog.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 
-#include "platform/QtWidgets.h"
+#include "platform/widgets/QtWidgets.h"
 #include "shell/Unit1.h"
 
 ProgramDialog::ProgramDialog(TForm1& form1) : QDialog(&form1), form1_(form1) { setModal(false); }
@@ -15,7 +14,7 @@ void ProgramDialog::Present()
     // application: the focus stays where the user put it. Nor is an active one
     // activated again: on X the toolkit reports the focus gone only some hundred
     // milliseconds after the user took it elsewhere, and would take it back.
-    if (isVisible() && (!QApplication::activeWindow() || QApplication::activeWindow() == this))
+    if (isVisible() && (!platform::ProgramActiveWindow() || platform::ProgramActiveWindow() == this))
         return;
     if (isHidden())
         wasActive_ = false;

@@ -10,6 +10,33 @@
 #include <string>
 #include <vector>
 
+// The receive machine's states (RxState): 0 terminal, 1 command state, 2..11 a
+// reception, 100 while the transmit machine runs (receive/Dispatcher.h).
+enum RxStates : int32_t {
+    RxIdle = 0,
+    RxCommand = 1,
+    RxStarted = 2,
+    RxHeader = 3,
+    RxHeaderStored = 4,
+    RxTextSection = 5,
+    RxTextEnded = 6,
+    RxAfterText = 7,
+    RxAwaitBlock = 8,
+    RxBlock = 9,
+    RxBlockEnded = 10,
+    RxFinalPoll = 11,
+    RxTransmitting = 100,
+};
+
+// The transmit machine's states (TxState; transmit/Transmission.h).
+enum TxStates : int32_t {
+    TxIdle = 0,
+    TxStarting = 1,
+    TxAwaitText = 2,
+    TxAwaitInquiry = 3,
+    TxAwaitBlock = 4,
+};
+
 struct ProgramState {
     // --- shared by every subsystem -------------------------------------------------
     int32_t PortNumber = 0;      // 1..4 for COM1..COM4; 0 = none selected yet

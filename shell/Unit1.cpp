@@ -15,11 +15,13 @@
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
-#include "platform/PortSetupDialog.h"
-#include "platform/QtVirtualKey.h"
-#include "platform/StdFileSystem.h"
-#include "receive/Dispatcher.h"
+#include "platform/files/StdFileSystem.h"
+#include "platform/keys/KeyEvent.h"
+#include "platform/serial/PortSetupDialog.h"
+#include "link/Router.h"
 #include "receive/Reception.h"
+#include "platform/serial/PortNames.h"
+#include "shell/Messages.h"
 #include "shell/ProcessEnd.h"
 #include "shell/Texts.h"
 #include "shell/Unit3.h"
@@ -77,7 +79,7 @@ TForm1::TForm1(int languageFlag)
       form3Proxy_(std::make_unique<ErrorDialogProxy>(Form3)),
       files_(std::make_unique<platform::StdFileSystem>())
 {
-    C = std::make_unique<platform::Form1Components>(platform::Form1Components{
+    C = std::make_unique<Form1Components>(Form1Components{
         ComPort1, window_, memo1_, memo2_, edit1_, edit2_, progress_, timer1_, timer2_, SaveDialog1,
         OpenDialog1, *form3Proxy_, beeper_, *files_});
 
@@ -150,31 +152,31 @@ TForm1::~TForm1()
 
 void TForm1::BuildMenu()
 {
-    auto add = [this](const char* caption, int key, std::function<void()> handler) {
+    auto shortcut = [this](MenuCommand command, QAction* a) {
+        const int n = static_cast<int>(command);
+        a->setShortcut(QKeySequence(Qt::Key_F1 + n - 1));
+        menuKeys_[n - 1] = a;
+    };
+    auto add = [this, shortcut](const char* caption, MenuCommand command, std::function<void()> handler) {
         QAction* a = menuBar()->addAction(caption);
-        if (key) {
-            a->setShortcut(QKeySequence(key));
-            menuKeys_[key - Qt::Key_F1] = a;
-        }
+        shortcut(command, a);
         if (handler)
             connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
-        return a;
     };
-    add("Help-F1", Qt::Key_F1, nullptr);
-    add("Hex-F2", Qt::Key_F2, nullptr);
-    add("Print-F3", Qt::Key_F3, nullptr);
-    add("Exit-F4", Qt::Key_F4, [this] { if (Form2) Form2->Show(); });
-    add("K.on-F5", Qt::Key_F5, [this] { KonF51Click(S, *C); });
-    add("K.off-F6", Qt::Key_F6, [this] { KoffF61Click(S, *C); });
-    add("File in-F7", Qt::Key_F7, [this] { FileinF71Click(S, *C); });
-    add("File out-F8", Qt::Key_F8, [this] { FileoutF81Click(S, *C); });
+    add("Help-F1", MenuCommand::Help, nullptr);
+    add("Hex-F2", MenuCommand::Hex, nullptr);
+    add("Print-F3", MenuCommand::Print, nullptr);
+    add("Exit-F4", MenuCommand::Exit, [this] { if (Form2) Form2->Show(); });
+    add("K.on-F5", MenuCommand::KeyOn, [this] { KonF51Click(S, *C); });
+    add("K.off-F6", MenuCommand::KeyOff, [this] { KoffF61Click(S, *C); });
+    add("File in-F7", MenuCommand::FileIn, [this] { FileinF71Click(S, *C); });
+    add("File out-F8", MenuCommand::FileOut, [this] { FileoutF81Click(S, *C); });
     QMenu* setup = menuBar()->addMenu("Setup");
     // F9 only opens the submenu; it sends nothing.
     auto* f9 = new QAction(this);
-    f9->setShortcut(QKeySequence(Qt::Key_F9));
+    shortcut(MenuCommand::Setup, f9);
     addAction(f9);
-    menuKeys_[8] = f9;
-    for (int n = 1; n <= 4; ++n) {
+    for (int n = 1; n <= platform::kMenuPorts; ++n) {
         QAction* a = setup->addAction(QString("COM %1").arg(n));
         connect(a, &QAction::triggered, this, [this, n] { Guard([this, n] { SelectPort(S, *C, n); }); });
     }
@@ -225,9 +227,8 @@ void TForm1::FormCreate(int languageFlag)
 
 void TForm1::FormActivate()
 {
-    const QString title = QString("KORVEL SU COM %1").arg(S.PortNumber);
     Memo2->setFocus();
-    setWindowTitle(title);
+    setWindowTitle(QString::fromStdString(TitleSpaced(S.PortNumber)));
     Memo2->appendPlainText(S.LanguageFlag == 0 ? "ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)"
                                                : "CAUTION! THE MENU COMMANDS FOR THE DEVICE (S/N Y/N) ");
     Memo2->appendPlainText(S.LanguageFlag == 0 ? "DEVONO ESSERE IMPOSTATI IN LETTERE MAIUSCOLE !"
@@ -238,7 +239,7 @@ void TForm1::ActiveWindowChanged()
 {
     if (closed_)
         return;
-    QWidget* now = QGuiApplication::focusWindow() ? QApplication::activeWindow() : nullptr;
+    QWidget* now = platform::ProgramActiveWindow();
     // Another application has the focus: inside the program nothing changed, and
     // the dialogs stay as they are.
     if (!now)

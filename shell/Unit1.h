@@ -15,9 +15,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/Form1Components.h"
-#include "platform/QtSerialPort.h"
-#include "platform/QtWidgets.h"
+#include "link/Keyboard.h"
+#include "platform/serial/SerialComponent.h"
+#include "platform/widgets/QtWidgets.h"
+#include "shell/Form1Components.h"
 #include "shell/ProgramState.h"
 
 class QAction;
@@ -36,8 +37,8 @@ public:
     ~TForm1() override;
 
     ProgramState& State() { return S; }
-    platform::Form1Components& Components() { return *C; }
-    platform::QtSerialPort& Port() { return ComPort1; }
+    Form1Components& Components() { return *C; }
+    platform::SerialComponent& Port() { return ComPort1; }
     platform::QtFileDialog& SaveDialog() { return SaveDialog1; }
     platform::QtFileDialog& OpenDialog() { return OpenDialog1; }
     QAction* Action(const QString& caption) const;
@@ -82,7 +83,7 @@ private:
     QLabel* Label4;
     QTimer Timer1;
     QTimer Timer2;
-    platform::QtSerialPort ComPort1;
+    platform::SerialComponent ComPort1;
     platform::QtFileDialog SaveDialog1;
     platform::QtFileDialog OpenDialog1;
 
@@ -94,11 +95,11 @@ private:
     platform::QtBeeper beeper_;
     std::unique_ptr<platform::ErrorDialog> form3Proxy_;
     std::unique_ptr<platform::FileSystem> files_;
-    std::unique_ptr<platform::Form1Components> C;
+    std::unique_ptr<Form1Components> C;
 
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
-    QAction* menuKeys_[9] = {};
+    QAction* menuKeys_[kMenuCommands] = {};
     bool closed_ = false;
     bool shown_ = false;
     // The last window of the program that was active. Another application taking

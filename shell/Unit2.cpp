@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "platform/QtProcess.h"
+#include "platform/widgets/System.h"
 #include "shell/Unit1.h"
 
 TForm2::TForm2(TForm1& form1) : ProgramDialog(form1)

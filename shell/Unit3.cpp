@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/QtWidgets.h"
+#include "platform/widgets/QtWidgets.h"
 #include "receive/Reception.h"
 #include "shell/Unit1.h"
 

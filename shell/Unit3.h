@@ -3,7 +3,7 @@
 // fill caption and text and set ErrorKind; its buttons act on ErrorKind. Modeless;
 // it closes itself when it stops being the active window.
 
-#include "platform/Toolkit.h"
+#include "platform/widgets/Toolkit.h"
 #include "shell/ProgramDialog.h"
 
 class QLabel;

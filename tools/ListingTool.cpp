@@ -4,9 +4,9 @@
 #include <random>
 #include <system_error>
 
-#include "platform/StdFileSystem.h"
+#include "platform/files/StdFileSystem.h"
 #include "receive/Listing.h"
-#include "receive/StoredFileSet.h"
+#include "link/StoredFileSet.h"
 #include "shell/ProgramState.h"
 
 namespace listing_tool {

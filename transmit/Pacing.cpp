@@ -2,11 +2,12 @@
 
 #include <string>
 
+#include "link/Exchange.h"
 #include "transmit/Transmission.h"
 
 void ComPort1TxEmpty(ProgramState& S) { S.TxEmpty = 1; }
 
-void Timer2Timer(ProgramState& S, platform::Form1Components& C)
+void Timer2Timer(ProgramState& S, Form1Components& C)
 {
     if (S.HdrSendActive != 1 || S.TxEmpty != 1)
         return;
@@ -34,10 +35,4 @@ void Timer2Timer(ProgramState& S, platform::Form1Components& C)
     } else {
         StopHeaderPacing(S);  // end of the file, or 128 bytes sent
     }
-}
-
-void StopHeaderPacing(ProgramState& S)
-{
-    S.HdrSendActive = 0;
-    S.HdrSendOffset = 0;
 }

@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "receive/Dispatcher.h"
-#include "receive/StoredFileSet.h"
-#include "transmit/Pacing.h"
+#include "link/Exchange.h"
+#include "link/StoredFileSet.h"
 
 namespace {
 
@@ -17,37 +16,17 @@ constexpr size_t kReadBlock = 4096;
 constexpr uint8_t kTextEnd = 0x00;
 constexpr uint8_t kBlockEnd = 0xFF;
 
-void FileChoiceError(ProgramState& S, platform::Form1Components& C, Message m)
+void FileChoiceError(ProgramState& S, Form1Components& C, Message m)
 {
     C.Sound.Beep();
     C.OpenDialog1.SetFileName("");
     ShowMessage(S, C, m);
 }
 
-// By value: name may be the pending one, which this clears.
-void SetOutgoingNames(ProgramState& S, std::string name)
+void Completed(ProgramState& S, Form1Components& C)
 {
-    S.TxNextFileName.clear();
-    S.TxFileName = name;
-    S.TxHdrPath = DeriveSetPath(name, "hdr");
-    S.TxSrcPath = DeriveSetPath(name, "src");
-}
-
-void EndTransmission(ProgramState& S, platform::Form1Components& C)
-{
-    // A device that asked for the text early has the header it wanted: bytes
-    // paced on would land among the replies to its next polls.
-    StopHeaderPacing(S);
-    S.TxState = TxIdle;
-    S.RxState = 0;
-    C.ProgressBar1.SetPosition(0);
-    C.ProgressBar1.Hide();
-}
-
-void Completed(ProgramState& S, platform::Form1Components& C)
-{
-    EndTransmission(S, C);
-    C.Memo2.SetText("OPERAZIONE ESEGUITA");
+    EndTransfer(S, C);
+    ShowLine(C, Line::Done);
 }
 
 enum class SectionEnd { Terminator, EndOfFile, Unreadable };
@@ -55,7 +34,7 @@ enum class SectionEnd { Terminator, EndOfFile, Unreadable };
 // Sends the .src bytes from offset up to the terminator, which is not sent, in
 // writes of at most 256 bytes. Bytes after the terminator are never read. What
 // was read, the terminator included, is added to *consumed.
-SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t offset,
+SectionEnd SendSection(ProgramState& S, Form1Components& C, uint64_t offset,
                        uint8_t terminator, uint64_t* consumed)
 {
     auto f = C.Files.OpenRead(S.TxSrcPath);
@@ -88,7 +67,7 @@ SectionEnd SendSection(ProgramState& S, platform::Form1Components& C, uint64_t o
 }
 
 // What the .hdr holds, at most 128 bytes, the rest zero; false when it cannot be read.
-bool ReadHeader(ProgramState& S, platform::Form1Components& C, std::vector<uint8_t>& header)
+bool ReadHeader(ProgramState& S, Form1Components& C, std::vector<uint8_t>& header)
 {
     auto f = C.Files.OpenRead(S.TxHdrPath);
     if (!f)
@@ -104,9 +83,9 @@ bool ReadHeader(ProgramState& S, platform::Form1Components& C, std::vector<uint8
     return !f->Failed();
 }
 
-void Start(ProgramState& S, platform::Form1Components& C)
+void Start(ProgramState& S, Form1Components& C)
 {
-    C.Memo2.SetText("TRASMISSIONE IN CORSO  ");
+    ShowLine(C, Line::Transmitting);
     C.ProgressBar1.Show();
     platform::StepProgress(C.ProgressBar1);
 
@@ -131,7 +110,7 @@ void Start(ProgramState& S, platform::Form1Components& C)
     C.Timer2.SetEnabled(true);
 }
 
-void SendText(ProgramState& S, platform::Form1Components& C)
+void SendText(ProgramState& S, Form1Components& C)
 {
     // Counted afresh on each request, so that a repeated request after a short
     // file cannot shift the start of the 5001 block.
@@ -153,7 +132,7 @@ void SendText(ProgramState& S, platform::Form1Components& C)
     }
 }
 
-void SendBlock(ProgramState& S, platform::Form1Components& C)
+void SendBlock(ProgramState& S, Form1Components& C)
 {
     // Zero bytes inside the block go out like any other, so a received program
     // goes back as it came.
@@ -173,7 +152,7 @@ void SendBlock(ProgramState& S, platform::Form1Components& C)
 
 }  // namespace
 
-void FileoutF81Click(ProgramState& S, platform::Form1Components& C)
+void FileoutF81Click(ProgramState& S, Form1Components& C)
 {
     C.Memo1.Clear();
     C.OpenDialog1.Execute();
@@ -194,16 +173,7 @@ void FileoutF81Click(ProgramState& S, platform::Form1Components& C)
     TakeOutgoingSet(S, C, name);
 }
 
-void TakeOutgoingSet(ProgramState& S, platform::Form1Components& C, const std::string& name)
-{
-    C.Edit2.SetText(name);
-    if (S.TxState != TxIdle)
-        S.TxNextFileName = name;
-    else
-        SetOutgoingNames(S, name);
-}
-
-void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
+void TransmitStep(ProgramState& S, Form1Components& C, uint8_t b)
 {
     const bool pair = S.EscSeen == 1;
     switch (S.TxState) {
@@ -235,11 +205,11 @@ void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b)
     S.EscSeen = b == kEscape ? 1 : 0;
 }
 
-void AbandonTransmission(ProgramState& S, platform::Form1Components& C, Message missing)
+void AbandonTransmission(ProgramState& S, Form1Components& C, Message missing)
 {
     // The pacing runs only inside a transmission, whose end stops it.
     if (S.TxState != TxIdle) {
-        EndTransmission(S, C);
+        EndTransfer(S, C);
         C.Memo2.Clear();
     }
     C.Sound.Beep();

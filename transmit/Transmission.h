@@ -15,27 +15,15 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Form1Components.h"
+#include "shell/Form1Components.h"
 #include "shell/Messages.h"
 #include "shell/ProgramState.h"
 
-enum TxStates : int32_t {
-    TxIdle = 0,
-    TxStarting = 1,
-    TxAwaitText = 2,
-    TxAwaitInquiry = 3,
-    TxAwaitBlock = 4,
-};
+void FileoutF81Click(ProgramState& S, Form1Components& C);
 
-void FileoutF81Click(ProgramState& S, platform::Form1Components& C);
-
-// Makes name the outgoing set and shows it in Edit2. A transmission under way,
-// its header pacing included, goes on with the set it started with: the new
-// one is sent from the next request on.
-void TakeOutgoingSet(ProgramState& S, platform::Form1Components& C, const std::string& name);
 // One received byte, after the receive machine has handled it.
-void TransmitStep(ProgramState& S, platform::Form1Components& C, uint8_t b);
+void TransmitStep(ProgramState& S, Form1Components& C, uint8_t b);
 
 // A file of the set being sent is gone or unreadable: stops the header pacing,
 // returns both machines to idle if a transmission is under way, and tells the user.
-void AbandonTransmission(ProgramState& S, platform::Form1Components& C, Message missing);
+void AbandonTransmission(ProgramState& S, Form1Components& C, Message missing);

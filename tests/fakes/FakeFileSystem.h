@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 class FakeFileSystem : public platform::FileSystem {
 public:

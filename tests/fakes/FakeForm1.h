@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Form1Components.h"
+#include "shell/Form1Components.h"
 #include "tests/fakes/FakeFileSystem.h"
 #include "tests/fakes/FakeSerialPort.h"
 
@@ -118,6 +118,6 @@ struct FakeForm1 {
     FakeBeeper Sound;
     FakeFileSystem Files;
 
-    platform::Form1Components C{ComPort1, Form1, Memo1, Memo2, Edit1, Edit2, ProgressBar1,
+    Form1Components C{ComPort1, Form1, Memo1, Memo2, Edit1, Edit2, ProgressBar1,
                                 Timer1, Timer2, SaveDialog1, OpenDialog1, Form3, Sound, Files};
 };

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SerialPort.h"
+#include "platform/serial/SerialPort.h"
 
 class FakeSerialPort : public platform::SerialPort {
 public:

@@ -3,6 +3,7 @@
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
+#include "link/Router.h"
 #include "receive/Dispatcher.h"
 #include "transmit/Pacing.h"
 #include "tests/fakes/FakeForm1.h"

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "link/Router.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "receive/Dispatcher.h"
-#include "receive/StoredFileSet.h"
+#include "link/Exchange.h"
+#include "link/StoredFileSet.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/Header.h"
 

@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include <process.h>
 
-#include "platform/StdFileSystem.h"
+#include "platform/files/StdFileSystem.h"
 #else
 #include <spawn.h>
 #include <sys/wait.h>

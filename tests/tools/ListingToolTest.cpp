@@ -7,7 +7,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "platform/StdFileSystem.h"
+#include "platform/files/StdFileSystem.h"
+#include "link/Router.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
@@ -28,7 +29,7 @@ const std::string kHdr6 = ClassHeader('T', ' ', '0', ' '), kSrc = "AB\x01" + kZe
 struct Program {
     FakeForm1 F;
     platform::StdFileSystem files;
-    platform::Form1Components C{F.ComPort1, F.Form1, F.Memo1, F.Memo2, F.Edit1, F.Edit2, F.ProgressBar1,
+    Form1Components C{F.ComPort1, F.Form1, F.Memo1, F.Memo2, F.Edit1, F.Edit2, F.ProgressBar1,
                                 F.Timer1, F.Timer2, F.SaveDialog1, F.OpenDialog1, F.Form3, F.Sound, files};
     ProgramState S;
     Program() { F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, C, n); }; }

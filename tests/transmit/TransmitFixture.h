@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/Watchdog.h"
+#include "link/Router.h"
 #include "receive/Dispatcher.h"
 #include "tests/fakes/FakeForm1.h"
 #include "tests/support/Header.h"

@@ -1,0 +1,51 @@
+#include "link/Exchange.h"
+
+#include "link/StoredFileSet.h"
+
+void SendDeviceReply(platform::SerialPort& port, uint8_t index)
+{
+    static const char kReplies[5][6] = {
+        "\x1B" "AB@B",  // 0: command state, header stored, after a section
+        "\x1B" "BB@B",  // 1: a chunk of section text stored
+        "\x1B" "BA@B",  // 2: a section ended
+        "\x1B" "AK@B",
+        "\x1B" "AA@B",
+    };
+    if (index > 4)
+        return;
+    port.WriteStr(std::string(kReplies[index], 5));
+}
+
+void StopHeaderPacing(ProgramState& S)
+{
+    S.HdrSendActive = 0;
+    S.HdrSendOffset = 0;
+}
+
+void EndTransfer(ProgramState& S, Form1Components& C)
+{
+    // A device that asked for the text early has the header it wanted: bytes
+    // paced on would land among the replies to its next polls.
+    StopHeaderPacing(S);
+    S.RxState = RxIdle;
+    S.TxState = TxIdle;
+    C.ProgressBar1.SetPosition(0);
+    C.ProgressBar1.Hide();
+}
+
+void SetOutgoingNames(ProgramState& S, std::string name)
+{
+    S.TxNextFileName.clear();
+    S.TxFileName = name;
+    S.TxHdrPath = DeriveSetPath(name, "hdr");
+    S.TxSrcPath = DeriveSetPath(name, "src");
+}
+
+void TakeOutgoingSet(ProgramState& S, Form1Components& C, const std::string& name)
+{
+    C.Edit2.SetText(name);
+    if (S.TxState != TxIdle)
+        S.TxNextFileName = name;
+    else
+        SetOutgoingNames(S, name);
+}

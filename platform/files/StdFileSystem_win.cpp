@@ -1,0 +1,38 @@
+// Wide-character calls throughout: path.c_str() is the UTF-16 name.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/files/System.h"
+
+namespace platform::native {
+
+std::FILE* Open(const std::filesystem::path& path, const char* mode)
+{
+    const std::wstring wmode(mode, mode + std::strlen(mode));  // ASCII
+    return ::_wfopen(path.c_str(), wmode.c_str());
+}
+
+// long is 32 bits on Windows: fseek would stop at 2 GB.
+bool Seek(std::FILE* f, uint64_t offset)
+{
+    return ::_fseeki64(f, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+bool SeekEnd(std::FILE* f) { return ::_fseeki64(f, 0, SEEK_END) == 0; }
+
+Created CreateExclusive(const std::filesystem::path& path, std::string& why)
+{
+    const int fd = ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0)
+        return ::_close(fd) == 0 ? Created::Yes : Created::Failed;
+    if (errno == EEXIST)
+        return Created::Taken;
+    why = std::strerror(errno);
+    return Created::Failed;
+}
+
+}  // namespace platform::native

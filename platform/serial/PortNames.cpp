@@ -1,0 +1,85 @@
+#include "platform/serial/PortNames.h"
+
+#include "platform/serial/System.h"
+
+namespace platform {
+
+std::string ComPortName(int n) { return "COM" + std::to_string(n); }
+
+int ComPortNumber(std::string_view name)
+{
+    for (int n = 1; n <= kMenuPorts; ++n)
+        if (name == ComPortName(n))
+            return n;
+    return 0;
+}
+
+std::map<std::string, std::string> RefreshBindings(const std::map<std::string, std::string>& current,
+                                                   const std::set<std::string>& byHand,
+                                                   const std::vector<DetectedPort>& ports,
+                                                   std::map<std::string, std::string>& known,
+                                                   const std::string& stablePaths)
+{
+    std::map<std::string, std::string> bindings;
+    std::set<std::string> taken;
+    for (const std::string& name : byHand) {
+        auto it = current.find(name);
+        if (it != current.end()) {
+            bindings[name] = it->second;
+            taken.insert(it->second);
+        }
+    }
+    std::vector<std::string> ids;
+    std::vector<bool> held;
+    std::map<std::string, std::string> idOf;  // device -> how it is recognised
+    for (const auto& p : ports) {
+        ids.push_back(Recognise(p, stablePaths));
+        held.push_back(taken.count(p.Device) > 0);
+        if (!ids.back().empty())
+            idOf[p.Device] = ids.back();
+    }
+    std::vector<std::string> freeNames;
+    for (int n = 1; n <= kMenuPorts; ++n) {
+        const std::string name = ComPortName(n);
+        if (byHand.count(name))
+            continue;
+        const auto was = current.find(name);
+        const auto id = known.find(name);
+        // Its own device: the one recognised as it, or with nothing to go by, the
+        // one at its path that cannot be recognised either.
+        auto same = [&](size_t i) {
+            return id != known.end() ? ids[i] == id->second
+                                     : was != current.end() && ports[i].Device == was->second && ids[i].empty();
+        };
+        size_t at = ports.size();
+        bool present = false;
+        for (size_t i = 0; i < ports.size(); ++i) {
+            if (!same(i))
+                continue;
+            present = true;
+            if (!held[i] && (at == ports.size() || (was != current.end() && ports[i].Device == was->second)))
+                at = i;
+        }
+        if (at < ports.size()) {
+            bindings[name] = ports[at].Device;
+            held[at] = true;
+        } else if (present || id == known.end()) {
+            // Bound by hand to another name, or gone for good: the name is free.
+            known.erase(name);
+            freeNames.push_back(name);
+        }
+        // Otherwise it waits, unbound, for its device to come back.
+    }
+    std::vector<DetectedPort> fresh;
+    for (size_t i = 0; i < ports.size(); ++i)
+        if (!held[i])
+            fresh.push_back(ports[i]);
+    for (const auto& [name, device] : BindFreeNames(freeNames, fresh)) {
+        bindings[name] = device;
+        if (const auto id = idOf.find(device); id != idOf.end())
+            known[name] = id->second;
+    }
+    return bindings;
+}
+
+}  // namespace platform

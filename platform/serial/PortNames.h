@@ -1,0 +1,41 @@
+#pragma once
+// The port names COM1..COM4 and the device each stands for. Plain C++ so that the
+// bindings are tested without a port; what differs per system is in System.h.
+
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+struct DetectedPort {
+    std::string Device;  // e.g. /dev/ttyUSB0
+    std::string Description, Manufacturer, SerialNumber;
+};
+
+// The menu's ports, COM1 to COM4: the one place their names are built and read.
+constexpr int kMenuPorts = 4;
+std::string ComPortName(int n);              // "COM<n>"
+int ComPortNumber(std::string_view name);    // 1..4 for "COM1".."COM4", else 0
+// The component's name before any choice: it names no port.
+inline const std::string kStartPortName = "COM";
+
+// Where the system keeps a stable link to each USB serial device.
+inline const std::string kStablePaths = "/dev/serial/by-id";
+
+// The bindings at a port choice, from the devices present now. A name the user has
+// bound by hand keeps its device. Any other name of COM1..COM4 keeps its device
+// while that device is present, wherever the system has put it; a device that can
+// be recognised (`known`: a name's stable link or serial number, kept between
+// calls) gets its name back when it returns, and no other device takes that name
+// meanwhile. Devices no name holds take the names left free, so an adapter plugged
+// in after start is found without a restart.
+std::map<std::string, std::string> RefreshBindings(const std::map<std::string, std::string>& current,
+                                                   const std::set<std::string>& byHand,
+                                                   const std::vector<DetectedPort>& ports,
+                                                   std::map<std::string, std::string>& known,
+                                                   const std::string& stablePaths = kStablePaths);
+
+}  // namespace platform

@@ -1,0 +1,107 @@
+#include "platform/serial/PortNames.h"
+#include "platform/serial/System.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+int Rank(const std::string& device)
+{
+    if (device.find("ttyUSB") != std::string::npos || device.find("ttyACM") != std::string::npos)
+        return 0;
+    return 1;
+}
+
+}  // namespace
+
+// USB adapters first (the common case: one adapter is COM1), built-in ports after.
+std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>& names,
+                                                 const std::vector<DetectedPort>& ports)
+{
+    std::vector<std::string> devices;
+    for (const auto& p : ports)
+        devices.push_back(p.Device);
+    std::stable_sort(devices.begin(), devices.end(), [](const std::string& a, const std::string& b) {
+        if (Rank(a) != Rank(b))
+            return Rank(a) < Rank(b);
+        if (a.size() != b.size())
+            return a.size() < b.size();  // ttyS2 before ttyS10
+        return a < b;
+    });
+    std::map<std::string, std::string> bindings;
+    for (size_t i = 0; i < devices.size() && i < names.size(); ++i)
+        bindings[names[i]] = devices[i];
+    return bindings;
+}
+
+// The stable link names the adapter's own serial number and interface, so it holds
+// wherever the adapter is plugged and whichever ttyUSBn it gets; without one, the
+// serial number the adapter reports.
+std::string Recognise(const DetectedPort& port, const std::string& stablePaths)
+{
+    // By the paths the links resolve to: std::filesystem::equivalent refuses two
+    // device files.
+    std::error_code none, gone, dangling;
+    const auto device = std::filesystem::canonical(port.Device, gone);
+    for (const auto& link : std::filesystem::directory_iterator(stablePaths, none))
+        if (!gone && std::filesystem::canonical(link.path(), dangling) == device)
+            return "link " + link.path().filename().string();
+    if (port.SerialNumber.empty())
+        return {};
+    return "serial " + port.Manufacturer + "/" + port.Description + "/" + port.SerialNumber;
+}
+
+std::string CheckDevicePath(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return "No such device: " + path;
+    if (S_ISDIR(st.st_mode))
+        return path + " is a folder, not a serial device";
+    if (!S_ISCHR(st.st_mode))
+        return path + " is a file, not a serial device";
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return ExplainOpenFailure(path, errno);
+    const bool tty = ::isatty(fd) == 1;
+    ::close(fd);
+    if (!tty)
+        return path + " is not a serial port or terminal";
+    return {};
+}
+
+bool StandsForNoDevice(const std::string& device)
+{
+    return device.rfind("COM", 0) == 0 && device.find('/') == std::string::npos;
+}
+
+std::string ExplainOpenFailure(const std::string& device, int err)
+{
+    // A port that another program holds (its lock file, or exclusive use) is
+    // refused like a forbidden one: whether this user may open it at all tells.
+    if (err == EACCES || err == EPERM || err == EBUSY)
+        err = ::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? EBUSY : errno;
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "Device not found: " + device + " (is the adapter plugged in?)";
+    case EACCES:
+    case EPERM:
+        return "Permission denied on " + device +
+               ": add your user to the 'dialout' group (sudo adduser $USER dialout), then log in again";
+    case EBUSY:
+        return device + " is busy: another program is using it";
+    default:
+        return device + ": " + std::strerror(err);
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,324 @@
+// The serial component, the same on every system; the port itself is a
+// SerialTransport (Qt Serial Port on Linux, the Win32 API on Windows).
+//
+// Output-empty emulation. The port has no output-buffer-empty signal, and a
+// finished write only says that the driver took the bytes. Every write therefore
+// extends a deadline: the moment the bytes written so far would have left the line
+// at the port's baud rate (10 bits a byte at 8N1), counted from the later of now and
+// the previous deadline. A single-shot timer wakes at the deadline and then checks
+// that neither the transport nor the driver's output queue holds a byte
+// (DriverOutputQueued, System.h: TIOCOUTQ on Linux, ClearCommError on Windows; a pseudo-terminal
+// reports 0 at once, which is why the line time is the lower bound). Only then is
+// OnTxEmpty raised, from the event loop, so always after the handler that wrote
+// has returned. A write while a wait is under way just moves the deadline: one
+// event follows everything written.
+
+#include "platform/serial/SerialComponent.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "platform/serial/PortNames.h"
+#include "platform/serial/System.h"
+#include "platform/serial/PortSetupDialog.h"
+#include "platform/serial/SerialTransport.h"
+
+namespace platform {
+
+struct SerialComponent::Impl {
+    std::unique_ptr<SerialTransport> port = MakeSerialTransport();
+    QTimer drain;
+    std::string name = kStartPortName;
+    std::map<std::string, std::string> bindings;
+    std::set<std::string> byHand;  // names the user bound to a device of his choice
+    std::map<std::string, std::string> known;  // how each name's device is recognised
+    LineSettings line;
+    bool dtr = true, rts = true;
+    Clock clock = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::steady_clock::time_point deadline{};
+    bool waiting = false;
+    std::string lastFailure;
+    QWidget* dialogParent = nullptr;
+    // What the last read took from the port, handed out from here: the dispatcher
+    // reads a byte at a time, and a read costs as much for one byte as for all.
+    std::string staged;
+    size_t stagedAt = 0;
+    bool gathering = false;                // more bytes are being read for one event
+    std::optional<std::string> lostWhy;   // the device went while they were
+
+    size_t Staged() const { return staged.size() - stagedAt; }
+    void DropStaged()
+    {
+        staged.clear();
+        stagedAt = 0;
+    }
+};
+
+namespace {
+
+constexpr int64_t kGather = kSerialReadBuffer - 4096;
+constexpr int64_t kFlood = 1024;
+
+std::vector<DetectedPort> Detect() { return DetectSerialPorts(); }
+
+}  // namespace
+
+SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
+{
+    d_->dialogParent = dialogParent;
+    d_->bindings = RefreshBindings({}, {}, Detect(), d_->known);
+    d_->drain.setSingleShot(true);
+    SerialTransport& port = *d_->port;
+    // A vanished device may be reported again and again: close at the first
+    // report and tell once.
+    auto lose = [this](const std::string& why) {
+        if (!d_->port->IsOpen())
+            return;
+        d_->port->Close();
+        d_->DropStaged();
+        d_->waiting = false;
+        d_->lastFailure = d_->name + ": device lost (" + why + ")";
+        if (OnError)
+            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
+                if (OnError)
+                    OnError(msg);
+            });
+    };
+    port.OnReadyRead = [this, lose] {
+        if (d_->gathering)
+            return;
+        // A flood arrives a few kilobytes to a read: what has come in meanwhile
+        // goes with the same event, up to the read buffer. A short read (a poll,
+        // a line at 4800 baud) is handed over at once.
+        SerialTransport& p = *d_->port;
+        d_->gathering = true;
+        while (p.IsOpen() && p.BytesAvailable() >= kFlood && p.BytesAvailable() < kGather && p.TakeMore()) {
+        }
+        d_->gathering = false;
+        if (OnRxChar && p.IsOpen() && p.BytesAvailable() + static_cast<int64_t>(d_->Staged()) > 0)
+            OnRxChar(static_cast<int>(p.BytesAvailable() + static_cast<int64_t>(d_->Staged())));
+        if (d_->lostWhy) {
+            // The bytes that came before the loss have been handed over first.
+            const std::string why = *d_->lostWhy;
+            d_->lostWhy.reset();
+            lose(why);
+        }
+    };
+    connect(&d_->drain, &QTimer::timeout, this, [this] {
+        if (!d_->waiting)
+            return;
+        const auto now = d_->clock();
+        if (now < d_->deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
+            d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
+            return;
+        }
+        if (d_->port->IsOpen() && d_->port->OutputPending()) {
+            d_->drain.start(2);
+            return;
+        }
+        d_->waiting = false;
+        if (OnTxEmpty)
+            OnTxEmpty();
+    });
+    port.OnLost = [this, lose](const std::string& why) {
+        if (!d_->port->IsOpen())
+            return;
+        if (d_->gathering) {
+            if (!d_->lostWhy)
+                d_->lostWhy = why;
+            return;
+        }
+        lose(why);
+    };
+}
+
+SerialComponent::~SerialComponent()
+{
+    d_->port->Close();
+    delete d_;
+}
+
+// Each port choice looks at the devices present now: an adapter plugged in after
+// start takes a free name, one plugged back gets its own.
+void SerialComponent::SetPort(const std::string& name)
+{
+    d_->name = name;
+    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, Detect(), d_->known);
+}
+std::string SerialComponent::Port() const { return d_->name; }
+
+void SerialComponent::Bind(const std::string& name, const std::string& device)
+{
+    d_->bindings[name] = device;
+    d_->byHand.insert(name);
+}
+
+std::string SerialComponent::DeviceFor(const std::string& name) const
+{
+    auto it = d_->bindings.find(name);
+    return it == d_->bindings.end() ? name : it->second;
+}
+
+std::string SerialComponent::LastFailure() const { return d_->lastFailure; }
+
+void SerialComponent::Open()
+{
+    if (d_->port->IsOpen())
+        return;
+    const std::string device = DeviceFor(d_->name);
+    if (StandsForNoDevice(device)) {
+        d_->lastFailure = d_->name + " stands for no serial device of this machine";
+        throw EComPort(d_->lastFailure);
+    }
+    d_->DropStaged();
+    if (const int err = d_->port->Open(device)) {
+        d_->lastFailure = ExplainOpenFailure(device, err);
+        throw EComPort(d_->lastFailure);
+    }
+    d_->lastFailure.clear();
+    const LineSettings l = d_->line;
+    SetBaudRate(l.BaudRate);
+    SetDataBits(l.DataBits);
+    SetStopBits(l.Stop);
+    SetParityCheck(l.ParityCheck);
+    d_->port->SetFlowControl(l.Flow);
+    SetDTR(d_->dtr);
+    if (DrivesRts(l.Flow))
+        SetRTS(d_->rts);
+    d_->port->Settle();
+}
+
+void SerialComponent::Close()
+{
+    d_->port->Close();
+    d_->DropStaged();
+    d_->waiting = false;
+}
+
+bool SerialComponent::Connected() const { return d_->port->IsOpen(); }
+
+void SerialComponent::SetBaudRate(int baud)
+{
+    d_->line.BaudRate = baud;
+    if (d_->port->IsOpen())
+        d_->port->SetBaudRate(baud);
+}
+
+void SerialComponent::SetDataBits(int bits)
+{
+    d_->line.DataBits = bits;
+    if (d_->port->IsOpen())
+        d_->port->SetDataBits(bits);
+}
+
+void SerialComponent::SetStopBits(StopBits stop)
+{
+    d_->line.Stop = stop;
+    if (d_->port->IsOpen())
+        d_->port->SetStopBits(stop);
+}
+
+void SerialComponent::SetParityCheck(bool on)
+{
+    d_->line.ParityCheck = on;
+    if (d_->port->IsOpen())
+        d_->port->SetParity(on ? d_->line.ParityBits : Parity::None);
+}
+
+void SerialComponent::SetDtrControl(DtrControl control) { d_->line.Dtr = control; }
+
+void SerialComponent::SetDTR(bool on)
+{
+    d_->dtr = on;
+    if (d_->port->IsOpen())
+        d_->port->SetDTR(on);
+}
+
+void SerialComponent::SetRTS(bool on)
+{
+    d_->rts = on;
+    if (d_->port->IsOpen())
+        d_->port->SetRTS(on);
+}
+
+LineSettings SerialComponent::Settings() const { return d_->line; }
+
+void SerialComponent::ShowSetupDialog()
+{
+    const std::vector<DetectedPort> present = Detect();
+    d_->bindings = RefreshBindings(d_->bindings, d_->byHand, present, d_->known);
+    PortSetupDialog dialog(d_->dialogParent);
+    PortSetupChoice choice;
+    choice.Name = d_->name;
+    choice.Line = d_->line;
+    choice.Bindings = d_->bindings;
+    choice.LastFailure = d_->lastFailure;
+    if (!dialog.Run(choice, present))
+        return;
+    d_->name = choice.Name;
+    d_->line = choice.Line;
+    // Taking the device offered keeps the name following the devices present.
+    for (const auto& [n, dev] : choice.Bindings)
+        if (DeviceFor(n) != dev)
+            Bind(n, dev);
+}
+
+int SerialComponent::ReadStr(std::string& s, int count)
+{
+    SerialTransport& port = *d_->port;
+    if (count <= 0 || !port.IsOpen())
+        return 0;
+    size_t done = 0;
+    while (done < static_cast<size_t>(count)) {
+        if (d_->Staged() == 0) {
+            d_->DropStaged();
+            const int64_t available = port.BytesAvailable();
+            if (available <= 0)
+                break;
+            d_->staged.resize(static_cast<size_t>(available));
+            const int64_t got = port.Read(d_->staged.data(), available);
+            d_->staged.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+            if (got <= 0)
+                break;
+        }
+        const size_t n = std::min(static_cast<size_t>(count) - done, d_->Staged());
+        s.append(d_->staged, d_->stagedAt, n);
+        d_->stagedAt += n;
+        done += n;
+    }
+    return static_cast<int>(done);
+}
+
+void SerialComponent::WriteStr(const std::string& s)
+{
+    if (!d_->port->IsOpen() || s.empty())
+        return;
+    d_->port->Write(s.data(), static_cast<int64_t>(s.size()));
+    const int baud = d_->line.BaudRate > 0 ? d_->line.BaudRate : kDeviceLine.BaudRate;
+    const auto lineTime = std::chrono::microseconds(static_cast<long long>(s.size()) * 10'000'000LL / baud);
+    const auto now = d_->clock();
+    d_->deadline = std::max(d_->deadline, now) + lineTime;
+    d_->waiting = true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
+    d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
+}
+
+void SerialComponent::TransmitChar(char c) { WriteStr(std::string(1, c)); }
+
+void SerialComponent::ClearBuffer(bool input, bool output)
+{
+    if (!d_->port->IsOpen())
+        return;
+    if (input)
+        d_->DropStaged();
+    d_->port->Clear(input, output);
+}
+
+void SerialComponent::SetClock(Clock clock) { d_->clock = std::move(clock); }
+
+}  // namespace platform

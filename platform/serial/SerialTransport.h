@@ -1,0 +1,59 @@
+#pragma once
+// What the serial component (SerialComponent.cpp) asks of the system's port; the
+// output-empty emulation, the staged reads, the bindings and the setup dialog
+// are the component's own and the same everywhere. Per system:
+// QtSerialPortTransport.cpp (Linux) and Win32Transport.cpp (the Win32
+// communications API; Qt Serial Port is not built for Windows here).
+//
+// Every call returns at once. The two events come from the event loop, never
+// from inside a call, except that OnLost may come from inside TakeMore.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/serial/SerialPort.h"
+
+namespace platform {
+
+class SerialTransport {
+public:
+    virtual ~SerialTransport() = default;
+
+    // 0, or the errno value that ExplainOpenFailure turns into words.
+    virtual int Open(const std::string& device) = 0;
+    virtual void Close() = 0;  // also forgets a failure it had reported
+    virtual bool IsOpen() const = 0;
+
+    virtual void SetBaudRate(int baud) = 0;
+    virtual void SetDataBits(int bits) = 0;
+    virtual void SetStopBits(StopBits stop) = 0;
+    virtual void SetParity(Parity parity) = 0;
+    virtual void SetFlowControl(FlowControl flow) = 0;
+    // A line that the device (or a pseudo-terminal) cannot set is left as it is.
+    virtual void SetDTR(bool on) = 0;
+    virtual void SetRTS(bool on) = 0;  // ignored while RTS is the handshake line
+    virtual void Settle() = 0;         // the port works: forget what setting it left
+
+    // Received bytes waiting, at most the read buffer; Read takes up to max of them.
+    virtual int64_t BytesAvailable() const = 0;
+    virtual int64_t Read(char* data, int64_t max) = 0;
+    // Takes in, without waiting, what has arrived since; false when nothing had.
+    virtual bool TakeMore() = 0;
+    virtual void Write(const char* data, int64_t size) = 0;
+    // Written bytes still in the component's or the driver's hands.
+    virtual bool OutputPending() = 0;
+    virtual void Clear(bool input, bool output) = 0;
+
+    std::function<void()> OnReadyRead;                 // bytes arrived
+    std::function<void(const std::string& why)> OnLost;  // the device went
+};
+
+// Limit of the received bytes held: a flood from the line must not grow memory.
+constexpr int64_t kSerialReadBuffer = 16384;
+
+// MakeSerialTransport() (System.h) gives the system's own.
+
+}  // namespace platform

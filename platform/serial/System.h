@@ -1,0 +1,56 @@
+#pragma once
+// What differs per system in the serial room, and nothing else: each system's
+// files provide exactly these (CMakeLists.txt picks them).
+//   Linux:   QtSerialPortTransport.cpp, PortDetection_unix.cpp, PortNames_unix.cpp,
+//            DriverQueue_unix.cpp
+//   Windows: Win32Transport.cpp, PortDetection_win.cpp, PortNames_win.cpp,
+//            DriverQueue_win.cpp
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/serial/PortNames.h"
+
+namespace platform {
+
+class SerialTransport;
+
+// The system's port (SerialTransport.h).
+std::unique_ptr<SerialTransport> MakeSerialTransport();
+
+// The serial devices present now.
+std::vector<DetectedPort> DetectSerialPorts();
+
+// How many bytes the serial driver still holds for sending, the last check before
+// the output-empty event. handle is the open port's native handle: a file
+// descriptor on Unix (TIOCOUTQ), a HANDLE on Windows (ClearCommError). 0 when the
+// driver cannot say.
+int DriverOutputQueued(intptr_t handle);
+
+// For RefreshBindings: how a device is told from any other when it comes back
+// (empty: it cannot be), and which of the free names the devices no name holds take.
+std::string Recognise(const DetectedPort& port, const std::string& stablePaths);
+std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>& names,
+                                                 const std::vector<DetectedPort>& ports);
+
+// Empty when path names a terminal device (a serial port or a pseudo-terminal);
+// otherwise the reason it cannot be used.
+std::string CheckDevicePath(const std::string& path);
+
+// The name is one of COM1..COM4 left unbound, naming no device of this system.
+bool StandsForNoDevice(const std::string& device);
+
+// The reason an open failed, in words a technician can act on: a missing device,
+// one that another program holds, or one the user may not open.
+std::string ExplainOpenFailure(const std::string& device, int err);
+
+// Windows only: the path that opens a port name (COM10 and up only through the
+// device namespace), and the errno value ExplainOpenFailure takes for the error of
+// a failed open.
+std::wstring WindowsDevicePath(const std::string& device);
+int ErrnoOfOpenError(unsigned long error);
+
+}  // namespace platform

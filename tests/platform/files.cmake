@@ -1,1 +1,0 @@
-serbox_test(test_std_file_system SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/StdFileSystemTest.cpp LIBS serbox_core)

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/files/StdFileSystem.h"
+#include "tests/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+struct StdFileSystemTest : ::testing::Test {
+    TempDir temp{"serbox-fs"};
+    std::string Path(const char* name) { return platform::Utf8FromPath(temp.path / name); }
+    platform::StdFileSystem files;
+};
+
+TEST_F(StdFileSystemTest, AppendsReadsPastFourGigabytesTruncatesAndDeletes)
+{
+    const std::string p = Path("a.src");
+    ASSERT_TRUE(files.CreateEmpty(p));
+    for (const char* chunk : {"ab", "cd"}) {
+        auto f = files.OpenWrite(p);
+        ASSERT_TRUE(f && f->SeekEnd() && f->Write(chunk, 2));
+        ASSERT_TRUE(chunk[0] == 'c' || f->Close());  // the other one closed by its destructor
+    }
+    auto r = files.OpenRead(p);
+    ASSERT_TRUE(r && r->Seek(1));
+    char buf[8] = {};
+    EXPECT_EQ(r->Read(buf, sizeof buf), 3u);
+    EXPECT_STREQ(buf, "bcd");
+    ASSERT_TRUE(r->Seek((uint64_t{1} << 32) + 1));  // cut to 32 bits it would read "bcd" again
+    EXPECT_EQ(r->Read(buf, sizeof buf), 0u);
+    EXPECT_FALSE(r->Failed());
+    r.reset();
+    ASSERT_TRUE(files.CreateEmpty(p));
+    EXPECT_EQ(fs::file_size(temp.path / "a.src"), 0u);
+    EXPECT_TRUE(files.Delete(p));
+    EXPECT_FALSE(files.Exists(p));
+}
+
+TEST_F(StdFileSystemTest, MissingFilesAndFoldersAreRefused)
+{
+    // A folder is no stored file.
+    const std::vector<bool> refused{files.Exists(Path("none")), !!files.OpenRead(Path("none")),
+                                    !!files.OpenWrite(Path("none")), !!files.OpenRead(platform::Utf8FromPath(temp.path)),
+                                    files.CreateEmpty(Path("no-such-folder/x.hdr")), files.Exists("")};
+    EXPECT_EQ(refused, std::vector<bool>(6, false));
+}

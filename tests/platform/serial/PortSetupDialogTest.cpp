@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
+#include "platform/serial/PortSetupDialog.h"
+#include "tests/support/Pty.h"
+
+// Driven as a person would once it runs: a file typed as the device is refused and
+// the dialog stays; corrected, it hands back the port and every line setting.
+TEST(PortSetupDialog, RefusesAFileAsTheDeviceThenHandsBackTheNameTheDeviceAndEveryLineSetting)
+{
+    Pty pty;
+    const auto file = std::filesystem::temp_directory_path() / "serbox-dialog-not-a-port";
+    std::ofstream(file) << "x";
+    platform::PortSetupDialog dialog;
+    auto combo = [&](const char* name) { return dialog.findChild<QComboBox*>(name); };
+    auto ok = [&] { return dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok); };
+    platform::PortSetupChoice choice;
+    choice.Name = "COM";
+    QString shown;
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_EQ(combo("port")->currentText(), "COM1");  // the start name names no port
+        combo("port")->setCurrentText("COM2");
+        combo("device")->setCurrentText(QString::fromStdString(file.string()));
+        ok()->click();
+        EXPECT_TRUE(choice.Bindings.empty());  // refused: the dialog stays
+        for (QLabel* l : dialog.findChildren<QLabel*>())
+            shown += l->text();
+        combo("device")->setCurrentText(QString::fromStdString(pty.path));
+        combo("dataBits")->setCurrentText("7");
+        combo("parity")->setCurrentText("Even");
+        combo("stopBits")->setCurrentText("2");
+        combo("flow")->setCurrentIndex(0);
+        ok()->click();
+    });
+    ASSERT_TRUE(dialog.Run(choice, {}));
+    std::filesystem::remove(file);
+    EXPECT_TRUE(shown.contains("file")) << shown.toStdString();
+    const auto settings = [&] {
+        const platform::LineSettings& l = choice.Line;
+        return std::tuple(choice.Name, choice.Bindings, l.BaudRate, l.DataBits, l.ParityBits, l.ParityCheck, l.Stop, l.Flow);
+    };
+    const auto chosen = std::tuple(std::string("COM2"), decltype(choice.Bindings){{"COM2", pty.path}}, 4800, 7,
+                                   platform::Parity::Even, true, platform::StopBits::Two, platform::FlowControl::None);
+    EXPECT_EQ(settings(), chosen);
+
+    // Opened again, it shows what it handed back: left with OK, nothing changes.
+    QTimer::singleShot(0, &dialog, [&] { ok()->click(); });
+    ASSERT_TRUE(dialog.Run(choice, {}));
+    EXPECT_EQ(settings(), chosen);
+}
