@@ -36,9 +36,7 @@ void EndTransfer(ProgramState& S, Form1Components& C)
 void SetOutgoingNames(ProgramState& S, std::string name)
 {
     S.TxNextFileName.clear();
-    S.TxFileName = name;
-    S.TxHdrPath = DeriveSetPath(name, "hdr");
-    S.TxSrcPath = DeriveSetPath(name, "src");
+    NameSet(name, S.TxFileName, S.TxHdrPath, S.TxSrcPath);
 }
 
 void TakeOutgoingSet(ProgramState& S, Form1Components& C, const std::string& name)

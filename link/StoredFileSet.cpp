@@ -12,6 +12,13 @@ std::string DeriveSetPath(const std::string& name, const std::string& ext)
     return name + "." + ext;
 }
 
+void NameSet(const std::string& name, std::string& listing, std::string& hdr, std::string& src)
+{
+    listing = name;
+    hdr = DeriveSetPath(name, "hdr");
+    src = DeriveSetPath(name, "src");
+}
+
 void ClassifyHeader(ProgramState& S, const uint8_t* block)
 {
     const uint8_t b10 = block[10], b11 = block[11], b14 = block[14];

@@ -20,9 +20,7 @@ bool ReceptionUnderWay(const ProgramState& S) { return S.RxState >= RxStarted &&
 void TakeName(ProgramState& S, std::string name)
 {
     S.RxNextFileName.clear();
-    S.RxFileName = name;
-    S.RxHdrPath = DeriveSetPath(name, "hdr");
-    S.RxSrcPath = DeriveSetPath(name, "src");
+    NameSet(name, S.RxFileName, S.RxHdrPath, S.RxSrcPath);
 }
 
 // A reception under way keeps the set it started with: re-pointing it midway

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/serial/PortNames.h"
+#include "platform/serial/System.h"
 #include "platform/files/StdFileSystem.h"
 #include "tests/support/TempDir.h"
 
