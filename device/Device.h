@@ -94,7 +94,20 @@ struct Step {
     std::vector<std::string> args;
 };
 // The steps named on the command line, the whole list `repeat` times over (a
-// soak: round trips back to back); empty when they do not make sense.
-std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat);
+// soak: round trips back to back). Empty when args make no command; problem,
+// where given, then says why in a line.
+std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat, std::string* problem = nullptr);
+
+// serbox-device's whole command line (argv without the program's name).
+struct CommandLine {
+    Options options;
+    std::string port;        // empty: a pseudo-terminal of its own
+    bool wait = true;        // each step waits for Enter
+    bool exitAtEnd = false;  // --exit: no staying open after the last step
+    bool help = false;
+    std::vector<Step> steps;
+};
+// False with the problem in one line when the arguments make no command.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& problem);
 
 }  // namespace device

@@ -1,7 +1,10 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -122,7 +125,7 @@ void SendProgram(Line& line, const Program& program, const Options& options, std
     } catch (const Failure& e) {
         throw Failure(std::string(e.what()) + " (was an incoming file chosen with F7?)");
     }
-    log << "header sent, " << text.size() << " bytes of text to send" << std::endl;
+    log << "header sent; the text section to send: " << text.size() << " bytes and its closing 0x00" << std::endl;
     line.Send(kEsc + "U", options);
     SendSection(line, text + '\0', options, "text section");
     Poll(line, options, kSectionEnded, "after the text section");
@@ -134,7 +137,9 @@ void SendProgram(Line& line, const Program& program, const Options& options, std
         Poll(line, options, kReady, "that closes the 5001 block");
     }
     ExpectSilence(line, "after the last poll");
-    log << "sent " << program.hdr.size() << " header bytes and " << program.src.size() << " source bytes" << std::endl;
+    log << "sent the " << program.hdr.size() << "-byte header and all " << program.src.size()
+        << " bytes of the .src file (the text section with its closing 0x00"
+        << (HasSecondSection(program.hdr) ? ", then the 5001 block)" : ")") << std::endl;
 }
 
 Program ReceiveProgram(Line& line, const Options& options, std::ostream& log)
@@ -210,16 +215,28 @@ void TypeLines(Line& line, int inputFd, const Options& options, std::ostream& ec
         echo << "received " << Hex(keys) << std::endl;
 }
 
-std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat)
+std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat, std::string* problem)
 {
+    auto fail = [problem](const std::string& why) {
+        if (problem)
+            *problem = why;
+        return std::vector<Step>{};
+    };
+    if (args.empty())
+        return fail("no step given");
     std::vector<Step> once;
     for (size_t i = 0; i < args.size();) {
         const std::string& c = args[i];
-        const bool known = c == "send" || c == "receive" || c == "type";
+        if (c != "send" && c != "receive" && c != "type")
+            return fail("unknown step \"" + c + "\"");
         const size_t n = c == "send" ? 2 : c == "receive" ? 1 : 0;
+        if (i + n >= args.size())
+            return fail(c == "send" ? "send needs a .hdr and a .src file" : "receive needs a name to write OUT.hdr and OUT.src");
         // "type" ends at the end of the input: nothing can follow it, not even a repeat.
-        if (!known || i + n >= args.size() || (c == "type" && (i + 1 != args.size() || repeat != 1)))
-            return {};
+        if (c == "type" && i + 1 != args.size())
+            return fail("type must be the last step");
+        if (c == "type" && repeat != 1)
+            return fail("type cannot be repeated");
         once.push_back({c, std::vector<std::string>(args.begin() + i + 1, args.begin() + i + 1 + n)});
         i += n + 1;
     }
@@ -227,6 +244,65 @@ std::vector<Step> ParseSteps(const std::vector<std::string>& args, long repeat)
     for (long r = 0; r < repeat; ++r)
         steps.insert(steps.end(), once.begin(), once.end());
     return steps;
+}
+
+namespace {
+
+bool Number(const std::string& text, long min, long& value)
+{
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return end && *end == '\0' && end != text.c_str() && value >= min;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& problem)
+{
+    std::vector<std::string> steps;
+    long repeat = 1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool valued = a == "--port" || a == "--chunk" || a == "--timeout" || a == "--repeat";
+        if (valued && i + 1 >= args.size()) {
+            problem = a + " needs a value";
+            return false;
+        }
+        long n = 0;
+        if (a == "--port") {
+            line.port = args[++i];
+        } else if (valued) {
+            const std::string& value = args[++i];
+            const long most = a == "--repeat" ? 100000 : LONG_MAX;
+            if (!Number(value, 1, n) || n > most) {
+                problem = a + (a == "--repeat" ? " needs a number from 1 to 100000" : " needs a number of 1 or more") +
+                          ", not \"" + value + "\"";
+                return false;
+            }
+            if (a == "--chunk")
+                line.options.chunk = static_cast<size_t>(n);
+            else if (a == "--timeout")
+                line.options.timeoutMs = static_cast<int>(std::min<long>(n, INT_MAX));
+            else
+                repeat = n;
+        } else if (a == "--baud") {
+            line.options.baudPace = true;
+        } else if (a == "--no-wait") {
+            line.wait = false;
+        } else if (a == "--exit") {
+            line.exitAtEnd = true;
+        } else if (a == "-h" || a == "--help") {
+            line.help = true;
+            return true;
+        } else if (a.rfind("--", 0) == 0) {
+            problem = "unknown option " + a;
+            return false;
+        } else {
+            steps.push_back(a);
+        }
+    }
+    line.steps = ParseSteps(steps, repeat, &problem);
+    return !line.steps.empty();
 }
 
 }  // namespace device

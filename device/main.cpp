@@ -1,13 +1,11 @@
 // serbox-device: plays a keypad or display module on a pseudo-terminal of its
 // own (or on a serial port), for trying and testing serbox without hardware.
 
+#include <csignal>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +28,8 @@ const char* const kUsage =
     "  --timeout MS   longest wait for a reply (default 3000)\n"
     "  --no-wait      start each step at once, without waiting for Enter\n"
     "  --repeat N     run the steps N times over, up to 100000 (not with type)\n"
+    "  --exit         end after the last step; from a terminal the port otherwise\n"
+    "                 stays open until Ctrl-C, so serbox keeps its line\n"
     "exit status: 0 only when every byte of every step was right\n";
 
 // A line from the input, read without buffering so that a later "type" step
@@ -46,61 +46,49 @@ bool ReadInputLine(std::string& line)
     return !line.empty();
 }
 
-int Usage()
+// One line saying what is wrong, then how it is used.
+int Usage(const std::string& problem)
 {
-    std::cerr << kUsage;
+    std::cerr << "serbox-device: " << problem << "\n" << kUsage;
     return 2;
 }
 
-bool Number(const char* text, long min, long& value)
+// After the last step, in a technician's terminal: closing the pseudo-terminal
+// now would pull the line from under serbox, which would report the device lost
+// right after a good exchange. Scripts (no terminal, or --exit) end at once.
+void StayUntilInterrupted()
 {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return end && *end == '\0' && end != text && value >= min;
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGINT);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGHUP);
+    ::sigprocmask(SIG_BLOCK, &ending, nullptr);
+    std::cout << "All steps done. The port stays open for serbox; press Ctrl-C here to end." << std::endl;
+    int signal = 0;
+    ::sigwait(&ending, &signal);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    device::Options options;
-    std::optional<std::string> port;
-    bool wait = true;
-    std::vector<std::string> args;
-    long repeat = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        long n = 0;
-        if (a == "--port" && i + 1 < argc)
-            port = argv[++i];
-        else if (a == "--chunk" && i + 1 < argc && Number(argv[i + 1], 1, n))
-            options.chunk = static_cast<size_t>(n), ++i;
-        else if (a == "--timeout" && i + 1 < argc && Number(argv[i + 1], 1, n))
-            options.timeoutMs = static_cast<int>(n), ++i;
-        else if (a == "--repeat" && i + 1 < argc && Number(argv[i + 1], 1, n) && n <= 100000)
-            repeat = n, ++i;
-        else if (a == "--baud")
-            options.baudPace = true;
-        else if (a == "--no-wait")
-            wait = false;
-        else if (a == "-h" || a == "--help")
-            return std::cout << kUsage, 0;
-        else if (a.rfind("--", 0) == 0)
-            return std::cerr << "serbox-device: unknown or incomplete option " << a << "\n", Usage();
-        else
-            args.push_back(a);
-    }
-    const std::vector<device::Step> steps = device::ParseSteps(args, repeat);
-    if (steps.empty())
-        return Usage();
+    device::CommandLine command;
+    std::string problem;
+    if (!device::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), command, problem))
+        return Usage(problem);
+    if (command.help)
+        return std::cout << kUsage, 0;
+    const device::Options& options = command.options;
+    const std::vector<device::Step>& steps = command.steps;
 
     try {
         std::map<std::vector<std::string>, device::Program> programs;  // each pair read once
         for (const device::Step& step : steps)
             if (step.command == "send" && !programs.count(step.args))
                 programs[step.args] = device::LoadProgram(step.args[0], step.args[1]);
-        device::Line line = port ? device::Line::OpenDevice(*port) : device::Line::CreatePty();
-        if (!port) {
+        device::Line line = !command.port.empty() ? device::Line::OpenDevice(command.port) : device::Line::CreatePty();
+        if (command.port.empty()) {
             std::cout << "port: " << line.Path() << std::endl;
             std::cout << "In serbox's port setup, pick a COM port and type this path as its device." << std::endl;
             line.WaitForPeer(-1);
@@ -111,9 +99,10 @@ int main(int argc, char** argv)
                 device::TypeLines(line, STDIN_FILENO, options, std::cout);
                 break;
             }
-            if (wait) {
+            if (command.wait) {
                 std::cout << (step.command == "send" ? "Choose the incoming file with F7 in serbox, then press Enter here."
-                                                     : "Choose the file to send with F8 in serbox, then press Enter here.")
+                                                     : "Press Enter here to ask serbox for its outgoing set: the one it has just saved, "
+                                                       "or the one chosen with F8.")
                           << std::endl;
                 std::string ignored;
                 ReadInputLine(ignored);
@@ -127,6 +116,8 @@ int main(int argc, char** argv)
             }
             std::cout << step.command << " complete" << std::endl;
         }
+        if (!command.exitAtEnd && ::isatty(STDIN_FILENO))
+            StayUntilInterrupted();
         return 0;
     } catch (const device::Failure& e) {
         std::cerr << "serbox-device: " << e.what() << std::endl;
