@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 
 #include "platform/serial/PortNames.h"
@@ -48,7 +47,7 @@ struct SerialComponent::Impl {
     std::string staged;
     size_t stagedAt = 0;
     bool gathering = false;                // more bytes are being read for one event
-    std::optional<std::string> lostWhy;   // the device went while they were
+    bool lostMeanwhile = false;           // the device went while they were
 
     size_t Staged() const { return staged.size() - stagedAt; }
     void DropStaged()
@@ -74,14 +73,17 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
     d_->drain.setSingleShot(true);
     SerialTransport& port = *d_->port;
     // A vanished device may be reported again and again: close at the first
-    // report and tell once.
-    auto lose = [this](const std::string& why) {
+    // report and tell once. The reason is the line's, not the error of whichever
+    // call happened to notice (on a pseudo-terminal anything from EAGAIN to ENOTTY).
+    auto lose = [this] {
         if (!d_->port->IsOpen())
             return;
         d_->port->Close();
         d_->DropStaged();
         d_->waiting = false;
-        d_->lastFailure = d_->name + ": device lost (" + why + ")";
+        d_->lastFailure = d_->name +
+                          ": device lost (the line went away: the adapter unplugged, the device switched off or "
+                          "its cable pulled, or the program at the other end closed it)";
         if (OnError)
             QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
                 if (OnError)
@@ -101,11 +103,10 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
         d_->gathering = false;
         if (OnRxChar && p.IsOpen() && p.BytesAvailable() + static_cast<int64_t>(d_->Staged()) > 0)
             OnRxChar(static_cast<int>(p.BytesAvailable() + static_cast<int64_t>(d_->Staged())));
-        if (d_->lostWhy) {
+        if (d_->lostMeanwhile) {
             // The bytes that came before the loss have been handed over first.
-            const std::string why = *d_->lostWhy;
-            d_->lostWhy.reset();
-            lose(why);
+            d_->lostMeanwhile = false;
+            lose();
         }
     };
     connect(&d_->drain, &QTimer::timeout, this, [this] {
@@ -125,15 +126,14 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
         if (OnTxEmpty)
             OnTxEmpty();
     });
-    port.OnLost = [this, lose](const std::string& why) {
+    port.OnLost = [this, lose](const std::string&) {
         if (!d_->port->IsOpen())
             return;
         if (d_->gathering) {
-            if (!d_->lostWhy)
-                d_->lostWhy = why;
+            d_->lostMeanwhile = true;
             return;
         }
-        lose(why);
+        lose();
     };
 }
 
