@@ -2,6 +2,8 @@
 
 #include "link/StoredFileSet.h"
 
+bool TransferUnderWay(const ProgramState& S) { return S.RxState > RxCommand || S.TxState != TxIdle; }
+
 void SendDeviceReply(platform::SerialPort& port, uint8_t index)
 {
     static const char kReplies[5][6] = {

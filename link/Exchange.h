@@ -10,6 +10,10 @@
 #include "shell/Form1Components.h"
 #include "shell/ProgramState.h"
 
+// A reception or a transmission is under way: something of the user's is at
+// stake (command state alone holds nothing).
+bool TransferUnderWay(const ProgramState& S);
+
 // One write of the five bytes of reply index (0 to 4).
 void SendDeviceReply(platform::SerialPort& port, uint8_t index);
 

@@ -72,7 +72,7 @@ bool EndExchange(ProgramState& S, Form1Components& C)
     if (S.RxState == 0 && S.TxState == 0)
         return false;
     // Command state alone holds nothing of the user's: end it without a word.
-    const bool transfer = S.RxState > 1 || S.TxState != 0;
+    const bool transfer = TransferUnderWay(S);
     Abandon(S, C);
     if (transfer)
         ShowLine(C, Line::Interrupted);

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
+#include "link/Exchange.h"
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
@@ -318,8 +319,21 @@ bool TForm1::KeyDown(QObject* watched, QKeyEvent* key)
     return false;  // the key is not consumed
 }
 
+void TForm1::Exit()
+{
+    exitChosen_ = true;
+    close();
+}
+
 void TForm1::closeEvent(QCloseEvent* e)
 {
+    // The close box, Alt+F4 or a logout in the middle of a transfer asks first,
+    // as F4 does: the device's program may be half saved or half loaded.
+    if (TransferUnderWay(S) && !exitChosen_ && Form2) {
+        e->ignore();
+        Form2->Show();
+        return;
+    }
     FormClose();
     if (Form2)
         Form2->hide();

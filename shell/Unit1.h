@@ -48,6 +48,8 @@ public:
     QTimer& Timer(int n) { return n == 1 ? Timer1 : Timer2; }
 
     void Attach(TForm2* form2, TForm3* form3);
+    // The exit dialog's first choice: closes the window even during a transfer.
+    void Exit();
     // A dialog of the program has closed. When it was the program's active window,
     // the main window takes over; when another window of the program already has,
     // that one keeps the activation.
@@ -101,6 +103,7 @@ private:
     TForm3* Form3 = nullptr;
     QAction* menuKeys_[kMenuCommands] = {};
     bool closed_ = false;
+    bool exitChosen_ = false;
     bool shown_ = false;
     // The last window of the program that was active. Another application taking
     // the focus does not change it, so coming back is told from a hand-over.

@@ -41,7 +41,7 @@ void TForm2::Button1Click()
                           : -1;
     if (index == 0) {
         Close();
-        form1_.close();
+        form1_.Exit();
     }
     if (index == 1) {
         Close();
