@@ -7,7 +7,7 @@
 # the port has then are checked here, on the pseudo-terminal itself.
 set -eu
 device=$1 prefix=$2 test=$3
-here=$(cd "$(dirname "$0")/../.." && pwd)
+here=$(cd "$(dirname "$0")/../../.." && pwd)
 work=$(mktemp -d)
 dev=
 cleanup() {
