@@ -1,0 +1,134 @@
+// serbox-device's command line, and how it ends: what a technician types in a
+// terminal, what a script runs.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "device/Device.h"
+#include "tests/support/Pty.h"
+
+extern char** environ;
+
+TEST(DeviceCommandLine, AWrongOneSaysWhatIsWrong)
+{
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{}, "no step given"},
+        {{"send", "A.hdr"}, "send needs a .hdr and a .src file"},
+        {{"receive"}, "receive needs a name to write OUT.hdr and OUT.src"},
+        {{"dance"}, "unknown step \"dance\""},
+        {{"--chunk", "abc", "receive", "B"}, "--chunk needs a number of 1 or more, not \"abc\""},
+        {{"--repeat", "100001", "receive", "B"}, "--repeat needs a number from 1 to 100000, not \"100001\""},
+        {{"receive", "B", "--timeout"}, "--timeout needs a value"},
+        {{"--fast", "receive", "B"}, "unknown option --fast"},
+        {{"type", "receive", "B"}, "type must be the last step"},
+        {{"--repeat", "2", "type"}, "type cannot be repeated"},
+    };
+    for (const auto& [args, why] : wrong) {
+        device::CommandLine line;
+        std::string problem;
+        EXPECT_FALSE(device::ParseCommandLine(args, line, problem)) << why;
+        EXPECT_EQ(problem, why);
+    }
+    device::CommandLine line;
+    std::string problem;
+    ASSERT_TRUE(device::ParseCommandLine({"--chunk", "7", "--exit", "--no-wait", "--repeat", "2", "receive", "B"}, line,
+                                         problem));
+    EXPECT_EQ(line.options.chunk, 7u);
+    EXPECT_TRUE(line.exitAtEnd);
+    EXPECT_FALSE(line.wait);
+    EXPECT_EQ(line.steps.size(), 2u);
+}
+
+namespace {
+
+// serbox-device with a terminal as its input, its output in a pipe, on the line's
+// pseudo-terminal; its last step, type, ends with the terminal's end of input.
+struct TerminalRun {
+    pid_t pid = -1;
+    int out = -1;
+    std::string said;
+
+    explicit TerminalRun(const std::vector<std::string>& options)
+    {
+        Pty line;
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ::grantpt(terminal);
+        ::unlockpt(terminal);
+        const int input = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);  // a new terminal: lines, Ctrl-D ends
+        int pipe[2];
+        (void)!::pipe(pipe);
+        posix_spawn_file_actions_t io;
+        posix_spawn_file_actions_init(&io);
+        posix_spawn_file_actions_adddup2(&io, input, STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&io, pipe[1], STDOUT_FILENO);
+        std::vector<std::string> args{SERBOX_DEVICE, "--no-wait", "--port", line.path};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back("type");
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid, SERBOX_DEVICE, &io, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&io);
+        ::close(input);
+        ::close(pipe[1]);
+        out = pipe[0];
+        (void)!::write(terminal, "\x04", 1);  // Ctrl-D: the input ends
+        ::close(terminal);
+    }
+    ~TerminalRun()
+    {
+        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        ::close(out);
+    }
+    // Reads the output until text appears or the output ends.
+    bool Says(const std::string& text)
+    {
+        char buf[512];
+        while (said.find(text) == std::string::npos) {
+            pollfd p{out, POLLIN, 0};
+            if (::poll(&p, 1, 20000) <= 0)
+                return false;
+            const ssize_t n = ::read(out, buf, sizeof buf);
+            if (n <= 0)
+                return false;
+            said.append(buf, static_cast<size_t>(n));
+        }
+        return true;
+    }
+    int ExitStatus()
+    {
+        int status = 0;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+}  // namespace
+
+// Closing the port at once pulled the line from under serbox right after a good
+// exchange: from a terminal the device stays until Ctrl-C; --exit ends it.
+TEST(DeviceCommandLine, FromATerminalThePortStaysOpenUntilCtrlC)
+{
+    TerminalRun stays({});
+    ASSERT_TRUE(stays.Says("press Ctrl-C here to end")) << stays.said;
+    EXPECT_EQ(::waitpid(stays.pid, nullptr, WNOHANG), 0) << "ended without Ctrl-C";
+    ::kill(stays.pid, SIGINT);
+    EXPECT_EQ(stays.ExitStatus(), 0);
+
+    TerminalRun ends({"--exit"});
+    EXPECT_FALSE(ends.Says("press Ctrl-C")) << ends.said;
+    EXPECT_EQ(ends.ExitStatus(), 0);
+}
