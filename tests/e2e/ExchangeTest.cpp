@@ -60,7 +60,7 @@ TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
     EXPECT_EQ(box.S().TxFileName, "");  // an incomplete set is never offered for sending
 
     device = std::make_unique<Device>(QStringList{"--no-wait", "receive", box.Out("cut")});
-    box.SwitchTo(1, device->path);  // the same port, its adapter back
+    ASSERT_TRUE(box.OpenOn(device->path, 1));  // the same port, its adapter back
     box.FileOut("OLD.TXT");
     // Part of the header is out when the line goes.
     ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
@@ -69,7 +69,7 @@ TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
 
     box.FileIn("NEXT.TXT");
     Device third(QStringList{"--no-wait", "receive", box.Out("whole"), "send"} << box.Store("small", kSmall));
-    box.SwitchTo(3, third.path);
+    ASSERT_TRUE(box.OpenOn(third.path, 3));
     third.Finish();
     EXPECT_EQ(box.Stored("whole"), kSmall);  // from its first byte
     EXPECT_EQ(box.Stored("NEXT"), kSmall);
