@@ -77,8 +77,7 @@ class Session(Desktop):
         return main
 
     def answer_setup(self):
-        self.answer(SETUP, "Tab", "ctrl+a", text=self.path)
-        self.gone(SETUP)
+        self.answer(SETUP, "Tab", "ctrl+a", text=self.path, closes=True)
 
     def away_and_back(self, back):
         self.activate(self.window("^OTHER$"))
@@ -105,15 +104,12 @@ class Session(Desktop):
         return until(lambda: run(sys.executable, __file__, "a11y", what, name).stdout,
                      f"{what} {name} on the accessibility bus")
 
-    def touch(self, name):
-        open(os.path.join(self.work, name), "w").close()
-
 
 def dialogs(s):
     """Each key once, activations and prompts after dialogs and another application."""
     main = s.start_on_the_line()
     check(s.accessible("names"), "Device messages\nFILE TO RECEIVE\nFILE TO TRASMIT\nMessage line\n", "the names")
-    s.touch("STORED.TXT")  # its .hdr is missing: F8 on it is an error
+    open(os.path.join(s.work, "STORED.TXT"), "w").close()  # its .hdr is missing: F8 on it is an error
     title = s.active()
 
     def cautions():
@@ -131,8 +127,7 @@ def dialogs(s):
         else:  # the error dialog, closed with Enter
             s.keys("F8")
             s.answer("^Open$", text="STORED.TXT")
-            s.answer("^ERRORE !$", "Return")
-            s.gone("^ERRORE !$")
+            s.answer("^ERRORE !$", "Return", closes=True)
         # The keys: a, Shift+1, Return, K.on-F5, K.off-F6; F1, F2, F3 and F9 send nothing.
         s.keys("a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9")
         check(s.received(), "41 10 31 0D 07 07 07 11 07 07 07 12", f"round {round}")  # the round handled by now
@@ -143,8 +138,7 @@ def dialogs(s):
         if round == 0:
             check(s.active(), title, "the title after another application")
         s.keys("F7")
-        s.answer("^Save As$", "Escape")
-        s.gone("^Save As$")
+        s.answer("^Save As$", "Escape", closes=True)
         check(s.received(), "", f"after Save As in round {round}")
         shown = cautions() if round == 0 else shown
 
@@ -160,7 +154,7 @@ def dialogs(s):
     check(s.received(), "", "after the error")
 
     # The overwrite prompt survives another application and Escape.
-    s.touch("OLD.TXT")
+    open(os.path.join(s.work, "OLD.TXT"), "w").close()
     s.keys("F7")
     s.answer("^Save As$", text="OLD.TXT")
     prompt = s.window("^AVVISO$")

@@ -10,11 +10,15 @@ namespace {
 const Program kLarge{HeaderOf('t', '0'), Text(40000) + '\0' + Block()};
 const Program kSmall{HeaderOf('T', '3'), Text(900) + '\0'};
 
-// The n-th report, of a lost port, and no storm of them after it.
+// The n-th report, of a lost port, and no storm of them after it: none more by the
+// watchdog's second tick.
 void ExpectLostPortReport(Serbox& box, size_t n)
 {
     ASSERT_TRUE(Until([&] { return box.Reports.size() >= n; }));
-    QTest::qWait(1500);
+    QObject counter;
+    int ticks = 0;
+    QObject::connect(&box.Form1.Timer(1), &QTimer::timeout, &counter, [&] { ++ticks; });
+    ASSERT_TRUE(Until([&] { return ticks >= 2; }));
     ASSERT_EQ(box.Reports.size(), n);
     EXPECT_NE(box.Reports.back().find("Transfer abandoned"), std::string::npos) << box.Reports.back();
     const ProgramState& s = box.S();
@@ -53,14 +57,15 @@ TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
     box.FileIn("CUT.TXT");
     device->Enter();
     ASSERT_TRUE(device->Says("header sent"));
-    QTest::qWait(800);  // part of the text section is on its way
+    // Part of the text section stored, the rest on its way.
+    ASSERT_TRUE(Until([&] { return box.S().RxState == RxTextSection && !ReadFile(box.Dir / "CUT.src").empty(); }));
     device.reset();
     ExpectLostPortReport(box, 1);
     EXPECT_FALSE(box.Messages().contains("OPERAZIONE ESEGUITA"));
     EXPECT_EQ(box.S().TxFileName, "");  // an incomplete set is never offered for sending
 
     device = std::make_unique<Device>(QStringList{"--no-wait", "receive", box.Out("cut")});
-    box.SwitchTo(1, device->path);  // the same port, its adapter back
+    ASSERT_TRUE(box.OpenOn(device->path, 1));  // the same port, its adapter back
     box.FileOut("OLD.TXT");
     // Part of the header is out when the line goes.
     ASSERT_TRUE(Until([&] { return box.S().HdrSendOffset > 10; }));
@@ -69,7 +74,7 @@ TEST(Fault, PortGoneInTheMiddleOfAReceptionAndATransmissionThenPortsWork)
 
     box.FileIn("NEXT.TXT");
     Device third(QStringList{"--no-wait", "receive", box.Out("whole"), "send"} << box.Store("small", kSmall));
-    box.SwitchTo(3, third.path);
+    ASSERT_TRUE(box.OpenOn(third.path, 3));
     third.Finish();
     EXPECT_EQ(box.Stored("whole"), kSmall);  // from its first byte
     EXPECT_EQ(box.Stored("NEXT"), kSmall);

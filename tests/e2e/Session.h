@@ -7,17 +7,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <fstream>
 
-#include "shell/Unit1.h"
-#include "shell/Unit2.h"
-#include "shell/Unit3.h"
 #include "tests/support/Header.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Windows.h"
 
 namespace e2e {
 
@@ -81,22 +78,18 @@ private:
     QString out_;
 };
 
-struct Serbox {
-    TForm1 Form1{1};
-    TForm2 Form2{Form1};
-    TForm3 Form3{Form1};
+// The English program as it starts, the watchdog ticking.
+struct Serbox : Windows {
     std::vector<std::string> Reports;
     TempDir Temp{"serbox-e2e"};
     const std::filesystem::path& Dir = Temp.path;
 
-    Serbox()
+    Serbox() : Windows(1, true)
     {
-        Form1.Attach(&Form2, &Form3);
         Form1.OnStandardError = [this](const std::string& m) { Reports.push_back(m); };
         Form1.show();
     }
 
-    ProgramState& S() { return Form1.State(); }
     QString Messages() const { return Form1.Memo(2)->toPlainText(); }
 
     // As at every start: the port request acknowledged, the device in the setup dialog.
@@ -117,13 +110,6 @@ struct Serbox {
         });
         poll->start(20);
         ASSERT_TRUE(Until([&] { return Form1.Port().Connected(); })) << Form1.Port().LastFailure();
-    }
-    // What a user does after plugging in another adapter: that port from Setup.
-    void SwitchTo(int n, const std::string& device)
-    {
-        Form1.Port().Bind("COM" + std::to_string(n), device);
-        Form1.Action(QString("COM %1").arg(n))->trigger();
-        ASSERT_TRUE(Form1.Port().Connected());
     }
     // serbox-device's "send" into the set F7 named, then its "receive" of that set.
     void RoundTrip(Device& device, const Program& p, const std::string& base)

@@ -7,38 +7,28 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <functional>
-#include <utility>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
+#include <functional>
+#include <utility>
 
 #include "shell/Messages.h"
-#include "shell/Unit1.h"
-#include "shell/Unit2.h"
-#include "shell/Unit3.h"
 #include "tests/support/Pty.h"
+#include "tests/support/Windows.h"
 
 namespace {
 
-struct Desk : ::testing::Test {
+struct Desk : ::testing::Test, Windows {
     Pty device;
-    TForm1 Form1{1};
-    TForm2 Form2{Form1};
-    TForm3 Form3{Form1};
     QWindow other;  // another application's window
     std::string line;
 
-    Desk()
+    Desk() : Windows(1)
     {
-        Form1.Attach(&Form2, &Form3);
-        Form1.Timer(1).stop();
-        Form1.Port().Bind("COM1", device.path);
         Form1.show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
-        Form1.Action("COM 1")->trigger();
-        EXPECT_TRUE(Form1.Port().Connected());
+        EXPECT_TRUE(OpenOn(device.path));
     }
     ~Desk() override { Form1.close(); }
 

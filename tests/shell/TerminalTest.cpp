@@ -3,28 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <QPlainTextEdit>
 #include <QTest>
 
-#include "shell/Texts.h"
-#include "shell/Unit1.h"
-#include "shell/Unit2.h"
-#include "shell/Unit3.h"
 #include "tests/support/Pty.h"
+#include "tests/support/Windows.h"
 
 TEST(Terminal, EveryLineReachesMemo1ExactlyHoweverTheEventsCutIt)
 {
     Pty pty;
-    TForm1 Form1(1);
-    TForm2 Form2(Form1);
-    TForm3 Form3(Form1);
-    Form1.Attach(&Form2, &Form3);
-    Form1.Timer(1).stop();
-    Form1.State().PortPromptStage = 2;
-    Form1.Port().Bind("COM1", pty.path);
-    Form1.Action("COM 1")->trigger();
-    ASSERT_TRUE(Form1.Port().Connected());
-    Form1.show();
+    Windows w(1);
+    ASSERT_TRUE(w.OpenOn(pty.path));
+    w.Form1.show();
+    const QStringList help = w.Lines(1);
     QStringList expected = {"FIRST LINE", "", QString::fromLatin1("SECOND \xE9")};
     std::string many = "FIRST LINE\r\n\r\nSECOND \xE9\r\n";
     for (int i = 0; i < 600; ++i) {
@@ -39,9 +29,7 @@ TEST(Terminal, EveryLineReachesMemo1ExactlyHoweverTheEventsCutIt)
         sent += n > 0 ? static_cast<size_t>(n) : 0;
         return sent == many.size();
     }, 10000));
-    const auto help = static_cast<qsizetype>(texts::kHelpEn.size());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Form1.Memo(1)->toPlainText().split('\n').size() == help + expected.size(); },
-                                10000));
-    EXPECT_EQ(Form1.Memo(1)->toPlainText().split('\n').mid(help).join('\n').toStdString(), expected.join('\n').toStdString());
-    EXPECT_TRUE(Form1.State().RxText.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Lines(1).size() == help.size() + expected.size(); }, 10000));
+    EXPECT_EQ(w.Lines(1).mid(help.size()).join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_TRUE(w.S().RxText.empty());
 }

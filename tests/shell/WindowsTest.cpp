@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 #include <QLabel>
 #include <QProgressBar>
-#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,30 +15,12 @@
 #include <QTest>
 #include <fstream>
 #include <optional>
+#include <tuple>
 
 #include "shell/Messages.h"
-#include "shell/Texts.h"
-#include "shell/Unit1.h"
-#include "shell/Unit2.h"
-#include "shell/Unit3.h"
+#include "tests/support/Windows.h"
 
-namespace {
-
-struct Windows {
-    TForm1 Form1;
-    TForm2 Form2;
-    TForm3 Form3;
-    explicit Windows(int lang) : Form1(lang), Form2(Form1), Form3(Form1)
-    {
-        Form1.Attach(&Form2, &Form3);
-        Form1.Timer(1).stop();  // ticks are driven by hand here
-    }
-    QStringList Lines(int memo) { return Form1.Memo(memo)->toPlainText().split('\n'); }
-};
-
-}  // namespace
-
-TEST(Windows, MenuAndCautionLinesAtEveryActivation)
+TEST(Windows, MenuCaptionsAndTheCautionAtEveryActivation)
 {
     Windows w(0);
     QStringList captions;
@@ -47,7 +28,8 @@ TEST(Windows, MenuAndCautionLinesAtEveryActivation)
         captions << a->text();
     EXPECT_EQ(captions, (QStringList{"Help-F1", "Hex-F2", "Print-F3", "Exit-F4", "K.on-F5", "K.off-F6",
                                      "File in-F7", "File out-F8", "Setup"}));
-    EXPECT_TRUE(w.Form1.Action("COM 1") && w.Form1.Action("COM 4") && !w.Form1.Action("COM 5"));
+    EXPECT_EQ(std::tuple(!!w.Form1.Action("COM 1"), !!w.Form1.Action("COM 4"), !!w.Form1.Action("COM 5")),
+              std::tuple(true, true, false));
     // Activated when first shown, then each time a dialog hands back to it.
     w.Form1.show();
     const QString caution = "ATTENZIONE: I COMANDI DI MENU' PER IL DISPOSITIVO (S/N Y/N)";
@@ -66,34 +48,36 @@ TEST(Windows, MenuAndCautionLinesAtEveryActivation)
 
 // As the window opens: the watchdog ticking each second, the pacing timer waiting at 100 ms,
 // no text component taking typed text, the device's lines capped, the build's help, no progress.
-TEST(Windows, AsTheWindowOpens)
+TEST(Windows, OpensInTheBuildsLanguageReadOnlyWithTheWatchdogTicking)
 {
     for (int lang : {0, 1}) {
+        SCOPED_TRACE(lang ? "English" : "Italian");
         TForm1 f(lang);
-        EXPECT_TRUE(f.Timer(1).isActive() && f.Timer(1).interval() == 1000);
-        EXPECT_TRUE(!f.Timer(2).isActive() && f.Timer(2).interval() == 100);
+        EXPECT_EQ(std::tuple(f.Timer(1).isActive(), f.Timer(1).interval(), f.Timer(2).isActive(), f.Timer(2).interval()),
+                  std::tuple(true, 1000, false, 100));
         EXPECT_TRUE(f.Progress()->isHidden());
         const QStringList help = f.Memo(1)->toPlainText().split('\n');
-        EXPECT_EQ(help.first().toStdString(), lang ? texts::kHelpEn[0] : texts::kHelpIt[0]);
-        EXPECT_EQ(help.size(), lang ? texts::kHelpEn.size() : texts::kHelpIt.size());
+        EXPECT_EQ(help.first().toStdString(), lang ? "KORVEL Beta version for VARN Hand-helds QRA(2x16)/** with **>10"
+                                     : "KORVEL versione preliminare ridotta valida solo per le pulsantiere VARN");
+        EXPECT_EQ(help.size(), lang ? 10 : 14);
         EXPECT_EQ(f.Label(2)->text(), lang ? "FILE TO RECEIVE:" : "FILE IN ENTRATA:");
         // Each part read-only, and where nothing else hides it (the progress bar
         // lies over the message line's foot on purpose).
         f.show();
         QList<QWidget*> parts = {f.Memo(1), f.Memo(2), f.Label(2), f.Label(3), f.Label(4)};
-        for (QLineEdit* e : f.findChildren<QLineEdit*>())
-            parts << e;
         for (int m : {1, 2})
-            EXPECT_TRUE(f.Memo(m)->isReadOnly() && f.Memo(m)->maximumBlockCount() > 0);
-        for (QLineEdit* e : f.findChildren<QLineEdit*>())
-            EXPECT_TRUE(e->isReadOnly() && e->text().isEmpty());
+            EXPECT_EQ(std::pair(f.Memo(m)->isReadOnly(), f.Memo(m)->maximumBlockCount() > 0), std::pair(true, true)) << m;
+        for (QLineEdit* e : f.findChildren<QLineEdit*>()) {
+            parts << e;
+            EXPECT_EQ(std::pair(e->isReadOnly(), e->text().toStdString()), std::pair(true, std::string()));
+        }
         for (QWidget* a : parts) {
-            EXPECT_TRUE(f.centralWidget()->rect().contains(a->geometry()));
+            EXPECT_TRUE(f.centralWidget()->rect().contains(a->geometry())) << a->objectName().toStdString();
             for (QWidget* b : parts)
-                EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()));
+                EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry())) << a->objectName().toStdString();
         }
         f.close();
-        EXPECT_FALSE(f.Timer(1).isActive() || f.Timer(2).isActive());
+        EXPECT_EQ(std::pair(f.Timer(1).isActive(), f.Timer(2).isActive()), std::pair(false, false));
     }
 }
 
@@ -126,7 +110,8 @@ TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
     w.Form1.Guard([] { throw std::runtime_error("port gone"); });
     w.Form1.Guard([&] { reported += "and on|"; });
     auto* box = w.Form1.findChild<QMessageBox*>();  // not modal: the line and the timers go on
-    EXPECT_TRUE(box && box->isVisible() && !box->isModal());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(std::pair(box->isVisible(), box->isModal()), std::pair(true, false));
     w.Form1.Port().OnError("gone");  // a vanished port: whether it cut a transfer short
     w.Form1.State().RxState = 2;
     w.Form1.Port().OnError("gone");
@@ -136,7 +121,7 @@ TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
 TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
 {
     Windows w(1);
-    ProgramState& S = w.Form1.State();
+    ProgramState& S = w.S();
     QTemporaryDir dir;
     const std::string fresh = dir.filePath("NEW.TXT").toStdString(), old = dir.filePath("OLD.TXT").toStdString();
     std::ofstream(old) << "keep";
@@ -148,25 +133,27 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     const ProgramState before = S;
     choose(old);
     ASSERT_EQ(S.ErrorKind, 2);
-    EXPECT_EQ(w.Form3.windowTitle() + w.Form3.Label1->text(), "AVVISOFile already present  - Overwrite ?");
+    EXPECT_EQ(std::pair(w.Form3.windowTitle().toStdString(), w.Form3.Label1->text().toStdString()), std::pair(std::string("AVVISO"), std::string("File already present  - Overwrite ?")));
     EXPECT_TRUE(w.Form3.Button2->isVisibleTo(&w.Form3));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form3.Button1, &enter);
     EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt
     w.Form3.Button2->click();  // ANNULLA
     EXPECT_FALSE(w.Form3.isVisible() || w.Form3.Button2->isVisibleTo(&w.Form3));
-    EXPECT_EQ(S.RxFileName + S.RxHdrPath + S.RxSrcPath, before.RxFileName + before.RxHdrPath + before.RxSrcPath);
+    EXPECT_EQ(std::tuple(S.RxFileName, S.RxHdrPath, S.RxSrcPath), std::tuple(before.RxFileName, before.RxHdrPath, before.RxSrcPath));
     EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
     std::ifstream in(old);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
     choose(old);
     w.Form3.Button1->click();  // OK: the stored set's name is taken (its files are kept until a reception)
-    EXPECT_TRUE(!w.Form3.isVisible() && w.Form1.Components().Edit1.Text() == old);
+    EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_EQ(w.Form1.Components().Edit1.Text(), old);
 
     // Enter answers the other messages.
     ShowMessage(S, w.Form1.Components(), Message::ChoosePort);
     QApplication::sendEvent(&w.Form3, &enter);
-    EXPECT_TRUE(!w.Form3.isVisible() && S.PortPromptStage == 1);
+    EXPECT_FALSE(w.Form3.isVisible());
+    EXPECT_EQ(S.PortPromptStage, 1);
 }
 
 // A screen reader reads each text component by name, in the build's language.
@@ -185,7 +172,8 @@ TEST(Windows, TextComponentsAreNamedForScreenReaders)
         // And tells which label belongs to each field and to the message line.
         for (auto [c, label] : {std::pair<QWidget*, int>{edits[0], 2}, {edits[1], 3}, {w.Form1.Memo(2), 4}}) {
             const auto labels = QAccessible::queryAccessibleInterface(c)->relations(QAccessible::Label);
-            EXPECT_TRUE(labels.size() == 1 && labels[0].first->object() == w.Form1.Label(label)) << label;
+            ASSERT_EQ(labels.size(), 1) << label;
+            EXPECT_EQ(labels[0].first->object(), w.Form1.Label(label)) << label;
         }
     }
 }

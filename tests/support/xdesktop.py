@@ -113,22 +113,23 @@ class Desktop:
         until(lambda: run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0,
               f"window {window} to take the focus")
 
-    def keys(self, *keys):
-        if run("xdotool", "key", *keys).returncode != 0:
-            raise Failure(f"xdotool could not press {keys}")
+    @staticmethod
+    def keys(*keys, typed=None):
+        """The keys pressed, or the text typed."""
+        if run("xdotool", *(("type", typed) if typed else ("key", *keys))).returncode != 0:
+            raise Failure(f"xdotool could not press {typed or keys}")
 
-    def type(self, text):
-        if run("xdotool", "type", text).returncode != 0:
-            raise Failure(f"xdotool could not type {text}")
-
-    def answer(self, title, *keys, text=None):
-        """In the window titled so: the keys, then the text typed and Return."""
+    def answer(self, title, *keys, text=None, closes=False):
+        """In the window titled so: the keys, then the text typed and Return; closes:
+        until the window has gone."""
         self.activate(self.window(title))
         if keys:
             self.keys(*keys)
         if text:
-            self.type(text)
+            self.keys(typed=text)
             self.keys("Return")
+        if closes:
+            self.gone(title)
 
     def shot(self, window, name, shots):
         # A picture to look at, not a verdict: a window redrawn or re-shown under

@@ -105,10 +105,14 @@ def map_ports(args, children, device_port):
     r = run(args.wine_com, args.prefix, "COM1", device_port, env=env)
     if r.returncode != 0:
         raise Failure(f"COM1 is not mapped to the device's line: {r.stderr}")
-    # The session the mapping left runs without a display; the program's starts afresh.
+    end_wine(args)  # the session the mapping left runs without a display; the program's starts afresh
+    return [device_port, *spare]
+
+
+def end_wine(args):
+    env = dict(os.environ, WINEPREFIX=args.prefix)
     run(WINESERVER, "-k", env=env)
     run(WINESERVER, "-w", env=env)
-    return [device_port, *spare]
 
 
 def check_ports(args, ports):
@@ -176,8 +180,7 @@ def start_up(args, children, d, work, steps, request, shots):
 def choose(d, key, title, name):
     """F7 or F8, and a name typed into the file dialog."""
     d.keys(key)
-    d.answer(f"^{title}$", text=name)
-    d.gone(f"^{title}$")
+    d.answer(f"^{title}$", text=name, closes=True)
 
 
 def keys(d, device, pressed, want):
@@ -280,13 +283,8 @@ def main():
         d = Desktop(children)
         (english if args.language == "en" else italian)(args, children, d, work, args.shots)
 
-    def end_wine():
-        env = dict(os.environ, WINEPREFIX=args.prefix)
-        run(WINESERVER, "-k", env=env)
-        run(WINESERVER, "-w", env=env)
-
     shot = args.shots and os.path.join(args.shots, f"{args.language}-failure.png")
-    return run_test(session, f"serbox-wine-gui-{args.language}-", shot, end_wine)
+    return run_test(session, f"serbox-wine-gui-{args.language}-", shot, lambda: end_wine(args))
 
 
 if __name__ == "__main__":
