@@ -50,71 +50,53 @@ TEST(DeviceCommandLine, AWrongOneSaysWhatIsWrong)
 
 namespace {
 
-// serbox-device with a terminal as its input, its output in a pipe, on the line's
-// pseudo-terminal; its last step, type, ends with the terminal's end of input.
-struct TerminalRun {
+// serbox-device on the line's pseudo-terminal with a new terminal as its input (a
+// technician's), its output in a pipe; its last step, type, ends with Ctrl-D.
+pid_t RunFromATerminal(std::vector<std::string> args, int& out)
+{
+    Pty line;
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ::grantpt(terminal), ::unlockpt(terminal);
+    const int input = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    int pipe[2];
+    (void)!::pipe(pipe);
+    posix_spawn_file_actions_t io;
+    posix_spawn_file_actions_init(&io);
+    posix_spawn_file_actions_adddup2(&io, input, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&io, pipe[1], STDOUT_FILENO);
+    args.insert(args.begin(), {SERBOX_DEVICE, "--no-wait", "--port", line.path});
+    args.push_back("type");
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    int out = -1;
-    std::string said;
+    ::posix_spawn(&pid, SERBOX_DEVICE, &io, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&io);
+    ::close(input), ::close(pipe[1]);
+    (void)!::write(terminal, "\x04", 1);
+    ::close(terminal);
+    out = pipe[0];
+    return pid;
+}
 
-    explicit TerminalRun(const std::vector<std::string>& options)
-    {
-        Pty line;
-        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-        ::grantpt(terminal);
-        ::unlockpt(terminal);
-        const int input = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);  // a new terminal: lines, Ctrl-D ends
-        int pipe[2];
-        (void)!::pipe(pipe);
-        posix_spawn_file_actions_t io;
-        posix_spawn_file_actions_init(&io);
-        posix_spawn_file_actions_adddup2(&io, input, STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&io, pipe[1], STDOUT_FILENO);
-        std::vector<std::string> args{SERBOX_DEVICE, "--no-wait", "--port", line.path};
-        args.insert(args.end(), options.begin(), options.end());
-        args.push_back("type");
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (::posix_spawn(&pid, SERBOX_DEVICE, &io, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&io);
-        ::close(input);
-        ::close(pipe[1]);
-        out = pipe[0];
-        (void)!::write(terminal, "\x04", 1);  // Ctrl-D: the input ends
-        ::close(terminal);
-    }
-    ~TerminalRun()
-    {
-        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        ::close(out);
-    }
-    // Reads the output until text appears or the output ends.
-    bool Says(const std::string& text)
-    {
-        char buf[512];
-        while (said.find(text) == std::string::npos) {
-            pollfd p{out, POLLIN, 0};
-            if (::poll(&p, 1, 20000) <= 0)
-                return false;
-            const ssize_t n = ::read(out, buf, sizeof buf);
-            if (n <= 0)
-                return false;
+// All it says until text, or until its output ends.
+std::string SaysUntil(int out, const std::string& text)
+{
+    std::string said;
+    char buf[512];
+    pollfd p{out, POLLIN, 0};
+    for (ssize_t n = 1; n > 0 && said.find(text) == std::string::npos && ::poll(&p, 1, 20000) > 0;)
+        if ((n = ::read(out, buf, sizeof buf)) > 0)
             said.append(buf, static_cast<size_t>(n));
-        }
-        return true;
-    }
-    int ExitStatus()
-    {
-        int status = 0;
-        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
+    return said;
+}
+
+int ExitStatus(pid_t pid)
+{
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace
 
@@ -122,13 +104,16 @@ struct TerminalRun {
 // exchange: from a terminal the device stays until Ctrl-C; --exit ends it.
 TEST(DeviceCommandLine, FromATerminalThePortStaysOpenUntilCtrlC)
 {
-    TerminalRun stays({});
-    ASSERT_TRUE(stays.Says("press Ctrl-C here to end")) << stays.said;
-    EXPECT_EQ(::waitpid(stays.pid, nullptr, WNOHANG), 0) << "ended without Ctrl-C";
-    ::kill(stays.pid, SIGINT);
-    EXPECT_EQ(stays.ExitStatus(), 0);
+    int out = -1;
+    const pid_t stays = RunFromATerminal({}, out);
+    EXPECT_NE(SaysUntil(out, "press Ctrl-C here to end").find("press Ctrl-C"), std::string::npos);
+    EXPECT_EQ(::waitpid(stays, nullptr, WNOHANG), 0) << "ended without Ctrl-C";
+    ::kill(stays, SIGINT);
+    EXPECT_EQ(ExitStatus(stays), 0);
+    ::close(out);
 
-    TerminalRun ends({"--exit"});
-    EXPECT_FALSE(ends.Says("press Ctrl-C")) << ends.said;
-    EXPECT_EQ(ends.ExitStatus(), 0);
+    const pid_t ends = RunFromATerminal({"--exit"}, out);
+    EXPECT_EQ(SaysUntil(out, "press Ctrl-C").find("press Ctrl-C"), std::string::npos);
+    EXPECT_EQ(ExitStatus(ends), 0);
+    ::close(out);
 }
