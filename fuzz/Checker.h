@@ -35,8 +35,7 @@ struct Rig {
     FakeForm1 F;
     WatchedPort Port;
     WatchedFiles Files{F.Files};
-    Form1Components C{Port, F.Form1, F.Memo1, F.Memo2, F.Edit1, F.Edit2, F.ProgressBar1,
-                                F.Timer1, F.Timer2, F.SaveDialog1, F.OpenDialog1, F.Form3, F.Sound, Files};
+    Form1Components C = F.With(Port, Files);
     Rig();
 };
 
