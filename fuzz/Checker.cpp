@@ -101,7 +101,7 @@ Checker::Checker(Rig& rig) : r_(rig)
         if (inByte_)
             EndByte();
         pre_ = Snap();
-        r_.Port.Out.clear();
+        r_.Port.Writes.clear();
     };
     r_.Port.AfterRead = [this](uint8_t b) { BeginByte(b); };
 }
@@ -120,6 +120,12 @@ const std::string* Checker::Content(const std::string& path) const
     return it == r_.F.Files.Files.end() ? nullptr : &it->second;
 }
 
+bool Checker::FailedAny() const
+{
+    const std::set<std::string>& failed = r_.F.Files.Failed;
+    return failed.count(rec_.list) || failed.count(rec_.hdr) || failed.count(rec_.src);
+}
+
 bool Checker::Readable(const std::string& path) const
 {
     return Content(path) && !r_.F.Files.FailOpen.count(path);
@@ -127,13 +133,13 @@ bool Checker::Readable(const std::string& path) const
 
 void Checker::Receive(const std::string& bytes, int extra)
 {
-    r_.Port.Out.clear();
+    r_.Port.Writes.clear();
     r_.Port.Input.insert(r_.Port.Input.end(), bytes.begin(), bytes.end());
     ComPort1RxChar(r_.S, r_.C, static_cast<int>(bytes.size()) + extra);
     if (inByte_)
         EndByte();
     MUST(r_.Port.Input.empty(), "received bytes left unread");
-    MUST(r_.Port.Out.empty(), "a write outside the handling of a byte");
+    MUST(r_.Port.Writes.empty(), "a write outside the handling of a byte");
 }
 
 void Checker::BeginByte(uint8_t b)
@@ -141,14 +147,14 @@ void Checker::BeginByte(uint8_t b)
     inByte_ = true;
     byte_ = b;
     if (pre_.rx == 1 && pre_.esc == 1 && b == 'C' && pre_.edit1)
-        r_.Files.Failed.clear();  // a reception starts on this byte
+        r_.F.Files.Failed.clear();  // a reception starts on this byte
 }
 
 void Checker::EndByte()
 {
     inByte_ = false;
-    const Writes w = r_.Port.Out;
-    r_.Port.Out.clear();
+    const Writes w = r_.Port.Writes;
+    r_.Port.Writes.clear();
     if (pre_.tx == 0)
         CheckReceiveByte(pre_, byte_, w);
     else
@@ -246,7 +252,7 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
     if (p.rx == 1 && p.esc == 1 && b == 'C' && p.edit1) {
         MUST(S.RxState == 2, "reception did not start");
         rec_ = Reception{true, false, S.RxFileName, S.RxHdrPath, S.RxSrcPath, "", ""};
-        if (!r_.Files.FailedAny({&rec_.list, &rec_.hdr, &rec_.src}))
+        if (!FailedAny())
             for (const std::string* path : {&rec_.list, &rec_.hdr, &rec_.src})
                 MUST(Content(*path) && Content(*path)->empty(), "files of a reception not emptied at its start");
         return;
@@ -261,7 +267,7 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
     if (p.rx == 7 && p.esc == 1 && b == 'I')
         MUST(S.RxState == (BlockFollows(rec_.hdrBytes) ? 8 : 0), "the header did not decide the 5001 block");
 
-    const bool failed = r_.Files.FailedAny({&rec_.list, &rec_.hdr, &rec_.src});
+    const bool failed = FailedAny();
     const bool done = (p.rx == 7 || p.rx == 11) && S.RxState == 0;
     if (!failed && !rec_.disturbed) {
         const std::string* src = Content(rec_.src);
@@ -300,10 +306,10 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
 void Checker::Tick1()
 {
     const Pre p = Snap();
-    r_.Port.Out.clear();
+    r_.Port.Writes.clear();
     Timer1Timer(r_.S, r_.C);
-    const Writes w = r_.Port.Out;
-    r_.Port.Out.clear();
+    const Writes w = r_.Port.Writes;
+    r_.Port.Writes.clear();
     const ProgramState& S = r_.S;
     const bool nul = p.nulPending == 1 && p.nulArmed == 1;
     MUST(w == (nul ? Writes{std::string(1, '\0')} : Writes{}), "zero byte not sent at the second tick");
@@ -326,10 +332,10 @@ void Checker::Tick2()
     if (!r_.F.Timer2.enabled)
         return;
     const Pre p = Snap();
-    r_.Port.Out.clear();
+    r_.Port.Writes.clear();
     Timer2Timer(r_.S, r_.C);
-    const Writes w = r_.Port.Out;
-    r_.Port.Out.clear();
+    const Writes w = r_.Port.Writes;
+    r_.Port.Writes.clear();
     const ProgramState& S = r_.S;
     if (p.hdrActive != 1 || p.txEmpty != 1) {
         MUST(w.empty() && S.HdrSendOffset == p.hdrOffset, "header byte sent before the last one drained");
@@ -351,10 +357,10 @@ void Checker::Tick2()
 void Checker::PortLost()
 {
     const Pre p = Snap();
-    r_.Port.Out.clear();
+    r_.Port.Writes.clear();
     const bool ended = ::PortLost(r_.S, r_.C);
     const ProgramState& S = r_.S;
-    MUST(r_.Port.Out.empty(), "bytes sent to a lost port");
+    MUST(r_.Port.Writes.empty(), "bytes sent to a lost port");
     MUST(S.NulPending == 0 && S.NulArmed == 0, "a zero byte kept for the next device");
     // Command state alone ends silently; a transfer is reported by the caller.
     MUST(ended == (p.rx > 1 || p.tx != 0), "a lost port misjudged the exchange");
@@ -366,9 +372,9 @@ void Checker::PortLost()
 
 void Checker::Quiet(const std::function<void()>& command)
 {
-    r_.Port.Out.clear();
+    r_.Port.Writes.clear();
     command();
-    MUST(r_.Port.Out.empty(), "a command sent bytes to the device");
+    MUST(r_.Port.Writes.empty(), "a command sent bytes to the device");
     CheckState();
 }
 

@@ -22,21 +22,39 @@
 //     operation and kept every byte.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "fuzz/Watched.h"
 #include "shell/ProgramState.h"
+#include "tests/fakes/FakeForm1.h"
 
 namespace fuzzrig {
+
+// Reports every byte the dispatcher reads, so that each byte is judged on its
+// own inside events of any size.
+class WatchedPort : public FakeSerialPort {
+public:
+    std::function<void()> BeforeRead;
+    std::function<void(uint8_t)> AfterRead;
+
+    int ReadStr(std::string& s, int count) override
+    {
+        if (BeforeRead)
+            BeforeRead();
+        const size_t had = s.size();
+        const int n = FakeSerialPort::ReadStr(s, count);
+        if (AfterRead)
+            AfterRead(s.size() > had ? static_cast<uint8_t>(s.back()) : 0);
+        return n;
+    }
+};
 
 struct Rig {
     ProgramState S;
     FakeForm1 F;
     WatchedPort Port;
-    WatchedFiles Files{F.Files};
-    Form1Components C{Port, F.Form1, F.Memo1, F.Memo2, F.Edit1, F.Edit2, F.ProgressBar1,
-                                F.Timer1, F.Timer2, F.SaveDialog1, F.OpenDialog1, F.Form3, F.Sound, Files};
+    Form1Components C = F.With(Port, F.Files);
     Rig();
 };
 
@@ -85,6 +103,7 @@ private:
 
     const std::string* Content(const std::string& path) const;
     bool Readable(const std::string& path) const;
+    bool FailedAny() const;  // an operation failed on a file of the reception
 
     Rig& r_;
     Reception rec_;

@@ -1,12 +1,13 @@
 #pragma once
 // The main window's components as plain fakes, bundled the way the handlers take
-// them. A test makes a ProgramState and a FakeForm1 and drives the handlers; timer
-// ticks are calls of the tick handlers, never real time.
+// them, and a program made of them (FakeProgram). Timer ticks are calls of the
+// tick handlers, never real time.
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "link/Router.h"
 #include "shell/Form1Components.h"
 #include "tests/fakes/FakeFileSystem.h"
 #include "tests/fakes/FakeSerialPort.h"
@@ -118,6 +119,30 @@ struct FakeForm1 {
     FakeBeeper Sound;
     FakeFileSystem Files;
 
-    Form1Components C{ComPort1, Form1, Memo1, Memo2, Edit1, Edit2, ProgressBar1,
-                                Timer1, Timer2, SaveDialog1, OpenDialog1, Form3, Sound, Files};
+    // The bundle with another port or file system in place of the fakes'.
+    Form1Components With(platform::SerialPort& port, platform::FileSystem& files)
+    {
+        return {port, Form1, Memo1, Memo2, Edit1, Edit2, ProgressBar1, Timer1, Timer2, SaveDialog1, OpenDialog1, Form3, Sound, files};
+    }
+    Form1Components C = With(ComPort1, Files);
+};
+
+// A program just started on the fakes, its port chosen and its texts in English;
+// the port's received bytes reach the dispatcher as the main window routes them.
+struct FakeProgram {
+    FakeForm1 F;
+    ProgramState S;
+    Form1Components C;
+
+    explicit FakeProgram(platform::FileSystem* files = nullptr) : C(F.With(F.ComPort1, files ? *files : F.Files))
+    {
+        Restart();
+    }
+    void Restart(int portPromptStage = 2)
+    {
+        S = ProgramState{};
+        S.LanguageFlag = 1;
+        S.PortPromptStage = portPromptStage;
+        F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, C, n); };
+    }
 };

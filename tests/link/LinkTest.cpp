@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
@@ -10,32 +12,27 @@
 
 namespace {
 
-const std::string kSettings = "BaudRate 4800, DataBits 8, StopBits 1, ParityCheck off, DtrControl enable, DTR on, RTS on";
-
-struct Link : ::testing::Test {
-    FakeForm1 F;
-    ProgramState S;
-    Link() { Reset(); }
-    void Reset(int stage = 0)
-    {
-        S = ProgramState{};
-        S.LanguageFlag = 1;
-        S.PortPromptStage = stage;
-        F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
-    }
-    std::string LastOps(size_t n)
-    {
-        std::string ops;
-        for (size_t i = F.ComPort1.Ops.size() - n; i < F.ComPort1.Ops.size(); ++i)
-            ops += (ops.empty() ? "" : ", ") + F.ComPort1.Ops[i];
-        return ops;
-    }
+struct Link : ::testing::Test, FakeProgram {
     void Ticks(int n)
     {
         while (n-- > 0)
-            Timer1Timer(S, F.C);
+            Timer1Timer(S, C);
+    }
+    // The line settings and the DTR and RTS lines, as the port has them now.
+    auto LineNow() const
+    {
+        const FakeSerialPort& p = F.ComPort1;
+        return std::tuple(p.Line.BaudRate, p.Line.DataBits, int(p.Line.Stop), p.Line.ParityCheck, int(p.Line.Dtr), p.Dtr, p.Rts);
+    }
+    void Disturb()
+    {
+        F.ComPort1.Line = {9600, 7, platform::StopBits::Two, platform::Parity::Even, true, platform::DtrControl::Disable};
+        F.ComPort1.Dtr = F.ComPort1.Rts = false;
     }
 };
+
+// 4800 baud, 8 data bits, 1 stop bit, no parity check, DTR control on, DTR and RTS raised.
+const auto kDeviceLine = std::tuple(4800, 8, int(platform::StopBits::One), false, int(platform::DtrControl::Enable), true, true);
 
 }  // namespace
 
@@ -43,55 +40,69 @@ TEST_F(Link, PortSelectionFallsBackOnceThenReports)
 {
     // Nothing to fall back on: the failure is told, no other port tried.
     F.ComPort1.FailingNames = {"COM2"};
-    SelectPort(S, F.C, 2);
-    EXPECT_EQ(F.Form3.Text + LastOps(1), "Serial port not readyOpen COM2");
+    SelectPort(S, C, 2);
+    EXPECT_EQ(F.Form3.Text, "Serial port not ready");
+    EXPECT_EQ(F.ComPort1.Opens, 1);
     F.ComPort1.FailingNames.clear();
-    SelectPort(S, F.C, 1);
+    Disturb();
+    SelectPort(S, C, 1);
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM 1");
-    EXPECT_EQ(LastOps(10), "Close, SetPort COM1, Open COM1, " + kSettings);
+    EXPECT_EQ(F.ComPort1.OpenName, "COM1");
+    EXPECT_EQ(LineNow(), kDeviceLine);
     // A port that will not open: back to the previous one, settings and all.
     for (int back : {4, 1}) {
-        SelectPort(S, F.C, back);
+        SelectPort(S, C, back);
         F.ComPort1.FailingNames = {"COM3"};
-        SelectPort(S, F.C, 3);
+        Disturb();
+        SelectPort(S, C, 3);
         const std::string name = "COM" + std::to_string(back);
-        EXPECT_EQ(F.Form1.title + F.ComPort1.Name, "KORVEL SU " + name + name);
-        EXPECT_TRUE(F.ComPort1.Opened && S.PortNumber == back);
-        EXPECT_EQ(LastOps(7), kSettings);
+        EXPECT_EQ(F.Form1.title, "KORVEL SU " + name);
+        EXPECT_EQ(F.ComPort1.OpenName, name);
+        EXPECT_TRUE(F.ComPort1.Opened);
+        EXPECT_EQ(S.PortNumber, back);
+        EXPECT_EQ(LineNow(), kDeviceLine) << name;
         F.ComPort1.FailingNames.clear();
     }
     EXPECT_EQ(F.Sound.Beeps, 3);
     // The previous port failing as well reaches the standard report.
     F.ComPort1.FailingNames = {"COM1", "COM4"};
-    EXPECT_THROW(SelectPort(S, F.C, 4), platform::EComPort);
-    EXPECT_TRUE(S.PortNumber == 4 && !F.ComPort1.Opened && F.Form3.Shows == 3);
+    EXPECT_THROW(SelectPort(S, C, 4), platform::EComPort);
+    EXPECT_EQ(S.PortNumber, 4);
+    EXPECT_FALSE(F.ComPort1.Opened);
+    EXPECT_EQ(F.Form3.Shows, 3);
     // Choosing the same port again does nothing, even after it failed.
-    const size_t ops = F.ComPort1.Ops.size();
-    SelectPort(S, F.C, 4);
-    EXPECT_EQ(F.ComPort1.Ops.size(), ops);
+    const int opens = F.ComPort1.Opens;
+    SelectPort(S, C, 4);
+    EXPECT_EQ(F.ComPort1.Opens, opens);
 }
 
 TEST_F(Link, PortRequestUntilAcknowledgedThenSetupDialog)
 {
+    Restart(0);
     S.NulPending = 1;
     Ticks(3);
     EXPECT_EQ(F.Form3.Caption, "WARNING");
     // Asked at each tick, no dialog yet, no zero byte while asking for a port.
-    EXPECT_TRUE(F.Form3.Shows == 3 && F.ComPort1.SetupDialogs == 0 && F.ComPort1.Writes.empty());
+    EXPECT_EQ(F.Form3.Shows, 3);
+    EXPECT_EQ(F.ComPort1.SetupDialogs, 0);
+    EXPECT_TRUE(F.ComPort1.Writes.empty());
     S.PortPromptStage = 1;  // the dialog was acknowledged
-    SelectPort(S, F.C, 1);  // and meanwhile Setup > COM 1, then COM 2 under a reception's request
+    SelectPort(S, C, 1);  // and meanwhile Setup > COM 1, then COM 2 under a reception's request
     S.RxState = 2;
-    SelectPort(S, F.C, 2);
+    SelectPort(S, C, 2);
     EXPECT_EQ(F.Memo2.Text(), "TRASFERIMENTO INTERROTTO");  // in both builds
     S.TxState = 2;
     F.ComPort1.NameChosenInSetup = "COM3";
     Ticks(2);
-    EXPECT_TRUE(F.ComPort1.SetupDialogs == 1 && S.PortPromptStage == 2);
+    EXPECT_EQ(F.ComPort1.SetupDialogs, 1);
+    EXPECT_EQ(S.PortPromptStage, 2);
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM3");
     // What the dialog chose is opened, not the port already open, and the old
     // line's exchange ends with it.
-    EXPECT_EQ(LastOps(2), "Close, Open COM3");
-    EXPECT_TRUE(S.PortNumber == 3 && S.TxState == 0 && F.Sound.Beeps == 2);
+    EXPECT_EQ(F.ComPort1.OpenName, "COM3");
+    EXPECT_EQ(S.PortNumber, 3);
+    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(F.Sound.Beeps, 2);
 }
 
 // The name the setup dialog hands back, the port picked from the menu before it;
@@ -101,23 +112,23 @@ TEST_F(Link, TheStartUpDialogsNameDecides)
     const std::tuple<const char*, int, bool> cases[] = {
         {"COM1", 0, true}, {"COM4", 0, true}, {"COM5", 0, false}, {"COM5", 3, false}, {"COM2", 0, false}};
     for (const auto& [name, before, opened] : cases) {
-        FakeForm1 G;
-        Reset(1);
-        S.PortNumber = before;
-        G.ComPort1.NameChosenInSetup = name;
-        G.ComPort1.FailingNames = {"COM2"};
-        Timer1Timer(S, G.C);
+        FakeProgram P;
+        P.Restart(1);
+        P.S.PortNumber = before;
+        P.F.ComPort1.NameChosenInSetup = name;
+        P.F.ComPort1.FailingNames = {"COM2"};
+        Timer1Timer(P.S, P.C);
         const bool known = name[3] != '5';
-        EXPECT_TRUE(G.ComPort1.Opened == opened && S.ErrorKind == !opened) << name;
-        EXPECT_EQ(S.PortNumber, known ? name[3] - '0' : before) << name;
-        EXPECT_EQ(G.Form1.title, known ? "KORVEL SU " + std::string(name) : "") << name;
-        EXPECT_EQ(G.Sound.Beeps, known && !opened) << name;
+        EXPECT_EQ(P.F.ComPort1.Opened, opened) << name;
+        EXPECT_EQ(P.S.ErrorKind, opened ? 0 : 1) << name;
+        EXPECT_EQ(P.S.PortNumber, known ? name[3] - '0' : before) << name;
+        EXPECT_EQ(P.F.Form1.title, known ? "KORVEL SU " + std::string(name) : "") << name;
+        EXPECT_EQ(P.F.Sound.Beeps, known && !opened) << name;
     }
 }
 
 TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
 {
-    S.PortPromptStage = 2;
     Ticks(200);  // idle: never
     EXPECT_EQ(F.Form3.Shows, 0);
     S.TxState = 2;
@@ -134,9 +145,10 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     F.ComPort1.Receive("\x1B" "A" "\x1B" "C");
     ASSERT_EQ(S.RxState, 2);
     Ticks(90);
-    EXPECT_TRUE(S.RxState == 2 && F.Form3.Shows == 0);
+    EXPECT_EQ(S.RxState, 2);
+    EXPECT_EQ(F.Form3.Shows, 0);
 
-    Reset(2);
+    Restart();
     S.RxState = 5;
     S.EscSeen = 1;
     S.HdrSendActive = 1;
@@ -148,14 +160,17 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
     S.NulPending = 1;  // still pending at the time-out
     S.NulArmed = 0;
     Ticks(1);
-    EXPECT_EQ(S.RxState + S.TxState + S.WatchdogTicks + S.HdrSendActive + S.HdrSendOffset, 0);
-    EXPECT_EQ(F.Form3.Text + LastOps(1), "Serial port time outClearBuffer");
-    EXPECT_TRUE(!F.ProgressBar1.visible && F.ProgressBar1.position == 0 && F.Sound.Beeps == 1);
+    EXPECT_EQ(std::tuple(S.RxState, S.TxState, S.WatchdogTicks, S.HdrSendActive, S.HdrSendOffset), std::tuple(0, 0, 0, 0, 0));
+    EXPECT_EQ(F.Form3.Text, "Serial port time out");
+    EXPECT_EQ(F.ComPort1.Clears, 1);
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_EQ(F.ProgressBar1.position, 0);
+    EXPECT_EQ(F.Sound.Beeps, 1);
     EXPECT_EQ(S.EscSeen, 1);  // left as it was
     Ticks(1);  // the zero byte still goes out
     EXPECT_EQ(F.ComPort1.Writes, std::vector<std::string>{std::string(1, '\0')});
     // A device that only polls in command state is timed out all the same.
-    Reset(2);
+    Restart();
     F.Form3.Text.clear();
     F.ComPort1.Receive("\x1B" "A");
     for (int i = 0; i < 91; ++i, F.ComPort1.Receive("\x1B" "I"))
@@ -167,17 +182,18 @@ TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
 // through to the report and a new device.
 TEST_F(Link, LostPortEndsTheExchange)
 {
-    S.PortPromptStage = 2;
-    SelectPort(S, F.C, 2);
+    SelectPort(S, C, 2);
     F.ComPort1.Close();
     S.RxState = 1;
-    EXPECT_FALSE(PortLost(S, F.C));  // command state ends, no transfer lost
+    EXPECT_FALSE(PortLost(S, C));  // command state ends, no transfer lost
     EXPECT_EQ(S.RxState, 0);
     S.TxState = 2;
     S.WatchdogTicks = 30;
     F.ProgressBar1.visible = true;
-    EXPECT_TRUE(PortLost(S, F.C));
-    EXPECT_TRUE(S.TxState + S.WatchdogTicks == 0 && !F.ProgressBar1.visible);
+    EXPECT_TRUE(PortLost(S, C));
+    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(S.WatchdogTicks, 0);
+    EXPECT_FALSE(F.ProgressBar1.visible);
     EXPECT_EQ(F.Form3.Shows, 0);  // the component's own report tells it
     EXPECT_EQ(F.Form1.title, "KORVEL SU COM 0");
 }
@@ -188,8 +204,8 @@ TEST_F(Link, LostPortEndsTheExchange)
 TEST_F(Link, NothingOfTheOldLineReachesTheNextDevice)
 {
     for (bool lost : {true, false}) {
-        Reset(2);
-        SelectPort(S, F.C, 2);
+        Restart();
+        SelectPort(S, C, 2);
         F.Files.Files["/d/H.hdr"] = std::string(128, 'h');
         S.TxHdrPath = "/d/H.hdr";
         S.HdrSendActive = 1;  // both machines idle, pacing on
@@ -200,11 +216,11 @@ TEST_F(Link, NothingOfTheOldLineReachesTheNextDevice)
         F.Memo1.Lines.clear();
         F.ComPort1.Writes.clear();
         if (lost)
-            EXPECT_FALSE(PortLost(S, F.C));
+            EXPECT_FALSE(PortLost(S, C));
         else
-            SelectPort(S, F.C, 3);
+            SelectPort(S, C, 3);
         ComPort1TxEmpty(S);
-        Timer2Timer(S, F.C);
+        Timer2Timer(S, C);
         Ticks(2);
         F.ComPort1.Receive("A\r\nne\n");  // the next device's first bytes
         EXPECT_TRUE(F.ComPort1.Writes.empty()) << lost;
@@ -221,9 +237,9 @@ TEST_F(Link, KeysSendTheirVirtualKeyByteAndFOneToNineAloneAreMenuKeys)
         {0x41, ctrl},  {0x43, {true, true, false}}, {0x11, alt}, {0x79, none}, {0x0D, none}, {0, none},
         {0x63, ctrl},  {0x72, ctrl}};  // the codes of 'c' and 'r' too, as they always have
     for (auto [vk, mods] : keys)
-        Memo2KeyDown(S, F.C, vk, mods);
-    KonF51Click(S, F.C);
-    KoffF61Click(S, F.C);
+        Memo2KeyDown(S, C, vk, mods);
+    KonF51Click(S, C);
+    KoffF61Click(S, C);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{"\x41", "\x10", "\x31", "\x03", "\x12", "\x41", "\x43",
                                                             "\x11", "\x79", "\x0D", "\x03", "\x12", "\x07\x07\x07\x11",
                                                             "\x07\x07\x07\x12"}));

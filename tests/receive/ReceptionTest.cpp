@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
-#include "link/Router.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
@@ -26,23 +26,19 @@ std::string Header(char b10, char b14)
 // A reception up to the start of the text section.
 std::string Start(const std::string& header) { return "\x1B" "A" "\x1B" "C" "\x1B" "Y" + header + "\x1B" "U"; }
 
-struct Reception : ::testing::Test {
-    FakeForm1 F;
-    ProgramState S;
+struct Reception : ::testing::Test, FakeProgram {
     Reception() { Reset(); }
     void Reset()
     {
-        S = ProgramState{};
-        S.LanguageFlag = 1;
+        Restart();
         F.Files = FakeFileSystem{};
         F.ComPort1.Writes.clear();
-        F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
         Choose("/tmp/LINE1.TXT");
     }
     void Choose(const std::string& name)
     {
         F.SaveDialog1.Answers = {name};
-        FileinF71Click(S, F.C);
+        FileinF71Click(S, C);
     }
     // Sends the bytes in events of random sizes.
     void Device(const std::string& bytes, unsigned seed)
@@ -51,7 +47,19 @@ struct Reception : ::testing::Test {
         for (size_t at = 0, n = 0; at < bytes.size(); at += n)
             F.ComPort1.Receive(bytes.substr(at, n = std::uniform_int_distribution<size_t>(1, 40)(rng)));
     }
-    std::string File(const char* path) { return F.Files.Files.at(path); }
+    std::string File(const std::string& path) { return F.Files.Files.at(path); }
+    // The listing, header and source of the set named stem.TXT.
+    std::tuple<std::string, std::string, std::string> SetOf(const std::string& stem)
+    {
+        return {File(stem + ".TXT"), File(stem + ".hdr"), File(stem + ".src")};
+    }
+    // Done, and the set offered for sending.
+    void ExpectOffered(const std::string& stem)
+    {
+        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+        EXPECT_EQ(F.Edit2.text, stem + ".TXT");
+        EXPECT_EQ(S.TxSrcPath, stem + ".src");
+    }
 };
 
 // Records: kind 1 "AB", kind 1 "C\xC1", kind 2 "X", kind 3 "", then the end.
@@ -70,10 +78,10 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
                    kText.substr(4) + kNul + kPoll + kPoll,
                seed);
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
-        EXPECT_EQ(File("/tmp/LINE1.hdr") + File("/tmp/LINE1.src") + File("/tmp/LINE1.TXT"), header + kText + kNul + kListing);
-        // Done, and the set offered for sending.
-        EXPECT_EQ(F.Memo2.Text() + F.Edit2.text + S.TxSrcPath, "OPERAZIONE ESEGUITA/tmp/LINE1.TXT/tmp/LINE1.src");
-        EXPECT_TRUE(S.RxState == 0 && !F.ProgressBar1.visible);
+        EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple(kListing, header, kText + kNul));
+        ExpectOffered("/tmp/LINE1");
+        EXPECT_EQ(S.RxState, 0);
+        EXPECT_FALSE(F.ProgressBar1.visible);
         EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 0}));
     }
 }
@@ -87,7 +95,8 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     }
     block[4] = '\0';  // kept with what follows it
     Device(Start(Header('t', '2')), 7);
-    EXPECT_TRUE(F.Memo2.Text() == "RICEZIONE IN CORSO" && F.ProgressBar1.visible);
+    EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
+    EXPECT_TRUE(F.ProgressBar1.visible);
     // A U without its ESC starts no block.
     Device(kText + kNul + kPoll + kPoll + "Uz\x1B" "U" + block.substr(0, 30) + kPoll +
                block.substr(30) + "\xFF" + kPoll + "z\x1B" "q",
@@ -123,7 +132,8 @@ TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
     // An 0xFF straight after ESC "U" is a block of one byte.
     Device("\x1B" "U" "\xFF" + kPoll + kPoll, 9);
-    EXPECT_EQ(File("/tmp/LINE1.src") + F.Memo2.Text(), std::string("a\0\xFF", 3) + "OPERAZIONE ESEGUITA");
+    EXPECT_EQ(File("/tmp/LINE1.src"), std::string("a\0\xFF", 3));
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
     // Digit 3 or more: no block even for class 7 and up.
     F.ComPort1.Writes.clear();
     Device(Start(Header('t', '3')) + kNul + kPoll + kPoll, 10);
@@ -141,14 +151,16 @@ TEST_F(Reception, CommandStateAndAReceptionWithNoName)
     EXPECT_EQ(S.ErrorKind, 5);
     F.Edit1.text.clear();
     F.ComPort1.Receive("\x1B" "C");
-    EXPECT_TRUE(S.ErrorKind == 6 && S.RxState == 0 && F.Sound.Beeps == 2);
+    EXPECT_EQ(S.ErrorKind, 6);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(F.Sound.Beeps, 2);
 }
 
 // F7 names three empty files, but asks first where that would empty a stored
 // listing or a stored pair; the name is taken only on OK, and nothing is emptied before.
 TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
 {
-    EXPECT_EQ(File("/tmp/LINE1.TXT") + File("/tmp/LINE1.hdr") + File("/tmp/LINE1.src"), "");
+    EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple("", "", ""));
     F.Files.Files["/tmp/OLD.TXT"] = "keep";
     F.Files.Files["/tmp/OLD.hdr"] = "header";
     F.Files.Files["/tmp/OLD.src"] = "source";
@@ -157,13 +169,15 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
     for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST", "/tmp/H.TXT", "/tmp/S.TXT"}) {
         const int beeps = F.Sound.Beeps;
         Choose(name);
-        EXPECT_TRUE(S.ErrorKind == 2 && F.Form3.Button2Visible && F.Sound.Beeps == beeps + 1);
+        EXPECT_EQ(S.ErrorKind, 2) << name;
+        EXPECT_TRUE(F.Form3.Button2Visible);
+        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
         EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");  // unchanged until answered
-        EXPECT_EQ(File("/tmp/OLD.TXT") + File("/tmp/OLD.hdr") + File("/tmp/OLD.src"), "keepheadersource");
+        EXPECT_EQ(SetOf("/tmp/OLD"), std::tuple("keep", "header", "source"));
     }
     EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
     Choose("/tmp/OLD.LST");
-    ConfirmOverwrite(S, F.C);
+    ConfirmOverwrite(S, C);
     EXPECT_EQ(S.RxFileName + S.RxHdrPath, "/tmp/OLD.LST/tmp/OLD.hdr");
     Choose("");  // cancelled
     EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
@@ -190,19 +204,21 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
                 F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
             Choose("/tmp/NEXT.TXT");
             if (prompted)
-                ConfirmOverwrite(S, F.C);
+                ConfirmOverwrite(S, C);
             // Shown, forgotten by the dialog, nothing made yet.
             EXPECT_EQ(F.Edit1.text + F.SaveDialog1.name, "/tmp/NEXT.TXT");
             EXPECT_FALSE(F.Files.Exists("/tmp/NEXT.src"));
             Device(c.after, 4);
-            EXPECT_EQ(F.Memo2.Text() + F.Edit2.text, "OPERAZIONE ESEGUITA/tmp/LINE1.TXT");
-            EXPECT_EQ(File("/tmp/LINE1.hdr") + File("/tmp/LINE1.src"), c.header + c.src);
+            ExpectOffered("/tmp/LINE1");
+            EXPECT_EQ(File("/tmp/LINE1.hdr"), c.header);
+            EXPECT_EQ(File("/tmp/LINE1.src"), c.src);
             // The next reception goes where F7 said, the one after where F7 says then.
             for (const char* next : {"/tmp/NEXT", "/tmp/THIRD"}) {
                 if (next[5] == 'T')
                     Choose("/tmp/THIRD.TXT");
                 Device(Start(t0) + "two" + kNul + kPoll + kPoll, 5);
-                EXPECT_EQ(File((next + std::string(".src")).c_str()) + F.Edit2.text, std::string("two\0", 4) + next + ".TXT");
+                EXPECT_EQ(File(next + std::string(".src")), std::string("two\0", 4));
+                EXPECT_EQ(F.Edit2.text, next + std::string(".TXT"));
             }
         }
 }
@@ -221,7 +237,8 @@ TEST_F(Reception, AStoreThatFailsIsNeverDone)
             Device(exchange, 2);
             EXPECT_EQ(F.Sound.Beeps, beeps + 1);
             EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
-            EXPECT_EQ(F.Memo2.Text() + S.TxFileName, "Errore di scrittura del file ricevuto") << path;
+            EXPECT_EQ(F.Memo2.Text(), "Errore di scrittura del file ricevuto") << path;
+            EXPECT_EQ(S.TxFileName, "") << "a failed set offered for sending";
             EXPECT_EQ(S.ErrorKind, 7);
         }
 }

@@ -47,7 +47,8 @@ TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
     Tick1();
     EXPECT_EQ(S.TxState, 0);
     EXPECT_EQ(S.RxState, 0);
-    EXPECT_TRUE(!F.ProgressBar1.visible && F.ProgressBar1.position == 0);
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_EQ(F.ProgressBar1.position, 0);
     ExpectGolden("text_only.log", Log);
 }
 
@@ -83,10 +84,11 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     for (int i = 0; i < 10; ++i)
         Tick2();
     F.OpenDialog1.Answers = {"/d/OTHER.TXT"};
-    FileoutF81Click(S, F.C);
+    FileoutF81Click(S, C);
     EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
     Device("\x1B" "V");  // asked before the header is all out: the pacing ends too
-    EXPECT_EQ(S.TxState + S.HdrSendActive, 0);
+    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(S.HdrSendActive, 0);
     Device("\x1B" "A" "\x1B" "I");
     Tick2();
     Device("\x1B" "I");  // no header byte among the replies

@@ -6,36 +6,29 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "link/Watchdog.h"
-#include "link/Router.h"
 #include "receive/Dispatcher.h"
 #include "tests/fakes/FakeForm1.h"
 #include "tests/support/Header.h"
 #include "transmit/Pacing.h"
 #include "transmit/Transmission.h"
 
-struct Transmit : ::testing::Test {
-    FakeForm1 F;
-    ProgramState S;
+struct Transmit : ::testing::Test, FakeProgram {
     std::string Log;
     size_t Logged = 0;
     int Ticks1 = 0, Ticks2 = 0;
 
-    Transmit()
-    {
-        S.LanguageFlag = 1;
-        S.PortPromptStage = 2;  // port chosen: the watchdog only watches
-        F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, F.C, n); };
-    }
     void Store(const std::string& hdr, const std::string& src)
     {
         F.Files.Files["/d/P.TXT"] = "listing";
         F.Files.Files["/d/P.hdr"] = hdr;
         F.Files.Files["/d/P.src"] = src;
         F.OpenDialog1.Answers = {"/d/P.TXT"};
-        FileoutF81Click(S, F.C);
+        FileoutF81Click(S, C);
     }
+    std::tuple<std::string, std::string, std::string> OutgoingSet() const { return {S.TxFileName, S.TxHdrPath, S.TxSrcPath}; }
     static std::string Hex(const std::string& bytes)
     {
         std::string out;
@@ -62,12 +55,12 @@ struct Transmit : ::testing::Test {
     {
         if (drained)
             ComPort1TxEmpty(S);
-        Timer2Timer(S, F.C);
+        Timer2Timer(S, C);
         Note((drained ? "drained, Timer2 #" : "Timer2 #") + std::to_string(++Ticks2));
     }
     void Tick1()
     {
-        Timer1Timer(S, F.C);
+        Timer1Timer(S, C);
         Note("Timer1 #" + std::to_string(++Ticks1));
     }
     // Drained ticks until the pacing ends, logged as one entry: each tick but the
@@ -78,7 +71,7 @@ struct Transmit : ::testing::Test {
         int n = 0;
         for (; S.HdrSendActive == 1 && n < 1000; ++n) {
             ComPort1TxEmpty(S);
-            Timer2Timer(S, F.C);
+            Timer2Timer(S, C);
             ++Ticks2;
         }
         std::string paced;

@@ -1,38 +1,40 @@
 #include <functional>
+#include <tuple>
 
 #include "tests/transmit/TransmitFixture.h"
 
-TEST_F(Transmit, FileChoice)
+TEST_F(Transmit, F8TakesAWholeSetOrKeepsTheOneItHad)
 {
     F.Memo1.Lines = {"old"};
     F.OpenDialog1.Answers = {""};
-    FileoutF81Click(S, F.C);  // cancelled
+    FileoutF81Click(S, C);  // cancelled
     EXPECT_TRUE(F.Memo1.Lines.empty());
-    EXPECT_EQ(F.Sound.Beeps + F.Form3.Shows, 0);
+    EXPECT_EQ(F.Sound.Beeps, 0);
+    EXPECT_EQ(F.Form3.Shows, 0);
     EXPECT_EQ(S.TxFileName, "");
 
     Store("h", "s");
     EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     EXPECT_EQ(F.OpenDialog1.name, "");  // the next dialog starts afresh
-    EXPECT_EQ(S.TxHdrPath + S.TxSrcPath, "/d/P.hdr/d/P.src");
+    EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src"));
     for (const std::string ext : {"TXT", "hdr", "src"}) {
         const std::string gone = "/d/Q." + ext;
         for (const char* p : {"/d/Q.TXT", "/d/Q.hdr", "/d/Q.src"})
             F.Files.Files[p] = "";
         F.Files.Files.erase(gone);
         F.OpenDialog1.Answers = {"/d/Q.TXT"};
-        FileoutF81Click(S, F.C);
+        FileoutF81Click(S, C);
         EXPECT_EQ(S.ErrorKind, 3);
         EXPECT_EQ(F.Form3.Text, ext == "TXT" ? "File (*.txt ) not found" : ext == "hdr" ? "File (*.hdr ) not found" : "File (*.src) not found");
         EXPECT_EQ(F.OpenDialog1.name, "");
         // The outgoing set stays whole: never the header of one set, source of another.
-        EXPECT_EQ(S.TxFileName + S.TxHdrPath + S.TxSrcPath, "/d/P.TXT/d/P.hdr/d/P.src") << gone;
+        EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src")) << gone;
         EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     }
     EXPECT_EQ(F.Sound.Beeps, 3);
 }
 
-TEST_F(Transmit, SectionSizes)
+TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
 {
     const std::pair<size_t, std::vector<size_t>> cases[] = {
         {0, {}}, {1, {1}}, {256, {256}}, {257, {256, 1}}, {5000, std::vector<size_t>(19, 256)}};
@@ -66,14 +68,16 @@ TEST_F(Transmit, SectionSizes)
     EXPECT_EQ(F.ComPort1.Sent(), "abc");
 }
 
-TEST_F(Transmit, HeaderPacing)
+TEST_F(Transmit, HeaderPacedOneByteATickFromTheFileAlone)
 {
     Store(std::string("\x80\0\xFF" "abcdefg", 10), std::string(1, '\0'));  // 10 bytes
     S.BlockBuffer.assign(132, 't');  // an older block: class 7, digit 4
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
-    TransmitStep(S, F.C, 'Z');
-    EXPECT_TRUE(F.ProgressBar1.visible && F.Timer2.enabled && F.Memo2.Text() == "TRASMISSIONE IN CORSO  ");
+    TransmitStep(S, C, 'Z');
+    EXPECT_TRUE(F.ProgressBar1.visible);
+    EXPECT_TRUE(F.Timer2.enabled);
+    EXPECT_EQ(F.Memo2.Text(), "TRASMISSIONE IN CORSO  ");
     EXPECT_EQ(PaceHeader(), 11);
     EXPECT_EQ(F.ProgressBar1.position, 2 + 10 * 2);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
@@ -121,9 +125,11 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
         F.Files.FailOpen.insert(c.gone);
         c.after();
         // Told with a beep, the message line emptied, nothing left running.
-        EXPECT_EQ(F.Form3.Text + F.Memo2.Text(), std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
-        EXPECT_TRUE(S.ErrorKind == 3 && F.Sound.Beeps == beeps + 1);
-        EXPECT_EQ(S.TxState + S.RxState + S.HdrSendActive, 0);
+        EXPECT_EQ(F.Form3.Text, std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
+        EXPECT_EQ(F.Memo2.Text(), "");
+        EXPECT_EQ(S.ErrorKind, 3);
+        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
+        EXPECT_EQ(std::tuple(S.TxState, S.RxState, S.HdrSendActive), std::tuple(0, 0, 0)) << c.gone;
         EXPECT_FALSE(F.ProgressBar1.visible);
         EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
     }
