@@ -1,5 +1,8 @@
 #include "link/StoredFileSet.h"
 
+#include <algorithm>
+#include <vector>
+
 std::string DeriveSetPath(const std::string& name, const std::string& ext)
 {
     // Only the last path component may carry the extension: a "." in a folder name
@@ -43,3 +46,79 @@ void ClassifyHeader(ProgramState& S, const uint8_t* block)
 }
 
 bool SecondSectionFollows(const ProgramState& S) { return S.DeviceClass > 6 && S.HeaderDigit < 3; }
+
+namespace {
+
+constexpr size_t kHeaderSize = 128;
+
+// The file's bytes up to at most limit; false when it cannot be read.
+bool ReadUpTo(platform::FileSystem& files, const std::string& path, size_t limit, std::string& data)
+{
+    auto f = files.OpenRead(path);
+    if (!f)
+        return false;
+    data.clear();
+    std::vector<char> block(64 * 1024);
+    while (data.size() < limit) {
+        const size_t got = f->Read(block.data(), std::min(block.size(), limit - data.size()));
+        if (got == 0)
+            break;
+        data.append(block.data(), got);
+    }
+    const bool ok = !f->Failed();
+    return f->Close() && ok;
+}
+
+// Where the first terminator byte lies at or after from, reading the file in
+// blocks (a .src may be large); npos when none, or when it cannot be read.
+size_t FindByte(platform::FileSystem& files, const std::string& path, uint64_t from, char terminator, bool& readable)
+{
+    auto f = files.OpenRead(path);
+    readable = f && f->Seek(from);
+    if (!readable)
+        return std::string::npos;
+    std::vector<char> block(64 * 1024);
+    for (uint64_t at = from;;) {
+        const size_t got = f->Read(block.data(), block.size());
+        if (got == 0)
+            break;
+        for (size_t i = 0; i < got; ++i)
+            if (block[i] == terminator)
+                return static_cast<size_t>(at + i);
+        at += got;
+    }
+    readable = !f->Failed();
+    return std::string::npos;
+}
+
+}  // namespace
+
+SetCheck CheckWholeSet(platform::FileSystem& files, const std::string& hdrPath, const std::string& srcPath)
+{
+    std::string header;
+    if (!ReadUpTo(files, hdrPath, kHeaderSize + 1, header))
+        return {SetFault::Unreadable, hdrPath};
+    bool readable = true;
+    const size_t textEnd = FindByte(files, srcPath, 0, '\0', readable);
+    if (!readable)
+        return {SetFault::Unreadable, srcPath};
+    if (header.empty() && textEnd == std::string::npos) {
+        std::string any;
+        if (ReadUpTo(files, srcPath, 1, any) && any.empty())
+            return {SetFault::NeverReceived, hdrPath};
+    }
+    if (header.size() != kHeaderSize)
+        return {SetFault::HeaderSize, hdrPath, header.size()};
+    if (textEnd == std::string::npos)
+        return {SetFault::NoTextEnd, srcPath};
+    ProgramState scratch;  // the class of this header alone
+    ClassifyHeader(scratch, reinterpret_cast<const uint8_t*>(header.data()));
+    if (SecondSectionFollows(scratch)) {
+        const size_t blockEnd = FindByte(files, srcPath, textEnd + 1, '\xFF', readable);
+        if (!readable)
+            return {SetFault::Unreadable, srcPath};
+        if (blockEnd == std::string::npos)
+            return {SetFault::NoBlockEnd, srcPath};
+    }
+    return {};
+}

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files/FileSystem.h"
+#include "shell/Messages.h"
 #include "shell/ProgramState.h"
 
 // The listing's name with its extension replaced by (or extended with) ext.
@@ -18,3 +20,9 @@ void ClassifyHeader(ProgramState& S, const uint8_t* block);
 
 // A 5001 block follows the text section.
 bool SecondSectionFollows(const ProgramState& S);
+
+// Whether a stored set can be sent whole: a .hdr of exactly 128 bytes, a .src whose
+// text section ends with its 0x00 and, where the header calls for the 5001 block,
+// a block ended by 0xFF. A set whose files are all empty was named with F7 and
+// never received.
+SetCheck CheckWholeSet(platform::FileSystem& files, const std::string& hdrPath, const std::string& srcPath);

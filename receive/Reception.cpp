@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "link/Exchange.h"
 #include "link/StoredFileSet.h"
@@ -39,6 +40,44 @@ bool ChooseName(ProgramState& S, Form1Components& C, const std::string& name)
 }
 
 void Fail(ProgramState& S) { S.RxFileFailed = 1; }
+
+// Whether the set named name can be written, asked while the user is choosing
+// it: a folder that is missing or read-only is told now, before the device sends
+// its program, and the name stays unchosen. A new name's three files are created
+// empty (create); an existing set is only opened, a missing file of it created
+// and removed again, so nothing of it changes before the reception. A name chosen
+// during a reception touches no file: the next reception's start checks it.
+bool Unwritable(ProgramState& S, Form1Components& C, const std::string& name, bool create)
+{
+    if (ReceptionUnderWay(S))
+        return false;
+    std::string listing, hdr, src;
+    NameSet(name, listing, hdr, src);
+    std::vector<std::string> made;
+    for (const std::string& path : {listing, hdr, src}) {
+        bool ok;
+        if (!create && C.Files.Exists(path)) {
+            auto f = C.Files.OpenWrite(path);
+            ok = f && f->Close();
+        } else {
+            ok = C.Files.CreateEmpty(path);
+            if (ok)
+                made.push_back(path);
+        }
+        if (!ok) {
+            for (const std::string& m : made)
+                C.Files.Delete(m);
+            C.Sound.Beep();
+            C.SaveDialog1.SetFileName("");
+            ShowCannotWrite(S, C, path);
+            return true;
+        }
+    }
+    if (!create)
+        for (const std::string& m : made)
+            C.Files.Delete(m);
+    return false;
+}
 
 // Writes data at the start (header) or the end (section text) of an existing
 // file; every call opens and closes the file.
@@ -133,13 +172,9 @@ void FileinF71Click(ProgramState& S, Form1Components& C)
         ShowMessage(S, C, Message::OverwritePrompt);
         return;
     }
-    // A failure here shows at the reception, which creates the three files again;
-    // so does a name chosen during a reception, which touches no file meanwhile.
-    if (!ChooseName(S, C, name))
+    if (Unwritable(S, C, name, true))
         return;
-    C.Files.CreateEmpty(S.RxFileName);
-    C.Files.CreateEmpty(S.RxHdrPath);
-    C.Files.CreateEmpty(S.RxSrcPath);
+    ChooseName(S, C, name);
 }
 
 void ConfirmOverwrite(ProgramState& S, Form1Components& C)
@@ -148,6 +183,8 @@ void ConfirmOverwrite(ProgramState& S, Form1Components& C)
     if (name.empty())
         return;
     // Nothing is created or truncated until the device starts a reception.
+    if (Unwritable(S, C, name, false))
+        return;
     ChooseName(S, C, name);
 }
 

@@ -21,6 +21,59 @@ constexpr MessageText kTexts[] = {
 
 const MessageText& TextOf(Message m) { return kTexts[static_cast<int>(m)]; }
 
+namespace {
+
+// The caption, text and ErrorKind of a message built around a file's name.
+void ShowAbout(ProgramState& S, Form1Components& C, int32_t kind, const std::string& text)
+{
+    C.Form3.SetCaption("ERRORE !");
+    C.Form3.SetText(text);
+    S.ErrorKind = kind;
+    C.Form3.SetButton2Visible(false);
+    C.Form3.Show();
+}
+
+std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+
+}  // namespace
+
+std::string SetFaultReason(const SetCheck& check, int32_t languageFlag)
+{
+    const bool it = languageFlag == 0;
+    switch (check.Fault) {
+    case SetFault::None: return {};
+    case SetFault::Unreadable: return it ? "non si puo' leggere" : "cannot be read";
+    case SetFault::NeverReceived:
+        return it ? "nominato con F7 e mai ricevuto: i suoi file sono vuoti"
+                  : "named with F7 and never received: its files are empty";
+    case SetFault::HeaderSize:
+        return (it ? "un'intestazione ha 128 byte, questa " : "a header holds 128 bytes, this one ") +
+               std::to_string(check.HeaderBytes);
+    case SetFault::NoTextEnd:
+        return it ? "la sezione di testo non ha il byte 0x00 di chiusura"
+                  : "its text section has no closing 0x00 byte";
+    case SetFault::NoBlockEnd:
+        return it ? "l'intestazione chiede il blocco 5001, e nessun byte 0xFF di chiusura segue la sezione di testo"
+                  : "its header calls for a 5001 block, and no closing 0xFF byte follows the text section";
+    }
+    return {};
+}
+
+void ShowSetFault(ProgramState& S, Form1Components& C, const SetCheck& check)
+{
+    // ErrorKind 3, as every other refusal of F8.
+    ShowAbout(S, C, 3,
+              (S.LanguageFlag == 0 ? "Programma non completo: " : "Not a whole stored program: ") +
+                  FileNameOf(check.Path) + "\n" + SetFaultReason(check, S.LanguageFlag));
+}
+
+void ShowCannotWrite(ProgramState& S, Form1Components& C, const std::string& path)
+{
+    ShowAbout(S, C, TextOf(Message::FileError).ErrorKind,
+              S.LanguageFlag == 0 ? "Impossibile scrivere " + path + "\nla cartella manca o e' di sola lettura"
+                                  : "Cannot write " + path + "\nthe folder is missing or read-only");
+}
+
 void ShowMessage(ProgramState& S, Form1Components& C, Message m)
 {
     const MessageText& t = TextOf(m);

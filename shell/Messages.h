@@ -33,6 +33,22 @@ struct MessageText {
 
 const MessageText& TextOf(Message m);
 
+// Why a stored set cannot be sent whole: which file, and what is wrong with it.
+enum class SetFault { None, Unreadable, NeverReceived, HeaderSize, NoTextEnd, NoBlockEnd };
+struct SetCheck {
+    SetFault Fault = SetFault::None;
+    std::string Path;        // the file at fault
+    size_t HeaderBytes = 0;  // what the .hdr holds, for HeaderSize
+};
+// The reason in a line, in the build's language (LanguageFlag 0: Italian).
+std::string SetFaultReason(const SetCheck& check, int32_t languageFlag);
+// F8, or a transmission about to start, refuses a set that is not whole.
+void ShowSetFault(ProgramState& S, Form1Components& C, const SetCheck& check);
+
+// A file of the set named with F7 cannot be created or written: the folder is
+// missing or read-only. Told while the name is chosen, before the device sends.
+void ShowCannotWrite(ProgramState& S, Form1Components& C, const std::string& path);
+
 // Sets the dialog's caption and text in the build's language, ErrorKind, the
 // visibility of Button2, and shows the dialog without waiting. Callers beep first
 // where they should.

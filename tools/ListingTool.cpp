@@ -12,8 +12,6 @@
 namespace listing_tool {
 namespace {
 
-constexpr size_t kHeaderSize = 128;
-
 const char* const kUsageText =
     "usage: serbox-listing [--force] SRC [LISTING]\n"
     "Writes the printable listing of the stored program SRC (a .src file with its\n"
@@ -89,20 +87,16 @@ public:
                 ? " (" + dosHdr + " is there: F8 looks for lower-case .hdr and .src, rename the pair)" : "";
             return Fail(o_.src, "not a stored program: no header file " + hdrPath + " beside it" + hint);
         }
+        // The rules F8 applies before it sends a set.
+        const SetCheck check = CheckWholeSet(files_, hdrPath, o_.src);
+        if (check.Fault == SetFault::Unreadable)
+            return Fail(check.Path, "cannot be read");
+        if (check.Fault != SetFault::None)
+            return Fail(check.Path, "not a stored program: " + SetFaultReason(check, 1));
         if (!ReadAll(files_, hdrPath, hdr))
             return Fail(hdrPath, "cannot be read");
-        if (hdr.size() != kHeaderSize)
-            return Fail(hdrPath, "not a stored program: a header holds 128 bytes, this one " +
-                                     std::to_string(hdr.size()));
-
         ProgramState S;  // a fresh program: no class from an earlier header
         ClassifyHeader(S, reinterpret_cast<const uint8_t*>(hdr.data()));
-        const size_t end = src.find('\0');
-        if (end == std::string::npos)
-            return Fail(o_.src, "not a stored program: its text section has no closing 0x00 byte");
-        if (SecondSectionFollows(S) && src.find('\xFF', end + 1) == std::string::npos)
-            return Fail(o_.src, "not a stored program: its header calls for a 5001 block, and "
-                                "no closing 0xFF byte follows the text section");
 
         if (files_.SameFile(o_.listing, o_.src) || files_.SameFile(o_.listing, hdrPath))
             return Fail(o_.listing, "is a file of the set itself; name a listing beside it");

@@ -23,6 +23,26 @@ void FileChoiceError(ProgramState& S, Form1Components& C, Message m)
     ShowMessage(S, C, m);
 }
 
+// A set that cannot go out whole: a file that cannot be read is told with the
+// missing-file texts, any other fault with what is wrong and where.
+void TellRefused(ProgramState& S, Form1Components& C, const SetCheck& check, const std::string& hdrPath)
+{
+    if (check.Fault == SetFault::Unreadable)
+        ShowMessage(S, C, check.Path == hdrPath ? Message::HdrNotFound : Message::SrcNotFound);
+    else
+        ShowSetFault(S, C, check);
+}
+
+// A transmission that cannot go on ends here, its header pacing with it.
+void EndUnsent(ProgramState& S, Form1Components& C)
+{
+    if (S.TxState != TxIdle) {
+        EndTransfer(S, C);
+        C.Memo2.Clear();
+    }
+    C.Sound.Beep();
+}
+
 void Completed(ProgramState& S, Form1Components& C)
 {
     EndTransfer(S, C);
@@ -94,6 +114,12 @@ void Start(ProgramState& S, Form1Components& C)
     StopHeaderPacing(S);
     if (!S.TxNextFileName.empty())
         SetOutgoingNames(S, S.TxNextFileName);
+    // The files may have changed since F8: only a whole set goes out, and a
+    // refused one sends the device nothing at all.
+    if (const SetCheck check = CheckWholeSet(C.Files, S.TxHdrPath, S.TxSrcPath); check.Fault != SetFault::None) {
+        EndUnsent(S, C);
+        return TellRefused(S, C, check, S.TxHdrPath);
+    }
     std::vector<uint8_t> header;
     if (!ReadHeader(S, C, header))
         return AbandonTransmission(S, C, Message::HdrNotFound);
@@ -167,8 +193,16 @@ void FileoutF81Click(ProgramState& S, Form1Components& C)
     const std::string src = DeriveSetPath(name, "src");
     if (!C.Files.Exists(src))
         return FileChoiceError(S, C, Message::SrcNotFound);
-    // All three exist: only now does the outgoing set change, all of it at once,
-    // so a device never gets the header of one set and the source of another.
+    // A set cut short, or named with F7 and never received, would overwrite the
+    // device's program with a damaged one.
+    if (const SetCheck check = CheckWholeSet(C.Files, hdr, src); check.Fault != SetFault::None) {
+        C.Sound.Beep();
+        C.OpenDialog1.SetFileName("");
+        return TellRefused(S, C, check, hdr);
+    }
+    // All three exist and the set is whole: only now does the outgoing set change,
+    // all of it at once, so a device never gets the header of one set and the
+    // source of another.
     C.OpenDialog1.SetFileName("");
     TakeOutgoingSet(S, C, name);
 }
@@ -208,10 +242,6 @@ void TransmitStep(ProgramState& S, Form1Components& C, uint8_t b)
 void AbandonTransmission(ProgramState& S, Form1Components& C, Message missing)
 {
     // The pacing runs only inside a transmission, whose end stops it.
-    if (S.TxState != TxIdle) {
-        EndTransfer(S, C);
-        C.Memo2.Clear();
-    }
-    C.Sound.Beep();
+    EndUnsent(S, C);
     ShowMessage(S, C, missing);
 }
