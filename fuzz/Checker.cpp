@@ -131,6 +131,18 @@ bool Checker::Readable(const std::string& path) const
     return Content(path) && !r_.F.Files.FailOpen.count(path);
 }
 
+// A .hdr of 128 bytes, a text section closed by 0x00 and, where the header calls
+// for it, a 5001 block closed by 0xFF: the only sets that may go out.
+bool Checker::Whole(const std::string& hdr, const std::string& src) const
+{
+    if (!Readable(hdr) || !Readable(src) || Content(hdr)->size() != 128)
+        return false;
+    const std::string& data = *Content(src);
+    const size_t end = data.find('\0');
+    return end != std::string::npos &&
+           (!BlockFollows(*Content(hdr)) || data.find('\xFF', end + 1) != std::string::npos);
+}
+
 void Checker::Receive(const std::string& bytes, int extra)
 {
     r_.Port.Writes.clear();
@@ -174,8 +186,9 @@ void Checker::CheckReceiveByte(const Pre& p, uint8_t b, const Writes& w)
     if (pair && b == 'Z' && p.rx == 1 && p.edit2) {
         if (w.empty()) {
             MUST(S.TxState == 0 && S.RxState == 0 && S.ErrorKind == 3, "a transmission that could not start was not told");
-            MUST(!Readable(S.TxHdrPath), "a readable header refused");
+            MUST(!Whole(S.TxHdrPath, S.TxSrcPath), "a whole set refused");
         } else {
+            MUST(Whole(S.TxHdrPath, S.TxSrcPath), "a set that is not whole went out");
             MUST(w == Writes{std::string("\x80\x80", 2)}, "lead-in not 80 80 in one write");
             MUST(S.TxState == 2 && S.RxState == 100 && S.HdrSendActive == 1 && S.HdrSendOffset == 0 &&
                      S.TxEmpty == 0 && r_.F.Timer2.enabled,

@@ -10,6 +10,7 @@
 //     lead-in, the header bytes in file order one per paced tick, the sections of
 //     the .src file in writes of 256 bytes and a last one, the 0xFF, the zero byte
 //     only at the second tick that finds it pending; nothing from any other command;
+//     a transmission only of a whole set, a refused one told;
 //     every byte of a transmission from the set it started with, whatever F8 or a
 //     reception chose meanwhile;
 //   - the state: every variable within its range, both machines agreeing on
@@ -103,6 +104,7 @@ private:
 
     const std::string* Content(const std::string& path) const;
     bool Readable(const std::string& path) const;
+    bool Whole(const std::string& hdr, const std::string& src) const;
     bool FailedAny() const;  // an operation failed on a file of the reception
 
     Rig& r_;

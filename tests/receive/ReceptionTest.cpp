@@ -183,6 +183,29 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
     EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
 }
 
+// A folder that is missing or read-only is told while the name is chosen, before
+// the device sends its program; the name stays unchosen and nothing is left half made.
+TEST_F(Reception, F7ToAFolderThatCannotBeWrittenSaysSoAtOnce)
+{
+    F.Files.FailCreate = {"/nope/X.hdr"};
+    Choose("/nope/X.TXT");
+    EXPECT_EQ(F.Form3.Text, "Cannot write /nope/X.hdr\nthe folder is missing or read-only");
+    EXPECT_EQ(S.ErrorKind, 7);
+    EXPECT_EQ(F.Sound.Beeps, 1);
+    EXPECT_EQ(F.SaveDialog1.name, "");
+    EXPECT_EQ(std::tuple(S.RxFileName, F.Edit1.text), std::tuple("/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
+    EXPECT_FALSE(F.Files.Exists("/nope/X.TXT"));
+    // An existing set, confirmed at the overwrite prompt: opened, never changed.
+    S.LanguageFlag = 0;
+    F.Files.Files["/ro/Y.TXT"] = "keep", F.Files.Files["/ro/Y.hdr"] = "h", F.Files.Files["/ro/Y.src"] = "s";
+    F.Files.FailOpen = {"/ro/Y.src"};
+    Choose("/ro/Y.TXT");
+    ConfirmOverwrite(S, C);
+    EXPECT_EQ(F.Form3.Text, "Impossibile scrivere /ro/Y.src\nla cartella manca o e' di sola lettura");
+    EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");
+    EXPECT_EQ(SetOf("/ro/Y"), std::tuple("keep", "h", "s"));
+}
+
 // A name chosen while a reception runs, from its request to its last poll, is
 // the next reception's: the one under way keeps its three files, both sets end
 // whole, and a name chosen after that is taken at once.

@@ -102,6 +102,29 @@ TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
     EXPECT_FALSE(w.Form2.isVisible() || w.Form3.isVisible());
 }
 
+// The close box, Alt+F4 or a logout mid-transfer would leave a set cut short:
+// closing asks first, with the exit dialog, whose first choice then closes.
+TEST(Windows, ClosingDuringATransferAsksFirst)
+{
+    for (const auto& [rx, tx] : {std::pair(RxHeader, TxIdle), std::pair(RxTransmitting, TxAwaitText)}) {
+        Windows w(1);
+        w.Form1.show();
+        w.S().RxState = rx;
+        w.S().TxState = tx;
+        EXPECT_FALSE(w.Form1.close());
+        EXPECT_TRUE(w.Form1.isVisible());
+        EXPECT_TRUE(w.Form2.isVisible());
+        w.Form2.ComboBox1->setCurrentIndex(0);
+        w.Form2.Button1Click();
+        EXPECT_FALSE(w.Form1.isVisible());
+    }
+    Windows idle(1);  // command state alone holds nothing of the user's
+    idle.Form1.show();
+    idle.S().RxState = RxCommand;
+    EXPECT_TRUE(idle.Form1.close());
+    EXPECT_FALSE(idle.Form2.isVisible());
+}
+
 TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
 {
     Windows w(1);

@@ -13,7 +13,7 @@ TEST_F(Transmit, F8TakesAWholeSetOrKeepsTheOneItHad)
     EXPECT_EQ(F.Form3.Shows, 0);
     EXPECT_EQ(S.TxFileName, "");
 
-    Store("h", "s");
+    Store(HeaderOf('T', '0'), std::string("s\0", 2));
     EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     EXPECT_EQ(F.OpenDialog1.name, "");  // the next dialog starts afresh
     EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src"));
@@ -32,6 +32,53 @@ TEST_F(Transmit, F8TakesAWholeSetOrKeepsTheOneItHad)
         EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     }
     EXPECT_EQ(F.Sound.Beeps, 3);
+}
+
+// A set cut short, or named with F7 and never received, would overwrite the
+// device's program with a damaged one: F8 says which file and what is wrong.
+TEST_F(Transmit, F8RefusesASetThatIsNotWhole)
+{
+    Store(HeaderOf('T', '0'), std::string("s\0", 2));
+    const std::string h = HeaderOf('T', '0'), block = ClassHeader('t', ' ', '2', ' ');
+    const std::tuple<std::string, std::string, int, std::string> cases[] = {
+        {h.substr(0, 127), "x\0", 1, "Not a whole stored program: Q.hdr\na header holds 128 bytes, this one 127"},
+        {h + "!", "x\0", 1, "Not a whole stored program: Q.hdr\na header holds 128 bytes, this one 129"},
+        {h, "AB\x01", 0, "Programma non completo: Q.src\nla sezione di testo non ha il byte 0x00 di chiusura"},
+        {block, std::string("x\0A0A\0", 7), 1,
+         "Not a whole stored program: Q.src\nits header calls for a 5001 block, and no closing 0xFF byte follows "
+         "the text section"},
+        {"", "", 1, "Not a whole stored program: Q.hdr\nnamed with F7 and never received: its files are empty"}};
+    for (const auto& [hdr, src, language, told] : cases) {
+        S.LanguageFlag = language;
+        F.Files.Files["/d/Q.TXT"] = "", F.Files.Files["/d/Q.hdr"] = hdr, F.Files.Files["/d/Q.src"] = src;
+        F.OpenDialog1.Answers = {"/d/Q.TXT"};
+        const int beeps = F.Sound.Beeps;
+        FileoutF81Click(S, C);
+        EXPECT_EQ(F.Form3.Text, told);
+        EXPECT_EQ(S.ErrorKind, 3);
+        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
+        EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src"));
+        EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
+    }
+    // Whole once its block is closed.
+    F.Files.Files["/d/Q.hdr"] = block, F.Files.Files["/d/Q.src"] = std::string("x\0A0A\xFF", 6);
+    F.OpenDialog1.Answers = {"/d/Q.TXT"};
+    FileoutF81Click(S, C);
+    EXPECT_EQ(OutgoingSet(), std::tuple("/d/Q.TXT", "/d/Q.hdr", "/d/Q.src"));
+}
+
+// The files may change between F8 and the device's request: a set no longer
+// whole sends the device nothing at all, and the user is told.
+TEST_F(Transmit, ASetIsCheckedAgainWhenTheDeviceAsks)
+{
+    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
+    F.Files.Files["/d/P.src"] = "abc";
+    Device("\x1B" "A" "\x1B" "Z");
+    EXPECT_EQ(F.ComPort1.Sent(), "");
+    EXPECT_EQ(F.Form3.Text, "Not a whole stored program: P.src\nits text section has no closing 0x00 byte");
+    EXPECT_EQ(std::tuple(S.TxState, S.RxState, S.HdrSendActive), std::tuple(0, 0, 0));
+    EXPECT_FALSE(F.ProgressBar1.visible);
+    EXPECT_EQ(F.Memo2.Text(), "");
 }
 
 TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
@@ -57,9 +104,11 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
         EXPECT_EQ(S.NulPending, 1);  // even an empty section gets its zero byte
         EXPECT_EQ(S.TxState, 0);
     }
-    // A section cut short sends nothing; asked for again once whole, it goes once.
-    Store(HeaderOf('T', '0'), "abc");
+    // A section cut short after the start sends nothing; asked for again once
+    // whole, it goes once.
+    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
     Device("\x1B" "A" "\x1B" "Z");
+    F.Files.Files["/d/P.src"] = "abc";
     F.ComPort1.Writes.clear();
     Device("\x1B" "V");
     EXPECT_TRUE(F.ComPort1.Writes.empty());
@@ -70,7 +119,8 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
 
 TEST_F(Transmit, HeaderPacedOneByteATickFromTheFileAlone)
 {
-    Store(std::string("\x80\0\xFF" "abcdefg", 10), std::string(1, '\0'));  // 10 bytes
+    const std::string header = std::string("\x80\0\xFF" "abcdefg", 10) + std::string(118, '\0');
+    Store(header, std::string(1, '\0'));
     S.BlockBuffer.assign(132, 't');  // an older block: class 7, digit 4
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
@@ -78,22 +128,21 @@ TEST_F(Transmit, HeaderPacedOneByteATickFromTheFileAlone)
     EXPECT_TRUE(F.ProgressBar1.visible);
     EXPECT_TRUE(F.Timer2.enabled);
     EXPECT_EQ(F.Memo2.Text(), "TRASMISSIONE IN CORSO  ");
-    EXPECT_EQ(PaceHeader(), 11);
-    EXPECT_EQ(F.ProgressBar1.position, 2 + 10 * 2);  // a step at the start, one a byte
-    EXPECT_EQ(F.ComPort1.Chars, 1);  // the zero byte, as one character
-    EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{"\x80\x80", "\x80", std::string(1, '\0'), "\xFF", "a", "b",
-                                                            "c", "d", "e", "f", "g"}));
-    // Classified from the file's 10 bytes, the rest zero, not from what the block held.
+    EXPECT_EQ(PaceHeader(), 129);
+    EXPECT_EQ(F.ProgressBar1.Moves.size(), 1u + 128);  // a step at the start, one a byte
+    EXPECT_EQ(F.ComPort1.Chars, 119);  // each zero byte as one character
+    EXPECT_EQ(F.ComPort1.Sent(), "\x80\x80" + header);
+    // Classified from the file, not from what the block held.
     EXPECT_EQ(S.HeaderDigit, 0);
     EXPECT_EQ(S.DeviceClass, 0);
     EXPECT_EQ(S.HdrSendOffset, 0);
-    // A longer file: its first 128 bytes, no more.
-    const std::string longer = HeaderOf('T', '0') + "extra";
-    Store(longer, std::string(1, '\0'));
+    // A file grown after the start: its first 128 bytes, no more.
+    Store(HeaderOf('T', '0'), std::string(1, '\0'));
     F.ComPort1.Writes.clear();
     Device("\x1B" "A" "\x1B" "Z");
+    F.Files.Files["/d/P.hdr"] += "extra";
     EXPECT_EQ(PaceHeader(), 129);
-    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + longer.substr(0, 128));
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0'));
 }
 
 TEST_F(Transmit, VanishedFilesSendNothingInvented)

@@ -174,7 +174,9 @@ TEST_F(Serial, AVanishedDeviceIsClosedAndReportedOnce)
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("COM1: device lost"), std::string::npos) << reports[0];
+    // The line's reason, whichever call noticed (here EIO, elsewhere EAGAIN or ENOTTY).
+    EXPECT_EQ(reports[0], "COM1: device lost (the line went away: the adapter unplugged, the device switched off or "
+                          "its cable pulled, or the program at the other end closed it)");
 }
 
 // Every step is a port choice with the devices then present. A name keeps its
