@@ -35,6 +35,20 @@ TEST(Listing, IndexRulesAndKindTwoLines)
     EXPECT_EQ(Listing(std::string("a\x05" "b\x01", 4) + '\0', 7), "NUM 1000 ab\r\n");  // only 1..4 close a record
 }
 
+// Past 64 KiB of source and of listing: read and written in blocks, nothing twice
+// or lost at their seams, item numbers growing past three digits.
+TEST(Listing, ALargeSetWholeAndItemNumbersPastNineHundredNinetyNine)
+{
+    std::string src, expected;
+    for (int i = 0; i < 8000; ++i) {
+        const std::string text = "rec" + std::to_string(i * 7);
+        src += text + "\x01";
+        expected += "NUM 1" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i) + " " + text + "\r\n";
+    }
+    ASSERT_GT(src.size(), 64u * 1024);
+    EXPECT_EQ(Listing(src + '\0', 6), expected);
+}
+
 TEST(Listing, HighBytesMarkedUntilTheFirstFF)
 {
     int32_t marks = 1;
