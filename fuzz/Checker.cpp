@@ -386,7 +386,11 @@ void Checker::PortLost()
 void Checker::Quiet(const std::function<void()>& command)
 {
     r_.Port.Writes.clear();
+    // What a menu command fails on (F8 reading a set that is being received, F7
+    // trying a folder) is no failure of the reception under way.
+    const std::set<std::string> failed = r_.F.Files.Failed;
     command();
+    r_.F.Files.Failed = failed;
     MUST(r_.Port.Writes.empty(), "a command sent bytes to the device");
     CheckState();
 }
