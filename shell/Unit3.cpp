@@ -1,5 +1,7 @@
 #include "shell/Unit3.h"
 
+#include <algorithm>
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -39,6 +41,15 @@ void TForm3::SetText(const std::string& text)
 {
     Label1->setText(platform::ToQt(text));
     Label1->adjustSize();
+    // A message that names a file (a long path) or gives a reason is wider than
+    // the dialog was made for: it grows rather than cut the text off; the buttons
+    // stay below the text.
+    const int wide = std::max(394, Label1->x() + Label1->width() + 24);
+    const int below = std::max(88, Label1->y() + Label1->height() + 16);
+    const int left = wide == 394 ? 152 : (wide - Button1->width()) / 2;
+    Button1->move(left, below);
+    Button2->move(left, below + 40);
+    resize(wide, std::max(227, below + 99));
 }
 void TForm3::SetButton2Visible(bool visible) { Button2->setVisible(visible); }
 

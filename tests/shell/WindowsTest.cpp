@@ -125,6 +125,20 @@ TEST(Windows, ClosingDuringATransferAsksFirst)
     EXPECT_FALSE(idle.Form2.isVisible());
 }
 
+// A message naming a long path, or giving its reason on a second line, is read
+// whole: the dialog grows, and its button stays below the text.
+TEST(Windows, TheErrorDialogShowsALongMessageWhole)
+{
+    Windows w(1);
+    w.Form3.SetText("Cannot write /home/technician/Documents/plant 4/line 12/keypads/QRA-0042.hdr\n"
+                    "the folder is missing or read-only");
+    w.Form3.Show();
+    const QRect text = w.Form3.Label1->geometry();
+    EXPECT_LE(text.right(), w.Form3.width());
+    EXPECT_GT(w.Form3.Button1->y(), text.bottom());
+    EXPECT_LE(w.Form3.Button1->geometry().bottom(), w.Form3.height());
+}
+
 TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
 {
     Windows w(1);
