@@ -69,6 +69,13 @@ package-windows: build-windows-qt
 	cmake --build $(WINDOWS_QT) --target package_windows
 .PHONY: build-windows-qt package-windows
 
+# serbox-<version>-setup.exe in build-windows-qt, from the zip's files, by Debian's
+# makensis (packaging/serbox.nsi), and the same files as the next version for the
+# test of an update.
+installer-windows: build-windows-qt
+	cmake --build $(WINDOWS_QT) --target installer_windows installer_windows_next
+.PHONY: installer-windows
+
 # Latency, throughput, listing, idle CPU and memory figures, printed (bench/run.sh).
 bench: build
 	./bench/run.sh $(BUILD)
@@ -87,9 +94,9 @@ soak: build
 
 # serbox.exe and serbox-it.exe from the Windows zip under Wine, typed at through an
 # X server of their own against serbox-device on COM1 (label windows-gui,
-# tests/windows-gui/), and the rest of that tree's tests under Wine (label windows:
+# tests/windows-gui/), the installer installed, updated and removed there, and the rest of that tree's tests under Wine (label windows:
 # the Win32 serial port against serbox-device among them). Not part of `make test`:
 # the first run builds Qt for Windows.
-test-windows-gui: build package-windows
+test-windows-gui: build package-windows installer-windows
 	ctest --test-dir build-windows-qt -L windows --output-on-failure -j $(JOBS)
 .PHONY: test-windows-gui

@@ -3,6 +3,21 @@
 # needs beside them (target package_windows, make package-windows).
 set_target_properties(serbox_en serbox_it PROPERTIES WIN32_EXECUTABLE ON)
 
+# Each program's icon and its version in Explorer's properties: a resource built
+# by MinGW's windres. A program added to the package calls this too.
+enable_language(RC)
+set(SERBOX_PUBLISHER "serbox developers")
+function(serbox_windows_resource target file description)
+  set(SERBOX_RC_FILE ${file})
+  set(SERBOX_RC_DESCRIPTION ${description})
+  set(SERBOX_RC_ICON ${PROJECT_SOURCE_DIR}/packaging/serbox.ico)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows.rc.in ${PROJECT_BINARY_DIR}/resources/${target}.rc @ONLY)
+  target_sources(${target} PRIVATE ${PROJECT_BINARY_DIR}/resources/${target}.rc)
+endfunction()
+serbox_windows_resource(serbox_en serbox.exe "serbox (English)")
+serbox_windows_resource(serbox_it serbox-it.exe "serbox (italiano)")
+serbox_windows_resource(serbox_listing serbox-listing.exe "serbox listing tool")
+
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
   OUTPUT_VARIABLE libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
 get_filename_component(gcc_dlls ${libstdcxx} DIRECTORY)
@@ -21,3 +36,24 @@ add_custom_target(package_windows
     -P ${CMAKE_CURRENT_LIST_DIR}/windows-zip.cmake
   DEPENDS serbox_en serbox_it serbox_listing
   VERBATIM)
+
+# serbox-<version>-setup.exe beside the zip, made by Debian's makensis from the
+# folder the zip was made of (target installer_windows, make installer-windows).
+find_program(SERBOX_MAKENSIS makensis)
+add_custom_target(installer_windows
+  COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION} -DMAKENSIS=${SERBOX_MAKENSIS}
+    "-DPUBLISHER=${SERBOX_PUBLISHER}" -DSTAGE=${PROJECT_BINARY_DIR}/package/serbox-${PROJECT_VERSION}
+    -DOUT=${PROJECT_BINARY_DIR}/serbox-${PROJECT_VERSION}-setup.exe
+    -P ${CMAKE_CURRENT_LIST_DIR}/windows-installer.cmake
+  VERBATIM)
+add_dependencies(installer_windows package_windows)
+# The next patch version of the same files, for the test of an update over it.
+math(EXPR next_patch "${PROJECT_VERSION_PATCH} + 1")
+set(SERBOX_NEXT_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${next_patch})
+add_custom_target(installer_windows_next
+  COMMAND ${CMAKE_COMMAND} -DVERSION=${SERBOX_NEXT_VERSION} -DMAKENSIS=${SERBOX_MAKENSIS}
+    "-DPUBLISHER=${SERBOX_PUBLISHER}" -DSTAGE=${PROJECT_BINARY_DIR}/package/serbox-${PROJECT_VERSION}
+    -DOUT=${PROJECT_BINARY_DIR}/next/serbox-${SERBOX_NEXT_VERSION}-setup.exe
+    -P ${CMAKE_CURRENT_LIST_DIR}/windows-installer.cmake
+  VERBATIM)
+add_dependencies(installer_windows_next package_windows)

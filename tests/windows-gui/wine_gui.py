@@ -123,11 +123,14 @@ def check_ports(args, ports):
 
 
 def start_program(args, children, work):
-    folder = os.path.join(work, "serbox")
-    with zipfile.ZipFile(args.zip) as z:
-        z.extractall(folder)
-    exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files
-                if f == args.exe), None)
+    # Installed (the path a shortcut names), or out of the zip.
+    exe = getattr(args, "installed", None)
+    if not exe:
+        folder = os.path.join(work, "serbox")
+        with zipfile.ZipFile(args.zip) as z:
+            z.extractall(folder)
+        exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files
+                    if f == args.exe), None)
     if not exe:
         raise Failure(f"{args.exe} is not in {args.zip}")
     env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64",

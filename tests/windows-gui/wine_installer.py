@@ -1,0 +1,243 @@
+#!/usr/bin/python3
+"""serbox-<version>-setup.exe under Wine, as an IT department and a technician use it.
+
+  wine_installer.py --setup EXE --newer EXE --prefix DIR --device SERBOX_DEVICE
+                    --listing SERBOX_LISTING --wine-com WINE_COM_SH [--shots DIR]
+
+In a prefix of its own: the first page in English and in Italian (screenshots, by
+the system's language); a silent install, its Start-menu entries and its entry
+under Apps in the prefix's registry; the English program started from the path
+its shortcut names, one reception against serbox-device on COM1; the same version
+again into another folder, then a newer one with /PATH over it: one entry under
+Apps each time; a silent uninstall: nothing of it left, the user's set and
+settings kept.
+"""
+import argparse
+import os
+import re
+import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xdesktop import Desktop, Failure, log, run, run_test, until  # noqa: E402
+import wine_gui  # noqa: E402
+
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+ENVIRONMENT = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
+MENU = "ProgramData/Microsoft/Windows/Start Menu/Programs/serbox"
+SHORTCUTS = ("serbox (English).lnk", "serbox (italiano).lnk")
+
+
+def wine_env(args, language="en_US.UTF-8"):
+    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64",
+               WINEDLLOVERRIDES="mscoree,mshtml=", LANG=language, LC_ALL=language)
+    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
+        env.pop(v, None)
+    return env
+
+
+def wine(args, *argv):
+    runner = os.path.join(os.path.dirname(args.wine_com), "wine-run.sh")
+    return run(runner, args.prefix, *argv, env=wine_env(args))
+
+
+def reg(args, *argv):
+    r = wine(args, "reg", *argv)
+    return r.returncode, r.stdout.replace("\r", "")
+
+
+def drive_c(args, path=""):
+    return os.path.join(args.prefix, "drive_c", path)
+
+
+def unix_path(windows):
+    if not windows.lower().startswith("c:\\"):
+        raise Failure(f"{windows} is not on drive C:")
+    return windows[3:].replace("\\", "/")
+
+
+def entries(args):
+    """The entries under Apps named serbox: (key, values)."""
+    code, out = reg(args, "query", UNINSTALL, "/s")
+    if code != 0:
+        raise Failure(f"cannot read {UNINSTALL}")
+    found = []
+    for block in re.split(r"\n(?=HKEY_)", out):
+        values = dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", block, re.M))
+        if values.get("DisplayName") == "serbox":
+            found.append((block.splitlines()[0], values))
+    return found
+
+
+def one_entry(args, version, folder):
+    found = entries(args)
+    if len(found) != 1:
+        raise Failure(f"{len(found)} entries named serbox under Apps, not one: {[k for k, _ in found]}")
+    key, v = found[0]
+    want = {"DisplayVersion": version, "Publisher": "serbox developers", "InstallLocation": folder,
+            "DisplayIcon": folder + "\\serbox.exe,0", "UninstallString": f'"{folder}\\uninstall.exe"',
+            "QuietUninstallString": f'"{folder}\\uninstall.exe" /S'}
+    wrong = {k: v.get(k) for k, w in want.items() if v.get(k) != w}
+    if wrong:
+        raise Failure(f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
+    log(f"one entry under Apps: serbox {version} by serbox developers in {folder}")
+
+
+def install(args, setup, *options):
+    r = run(wine_gui.WINE, setup, "/S", *options, env=wine_env(args))
+    if r.returncode != 0:
+        raise Failure(f"{os.path.basename(setup)} /S {' '.join(options)} exited with {r.returncode}")
+
+
+def shortcut_target(path):
+    """The program a shortcut starts: the local path it holds."""
+    with open(path, "rb") as f:
+        data = f.read()
+    for text in (data.decode("latin-1"), data.decode("utf-16-le", "replace")):
+        m = re.search(r"[A-Za-z]:\\[^\x00<>\"|?*]*?\.exe", text)
+        if m:
+            return m.group(0)
+    raise Failure(f"the shortcut {path} names no program")
+
+
+def check_installed(args, folder):
+    base = drive_c(args, unix_path(folder))
+    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "Qt6Core.dll", "platforms/qwindows.dll",
+              "uninstall.exe"):
+        if not os.path.isfile(os.path.join(base, f)):
+            raise Failure(f"{f} is not in {folder}")
+    targets = {}
+    for name in SHORTCUTS:
+        path = drive_c(args, os.path.join(MENU, name))
+        if not os.path.isfile(path):
+            raise Failure(f"no Start-menu entry {name}")
+        targets[name] = shortcut_target(path)
+    want = {SHORTCUTS[0]: folder + "\\serbox.exe", SHORTCUTS[1]: folder + "\\serbox-it.exe"}
+    if {k: v.lower() for k, v in targets.items()} != {k: v.lower() for k, v in want.items()}:
+        raise Failure(f"the Start-menu entries start {targets}, not {want}")
+    log(f"installed in {folder}; Start menu: {', '.join(SHORTCUTS)}")
+    return targets[SHORTCUTS[0]]
+
+
+def first_pages(args, children, d, shots):
+    """The installer's first page, in the system's language."""
+    for language, title in (("en_US.UTF-8", "serbox .* Setup"), ("it_IT.UTF-8", "Installazione di serbox")):
+        p = children.start([wine_gui.WINE, args.setup], env=wine_env(args, language))
+        window = d.window(title)
+        log(f"the first page in {language}: {d.title(window)}")
+        d.shot(window, f"setup-{language[:2]}", shots)
+        p.kill()
+        wine_gui.end_wine(args)
+        d.gone(title)
+
+
+def path_value(args):
+    code, out = reg(args, "query", ENVIRONMENT, "/v", "Path")
+    m = re.search(r"Path\s+REG_\w+\s+(.*)$", out, re.M)
+    return m.group(1) if m else ""
+
+
+def session(args, children, work):
+    home = os.path.join(work, "home")
+    os.makedirs(home)
+    os.environ.update(HOME=home, LANG="C.UTF-8")
+    d = Desktop(children)
+    # A prefix as a new PC: nothing of an earlier run installed.
+    wine_gui.end_wine(args)
+    shutil.rmtree(args.prefix, ignore_errors=True)
+    first_pages(args, children, d, args.shots)
+
+    default = "C:\\Program Files\\serbox"
+    install(args, args.setup)
+    exe = check_installed(args, default)
+    one_entry(args, args.version, default)
+
+    # One reception with the installed program, started as its shortcut starts it.
+    args.installed = exe
+    args.language, args.exe = "en", "serbox.exe"
+    rx_hdr, rx_src = wine_gui.program("L", "1", 1500, 11)
+    wine_gui.store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
+    device, main = wine_gui.start_up(args, children, d, work, ["send", "DEVICE.hdr", "DEVICE.src"], "WARNING",
+                                     args.shots)
+    wine_gui.choose(d, "F7", "Save As", "SAVED.TXT")
+    until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
+    device.write("\n")
+    device.shows("send complete")
+    for ext in ("hdr", "src"):
+        wine_gui.same(os.path.join(work, "SAVED." + ext), os.path.join(work, "DEVICE." + ext), "reception")
+    log("reception with the installed serbox.exe: SAVED.hdr and SAVED.src byte-exact")
+    wine_gui.end_wine(args)  # the program ends with its prefix's server
+    code, out = reg(args, "query", r"HKCU\Software\serbox", "/s")
+    if code != 0 or "COM1" not in out:
+        raise Failure(f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
+
+    # A set the user keeps in his own folder.
+    user = next(iter(os.listdir(drive_c(args, "users"))), None)
+    kept = [drive_c(args, f"users/{u}/Documents/KEPT.{ext}") for u in os.listdir(drive_c(args, "users"))
+            if u not in ("Public",) for ext in ("hdr", "src", "TXT")]
+    if not user or not kept:
+        raise Failure("the prefix has no user folder")
+    for f in kept:
+        os.makedirs(os.path.dirname(f), exist_ok=True)
+        with open(f, "wb") as out_file:
+            out_file.write(b"kept")
+
+    # The same version again, into another folder: the first one goes.
+    other = "C:\\Tools\\serbox"
+    install(args, args.setup, "/D=" + other)
+    check_installed(args, other)
+    if os.path.exists(drive_c(args, unix_path(default))):
+        raise Failure(f"{default} is still there after the install into {other}")
+    one_entry(args, args.version, other)
+
+    # A newer one over it: the folder it knows, one entry, now on PATH.
+    install(args, args.newer, "/PATH")
+    check_installed(args, other)
+    one_entry(args, args.newer_version, other)
+    if other.lower() not in path_value(args).lower().split(";"):
+        raise Failure(f"/PATH did not put {other} on PATH: {path_value(args)}")
+    log(f"newer version over it, {other} on PATH")
+
+    # Silent uninstall: the uninstaller copies itself away and returns at once.
+    r = run(wine_gui.WINE, other + "\\uninstall.exe", "/S", env=wine_env(args))
+    if r.returncode != 0:
+        raise Failure(f"uninstall.exe /S exited with {r.returncode}")
+    until(lambda: not entries(args) and not os.path.exists(drive_c(args, unix_path(other))),
+          "the uninstaller to remove the folder and the entry under Apps", 60)
+    left = [p for p in (drive_c(args, MENU), drive_c(args, "Tools/serbox")) if os.path.exists(p)]
+    if left:
+        raise Failure(f"left behind: {left}")
+    if reg(args, "query", r"HKLM\Software\serbox")[0] == 0:
+        raise Failure(r"HKLM\Software\serbox is left behind")
+    if other.lower() in path_value(args).lower():
+        raise Failure(f"{other} is still on PATH: {path_value(args)}")
+    missing = [f for f in kept if not os.path.isfile(f)]
+    if missing:
+        raise Failure(f"the uninstall took the user's set: {missing}")
+    if reg(args, "query", r"HKCU\Software\serbox", "/s")[0] != 0:
+        raise Failure("the uninstall took the user's settings")
+    log("uninstalled: no files, shortcuts, registry entries or PATH left; the user's set and settings kept")
+
+
+def main():
+    p = argparse.ArgumentParser()
+    for name in ("--setup", "--newer", "--prefix", "--device", "--listing", "--wine-com"):
+        p.add_argument(name, required=True)
+    p.add_argument("--shots")
+    args = p.parse_args()
+    for name in ("setup", "newer", "prefix", "device", "listing", "wine_com"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    for tool in (args.device, args.listing, args.setup, args.newer):
+        if not os.path.exists(tool):
+            print(f"missing {tool} (make build builds the Linux tools, make installer-windows the installer)")
+            return 1
+    args.version = re.search(r"serbox-(.+)-setup\.exe$", args.setup).group(1)
+    args.newer_version = re.search(r"serbox-(.+)-setup\.exe$", args.newer).group(1)
+    shot = args.shots and os.path.join(args.shots, "installer-failure.png")
+    return run_test(lambda children, work: session(args, children, work), "serbox-wine-installer-", shot,
+                    lambda: wine_gui.end_wine(args))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
