@@ -82,4 +82,53 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
     return bindings;
 }
 
+std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports, const std::string& ownDevice)
+{
+    std::vector<PortLine> lines;
+    for (const DetectedPort& p : ports) {
+        std::string name = p.Description;
+        // "FTDI FT232R USB UART", not "FT232R USB UART" alone; a name that says
+        // its maker already keeps it once.
+        if (!p.Manufacturer.empty() && name.find(p.Manufacturer) == std::string::npos)
+            name = name.empty() ? p.Manufacturer : p.Manufacturer + " " + name;
+        // Windows names its ports with the COM name in brackets; elsewhere the
+        // device follows the name, its stable link after it.
+        std::string where = p.Device;
+        if (!p.StableName.empty())
+            where += ", " + p.StableName;
+        std::string text;
+        if (name.empty())
+            text = where;
+        else if (name.find("(" + p.Device + ")") != std::string::npos)
+            text = p.StableName.empty() ? name : name + " (" + p.StableName + ")";
+        else
+            text = name + " (" + where + ")";
+        if (p.InUse && p.Device != ownDevice)
+            text += " - in use by another program";
+        lines.push_back({p.Device, text});
+    }
+    return lines;
+}
+
+std::string RememberedDeviceNow(const RememberedPort& remembered, const std::vector<DetectedPort>& ports,
+                                bool devicePresent)
+{
+    if (!remembered.StableName.empty())
+        for (const DetectedPort& p : ports)
+            if (p.StableName == remembered.StableName)
+                return p.Device;
+    for (const DetectedPort& p : ports)
+        if (p.Device == remembered.Device)
+            return remembered.StableName.empty() || p.StableName.empty() ? p.Device : std::string();
+    return devicePresent && remembered.StableName.empty() ? remembered.Device : std::string();
+}
+
+std::string NotPluggedInNote(const RememberedPort& remembered)
+{
+    const std::string what = remembered.Text.empty() || remembered.Text == remembered.Device
+                                 ? remembered.Device
+                                 : remembered.Device + ", " + remembered.Text;
+    return remembered.Name + " was " + what + " last time: it is not plugged in now.";
+}
+
 }  // namespace platform

@@ -11,8 +11,11 @@
 namespace platform {
 
 struct DetectedPort {
-    std::string Device;  // e.g. /dev/ttyUSB0
+    std::string Device;  // e.g. /dev/ttyUSB0, COM5
+    // What the system calls it ("USB Serial Port (COM5)"; on Linux the adapter's model).
     std::string Description, Manufacturer, SerialNumber;
+    std::string StableName;  // its link in the stable names' folder, when it has one
+    bool InUse = false;      // the system says a program has it open
 };
 
 // The menu's ports, COM1 to COM4: the one place their names are built and read.
@@ -37,5 +40,25 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
                                                    const std::vector<DetectedPort>& ports,
                                                    std::map<std::string, std::string>& known,
                                                    const std::string& stablePaths = kStablePaths);
+
+// One line of the setup dialog's device list for each port present: what the
+// system calls it, where it is, and whether another program has it. ownDevice is
+// the device this program has open, which is never reported as in use.
+struct PortLine {
+    std::string Device, Text;
+};
+std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports, const std::string& ownDevice);
+
+// The choice of an earlier run, offered again at start-up.
+struct RememberedPort {
+    std::string Name, Device, Text, StableName;
+};
+// Where the remembered device is now: the port with its stable name (an adapter
+// plugged into another socket), or its own device when present. Empty when it is
+// not plugged in.
+std::string RememberedDeviceNow(const RememberedPort& remembered, const std::vector<DetectedPort>& ports,
+                                bool devicePresent);
+// What the dialog says of a remembered device that is not plugged in.
+std::string NotPluggedInNote(const RememberedPort& remembered);
 
 }  // namespace platform

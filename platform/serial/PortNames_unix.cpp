@@ -6,6 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fcntl.h>
+#include <fstream>
+#include <signal.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +20,18 @@ int Rank(const std::string& device)
     if (device.find("ttyUSB") != std::string::npos || device.find("ttyACM") != std::string::npos)
         return 0;
     return 1;
+}
+
+// A serial port (the kernel's tty class) or a pseudo-terminal's slave end.
+bool IsTerminalDevice(dev_t device)
+{
+    constexpr unsigned kPtySlaves = 136, kPtySlavesEnd = 143;  // the kernel's Unix98 pty majors
+    if (major(device) >= kPtySlaves && major(device) <= kPtySlavesEnd)
+        return true;
+    std::error_code none;
+    const auto subsystem = std::filesystem::read_symlink(
+        "/sys/dev/char/" + std::to_string(major(device)) + ":" + std::to_string(minor(device)) + "/subsystem", none);
+    return subsystem.filename() == "tty";
 }
 
 }  // namespace
@@ -67,14 +82,43 @@ std::string CheckDevicePath(const std::string& path)
         return path + " is a folder, not a serial device";
     if (!S_ISCHR(st.st_mode))
         return path + " is a file, not a serial device";
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return ExplainOpenFailure(path, errno);
-    const bool tty = ::isatty(fd) == 1;
-    ::close(fd);
-    if (!tty)
+    if (!IsTerminalDevice(st.st_rdev))
         return path + " is not a serial port or terminal";
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0)
+        return ExplainOpenFailure(path, errno);
     return {};
+}
+
+// By the lock file of the convention serial programs share (a live owner), or by
+// a program that has the device among its open files (as far as this user may see).
+bool HeldByAnotherProgram(const std::string& device)
+{
+    const pid_t self = ::getpid();
+    auto alive = [self](pid_t pid) { return pid > 0 && pid != self && (::kill(pid, 0) == 0 || errno == EPERM); };
+    std::string base = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+    std::replace(base.begin(), base.end(), '/', '_');
+    for (const char* dir : {"/var/lock/", "/run/lock/"}) {
+        std::ifstream lock(dir + ("LCK.." + base));
+        long pid = 0;
+        if (lock >> pid && alive(static_cast<pid_t>(pid)))
+            return true;
+    }
+    std::error_code none, gone;
+    const auto target = std::filesystem::canonical(device, gone);
+    if (gone)
+        return false;
+    for (const auto& process : std::filesystem::directory_iterator("/proc", none)) {
+        const std::string name = process.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos || std::stol(name) == self)
+            continue;
+        std::error_code hidden;
+        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", hidden)) {
+            std::error_code closed;
+            if (std::filesystem::read_symlink(fd.path(), closed) == target)
+                return true;
+        }
+    }
+    return false;
 }
 
 bool StandsForNoDevice(const std::string& device)

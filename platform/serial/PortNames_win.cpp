@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "platform/files/StdFileSystem.h"
@@ -26,6 +27,44 @@ std::string ComName(const std::string& device)
     if (name.size() < 4 || name.rfind("COM", 0) != 0 || name.find_first_not_of("0123456789", 3) != std::string::npos)
         return {};
     return name;
+}
+
+std::string Upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return s;
+}
+
+// The system's own list of its serial ports' names (COM3, CNCA0, ...).
+std::set<std::string> SystemSerialPorts()
+{
+    std::set<std::string> names;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256], data[256];
+        DWORD nameSize = 256, dataSize = sizeof data - sizeof(wchar_t), type = 0;
+        const LONG r = ::RegEnumValueW(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize);
+        if (r == ERROR_NO_MORE_ITEMS)
+            break;
+        if (r != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        data[dataSize / sizeof(wchar_t)] = L'\0';
+        names.insert(Upper(Utf8FromPath(std::filesystem::path(data))));
+    }
+    ::RegCloseKey(key);
+    return names;
+}
+
+// A device name the system resolves (COM3, NUL), asked without opening it.
+bool KnownToSystem(const std::string& name)
+{
+    if (SystemSerialPorts().count(Upper(name)))
+        return true;
+    wchar_t target[1024];
+    return ::QueryDosDeviceW(PathFromUtf8(name).c_str(), target, 1024) != 0;
 }
 
 }  // namespace
@@ -61,24 +100,29 @@ int ErrnoOfOpenError(unsigned long error)
 
 std::string CheckDevicePath(const std::string& path)
 {
-    std::error_code ec;
-    const std::filesystem::path p = PathFromUtf8(path);
-    if (std::filesystem::is_directory(p, ec))
-        return path + " is a folder, not a serial device";
-    if (std::filesystem::is_regular_file(p, ec))
-        return path + " is a file, not a serial device";
-    HANDLE h = ::CreateFileW(WindowsDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return ExplainOpenFailure(path, ErrnoOfOpenError(::GetLastError()));
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    const bool serial = ::GetCommState(h, &dcb) != 0;
-    ::CloseHandle(h);
-    if (!serial)
+    // A COM name is a port when the system has a device of that name; a file or
+    // a folder of the same name in the current folder changes nothing.
+    const std::string com = ComName(path);
+    if (!com.empty())
+        return KnownToSystem(com) ? std::string() : ExplainOpenFailure(path, ENOENT);
+    const std::string bare = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
+    if (SystemSerialPorts().count(Upper(bare)))
+        return {};  // a port by another name (a virtual pair's CNCA0, say)
+    if (path.rfind("\\\\.\\", 0) != 0) {
+        std::error_code ec;
+        const std::filesystem::path p = PathFromUtf8(path);
+        if (std::filesystem::is_directory(p, ec))
+            return path + " is a folder, not a serial device";
+        if (std::filesystem::is_regular_file(p, ec))
+            return path + " is a file, not a serial device";
+    }
+    if (KnownToSystem(bare))
         return path + " is not a serial port";
-    return {};
+    return ExplainOpenFailure(path, ENOENT);
 }
+
+// Windows tells whether a port is open only to the program that tries to open it.
+bool HeldByAnotherProgram(const std::string&) { return false; }
 
 bool StandsForNoDevice(const std::string&)
 {

@@ -36,9 +36,15 @@ std::string Recognise(const DetectedPort& port, const std::string& stablePaths);
 std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>& names,
                                                  const std::vector<DetectedPort>& ports);
 
-// Empty when path names a terminal device (a serial port or a pseudo-terminal);
-// otherwise the reason it cannot be used.
+// Empty when path names a terminal device (a serial port or a pseudo-terminal)
+// this user may open; otherwise the reason it cannot be used. Asks the system and
+// never opens the device: an open would pulse its modem lines, and the port this
+// program holds would read as busy.
 std::string CheckDevicePath(const std::string& path);
+
+// The system says another program has the device open (this program never counts),
+// found without opening it.
+bool HeldByAnotherProgram(const std::string& device);
 
 // The name is one of COM1..COM4 left unbound, naming no device of this system.
 bool StandsForNoDevice(const std::string& device);
