@@ -6,11 +6,12 @@
 #include "platform/serial/PortNames.h"
 #include "shell/Messages.h"
 
-void SelectPort(ProgramState& S, Form1Components& C, int n)
+namespace {
+
+// Port n in place of port p (0: none to fall back on): false when n failed and
+// there was nothing to fall back on.
+bool SwitchPort(ProgramState& S, Form1Components& C, int n, int p)
 {
-    const int p = S.PortNumber;
-    if (p == n)
-        return;
     // The device on the old port keeps nothing going on the new one.
     if (EndExchange(S, C))
         C.Sound.Beep();
@@ -24,7 +25,7 @@ void SelectPort(ProgramState& S, Form1Components& C, int n)
         C.Sound.Beep();
         if (p < 1 || p > platform::kMenuPorts) {
             ShowMessage(S, C, Message::PortNotReady);
-            return;
+            return false;
         }
         // The failed open left the port closed.
         C.Form1.SetTitle(TitleJoined(p));
@@ -34,5 +35,33 @@ void SelectPort(ProgramState& S, Form1Components& C, int n)
         S.PortNumber = p;
         ShowMessage(S, C, Message::PortNotReady);
     }
-    platform::ApplyDeviceLine(C.ComPort1);
+    return true;
+}
+
+}  // namespace
+
+void SelectPort(ProgramState& S, Form1Components& C, int n)
+{
+    const int p = S.PortNumber;
+    if (p == n)
+        return;
+    if (SwitchPort(S, C, n, p))
+        platform::ApplyDeviceLine(C.ComPort1);
+}
+
+void TakeSetupChoice(ProgramState& S, Form1Components& C)
+{
+    const int p = S.PortNumber;
+    const int n = platform::ComPortNumber(C.ComPort1.Port());
+    if (n == 0) {
+        // Not a port of the menu: the line stays as it was, under its own name.
+        if (p >= 1 && p <= platform::kMenuPorts)
+            C.ComPort1.SetPort(platform::ComPortName(p));
+        C.Sound.Beep();
+        ShowMessage(S, C, Message::PortNotReady);
+        return;
+    }
+    // The same name may now stand for another device or line: opened again, and
+    // with nothing of its old binding to fall back on.
+    SwitchPort(S, C, n, p == n ? 0 : p);
 }

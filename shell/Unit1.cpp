@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <tuple>
 
 #include "link/Exchange.h"
 #include "link/Keyboard.h"
@@ -181,6 +182,24 @@ void TForm1::BuildMenu()
         QAction* a = setup->addAction(QString("COM %1").arg(n));
         connect(a, &QAction::triggered, this, [this, n] { Guard([this, n] { SelectPort(S, *C, n); }); });
     }
+    setupItem_ = setup->addAction(texts::kPortSetupItem[1]);
+    connect(setupItem_, &QAction::triggered, this, [this] { Guard([this] { PortSetup(); }); });
+}
+
+// The setup dialog at any time: a choice that changes the port, its device or its
+// line is taken as a menu choice; Cancel, or OK on what was there, changes nothing.
+void TForm1::PortSetup()
+{
+    const auto now = [this] {
+        const std::string name = ComPort1.Port();
+        const platform::LineSettings l = ComPort1.Settings();
+        return std::tuple(name, ComPort1.DeviceFor(name), l.BaudRate, l.DataBits, l.Stop, l.ParityBits, l.ParityCheck,
+                          l.Flow);
+    };
+    const auto before = now();
+    ComPort1.ShowSetupDialog();
+    if (now() != before && !closed_)
+        TakeSetupChoice(S, *C);
 }
 
 QAction* TForm1::Action(const QString& caption) const
@@ -214,6 +233,7 @@ void TForm1::FormCreate(int languageFlag)
         Label3->setText("FILE TO TRASMIT:");
         Label4->setText("MESSAGES:");
     }
+    setupItem_->setText(texts::kPortSetupItem[S.LanguageFlag]);
     // What a screen reader says for the text components: the fields after their
     // labels, the two text areas after what they hold.
     const auto named = [](QWidget* w, const QString& name) { w->setAccessibleName(name); };

@@ -71,6 +71,7 @@ private:
     void FormActivate();
     void FormClose();
     void BuildMenu();
+    void PortSetup();
     void ActiveWindowChanged();
     bool KeyDown(QObject* watched, QKeyEvent* key);
 
@@ -102,6 +103,7 @@ private:
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     QAction* menuKeys_[kMenuCommands] = {};
+    QAction* setupItem_ = nullptr;
     bool closed_ = false;
     bool exitChosen_ = false;
     bool shown_ = false;

@@ -82,7 +82,7 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
     return bindings;
 }
 
-std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports, const std::string& ownDevice)
+std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports)
 {
     std::vector<PortLine> lines;
     for (const DetectedPort& p : ports) {
@@ -103,7 +103,7 @@ std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports, cons
             text = p.StableName.empty() ? name : name + " (" + p.StableName + ")";
         else
             text = name + " (" + where + ")";
-        if (p.InUse && p.Device != ownDevice)
+        if (p.InUse)
             text += " - in use by another program";
         lines.push_back({p.Device, text});
     }

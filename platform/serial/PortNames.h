@@ -6,11 +6,19 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
 
 struct DetectedPort {
+    DetectedPort() = default;
+    DetectedPort(std::string device, std::string description = {}, std::string manufacturer = {},
+                 std::string serialNumber = {})
+        : Device(std::move(device)), Description(std::move(description)), Manufacturer(std::move(manufacturer)),
+          SerialNumber(std::move(serialNumber))
+    {
+    }
     std::string Device;  // e.g. /dev/ttyUSB0, COM5
     // What the system calls it ("USB Serial Port (COM5)"; on Linux the adapter's model).
     std::string Description, Manufacturer, SerialNumber;
@@ -42,12 +50,11 @@ std::map<std::string, std::string> RefreshBindings(const std::map<std::string, s
                                                    const std::string& stablePaths = kStablePaths);
 
 // One line of the setup dialog's device list for each port present: what the
-// system calls it, where it is, and whether another program has it. ownDevice is
-// the device this program has open, which is never reported as in use.
+// system calls it, where it is, and whether another program has it.
 struct PortLine {
     std::string Device, Text;
 };
-std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports, const std::string& ownDevice);
+std::vector<PortLine> PortListLines(const std::vector<DetectedPort>& ports);
 
 // The choice of an earlier run, offered again at start-up.
 struct RememberedPort {

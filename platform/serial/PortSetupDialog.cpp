@@ -1,17 +1,71 @@
 #include "platform/serial/PortSetupDialog.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include "platform/serial/System.h"
 #include "platform/widgets/QtWidgets.h"
 
 namespace platform {
+namespace {
+
+constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400};
+
+// The last choice, kept between runs: the registry on Windows, ~/.config elsewhere.
+QSettings Kept() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "serbox", "serbox"); }
+
+struct KeptChoice {
+    RememberedPort Port;
+    LineSettings Line;
+};
+
+std::optional<KeptChoice> LoadChoice()
+{
+    const QSettings kept = Kept();
+    if (!kept.contains("port/name"))
+        return std::nullopt;
+    KeptChoice c;
+    c.Port = {kept.value("port/name").toString().toStdString(), kept.value("port/device").toString().toStdString(),
+              kept.value("port/text").toString().toStdString(), kept.value("port/stable").toString().toStdString()};
+    // A value damaged by hand falls back to what the dialog offers without one.
+    const int baud = kept.value("line/baud").toInt(), bits = kept.value("line/dataBits").toInt();
+    if (std::find(std::begin(kBaudRates), std::end(kBaudRates), baud) != std::end(kBaudRates))
+        c.Line.BaudRate = baud;
+    if (bits == 7 || bits == 8)
+        c.Line.DataBits = bits;
+    c.Line.ParityBits = static_cast<Parity>(kept.value("line/parity", static_cast<int>(Parity::None)).toInt());
+    c.Line.ParityCheck = c.Line.ParityBits != Parity::None;
+    c.Line.Stop = kept.value("line/stopBits", 1).toInt() == 2 ? StopBits::Two : StopBits::One;
+    const QString flow = kept.value("line/flow").toString();
+    c.Line.Flow = flow == "none" ? FlowControl::None : flow == "hardware" ? FlowControl::Hardware : c.Line.Flow;
+    if (c.Port.Name.empty())
+        return std::nullopt;
+    return c;
+}
+
+void SaveChoice(const RememberedPort& port, const LineSettings& line)
+{
+    QSettings kept = Kept();
+    kept.setValue("port/name", QString::fromStdString(port.Name));
+    kept.setValue("port/device", QString::fromStdString(port.Device));
+    kept.setValue("port/text", QString::fromStdString(port.Text));
+    kept.setValue("port/stable", QString::fromStdString(port.StableName));
+    kept.setValue("line/baud", line.BaudRate);
+    kept.setValue("line/dataBits", line.DataBits);
+    kept.setValue("line/parity", static_cast<int>(line.ParityCheck ? line.ParityBits : Parity::None));
+    kept.setValue("line/stopBits", line.Stop == StopBits::Two ? 2 : 1);
+    kept.setValue("line/flow", line.Flow == FlowControl::None ? "none" : "hardware");
+    kept.sync();
+}
+
+}  // namespace
 
 PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
 {
@@ -29,7 +83,7 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     device_->setMinimumWidth(320);
     baud_ = new QComboBox;
     baud_->setObjectName("baud");
-    for (int b : {1200, 2400, 4800, 9600, 19200, 38400})
+    for (int b : kBaudRates)
         baud_->addItem(QString::number(b), b);
     dataBits_ = new QComboBox;
     dataBits_->setObjectName("dataBits");
@@ -67,22 +121,56 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
         if (!choice_)
             return;
         auto it = choice_->Bindings.find(n.toStdString());
-        device_->setCurrentText(it == choice_->Bindings.end() ? QString() : QString::fromStdString(it->second));
+        ShowDevice(it == choice_->Bindings.end() ? std::string() : it->second);
     });
+}
+
+// A port present shows as its line of the list; anything else as it was typed.
+void PortSetupDialog::ShowDevice(const std::string& device)
+{
+    const int at = device.empty() ? -1 : device_->findData(QString::fromStdString(device));
+    if (at >= 0)
+        device_->setCurrentIndex(at);
+    else
+        device_->setCurrentText(QString::fromStdString(device));
+}
+
+std::string PortSetupDialog::ChosenDevice() const
+{
+    const QString text = device_->currentText().trimmed();
+    const int at = device_->findText(text);
+    return (at >= 0 ? device_->itemData(at).toString() : text).toStdString();
 }
 
 bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPort>& detected)
 {
     choice_ = &choice;
+    detected_ = detected;
     device_->clear();
     QString listing = "Detected serial devices:\n";
-    for (const auto& p : detected) {
-        device_->addItem(QString::fromStdString(p.Device));
-        listing += QString::fromStdString("  " + p.Device + "  " + p.Description + "  " +
-                                          p.Manufacturer + "  " + p.SerialNumber + "\n");
+    for (const PortLine& line : PortListLines(detected)) {
+        device_->addItem(QString::fromStdString(line.Text), QString::fromStdString(line.Device));
+        listing += QString::fromStdString("  " + line.Text + "\n");
     }
     if (detected.empty())
         listing += "  none\n";
+    // At start-up (no port chosen yet in this run) the last run's choice is
+    // offered; a device of it that is gone is said so, and stays in the field.
+    std::string shown = choice.Name;
+    std::string note;
+    if (choice.Name == kStartPortName) {
+        shown = ComPortName(1);  // the start name names no port: the first one is offered
+        if (const std::optional<KeptChoice> kept = LoadChoice()) {
+            shown = kept->Port.Name;
+            choice.Line = kept->Line;
+            const std::string now =
+                RememberedDeviceNow(kept->Port, detected, CheckDevicePath(kept->Port.Device).empty());
+            if (now.empty())
+                note = NotPluggedInNote(kept->Port);
+            if (!kept->Port.Device.empty())
+                choice.Bindings[shown] = now.empty() ? kept->Port.Device : now;
+        }
+    }
     listing += "\nPorts:\n";
     for (int number = 1; number <= kMenuPorts; ++number) {
         const std::string n = ComPortName(number);
@@ -95,13 +183,10 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
             listing += QString::fromStdString("  " + n + " = " + dev + "\n");
     if (!choice.LastFailure.empty())
         listing += QString::fromStdString("\nLast error: " + choice.LastFailure);
-    status_->setText(listing);
-    // The start name "COM" names no port: offer the first one, which the
-    // defaults bind to a USB adapter when there is one.
-    const std::string shown = choice.Name == kStartPortName ? ComPortName(1) : choice.Name;
+    status_->setText(note.empty() ? listing : QString::fromStdString(note + "\n\n") + listing);
     name_->setCurrentText(QString::fromStdString(shown));
     auto it = choice.Bindings.find(shown);
-    device_->setCurrentText(it == choice.Bindings.end() ? QString() : QString::fromStdString(it->second));
+    ShowDevice(it == choice.Bindings.end() ? std::string() : it->second);
     baud_->setCurrentIndex(baud_->findData(choice.Line.BaudRate));
     dataBits_->setCurrentIndex(std::max(0, dataBits_->findData(choice.Line.DataBits)));
     const Parity parity = choice.Line.ParityCheck ? choice.Line.ParityBits : Parity::None;
@@ -116,7 +201,7 @@ bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPor
 
 void PortSetupDialog::Accept()
 {
-    const std::string device = device_->currentText().trimmed().toStdString();
+    const std::string device = ChosenDevice();
     if (!device.empty()) {
         const std::string why = CheckDevicePath(device);
         if (!why.empty()) {
@@ -133,6 +218,15 @@ void PortSetupDialog::Accept()
     choice_->Line.ParityCheck = choice_->Line.ParityBits != Parity::None;
     choice_->Line.Stop = static_cast<StopBits>(stopBits_->currentData().toInt());
     choice_->Line.Flow = static_cast<FlowControl>(flow_->currentData().toInt());
+    RememberedPort kept{choice_->Name, device, {}, {}};
+    for (const DetectedPort& p : detected_)
+        if (p.Device == device) {
+            DetectedPort named = p;
+            named.InUse = false;  // what it is, not who had it then
+            kept.StableName = p.StableName;
+            kept.Text = PortListLines({named}).front().Text;
+        }
+    SaveChoice(kept, choice_->Line);
     accept();
 }
 

@@ -26,11 +26,15 @@ class PortSetupDialog : public QDialog {
     Q_OBJECT
 public:
     explicit PortSetupDialog(QWidget* parent = nullptr);
-    // Modal; true on OK with a usable device (choice is updated then).
+    // Modal; true on OK with a usable device (choice is updated then, and kept for
+    // the next run's start-up, whose choice it offers).
     bool Run(PortSetupChoice& choice, const std::vector<DetectedPort>& detected);
 
 private:
     void Accept();
+    void ShowDevice(const std::string& device);
+    std::string ChosenDevice() const;
+    std::vector<DetectedPort> detected_;
     QComboBox* name_;
     QComboBox* device_;
     QComboBox* baud_;

@@ -127,6 +127,48 @@ TEST_F(Link, TheStartUpDialogsNameDecides)
     }
 }
 
+// Setup > Port setup, closed on a changed choice: its port is opened as from the
+// menu, the port in use too (its device or line changed), and the transfer
+// under way is abandoned; the dialog's line stays. A name off the menu changes nothing.
+TEST_F(Link, TheSetupItemsChoiceIsTakenAsAMenuChoice)
+{
+    SelectPort(S, C, 1);
+    S.RxState = 2;
+    F.ComPort1.Line.BaudRate = 9600;  // as the dialog left it
+    F.ComPort1.Name = "COM1";
+    const int opens = F.ComPort1.Opens;
+    TakeSetupChoice(S, C);
+    EXPECT_EQ(F.ComPort1.Opens, opens + 1);
+    EXPECT_TRUE(F.ComPort1.Opened);
+    EXPECT_EQ(F.Memo2.Text(), "TRASFERIMENTO INTERROTTO");
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_EQ(F.ComPort1.Line.BaudRate, 9600);
+
+    // Another name that will not open: back to the one before.
+    F.ComPort1.Name = "COM3";
+    F.ComPort1.FailingNames = {"COM3"};
+    TakeSetupChoice(S, C);
+    EXPECT_EQ(F.ComPort1.OpenName, "COM1");
+    EXPECT_EQ(S.PortNumber, 1);
+    EXPECT_EQ(F.Form3.Text, "Serial port not ready");
+
+    // The same name failing has nothing left to fall back on.
+    F.ComPort1.Name = "COM1";
+    F.ComPort1.FailingNames = {"COM1"};
+    TakeSetupChoice(S, C);
+    EXPECT_FALSE(F.ComPort1.Opened);
+    EXPECT_EQ(F.Form3.Shows, 2);
+
+    FakeProgram P;
+    SelectPort(P.S, P.C, 2);
+    P.F.ComPort1.Name = "/dev/ttyUSB7";
+    TakeSetupChoice(P.S, P.C);
+    EXPECT_EQ(P.F.ComPort1.Port(), "COM2");
+    EXPECT_EQ(P.F.ComPort1.OpenName, "COM2");
+    EXPECT_TRUE(P.F.ComPort1.Opened);
+    EXPECT_EQ(P.F.Form3.Text, "Serial port not ready");
+}
+
 TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)
 {
     Ticks(200);  // idle: never

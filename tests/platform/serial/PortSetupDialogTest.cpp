@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <tuple>
 
 #include "platform/serial/PortSetupDialog.h"
@@ -55,4 +57,50 @@ TEST(PortSetupDialog, RefusesAFileAsTheDeviceThenHandsBackTheNameTheDeviceAndEve
     QTimer::singleShot(0, &dialog, [&] { ok()->click(); });
     ASSERT_TRUE(dialog.Run(choice, {}));
     EXPECT_EQ(settings(), chosen);
+}
+
+// The next start-up offers the port, its device and the line chosen last time; a
+// device that has gone since is said so and not replaced by another.
+TEST(PortSetupDialog, TheNextStartUpOffersTheLastChoiceAndSaysWhenItsDeviceIsGone)
+{
+    auto pty = std::make_unique<Pty>();
+    const std::string path = pty->path;
+    auto run = [](const std::function<void(platform::PortSetupDialog&)>& user) {
+        platform::PortSetupDialog dialog;
+        platform::PortSetupChoice choice;
+        choice.Name = "COM";  // nothing chosen yet in this run
+        QTimer::singleShot(0, &dialog, [&] { user(dialog); });
+        const bool ok = dialog.Run(choice, {});
+        return std::pair(ok, choice);
+    };
+    auto combo = [](platform::PortSetupDialog& d, const char* name) { return d.findChild<QComboBox*>(name); };
+    auto ok = [](platform::PortSetupDialog& d) { d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click(); };
+    run([&](platform::PortSetupDialog& d) {
+        combo(d, "port")->setCurrentText("COM3");
+        combo(d, "device")->setCurrentText(QString::fromStdString(path));
+        combo(d, "baud")->setCurrentText("9600");
+        combo(d, "flow")->setCurrentIndex(0);
+        ok(d);
+    });
+
+    const auto [again, offered] = run([&](platform::PortSetupDialog& d) { ok(d); });
+    ASSERT_TRUE(again);
+    EXPECT_EQ(offered.Name, "COM3");
+    EXPECT_EQ(offered.Bindings, (std::map<std::string, std::string>{{"COM3", path}}));
+    EXPECT_EQ(offered.Line.BaudRate, 9600);
+    EXPECT_EQ(offered.Line.Flow, platform::FlowControl::None);
+
+    pty.reset();  // unplugged
+    QString said, field;
+    const auto [taken, missing] = run([&](platform::PortSetupDialog& d) {
+        for (QLabel* l : d.findChildren<QLabel*>())
+            said += l->text();
+        field = combo(d, "device")->currentText();
+        ok(d);  // refused: the device is not there
+        d.reject();
+    });
+    EXPECT_FALSE(taken);
+    EXPECT_TRUE(said.contains(QString::fromStdString("COM3 was " + path + " last time: it is not plugged in now.")))
+        << said.toStdString();
+    EXPECT_EQ(field.toStdString(), path);
 }

@@ -1,0 +1,118 @@
+// The setup dialog's port list from what the system reports, and the last run's
+// port found again: reports in, the dialog's lines out.
+#include <gtest/gtest.h>
+
+#include "platform/serial/PortNames.h"
+#include "platform/serial/System.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+
+#include "tests/support/Pty.h"
+#endif
+
+namespace {
+
+platform::DetectedPort Port(std::string device, std::string description = {}, std::string maker = {},
+                            std::string stable = {}, bool inUse = false)
+{
+    platform::DetectedPort p{std::move(device), std::move(description), std::move(maker)};
+    p.StableName = std::move(stable);
+    p.InUse = inUse;
+    return p;
+}
+
+const std::string kFtdiLink = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+
+}  // namespace
+
+TEST(PortList, EachPortIsShownByWhatTheSystemCallsIt)
+{
+    const std::vector<platform::DetectedPort> reports{
+        Port("COM1", "Communications Port (COM1)"),
+        Port("COM5", "USB Serial Port (COM5)", "", "", true),
+        Port("COM7"),  // a port the device manager does not name
+        Port("/dev/ttyUSB0", "FT232R USB UART", "FTDI", kFtdiLink),
+        Port("/dev/ttyACM0", "Prolific USB-Serial Controller", "Prolific"),
+        Port("/dev/ttyUSB1", "CP2102 USB to UART Bridge Controller", "Silicon Labs", "", true),
+        Port("/dev/ttyS0"),
+    };
+    const std::vector<std::string> want{
+        "Communications Port (COM1)",
+        "USB Serial Port (COM5) - in use by another program",
+        "COM7",
+        "FTDI FT232R USB UART (/dev/ttyUSB0, " + kFtdiLink + ")",
+        "Prolific USB-Serial Controller (/dev/ttyACM0)",
+        "Silicon Labs CP2102 USB to UART Bridge Controller (/dev/ttyUSB1) - in use by another program",
+        "/dev/ttyS0",
+    };
+    std::vector<std::string> got, devices;
+    for (const auto& line : platform::PortListLines(reports)) {
+        got.push_back(line.Text);
+        devices.push_back(line.Device);
+    }
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(devices, (std::vector<std::string>{"COM1", "COM5", "COM7", "/dev/ttyUSB0", "/dev/ttyACM0",
+                                                 "/dev/ttyUSB1", "/dev/ttyS0"}));
+}
+
+// The adapter of the last run is found wherever it is plugged now; another one in
+// its old socket is not taken for it, and a device that is gone is said so.
+TEST(PortList, TheLastRunsDeviceIsFoundAgainOrSaidToBeMissing)
+{
+    const platform::RememberedPort ftdi{"COM1", "/dev/ttyUSB0", "FTDI FT232R USB UART (/dev/ttyUSB0)", kFtdiLink};
+    EXPECT_EQ(platform::RememberedDeviceNow(ftdi, {Port("/dev/ttyUSB1", "FT232R", "FTDI", kFtdiLink)}, false),
+              "/dev/ttyUSB1");
+    EXPECT_EQ(platform::RememberedDeviceNow(ftdi, {Port("/dev/ttyUSB0", "CP2102", "", "usb-Silicon_Labs-port0")}, true),
+              "");
+    EXPECT_EQ(platform::NotPluggedInNote(ftdi),
+              "COM1 was /dev/ttyUSB0, FTDI FT232R USB UART (/dev/ttyUSB0) last time: it is not plugged in now.");
+
+    const platform::RememberedPort com5{"COM2", "COM5", "USB Serial Port (COM5)", ""};
+    EXPECT_EQ(platform::RememberedDeviceNow(com5, {Port("COM1"), Port("COM5", "USB Serial Port (COM5)")}, false),
+              "COM5");
+    EXPECT_EQ(platform::RememberedDeviceNow(com5, {Port("COM1")}, false), "");
+    EXPECT_EQ(platform::NotPluggedInNote(com5), "COM2 was COM5, USB Serial Port (COM5) last time: it is not plugged in now.");
+
+    // A line no list shows (a pseudo-terminal typed in): there while its path is.
+    const platform::RememberedPort typed{"COM3", "/dev/pts/7", "", ""};
+    EXPECT_EQ(platform::RememberedDeviceNow(typed, {}, true), "/dev/pts/7");
+    EXPECT_EQ(platform::NotPluggedInNote(typed), "COM3 was /dev/pts/7 last time: it is not plugged in now.");
+}
+
+#ifndef _WIN32
+// Checked without opening: the line this program holds is not busy; one another
+// program holds is shown as in use, and free again once it has let go.
+TEST(PortList, AnotherProgramsLineIsInUseAndThisProgramsNever)
+{
+    Pty pty;
+    ASSERT_FALSE(pty.path.empty());
+    const int own = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(own, 0);
+    EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
+    EXPECT_FALSE(platform::HeldByAnotherProgram(pty.path));
+    ::close(own);
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY);
+        (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char said = 0;
+    ASSERT_EQ(::read(ready[0], &said, 1), 1);
+    EXPECT_EQ(said, 'y');
+    EXPECT_TRUE(platform::HeldByAnotherProgram(pty.path));
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    EXPECT_FALSE(platform::HeldByAnotherProgram(pty.path));
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    EXPECT_EQ(platform::CheckDevicePath("/dev/null"), "/dev/null is not a serial port or terminal");
+}
+#endif
