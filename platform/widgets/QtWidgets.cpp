@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QWindow>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputMethodQueryEvent>
 #include <QLineEdit>
@@ -249,7 +250,9 @@ bool QtFileDialog::Execute()
     }
     if (!chosen || chosen->empty())
         return false;
-    name_ = *chosen;
+    // The name as the system writes it (C:\Users\... on Windows) wherever it is
+    // shown: the fields and the messages take it from here. Files open either way.
+    name_ = QDir::toNativeSeparators(QString::fromStdString(*chosen)).toStdString();
     return true;
 }
 
