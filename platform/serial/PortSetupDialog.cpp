@@ -80,6 +80,7 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     device_ = new QComboBox;
     device_->setObjectName("device");
     device_->setEditable(true);  // any device path, a pseudo-terminal included
+    device_->setInsertPolicy(QComboBox::NoInsert);  // a path typed is not one of the ports found
     device_->setMinimumWidth(320);
     baud_ = new QComboBox;
     baud_->setObjectName("baud");
@@ -139,7 +140,8 @@ std::string PortSetupDialog::ChosenDevice() const
 {
     const QString text = device_->currentText().trimmed();
     const int at = device_->findText(text);
-    return (at >= 0 ? device_->itemData(at).toString() : text).toStdString();
+    const QString device = at >= 0 ? device_->itemData(at).toString() : QString();
+    return (device.isEmpty() ? text : device).toStdString();
 }
 
 bool PortSetupDialog::Run(PortSetupChoice& choice, const std::vector<DetectedPort>& detected)

@@ -4,7 +4,7 @@ with the accessibility bus behind it, and its line's device end on a
 pseudo-terminal. Keys are typed with xdotool; what a screen reader would say
 comes from the accessibility bus.
 
-  desktop_test.py dialogs|layouts|start-up --program SERBOX_EN [--shots DIR]
+  desktop_test.py dialogs|layouts|start-up|remembered --program SERBOX_EN [--shots DIR]
   desktop_test.py a11y active|names|text [NAME]     (the harness asking the bus)
 """
 import argparse
@@ -68,13 +68,16 @@ class Session(Desktop):
         self.answer("^WARNING$", "Return")
         self.answer_setup()
         main = self.window(MAIN)
-        p = select.poll()
-        p.register(self.line, select.POLLOUT)
-        # Open once it has a terminal behind it.
-        until(lambda: p.poll(0) == [(self.line, select.POLLOUT)], "the program to open the line")
+        self.opened()
         self.activate(main)
         check(self.received(), "", "bytes before the first key")  # and everything before this key handled
         return main
+
+    def opened(self):
+        """Until the program has the line open: a terminal behind it, no hang-up."""
+        p = select.poll()
+        p.register(self.line, select.POLLOUT)
+        until(lambda: p.poll(0) == [(self.line, select.POLLOUT)], "the program to open the line")
 
     def answer_setup(self):
         self.answer(SETUP, "Tab", "ctrl+a", text=self.path, closes=True)
@@ -260,7 +263,29 @@ def start_up(port, s):
             until(lambda: s.title(main) == "KORVEL SU COM 2", "the title KORVEL SU COM 2")
 
 
-CASES = {"dialogs": [dialogs], "layouts": [layouts], "start-up": [functools.partial(start_up, p) for p in "32"]}
+def remembered(s):
+    """The port chosen at one start is offered at the next: Enter takes it."""
+    s.start_program()
+    s.answer("^WARNING$", "Return")
+    s.answer(SETUP, "ctrl+a", "C", "O", "M", "3")
+    s.answer_setup()
+    main = s.window(MAIN)
+    s.opened()
+    s.activate(main)
+    s.keys("alt+F4")
+    s.gone(MAIN)
+    s.start_program()
+    s.answer("^WARNING$", "Return")
+    s.activate(s.window(SETUP))
+    s.shot(s.window(SETUP), "desktop-remembered", s.args.shots)
+    s.answer(SETUP, "Return", closes=True)
+    main = s.window(MAIN)
+    s.opened()
+    until(lambda: s.title(main) in ("KORVEL SU COM3", "KORVEL SU COM 3"), "the title KORVEL SU COM3")
+
+
+CASES = {"dialogs": [dialogs], "layouts": [layouts], "start-up": [functools.partial(start_up, p) for p in "32"],
+         "remembered": [remembered]}
 
 
 def a11y(what, name=""):

@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
@@ -77,10 +79,12 @@ TEST(PortSetupDialog, TheNextStartUpOffersTheLastChoiceAndSaysWhenItsDeviceIsGon
     auto ok = [](platform::PortSetupDialog& d) { d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click(); };
     run([&](platform::PortSetupDialog& d) {
         combo(d, "port")->setCurrentText("COM3");
-        combo(d, "device")->setCurrentText(QString::fromStdString(path));
         combo(d, "baud")->setCurrentText("9600");
         combo(d, "flow")->setCurrentIndex(0);
-        ok(d);
+        // Typed and entered: the path itself, not a line of the list.
+        combo(d, "device")->lineEdit()->selectAll();
+        QTest::keyClicks(combo(d, "device")->lineEdit(), QString::fromStdString(path));
+        QTest::keyClick(combo(d, "device")->lineEdit(), Qt::Key_Return);
     });
 
     const auto [again, offered] = run([&](platform::PortSetupDialog& d) { ok(d); });
