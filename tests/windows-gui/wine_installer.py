@@ -107,6 +107,12 @@ def check_installed(args, folder):
               "uninstall.exe"):
         if not os.path.isfile(os.path.join(base, f)):
             raise Failure(f"{f} is not in {folder}")
+    # Each program's properties give its version (the files are the first installer's).
+    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe"):
+        with open(os.path.join(base, f), "rb") as exe:
+            data = exe.read()
+        if "ProductVersion".encode("utf-16-le") not in data or args.version.encode("utf-16-le") not in data:
+            raise Failure(f"{f} has no version information {args.version}")
     targets = {}
     for name in SHORTCUTS:
         path = drive_c(args, os.path.join(MENU, name))
@@ -173,15 +179,14 @@ def session(args, children, work):
         raise Failure(f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
 
     # A set the user keeps in his own folder.
-    user = next(iter(os.listdir(drive_c(args, "users"))), None)
-    kept = [drive_c(args, f"users/{u}/Documents/KEPT.{ext}") for u in os.listdir(drive_c(args, "users"))
-            if u not in ("Public",) for ext in ("hdr", "src", "TXT")]
-    if not user or not kept:
+    users = [u for u in os.listdir(drive_c(args, "users")) if u != "Public"]
+    if not users:
         raise Failure("the prefix has no user folder")
+    kept = [drive_c(args, f"users/{users[0]}/Documents/KEPT.{ext}") for ext in ("hdr", "src", "TXT")]
     for f in kept:
         os.makedirs(os.path.dirname(f), exist_ok=True)
-        with open(f, "wb") as out_file:
-            out_file.write(b"kept")
+        with open(f, "wb") as out:
+            out.write(b"kept")
 
     # The same version again, into another folder: the first one goes.
     other = "C:\\Tools\\serbox"
