@@ -166,6 +166,7 @@ def start_up(args, children, d, work, steps, request, shots):
     if not answered:
         log(f"the port request \"{request}\" closed itself as the main window took the activation")
     d.activate(d.window(setup))
+    d.shot(d.window(setup), f"{args.language}-setup", shots)  # the ports by their names
     check_ports(args, ports)
     d.keys("Return")  # COM1, the dialog's first port
     d.gone("^Serial port setup$")
