@@ -228,7 +228,9 @@ void PortSetupDialog::Accept()
             kept.StableName = p.StableName;
             kept.Text = PortListLines({named}).front().Text;
         }
-    SaveChoice(kept, choice_->Line);
+    // Only a port of the menu opens at start-up: any other name is not kept.
+    if (ComPortNumber(choice_->Name) != 0)
+        SaveChoice(kept, choice_->Line);
     accept();
 }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/serial/SerialComponent.h"
+#include "platform/serial/System.h"
 
 namespace {
 
@@ -48,6 +49,9 @@ TEST(WineSerial, Com1CarriesEveryByteTellsOutputEmptyOnceAndALostDeviceOnce)
     std::vector<std::string> errors;
     port.OnError = [&](const std::string& message) { errors.push_back(message); };
     port.Open();
+    // The setup dialog's check asks the system, never the port: the port this
+    // program holds is not another program's.
+    EXPECT_EQ(platform::CheckDevicePath("COM1"), "");
 
     int empties = 0;
     port.OnTxEmpty = [&] { ++empties; };
