@@ -2,7 +2,7 @@
 """serbox-<version>-setup.exe under Wine, as an IT department and a technician use it.
 
   wine_installer.py --setup EXE --newer EXE --prefix DIR --device SERBOX_DEVICE
-                    --listing SERBOX_LISTING --wine-com WINE_COM_SH [--shots DIR]
+                    --wine-com WINE_COM_SH [--shots DIR]
 
 In a prefix of its own: the first page in English and in Italian (screenshots, by
 the system's language); a silent install, its Start-menu entries and its entry
@@ -227,13 +227,13 @@ def session(args, children, work):
 
 def main():
     p = argparse.ArgumentParser()
-    for name in ("--setup", "--newer", "--prefix", "--device", "--listing", "--wine-com"):
+    for name in ("--setup", "--newer", "--prefix", "--device", "--wine-com"):
         p.add_argument(name, required=True)
     p.add_argument("--shots")
     args = p.parse_args()
-    for name in ("setup", "newer", "prefix", "device", "listing", "wine_com"):
+    for name in ("setup", "newer", "prefix", "device", "wine_com"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
-    for tool in (args.device, args.listing, args.setup, args.newer):
+    for tool in (args.device, args.setup, args.newer):
         if not os.path.exists(tool):
             print(f"missing {tool} (make build builds the Linux tools, make installer-windows the installer)")
             return 1
