@@ -139,7 +139,8 @@ TEST_F(Line, ACancelledReadBringsNothingAndNoWaitIsUnbounded)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 5000));
     EXPECT_EQ(errors[0].rfind("COM1: device lost", 0), 0u) << errors[0];
 
-    port.Open();
+    comm->Input.clear();
+    port.Open();  // its read waits for a byte, and the driver keeps it
     const auto start = Clock::now();
     port.Close();
     EXPECT_LT(Clock::now() - start, 2s);
