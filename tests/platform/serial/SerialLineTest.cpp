@@ -118,3 +118,4 @@ TEST_F(Line, LineErrorsAreCountedFromTheOpen)
     EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({2, 0, 1, 1}));
     EXPECT_EQ(told, std::vector<int>{4});
 }
+
