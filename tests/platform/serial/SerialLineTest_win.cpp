@@ -162,3 +162,15 @@ TEST_F(Line, OpenFailuresKeepTheirReason)
         EXPECT_EQ(port.LastFailure().rfind(words, 0), 0u) << port.LastFailure();
     }
 }
+
+// The system's own words come in its language, whole: on an Italian system
+// "più" stays "più", never a byte of another code page. Run in Italian by the
+// test windows_serial_words_in_italian.
+TEST_F(Line, TheSystemsWordsAreWholeInItsLanguage)
+{
+    if (PRIMARYLANGID(::GetUserDefaultUILanguage()) != LANG_ITALIAN)
+        GTEST_SKIP() << "the system speaks another language";
+    comm->OpenError = ERROR_NO_MORE_FILES;
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_EQ(port.LastFailure(), "COM1: Nessun file pi\xC3\xB9");
+}
