@@ -23,9 +23,10 @@ void ComPort1RxChar(ProgramState& S, Form1Components& C, int Count)
 
 void ComPort1LineHeld(ProgramState& S, Form1Components& C, bool held)
 {
-    if (held && !S.LineHeld) {
+    if (held) {
+        if (!S.LineHeld)
+            S.LineHeldCovered = C.Memo2.Text();
         S.LineHeld = 1;
-        S.LineHeldCovered = C.Memo2.Text();
         C.Memo2.SetText(LineHeldText(S.LanguageFlag));
         C.Sound.Beep();
     } else if (!held && S.LineHeld) {

@@ -104,7 +104,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
         d_->port->Close();
         d_->DropStaged();
         d_->waiting = false;
-        d_->holding = false;
+        EndHold();
         d_->lastFailure = d_->name +
                           ": device lost (the line went away: the adapter unplugged, the device switched off or "
                           "its cable pulled, or the program at the other end closed it)";
@@ -259,7 +259,21 @@ void SerialComponent::Close()
     d_->port->Close();
     d_->DropStaged();
     d_->waiting = false;
-    d_->holding = d_->toldHeld = false;
+    EndHold();
+}
+
+// A held line told to the user is told let go when the port closes: nothing
+// waits on it any more.
+void SerialComponent::EndHold()
+{
+    d_->holding = false;
+    if (!d_->toldHeld)
+        return;
+    d_->toldHeld = false;
+    QTimer::singleShot(0, this, [this] {
+        if (OnLineHeld)
+            OnLineHeld(false);
+    });
 }
 
 bool SerialComponent::Connected() const { return d_->port->IsOpen(); }

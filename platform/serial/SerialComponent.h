@@ -62,6 +62,7 @@ public:
 
 private:
     void CheckLineErrors();
+    void EndHold();
     struct Impl;
     Impl* d_;
 };

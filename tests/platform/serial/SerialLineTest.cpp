@@ -80,6 +80,13 @@ TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
     ASSERT_TRUE(QTest::qWaitFor([&] { return empties > 0; }, 5000));
     EXPECT_EQ(held, (std::vector<bool>{true, false}));
     EXPECT_GE(emptyAt - rose, 80ms);
+
+    line->Cts = false;  // held again, then the port closes: nothing waits on the line any more
+    port.WriteStr("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.size() == 3; }, 5000));
+    port.Close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.size() == 4; }, 5000));
+    EXPECT_EQ(held, (std::vector<bool>{true, false, true, false}));
 }
 
 // The driver did not take the speed (read back), or a pseudo-terminal's line
