@@ -83,7 +83,6 @@ public:
         errno = 0;
         if (port_.open(QIODevice::ReadWrite)) {
             line_ = !calls_->PseudoTerminal(Fd());
-            counted_ = calls_->Counters(Fd(), &base_);
             return 0;
         }
         const int sys = errno;
@@ -178,7 +177,13 @@ public:
         if (DrivesRts(flow_) && !port_.setRequestToSend(on))
             port_.clearError();
     }
-    void Settle() override { port_.clearError(); }
+    // What setting the line up left in the counters is not the line's.
+    void Settle() override
+    {
+        port_.clearError();
+        counted_ = calls_->Counters(Fd(), &base_);
+        seen_ = {};
+    }
 
     int64_t BytesAvailable() const override { return port_.bytesAvailable(); }
     int64_t Read(char* data, int64_t max) override { return port_.read(data, max); }
