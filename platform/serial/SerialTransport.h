@@ -5,8 +5,10 @@
 // QtSerialPortTransport.cpp (Linux) and Win32Transport.cpp (the Win32
 // communications API; Qt Serial Port is not built for Windows here).
 //
-// Every call returns at once. The two events come from the event loop, never
-// from inside a call, except that OnLost may come from inside TakeMore.
+// Every call returns at once, or within a bound where the driver must give back
+// a cancelled request (Close, a read cut short). The two events come from the
+// event loop, never from inside a call, except that OnLost may come from inside
+// TakeMore.
 
 #include <cstdint>
 #include <functional>
