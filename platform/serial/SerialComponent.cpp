@@ -7,7 +7,7 @@
 // at the port's baud rate (10 bits a byte at 8N1), counted from the later of now and
 // the previous deadline. A single-shot timer wakes at the deadline and then checks
 // that neither the transport nor the driver's output queue holds a byte
-// (DriverOutputQueued, System.h: TIOCOUTQ on Linux, ClearCommError on Windows; a pseudo-terminal
+// (TIOCOUTQ on Linux, ClearCommError's cbOutQue on Windows; a pseudo-terminal
 // reports 0 at once, which is why the line time is the lower bound). Only then is
 // OnTxEmpty raised, from the event loop, so always after the handler that wrote
 // has returned. A write while a wait is under way just moves the deadline: one
