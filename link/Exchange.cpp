@@ -49,3 +49,17 @@ void TakeOutgoingSet(ProgramState& S, Form1Components& C, const std::string& nam
     else
         SetOutgoingNames(S, name);
 }
+
+void CountLineErrorsFromHere(ProgramState& S, Form1Components& C)
+{
+    S.LineErrorsAtStart = C.ComPort1.LineErrorsSeen();
+}
+
+platform::LineErrors LineErrorsSinceStart(ProgramState& S, Form1Components& C)
+{
+    const platform::LineErrors now = C.ComPort1.LineErrorsSeen();
+    const platform::LineErrors& was = S.LineErrorsAtStart;
+    if (now.Total() < was.Total())
+        return now;  // the port opened again meanwhile: all it saw is of this transfer
+    return {now.Framing - was.Framing, now.Parity - was.Parity, now.Overrun - was.Overrun, now.Break - was.Break};
+}

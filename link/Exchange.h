@@ -34,3 +34,9 @@ void SetOutgoingNames(ProgramState& S, std::string name);
 // its header pacing included, goes on with the set it started with: the new
 // one is sent from the next request on.
 void TakeOutgoingSet(ProgramState& S, Form1Components& C, const std::string& name);
+
+// A transfer begins: its line errors count from here.
+void CountLineErrorsFromHere(ProgramState& S, Form1Components& C);
+// The line errors since: a transfer with any may have carried a damaged set, and
+// is not told done as if nothing had happened.
+platform::LineErrors LineErrorsSinceStart(ProgramState& S, Form1Components& C);

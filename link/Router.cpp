@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "link/Exchange.h"
 #include "receive/Dispatcher.h"
+#include "shell/Messages.h"
 #include "transmit/Transmission.h"
 
 void ComPort1RxChar(ProgramState& S, Form1Components& C, int Count)
@@ -18,3 +20,33 @@ void ComPort1RxChar(ProgramState& S, Form1Components& C, int Count)
     }
 }
 
+
+void ComPort1LineHeld(ProgramState& S, Form1Components& C, bool held)
+{
+    if (held) {
+        if (!S.LineHeld)
+            S.LineHeldCovered = C.Memo2.Text();
+        S.LineHeld = 1;
+        C.Memo2.SetText(LineHeldText(S.LanguageFlag));
+        C.Sound.Beep();
+    } else if (!held && S.LineHeld) {
+        S.LineHeld = 0;
+        // Put back what it covered, unless a later step has said something else.
+        if (C.Memo2.Text() == LineHeldText(S.LanguageFlag))
+            C.Memo2.SetText(S.LineHeldCovered);
+    }
+}
+
+void ComPort1LineErrors(ProgramState& S, Form1Components& C, const platform::LineErrors& seen)
+{
+    if (TransferUnderWay(S))
+        return;
+    if (seen.Total() < S.LineErrorsShown)
+        S.LineErrorsShown = 0;  // counted afresh since the port opened again
+    if (seen.Total() == S.LineErrorsShown)
+        return;
+    if (S.LineErrorsShown == 0)
+        C.Sound.Beep();
+    S.LineErrorsShown = seen.Total();
+    C.Memo2.SetText(LineErrorsText(LineErrorsAt::Terminal, seen, S.LanguageFlag));
+}

@@ -7,3 +7,12 @@
 #include "shell/ProgramState.h"
 
 void ComPort1RxChar(ProgramState& S, Form1Components& C, int Count);
+
+// Written bytes have waited on the line about a second (held), or move again: the
+// message line says what to check, then what it said before.
+void ComPort1LineHeld(ProgramState& S, Form1Components& C, bool held);
+
+// More line errors. In the terminal the message line counts them, with one beep;
+// a transfer tells them at its end (link/Exchange.h).
+void ComPort1LineErrors(ProgramState& S, Form1Components& C, const platform::LineErrors& seen);
+

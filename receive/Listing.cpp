@@ -200,6 +200,11 @@ void GenerateListing(ProgramState& S, Form1Components& C)
         ShowLine(C, Line::WriteError);
         C.Sound.Beep();
         ShowMessage(S, C, Message::FileError);
+    } else if (const platform::LineErrors damaged = LineErrorsSinceStart(S, C); damaged.Total() > 0) {
+        // Every byte was answered, but some came damaged: the set is kept for a
+        // look, not offered for sending.
+        C.Memo2.SetText(LineErrorsText(LineErrorsAt::Reception, damaged, S.LanguageFlag));
+        C.Sound.Beep();
     } else {
         ShowLine(C, Line::Done);
         TakeOutgoingSet(S, C, S.RxFileName);

@@ -196,6 +196,7 @@ void StartReception(ProgramState& S, Form1Components& C)
     S.RxText.clear();
     S.RxFileFailed = 0;
     S.RxState = RxStarted;
+    CountLineErrorsFromHere(S, C);
     ShowLine(C, Line::Receiving);
     for (const std::string* path : {&S.RxFileName, &S.RxHdrPath, &S.RxSrcPath}) {
         if (C.Files.Exists(*path))

@@ -97,5 +97,45 @@ void ShowLine(Form1Components& C, Line line)
     }
 }
 
+std::string LineHeldText(int32_t languageFlag)
+{
+    return languageFlag == 0 ? "NESSUN VIA DAL DISPOSITIVO (CTS): controllare il cavo, che il dispositivo sia acceso, "
+                               "e per le pulsantiere FLOW CONTROL su NONE"
+                             : "NO GO-AHEAD FROM THE DEVICE (CTS): check the cable, that the device is switched on, "
+                               "and for the hand-helds FLOW CONTROL set to NONE";
+}
+
+std::string LineErrorsText(LineErrorsAt where, const platform::LineErrors& seen, int32_t languageFlag)
+{
+    const bool it = languageFlag == 0;
+    std::string counts;
+    auto add = [&counts](int n, const char* name) {
+        if (n > 0)
+            counts += (counts.empty() ? "" : ", ") + std::string(name) + " " + std::to_string(n);
+    };
+    add(seen.Framing, it ? "formato" : "framing");
+    add(seen.Parity, it ? "parita'" : "parity");
+    add(seen.Overrun, it ? "dati persi" : "overrun");
+    add(seen.Break, it ? "interruzione" : "break");
+    switch (where) {
+    case LineErrorsAt::Reception:
+        return it ? "RICEVUTO CON ERRORI DI LINEA (" + counts +
+                        "): il programma puo' essere danneggiato e non e' proposto per la trasmissione. Controllare "
+                        "velocita' e cavo e ripetere la ricezione"
+                  : "RECEIVED WITH LINE ERRORS (" + counts +
+                        "): the program may be damaged and is not offered for sending. Check the speed and the cable "
+                        "and receive it again";
+    case LineErrorsAt::Transmission:
+        return it ? "TRASMESSO CON ERRORI DI LINEA (" + counts +
+                        "): le richieste del dispositivo sono arrivate danneggiate. Controllare il programma sul "
+                        "dispositivo"
+                  : "SENT WITH LINE ERRORS (" + counts +
+                        "): the device's requests arrived damaged. Check the program on the device";
+    case LineErrorsAt::Terminal: break;
+    }
+    return it ? "ERRORI DI LINEA (" + counts + "): controllare velocita', parita' e cavo"
+              : "LINE ERRORS (" + counts + "): check the speed, the parity and the cable";
+}
+
 std::string TitleSpaced(int port) { return "KORVEL SU COM " + std::to_string(port); }
 std::string TitleJoined(int port) { return "KORVEL SU COM" + std::to_string(port); }

@@ -64,6 +64,16 @@ enum class Line {
 };
 void ShowLine(Form1Components& C, Line line);
 
+// The message line while written bytes wait on the device's go-ahead (CTS), in the
+// build's language: what the technician checks.
+std::string LineHeldText(int32_t languageFlag);
+
+// Line errors (framing, parity, overrun, break) told on the message line, in the
+// build's language: in the terminal, at the end of a reception (its set may be
+// damaged and is not offered for sending) or of a transmission.
+enum class LineErrorsAt { Terminal, Reception, Transmission };
+std::string LineErrorsText(LineErrorsAt where, const platform::LineErrors& seen, int32_t languageFlag);
+
 // The main window's title names the port in two spellings, both the program's
 // own: spaced ("KORVEL SU COM 1": the activation, a Setup menu choice, a lost
 // port) and joined ("KORVEL SU COM1": the start-up choice, and the old port

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/serial/SerialPort.h"
+
 // The receive machine's states (RxState): 0 terminal, 1 command state, 2..11 a
 // reception, 100 while the transmit machine runs (receive/Dispatcher.h).
 enum RxStates : int32_t {
@@ -75,4 +77,10 @@ struct ProgramState {
     uint64_t SecondSectionOffset = 0;  // file offset where the 5001 block begins
     int32_t HdrSendActive = 0;         // the header block is being paced out
     std::string TxNextFileName;        // chosen while a set was going out: the next one sent
+
+    // --- the line ------------------------------------------------------------------------
+    int32_t LineHeld = 0;              // the message line tells of bytes held by the device
+    std::string LineHeldCovered;       // what the message line said before
+    platform::LineErrors LineErrorsAtStart;  // the port's counts when the transfer began
+    int32_t LineErrorsShown = 0;       // the count the terminal told last
 };

@@ -134,6 +134,10 @@ TForm1::TForm1(int languageFlag)
         });
     };
     ComPort1.OnTxEmpty = [this] { Guard([this] { ComPort1TxEmpty(S); }); };
+    ComPort1.OnLineHeld = [this](bool held) { Guard([this, held] { ComPort1LineHeld(S, *C, held); }); };
+    ComPort1.OnLineErrors = [this](const platform::LineErrors& seen) {
+        Guard([this, seen] { ComPort1LineErrors(S, *C, seen); });
+    };
     ComPort1.OnError = [this](const std::string& msg) {
         std::string text = msg;
         if (!closed_ && PortLost(S, *C))
@@ -149,6 +153,8 @@ TForm1::~TForm1()
     closed_ = true;
     ComPort1.OnRxChar = nullptr;
     ComPort1.OnTxEmpty = nullptr;
+    ComPort1.OnLineHeld = nullptr;
+    ComPort1.OnLineErrors = nullptr;
     ComPort1.OnError = nullptr;
 }
 

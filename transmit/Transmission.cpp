@@ -46,6 +46,11 @@ void EndUnsent(ProgramState& S, Form1Components& C)
 void Completed(ProgramState& S, Form1Components& C)
 {
     EndTransfer(S, C);
+    if (const platform::LineErrors damaged = LineErrorsSinceStart(S, C); damaged.Total() > 0) {
+        C.Memo2.SetText(LineErrorsText(LineErrorsAt::Transmission, damaged, S.LanguageFlag));
+        C.Sound.Beep();
+        return;
+    }
     ShowLine(C, Line::Done);
 }
 
@@ -105,6 +110,7 @@ bool ReadHeader(ProgramState& S, Form1Components& C, std::vector<uint8_t>& heade
 
 void Start(ProgramState& S, Form1Components& C)
 {
+    CountLineErrorsFromHere(S, C);
     ShowLine(C, Line::Transmitting);
     C.ProgressBar1.Show();
     platform::StepProgress(C.ProgressBar1);

@@ -5,8 +5,9 @@
 namespace platform {
 
 // COMSTAT.cbOutQue is the count of bytes not yet transmitted. ClearCommError is
-// the only call that reports it; it also resets the port's error flags, which the
-// serial component does not read (a lost device shows as a failed read or write).
+// the only call that reports it; it also resets the port's error flags, so the
+// Windows port (Win32Transport.cpp) makes the call itself and counts them: this
+// is for a caller that has no port of its own.
 int DriverOutputQueued(intptr_t handle)
 {
     DWORD errors = 0;

@@ -7,11 +7,18 @@
 // at the port's baud rate (10 bits a byte at 8N1), counted from the later of now and
 // the previous deadline. A single-shot timer wakes at the deadline and then checks
 // that neither the transport nor the driver's output queue holds a byte
-// (DriverOutputQueued, System.h: TIOCOUTQ on Linux, ClearCommError on Windows; a pseudo-terminal
+// (TIOCOUTQ on Linux, ClearCommError's cbOutQue on Windows; a pseudo-terminal
 // reports 0 at once, which is why the line time is the lower bound). Only then is
 // OnTxEmpty raised, from the event loop, so always after the handler that wrote
 // has returned. A write while a wait is under way just moves the deadline: one
 // event follows everything written.
+//
+// A line that holds the bytes back (CTS low under hardware flow control) keeps
+// the driver's queue, and a USB adapter's or a UART's buffer the driver cannot
+// see, from moving: while it holds, output-empty waits, and once it lets go the
+// bytes written since the last event need their line time from that moment.
+// Held about a second, the user is told (OnLineHeld), and told again when it
+// lets go.
 
 #include "platform/serial/SerialComponent.h"
 
@@ -29,7 +36,7 @@
 namespace platform {
 
 struct SerialComponent::Impl {
-    std::unique_ptr<SerialTransport> port = MakeSerialTransport();
+    std::unique_ptr<SerialTransport> port;
     QTimer drain;
     std::string name = kStartPortName;
     std::map<std::string, std::string> bindings;
@@ -40,6 +47,10 @@ struct SerialComponent::Impl {
     Clock clock = [] { return std::chrono::steady_clock::now(); };
     std::chrono::steady_clock::time_point deadline{};
     bool waiting = false;
+    int64_t unsent = 0;  // bytes written since the last output-empty event
+    bool holding = false, toldHeld = false;
+    std::chrono::steady_clock::time_point heldSince{};
+    LineErrors errors;  // seen since the last Open
     std::string lastFailure;
     QWidget* dialogParent = nullptr;
     // What the last read took from the port, handed out from here: the dispatcher
@@ -61,13 +72,25 @@ namespace {
 
 constexpr int64_t kGather = kSerialReadBuffer - 4096;
 constexpr int64_t kFlood = 1024;
+constexpr auto kHeldTell = std::chrono::milliseconds(1000);
+constexpr int kHeldPollMs = 20;
+constexpr long long kWaitPollMs = 100;  // how soon a hold under a long write is seen
+
+std::chrono::microseconds LineTime(int64_t bytes, int baud)
+{
+    // 10 bits a byte at 8N1
+    return std::chrono::microseconds(bytes * 10'000'000LL / (baud > 0 ? baud : kDeviceLine.BaudRate));
+}
 
 std::vector<DetectedPort> Detect() { return DetectSerialPorts(); }
 
 }  // namespace
 
-SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
+SerialComponent::SerialComponent(QWidget* dialogParent) : SerialComponent(dialogParent, MakeSerialTransport()) {}
+
+SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTransport> transport) : d_(new Impl)
 {
+    d_->port = std::move(transport);
     d_->dialogParent = dialogParent;
     d_->bindings = RefreshBindings({}, {}, Detect(), d_->known);
     d_->drain.setSingleShot(true);
@@ -81,6 +104,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
         d_->port->Close();
         d_->DropStaged();
         d_->waiting = false;
+        EndHold();
         d_->lastFailure = d_->name +
                           ": device lost (the line went away: the adapter unplugged, the device switched off or "
                           "its cable pulled, or the program at the other end closed it)";
@@ -103,6 +127,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
         d_->gathering = false;
         if (OnRxChar && p.IsOpen() && p.BytesAvailable() + static_cast<int64_t>(d_->Staged()) > 0)
             OnRxChar(static_cast<int>(p.BytesAvailable() + static_cast<int64_t>(d_->Staged())));
+        CheckLineErrors();
         if (d_->lostMeanwhile) {
             // The bytes that came before the loss have been handed over first.
             d_->lostMeanwhile = false;
@@ -113,9 +138,33 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
         if (!d_->waiting)
             return;
         const auto now = d_->clock();
+        CheckLineErrors();
+        if (d_->port->IsOpen() && d_->port->OutputHeld()) {
+            if (!d_->holding)
+                d_->heldSince = now;
+            d_->holding = true;
+            d_->drain.start(kHeldPollMs);
+            if (!d_->toldHeld && now - d_->heldSince >= kHeldTell) {
+                d_->toldHeld = true;
+                if (OnLineHeld)
+                    OnLineHeld(true);
+            }
+            return;
+        }
+        if (d_->holding) {
+            d_->holding = false;
+            d_->deadline = std::max(d_->deadline, now + LineTime(d_->unsent, d_->line.BaudRate));
+            if (d_->toldHeld) {
+                d_->toldHeld = false;
+                if (OnLineHeld)
+                    OnLineHeld(false);
+                if (!d_->waiting)
+                    return;
+            }
+        }
         if (now < d_->deadline) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
-            d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
+            d_->drain.start(static_cast<int>(std::clamp<long long>(left.count(), 1, kWaitPollMs)));
             return;
         }
         if (d_->port->IsOpen() && d_->port->OutputPending()) {
@@ -123,6 +172,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent) : d_(new Impl)
             return;
         }
         d_->waiting = false;
+        d_->unsent = 0;
         if (OnTxEmpty)
             OnTxEmpty();
     });
@@ -177,10 +227,14 @@ void SerialComponent::Open()
     }
     d_->DropStaged();
     if (const int err = d_->port->Open(device)) {
-        d_->lastFailure = ExplainOpenFailure(device, err);
+        const std::string why = d_->port->Failure();
+        d_->lastFailure = why.empty() ? ExplainOpenFailure(device, err) : why;
         throw EComPort(d_->lastFailure);
     }
     d_->lastFailure.clear();
+    d_->errors = {};
+    d_->unsent = 0;
+    d_->holding = d_->toldHeld = false;
     const LineSettings l = d_->line;
     SetBaudRate(l.BaudRate);
     SetDataBits(l.DataBits);
@@ -190,6 +244,13 @@ void SerialComponent::Open()
     SetDTR(d_->dtr);
     if (DrivesRts(l.Flow))
         SetRTS(d_->rts);
+    // A setting the driver refused leaves the previous owner's line: garbage or
+    // silence. The open fails with what was refused.
+    if (const std::string refused = d_->port->Failure(); !refused.empty()) {
+        d_->port->Close();
+        d_->lastFailure = refused;
+        throw EComPort(refused);
+    }
     d_->port->Settle();
 }
 
@@ -198,6 +259,21 @@ void SerialComponent::Close()
     d_->port->Close();
     d_->DropStaged();
     d_->waiting = false;
+    EndHold();
+}
+
+// A held line told to the user is told let go when the port closes: nothing
+// waits on it any more.
+void SerialComponent::EndHold()
+{
+    d_->holding = false;
+    if (!d_->toldHeld)
+        return;
+    d_->toldHeld = false;
+    QTimer::singleShot(0, this, [this] {
+        if (OnLineHeld)
+            OnLineHeld(false);
+    });
 }
 
 bool SerialComponent::Connected() const { return d_->port->IsOpen(); }
@@ -299,13 +375,12 @@ void SerialComponent::WriteStr(const std::string& s)
     if (!d_->port->IsOpen() || s.empty())
         return;
     d_->port->Write(s.data(), static_cast<int64_t>(s.size()));
-    const int baud = d_->line.BaudRate > 0 ? d_->line.BaudRate : kDeviceLine.BaudRate;
-    const auto lineTime = std::chrono::microseconds(static_cast<long long>(s.size()) * 10'000'000LL / baud);
+    d_->unsent += static_cast<int64_t>(s.size());
     const auto now = d_->clock();
-    d_->deadline = std::max(d_->deadline, now) + lineTime;
+    d_->deadline = std::max(d_->deadline, now) + LineTime(static_cast<int64_t>(s.size()), d_->line.BaudRate);
     d_->waiting = true;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
-    d_->drain.start(static_cast<int>(std::max<long long>(1, left.count())));
+    d_->drain.start(static_cast<int>(std::clamp<long long>(left.count(), 1, kWaitPollMs)));
 }
 
 void SerialComponent::TransmitChar(char c) { WriteStr(std::string(1, c)); }
@@ -317,6 +392,25 @@ void SerialComponent::ClearBuffer(bool input, bool output)
     if (input)
         d_->DropStaged();
     d_->port->Clear(input, output);
+    if (output)
+        d_->unsent = 0;
+}
+
+LineErrors SerialComponent::LineErrorsSeen()
+{
+    if (d_->port->IsOpen())
+        d_->errors = d_->port->LineErrorsSeen();
+    return d_->errors;
+}
+
+// Told once for each growth of the count, never once a byte.
+void SerialComponent::CheckLineErrors()
+{
+    if (!d_->port->IsOpen())
+        return;
+    const int before = d_->errors.Total();
+    if (LineErrorsSeen().Total() > before && OnLineErrors)
+        OnLineErrors(d_->errors);
 }
 
 void SerialComponent::SetClock(Clock clock) { d_->clock = std::move(clock); }

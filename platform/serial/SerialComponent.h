@@ -5,6 +5,7 @@
 #include <QObject>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/serial/SerialPort.h"
@@ -13,12 +14,16 @@ class QWidget;
 
 namespace platform {
 
+class SerialTransport;
+
 class SerialComponent : public QObject, public SerialPort {
     Q_OBJECT
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit SerialComponent(QWidget* dialogParent = nullptr);
+    // On a port of the caller's (tests: a model of a real line).
+    SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTransport> transport);
     ~SerialComponent() override;
 
     void SetPort(const std::string& name) override;
@@ -39,6 +44,7 @@ public:
     void WriteStr(const std::string& s) override;
     void TransmitChar(char c) override;
     void ClearBuffer(bool input, bool output) override;
+    LineErrors LineErrorsSeen() override;
 
     // The device a port name ("COM1".."COM4", or anything typed) stands for.
     void Bind(const std::string& name, const std::string& device);
@@ -55,6 +61,8 @@ public:
     void SetClock(Clock clock);
 
 private:
+    void CheckLineErrors();
+    void EndHold();
     struct Impl;
     Impl* d_;
 };

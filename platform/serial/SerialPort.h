@@ -44,6 +44,13 @@ struct LineSettings {
 
 inline constexpr LineSettings kDeviceLine{};
 
+// Bytes the line damaged since the port opened, by kind: a wrong speed or format
+// (framing, parity), bytes the port had no room for (overrun), a break.
+struct LineErrors {
+    int Framing = 0, Parity = 0, Overrun = 0, Break = 0;
+    int Total() const { return Framing + Parity + Overrun + Break; }
+};
+
 // Under hardware flow control RTS is the handshake line: nothing else drives it.
 constexpr bool DrivesRts(FlowControl flow) { return flow != FlowControl::Hardware; }
 
@@ -78,9 +85,16 @@ public:
     virtual void WriteStr(const std::string& s) = 0;
     virtual void TransmitChar(char c) = 0;
     virtual void ClearBuffer(bool input, bool output) = 0;
+    // Counted from the last Open; none where the port cannot tell.
+    virtual LineErrors LineErrorsSeen() { return {}; }
 
     std::function<void(int count)> OnRxChar;
     std::function<void()> OnTxEmpty;
+    // Written bytes have waited about a second on the line (CTS low under
+    // hardware flow control): true then, false once they move again.
+    std::function<void(bool held)> OnLineHeld;
+    // More line errors have come (the totals so far).
+    std::function<void(const LineErrors& seen)> OnLineErrors;
 };
 
 // Every port choice gives the port the devices' line, DTR and RTS raised.

@@ -5,8 +5,10 @@
 // QtSerialPortTransport.cpp (Linux) and Win32Transport.cpp (the Win32
 // communications API; Qt Serial Port is not built for Windows here).
 //
-// Every call returns at once. The two events come from the event loop, never
-// from inside a call, except that OnLost may come from inside TakeMore.
+// Every call returns at once, or within a bound where the driver must give back
+// a cancelled request (Close, a read cut short). The two events come from the
+// event loop, never from inside a call, except that OnLost may come from inside
+// TakeMore.
 
 #include <cstdint>
 #include <functional>
@@ -35,7 +37,7 @@ public:
     // A line that the device (or a pseudo-terminal) cannot set is left as it is.
     virtual void SetDTR(bool on) = 0;
     virtual void SetRTS(bool on) = 0;  // ignored while RTS is the handshake line
-    virtual void Settle() = 0;         // the port works: forget what setting it left
+    virtual void Settle() = 0;         // the port works: forget the errors setting it left
 
     // Received bytes waiting, at most the read buffer; Read takes up to max of them.
     virtual int64_t BytesAvailable() const = 0;
@@ -46,6 +48,15 @@ public:
     // Written bytes still in the component's or the driver's hands.
     virtual bool OutputPending() = 0;
     virtual void Clear(bool input, bool output) = 0;
+    // Written bytes wait because the line holds them back (CTS low under
+    // hardware flow control).
+    virtual bool OutputHeld() = 0;
+    // Counted since Open, where the driver reports them.
+    virtual LineErrors LineErrorsSeen() = 0;
+    // Why the open failed, or which setting the driver refused since it, in words
+    // a technician can act on; empty when nothing failed or the errno Open
+    // returned says it all.
+    virtual std::string Failure() const = 0;
 
     std::function<void()> OnReadyRead;                 // bytes arrived
     std::function<void(const std::string& why)> OnLost;  // the device went

@@ -1,4 +1,5 @@
-// The serial component's port on the Win32 communications API.
+// The serial component's port on the Win32 communications API, reached only
+// through CommCalls (CommCalls_win.h).
 //
 // Reading: with every COMMTIMEOUTS field zero, an overlapped ReadFile of one byte
 // completes when a byte arrives. Its event handle is watched by a
@@ -10,6 +11,11 @@
 //
 // Writing: one overlapped WriteFile at a time; what is written meanwhile waits
 // here and goes as the next one.
+//
+// Every ClearCommError also reports the line errors since the last one; they are
+// counted here, never dropped. The user interface never waits on the driver
+// without a bound: a request the driver does not give back after a cancel is
+// left to it, with its buffer, rather than freeing what it may still write into.
 #include <windows.h>
 
 #include <QObject>
@@ -18,6 +24,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/serial/CommCalls_win.h"
 #include "platform/serial/System.h"
 #include "platform/serial/PortNames.h"
 #include "platform/serial/SerialTransport.h"
@@ -25,23 +32,104 @@
 namespace platform {
 namespace {
 
+// The system's text for an error, in its language: wide, converted once to UTF-8.
 std::string Describe(DWORD error)
 {
-    char* text = nullptr;
-    const DWORD n = ::FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string s = n && text ? std::string(text, n) : "error " + std::to_string(error);
+        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string s;
+    if (n && text) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+        s.resize(static_cast<size_t>(std::max(size, 0)));
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), s.data(), size, nullptr, nullptr);
+    }
     ::LocalFree(text);
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
         s.pop_back();
-    return s;
+    return s.empty() ? "error " + std::to_string(error) : s;
 }
+
+// What a technician does about an open the system refused. Empty for a port
+// missing or held by another program: ExplainOpenFailure says those.
+std::string OpenFailureWords(const std::string& device, DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return {};
+    case ERROR_SEM_TIMEOUT:
+        return device + " does not answer: a Bluetooth port whose device is switched off or out of range, or an "
+                        "adapter that hangs. Switch the device on and bring it near (pair it again if needed), or "
+                        "unplug the adapter and plug it back in";
+    case ERROR_GEN_FAILURE:
+        return device + ": the adapter does not work (the system says: device not functioning). Unplug it and "
+                        "plug it back in; if it goes on, look at its driver in Device Manager";
+    case ERROR_INVALID_NAME:
+        return device + " is not a port name Windows knows: type it as Device Manager lists it (COM3, COM12)";
+    default:
+        return device + ": " + Describe(error);
+    }
+}
+
+// The line as the DCB sets it, in the setup dialog's words.
+std::string LineWords(const DCB& d)
+{
+    const char* parity[] = {"no parity", "odd parity", "even parity", "mark parity", "space parity"};
+    const char* stop[] = {"1 stop bit", "1.5 stop bits", "2 stop bits"};
+    return std::to_string(d.BaudRate) + " baud, " + std::to_string(d.ByteSize) + " data bits, " +
+           parity[std::min<int>(d.Parity, 4)] + ", " + stop[std::min<int>(d.StopBits, 2)] + ", flow control " +
+           (d.fOutxCtsFlow ? "HARDWARE" : d.fOutX ? "XON/XOFF" : "NONE");
+}
+
+// A cancelled request the driver has not given back in this time is left to it.
+constexpr DWORD kCancelBoundMs = 500;
+
+class SystemCalls : public CommCalls {
+public:
+    HANDLE Open(const wchar_t* path) override
+    {
+        return ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                             nullptr);
+    }
+    BOOL Close(HANDLE h) override { return ::CloseHandle(h); }
+    BOOL SetupComm(HANDLE h, DWORD in, DWORD out) override { return ::SetupComm(h, in, out); }
+    BOOL GetCommState(HANDLE h, DCB* dcb) override { return ::GetCommState(h, dcb); }
+    BOOL SetCommState(HANDLE h, DCB* dcb) override { return ::SetCommState(h, dcb); }
+    BOOL SetCommTimeouts(HANDLE h, COMMTIMEOUTS* t) override { return ::SetCommTimeouts(h, t); }
+    BOOL ReadFile(HANDLE h, void* data, DWORD size, DWORD* done, OVERLAPPED* ov) override
+    {
+        return ::ReadFile(h, data, size, done, ov);
+    }
+    BOOL WriteFile(HANDLE h, const void* data, DWORD size, DWORD* done, OVERLAPPED* ov) override
+    {
+        return ::WriteFile(h, data, size, done, ov);
+    }
+    BOOL GetOverlappedResult(HANDLE h, OVERLAPPED* ov, DWORD* done, BOOL wait) override
+    {
+        return ::GetOverlappedResult(h, ov, done, wait);
+    }
+    BOOL CancelIoEx(HANDLE h, OVERLAPPED* ov) override { return ::CancelIoEx(h, ov); }
+    BOOL PurgeComm(HANDLE h, DWORD flags) override { return ::PurgeComm(h, flags); }
+    BOOL ClearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) override { return ::ClearCommError(h, errors, stat); }
+    BOOL GetCommModemStatus(HANDLE h, DWORD* status) override { return ::GetCommModemStatus(h, status); }
+    BOOL EscapeCommFunction(HANDLE h, DWORD function) override { return ::EscapeCommFunction(h, function); }
+};
+
+// An overlapped request and its buffer, which the driver owns until it is done.
+struct Io {
+    OVERLAPPED ov{};
+    std::string data;
+};
 
 class Win32Transport : public SerialTransport {
 public:
-    Win32Transport()
-        : readEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+    explicit Win32Transport(std::shared_ptr<CommCalls> calls)
+        : calls_(std::move(calls)),
+          readEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           writeEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           takeEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           readNote_(readEvent_),
@@ -64,18 +152,23 @@ public:
 
     int Open(const std::string& device) override
     {
-        handle_ = ::CreateFileW(WindowsDevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE)
-            return ErrnoOfOpenError(::GetLastError());
+        failure_.clear();
+        errors_ = {};
+        device_ = device;
+        handle_ = calls_->Open(WindowsDevicePath(device).c_str());
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            const DWORD e = ::GetLastError();
+            failure_ = OpenFailureWords(device, e);
+            return ErrnoOfOpenError(e);
+        }
         dcb_ = DCB{};
         dcb_.DCBlength = sizeof dcb_;
-        if (!::GetCommState(handle_, &dcb_)) {
-            ::CloseHandle(handle_);
-            handle_ = INVALID_HANDLE_VALUE;
-            return ENOTTY;
-        }
-        ::SetupComm(handle_, static_cast<DWORD>(kSerialReadBuffer), 2048);
+        if (!calls_->GetCommState(handle_, &dcb_))
+            return Abandon(device + " is not a serial port (" + Describe(::GetLastError()) + ")", ENOTTY);
+        if (!calls_->SetupComm(handle_, static_cast<DWORD>(kSerialReadBuffer), 2048))
+            return Abandon(device + ": the driver refused the port's buffer sizes (" + Describe(::GetLastError()) +
+                               ")",
+                           EIO);
         dcb_.fBinary = TRUE;
         dcb_.fAbortOnError = FALSE;  // an error must not stop every later read and write
         dcb_.fNull = FALSE;
@@ -84,9 +177,13 @@ public:
         dcb_.fOutxDsrFlow = FALSE;
         dcb_.fDtrControl = DTR_CONTROL_ENABLE;
         dcb_.fRtsControl = RTS_CONTROL_ENABLE;
-        Apply();
+        if (!calls_->SetCommState(handle_, &dcb_))
+            return Abandon(Refusal(::GetLastError()), EIO);
         COMMTIMEOUTS none{};
-        ::SetCommTimeouts(handle_, &none);
+        if (!calls_->SetCommTimeouts(handle_, &none))
+            return Abandon(device + ": the driver refused the read and write time-outs (" +
+                               Describe(::GetLastError()) + ")",
+                           EIO);
         ++session_;
         lostPending_ = false;
         readNote_.setEnabled(true);
@@ -100,22 +197,18 @@ public:
         if (handle_ == INVALID_HANDLE_VALUE)
             return;
         ++session_;  // a loss told later is of this session, not of the next
-        ::CancelIo(handle_);
-        DWORD n = 0;
-        if (reading_)
-            ::GetOverlappedResult(handle_, &readOv_, &n, TRUE);
-        if (writing_)
-            ::GetOverlappedResult(handle_, &writeOv_, &n, TRUE);
-        reading_ = writing_ = false;
-        ::CloseHandle(handle_);
+        calls_->CancelIoEx(handle_, nullptr);
+        Finish(read_, readEvent_);
+        Finish(write_, writeEvent_);
+        calls_->Close(handle_);
         handle_ = INVALID_HANDLE_VALUE;
         readNote_.setEnabled(false);
         writeNote_.setEnabled(false);
         ::ResetEvent(readEvent_);
         ::ResetEvent(writeEvent_);
         received_.clear();
-        sending_.clear();
         queued_.clear();
+        purged_ = false;
     }
     bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
@@ -144,6 +237,8 @@ public:
         dcb_.fParity = p != Parity::None;
         Apply();
     }
+    // XonLim and XoffLim stay as the driver has them: fixed ones are refused by a
+    // driver whose buffer is smaller.
     void SetFlowControl(FlowControl flow) override
     {
         flow_ = flow;
@@ -153,8 +248,6 @@ public:
         dcb_.fOutX = dcb_.fInX = software;
         dcb_.XonChar = 0x11;
         dcb_.XoffChar = 0x13;
-        dcb_.XonLim = 2048;
-        dcb_.XoffLim = 512;
         Apply();
     }
     // The DCB keeps the line as set, so that a later change of the line settings
@@ -163,7 +256,7 @@ public:
     void SetDTR(bool on) override
     {
         dcb_.fDtrControl = on ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-        ::EscapeCommFunction(handle_, on ? SETDTR : CLRDTR);
+        calls_->EscapeCommFunction(handle_, on ? SETDTR : CLRDTR);
     }
     void SetRTS(bool on) override
     {
@@ -171,12 +264,12 @@ public:
         if (!DrivesRts(flow_))
             return;
         dcb_.fRtsControl = on ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-        ::EscapeCommFunction(handle_, on ? SETRTS : CLRRTS);
+        calls_->EscapeCommFunction(handle_, on ? SETRTS : CLRRTS);
     }
     void Settle() override
     {
-        DWORD errors = 0;
-        ::ClearCommError(handle_, &errors, nullptr);
+        Poll();
+        errors_ = {};  // what setting the line left is no line error
     }
 
     int64_t BytesAvailable() const override { return static_cast<int64_t>(received_.size()); }
@@ -185,7 +278,7 @@ public:
         const size_t n = std::min(received_.size(), static_cast<size_t>(std::max<int64_t>(max, 0)));
         std::copy_n(received_.data(), n, data);
         received_.erase(0, n);
-        if (IsOpen() && !reading_)
+        if (IsOpen() && !read_)
             StartRead();  // the buffer had been full
         return static_cast<int64_t>(n);
     }
@@ -193,13 +286,26 @@ public:
     void Write(const char* data, int64_t size) override
     {
         queued_.append(data, static_cast<size_t>(size));
-        if (!writing_)
+        if (!write_)
             StartWrite();
     }
-    bool OutputPending() override
+    bool OutputPending() override { return IsOpen() && (write_ || !queued_.empty() || (Poll() && stat_.cbOutQue > 0)); }
+    bool OutputHeld() override
     {
-        return IsOpen() && (writing_ || !queued_.empty() || DriverOutputQueued(reinterpret_cast<intptr_t>(handle_)) > 0);
+        if (!IsOpen() || flow_ != FlowControl::Hardware || !OutputPending())
+            return false;
+        if (stat_.fCtsHold)
+            return true;
+        DWORD lines = 0;
+        return calls_->GetCommModemStatus(handle_, &lines) && !(lines & MS_CTS_ON);
     }
+    LineErrors LineErrorsSeen() override
+    {
+        if (IsOpen())
+            Poll();
+        return errors_;
+    }
+    std::string Failure() const override { return failure_; }
     void Clear(bool input, bool output) override
     {
         if (!IsOpen())
@@ -207,37 +313,78 @@ public:
         if (input) {
             Collect(false);  // a byte the one-byte read took goes too
             received_.clear();
-            ::PurgeComm(handle_, PURGE_RXCLEAR);
-            if (!reading_)
+            calls_->PurgeComm(handle_, PURGE_RXCLEAR);
+            if (!read_)
                 StartRead();
         }
         if (output) {
             queued_.clear();
-            purged_ = writing_;
-            ::PurgeComm(handle_, PURGE_TXCLEAR | (writing_ ? PURGE_TXABORT : 0));
+            purged_ = write_ != nullptr;
+            calls_->PurgeComm(handle_, PURGE_TXCLEAR | (write_ ? PURGE_TXABORT : 0));
         }
     }
 
 private:
     int64_t Room() const { return kSerialReadBuffer - static_cast<int64_t>(received_.size()); }
 
+    int Abandon(const std::string& why, int err)
+    {
+        failure_ = why;
+        calls_->Close(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return err;
+    }
+    std::string Refusal(DWORD error) const
+    {
+        return device_ + " refused the setting " + LineWords(dcb_) + " (" + Describe(error) +
+               "): choose one the adapter supports";
+    }
+
+    // A refused setting is kept for the caller to tell; the driver keeps its own.
     void Apply()
     {
-        if (IsOpen())
-            ::SetCommState(handle_, &dcb_);
+        if (IsOpen() && !calls_->SetCommState(handle_, &dcb_) && failure_.empty())
+            failure_ = Refusal(::GetLastError());
+    }
+
+    // The driver's status, and the line errors it had flagged, counted.
+    bool Poll()
+    {
+        DWORD e = 0;
+        if (!calls_->ClearCommError(handle_, &e, &stat_)) {
+            stat_ = COMSTAT{};
+            return false;
+        }
+        errors_.Framing += (e & CE_FRAME) != 0;
+        errors_.Parity += (e & CE_RXPARITY) != 0;
+        errors_.Overrun += (e & (CE_OVERRUN | CE_RXOVER)) != 0;
+        errors_.Break += (e & CE_BREAK) != 0;
+        return true;
+    }
+
+    // After a cancel: the request back from the driver within the bound, or left to it.
+    void Finish(std::unique_ptr<Io>& io, HANDLE event)
+    {
+        if (!io)
+            return;
+        DWORD n = 0;
+        if (::WaitForSingleObject(event, kCancelBoundMs) != WAIT_OBJECT_0 ||
+            (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE) && ::GetLastError() == ERROR_IO_INCOMPLETE))
+            (void)io.release();  // the driver may still write into it: it must outlive us
+        io.reset();
     }
 
     void StartRead()
     {
         if (Room() <= 0 || lostPending_)
             return;
-        readOv_ = OVERLAPPED{};
-        readOv_.hEvent = readEvent_;
-        reading_ = true;
-        if (::ReadFile(handle_, &byte_, 1, nullptr, &readOv_))
+        read_ = std::make_unique<Io>();
+        read_->data.resize(1);
+        read_->ov.hEvent = readEvent_;
+        if (calls_->ReadFile(handle_, read_->data.data(), 1, nullptr, &read_->ov))
             QTimer::singleShot(0, &context_, [this] { ReadDone(); });  // done at once: the event may not say so
         else if (::GetLastError() != ERROR_IO_PENDING) {
-            reading_ = false;
+            read_.reset();
             LoseLater(::GetLastError());
         }
     }
@@ -253,25 +400,26 @@ private:
     // told at once only from the event loop and from TakeMore.
     bool Collect(bool tellNow = true)
     {
-        if (!reading_)
+        if (!read_)
             return false;
         DWORD n = 0;
-        if (!::GetOverlappedResult(handle_, &readOv_, &n, FALSE)) {
+        if (!calls_->GetOverlappedResult(handle_, &read_->ov, &n, FALSE)) {
             const DWORD e = ::GetLastError();
             if (e == ERROR_IO_INCOMPLETE)
                 return false;
-            reading_ = false;
+            read_.reset();
             ::ResetEvent(readEvent_);
             tellNow ? Lose(e) : LoseLater(e);
             return false;
         }
-        reading_ = false;
+        const char byte = read_->data[0];
+        read_.reset();
         ::ResetEvent(readEvent_);
         if (n == 0) {  // the device closed its end
             tellNow ? Lose(ERROR_HANDLE_EOF) : LoseLater(ERROR_HANDLE_EOF);
             return false;
         }
-        received_ += byte_;
+        received_ += byte;
         TakeWaiting();
         StartRead();
         return true;
@@ -279,67 +427,71 @@ private:
 
     void TakeWaiting()
     {
-        DWORD errors = 0;
-        COMSTAT stat{};
-        if (!::ClearCommError(handle_, &errors, &stat))
+        if (!Poll())
             return;
-        const DWORD want = static_cast<DWORD>(std::min<int64_t>(stat.cbInQue, Room()));
+        const DWORD want = static_cast<DWORD>(std::min<int64_t>(stat_.cbInQue, Room()));
         if (want == 0)
             return;
-        std::string buffer(want, '\0');
-        OVERLAPPED ov{};
-        ov.hEvent = takeEvent_;
+        auto io = std::make_unique<Io>();
+        io->data.resize(want);
+        io->ov.hEvent = takeEvent_;
         DWORD n = 0;
-        if (!::ReadFile(handle_, buffer.data(), want, &n, &ov)) {
+        if (!calls_->ReadFile(handle_, io->data.data(), want, &n, &io->ov)) {
             if (::GetLastError() != ERROR_IO_PENDING)
                 return;
             // The bytes are in the driver already; a read that still waits is
-            // cut short rather than left to block the user interface.
-            if (::WaitForSingleObject(takeEvent_, 200) != WAIT_OBJECT_0)
-                ::CancelIoEx(handle_, &ov);
-            if (!::GetOverlappedResult(handle_, &ov, &n, TRUE) && n == 0)
+            // cut short rather than left to block the user interface, and only
+            // a read that completed counts what it brought.
+            if (::WaitForSingleObject(takeEvent_, 200) != WAIT_OBJECT_0) {
+                calls_->CancelIoEx(handle_, &io->ov);
+                if (::WaitForSingleObject(takeEvent_, kCancelBoundMs) != WAIT_OBJECT_0) {
+                    (void)io.release();  // the driver still owns it
+                    LoseLater(ERROR_GEN_FAILURE);
+                    return;
+                }
+            }
+            if (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE))
                 return;
         }
-        received_.append(buffer, 0, n);
+        received_.append(io->data, 0, n);
     }
 
     void StartWrite()
     {
         if (queued_.empty() || !IsOpen())
             return;
-        sending_.swap(queued_);
-        queued_.clear();
-        writeOv_ = OVERLAPPED{};
-        writeOv_.hEvent = writeEvent_;
-        writing_ = true;
-        if (::WriteFile(handle_, sending_.data(), static_cast<DWORD>(sending_.size()), nullptr, &writeOv_))
+        write_ = std::make_unique<Io>();
+        write_->data.swap(queued_);
+        write_->ov.hEvent = writeEvent_;
+        if (calls_->WriteFile(handle_, write_->data.data(), static_cast<DWORD>(write_->data.size()), nullptr,
+                              &write_->ov))
             QTimer::singleShot(0, &context_, [this] { WriteDone(); });
         else if (::GetLastError() != ERROR_IO_PENDING) {
-            writing_ = false;
-            sending_.clear();
+            write_.reset();
             LoseLater(::GetLastError());
         }
     }
 
     void WriteDone()
     {
-        if (!writing_)
+        if (!write_)
             return;
         DWORD n = 0;
-        if (!::GetOverlappedResult(handle_, &writeOv_, &n, FALSE)) {
+        if (!calls_->GetOverlappedResult(handle_, &write_->ov, &n, FALSE)) {
             const DWORD e = ::GetLastError();
             if (e == ERROR_IO_INCOMPLETE)
                 return;
-            writing_ = false;
-            sending_.clear();
+            write_.reset();
             ::ResetEvent(writeEvent_);
-            if (!(e == ERROR_OPERATION_ABORTED && purged_))
-                Lose(e);
+            const bool purged = e == ERROR_OPERATION_ABORTED && purged_;
             purged_ = false;
-            return;
+            if (!purged)
+                return Lose(e);
+            // What was written after the purge goes now, not with the next write.
+            return StartWrite();
         }
-        writing_ = purged_ = false;
-        sending_.clear();
+        purged_ = false;
+        write_.reset();
         ::ResetEvent(writeEvent_);
         StartWrite();
     }
@@ -360,23 +512,33 @@ private:
         });
     }
 
+    std::shared_ptr<CommCalls> calls_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string device_, failure_;
     DCB dcb_{};
+    COMSTAT stat_{};
+    LineErrors errors_;
     FlowControl flow_ = FlowControl::None;
     bool rts_ = true;
     HANDLE readEvent_, writeEvent_, takeEvent_;
-    OVERLAPPED readOv_{}, writeOv_{};
-    char byte_ = 0;
-    bool reading_ = false, writing_ = false, purged_ = false, lostPending_ = false;
+    std::unique_ptr<Io> read_, write_;  // the requests under way
+    bool purged_ = false, lostPending_ = false;
     unsigned session_ = 0;
-    std::string received_;        // read from the driver, not yet taken
-    std::string sending_, queued_;  // the write under way, and what follows it
+    std::string received_;  // read from the driver, not yet taken
+    std::string queued_;    // written, to follow the write under way
     QObject context_;
     QWinEventNotifier readNote_, writeNote_;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialTransport> MakeSerialTransport() { return std::make_unique<Win32Transport>(); }
+std::shared_ptr<CommCalls> SystemCommCalls() { return std::make_shared<SystemCalls>(); }
+
+std::unique_ptr<SerialTransport> MakeWin32Transport(std::shared_ptr<CommCalls> calls)
+{
+    return std::make_unique<Win32Transport>(std::move(calls));
+}
+
+std::unique_ptr<SerialTransport> MakeSerialTransport() { return MakeWin32Transport(SystemCommCalls()); }
 
 }  // namespace platform

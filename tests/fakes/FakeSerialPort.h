@@ -23,6 +23,7 @@ public:
     platform::LineSettings Line;
     int SetupDialogs = 0, Chars = 0, Opens = 0, Clears = 0;  // Chars: writes made with TransmitChar
     std::string NameChosenInSetup;  // ShowSetupDialog sets the name when non-empty
+    platform::LineErrors Errors;    // what the line damaged since the port opened
 
     // Queues bytes and raises the characters-received event for them.
     void Receive(const std::string& bytes)
@@ -74,6 +75,7 @@ public:
         return n;
     }
     void WriteStr(const std::string& s) override { Writes.push_back(s); }
+    platform::LineErrors LineErrorsSeen() override { return Errors; }
     void TransmitChar(char c) override { ++Chars, Writes.push_back(std::string(1, c)); }
     void ClearBuffer(bool input, bool) override
     {

@@ -271,6 +271,43 @@ TEST_F(Link, NothingOfTheOldLineReachesTheNextDevice)
     }
 }
 
+// Bytes held by the device's CTS: the message line says what to check at once,
+// and what it said before once they move again.
+TEST_F(Link, AHeldLineIsToldAndThenForgotten)
+{
+    S.LanguageFlag = 0;
+    C.Memo2.SetText("TRASMISSIONE IN CORSO  ");
+    ComPort1LineHeld(S, C, true);
+    EXPECT_EQ(F.Memo2.Text(), "NESSUN VIA DAL DISPOSITIVO (CTS): controllare il cavo, che il dispositivo sia acceso, "
+                              "e per le pulsantiere FLOW CONTROL su NONE");
+    EXPECT_EQ(F.Sound.Beeps, 1);
+    ComPort1LineHeld(S, C, false);
+    EXPECT_EQ(F.Memo2.Text(), "TRASMISSIONE IN CORSO  ");
+
+    S.LanguageFlag = 1;
+    ComPort1LineHeld(S, C, true);
+    EXPECT_EQ(F.Memo2.Text(), "NO GO-AHEAD FROM THE DEVICE (CTS): check the cable, that the device is switched on, "
+                              "and for the hand-helds FLOW CONTROL set to NONE");
+    C.Memo2.SetText("OPERAZIONE ESEGUITA");  // a later step has spoken: it stays
+    ComPort1LineHeld(S, C, false);
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+}
+
+// In the terminal line errors are counted on the message line, with one beep.
+TEST_F(Link, LineErrorsInTheTerminalAreCountedAndToldOnce)
+{
+    S.LanguageFlag = 0;
+    ComPort1LineErrors(S, C, {1, 0, 0, 0});
+    ComPort1LineErrors(S, C, {1, 2, 0, 1});
+    EXPECT_EQ(F.Memo2.Text(), "ERRORI DI LINEA (formato 1, parita' 2, interruzione 1): controllare velocita', "
+                              "parita' e cavo");
+    EXPECT_EQ(F.Sound.Beeps, 1);
+    S.LanguageFlag = 1;
+    ComPort1LineErrors(S, C, {0, 0, 3, 0});  // counted afresh: the port opened again, told again
+    EXPECT_EQ(F.Memo2.Text(), "LINE ERRORS (overrun 3): check the speed, the parity and the cable");
+    EXPECT_EQ(F.Sound.Beeps, 2);
+}
+
 TEST_F(Link, KeysSendTheirVirtualKeyByteAndFOneToNineAloneAreMenuKeys)
 {
     const platform::KeyModifiers none, shift{true, false, false}, ctrl{false, true, false}, alt{false, false, true};

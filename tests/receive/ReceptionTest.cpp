@@ -86,6 +86,39 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
     }
 }
 
+// A byte the line damaged on the way: the set is kept but not offered for sending,
+// and the message line says why. Errors from before the reception are not its own.
+TEST_F(Reception, LineErrorsMeanTheSetIsNotDone)
+{
+    S.LanguageFlag = 0;
+    const std::string header = Header('T', '0');
+    Device(Start(header) + kText.substr(0, 4), 3);
+    F.ComPort1.Errors.Framing = 2;
+    F.ComPort1.Errors.Break = 1;
+    const int beeps = F.Sound.Beeps;
+    Device(kText.substr(4) + kNul + kPoll + kPoll, 3);
+    EXPECT_EQ(F.Memo2.Text(), "RICEVUTO CON ERRORI DI LINEA (formato 2, interruzione 1): il programma puo' essere "
+                              "danneggiato e non e' proposto per la trasmissione. Controllare velocita' e cavo e "
+                              "ripetere la ricezione");
+    EXPECT_EQ(F.Sound.Beeps, beeps + 1);
+    EXPECT_EQ(S.RxState, 0);
+    EXPECT_NE(F.Edit2.text, "/tmp/LINE1.TXT");
+    EXPECT_NE(S.TxSrcPath, "/tmp/LINE1.src");
+    EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul);  // kept for a look
+
+    S.LanguageFlag = 1;
+    Choose("/tmp/LINE2.TXT");
+    Device(Start(header) + kText.substr(0, 4), 4);
+    F.ComPort1.Errors.Overrun = 1;
+    Device(kText.substr(4) + kNul + kPoll + kPoll, 4);
+    EXPECT_EQ(F.Memo2.Text(), "RECEIVED WITH LINE ERRORS (overrun 1): the program may be damaged and is not offered "
+                              "for sending. Check the speed and the cable and receive it again");
+
+    Choose("/tmp/LINE3.TXT");  // the line is clean again: what it did before does not count
+    Device(Start(header) + kText + kNul + kPoll + kPoll, 5);
+    ExpectOffered("/tmp/LINE3");
+}
+
 TEST_F(Reception, WholeExchangeWithTheSecondSection)
 {
     std::string block;

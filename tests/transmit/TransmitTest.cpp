@@ -183,3 +183,29 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
         EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
     }
 }
+
+// The device's requests came damaged: the transmission is not told done.
+TEST_F(Transmit, LineErrorsMeanTheTransmissionIsNotDone)
+{
+    S.LanguageFlag = 0;
+    Store(HeaderOf('T', '0'), std::string("ab\0", 3));
+    F.ComPort1.Errors.Framing = 4;  // before the transmission: not its own
+    Device("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    F.ComPort1.Errors.Parity = 1;
+    Device("\x1B" "V");
+    EXPECT_EQ(F.Memo2.Text(), "TRASMESSO CON ERRORI DI LINEA (parita' 1): le richieste del dispositivo sono arrivate "
+                              "danneggiate. Controllare il programma sul dispositivo");
+    EXPECT_EQ(S.TxState, 0);
+    S.LanguageFlag = 1;
+    Device("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    F.ComPort1.Errors.Break = 1;
+    Device("\x1B" "V");
+    EXPECT_EQ(F.Memo2.Text(), "SENT WITH LINE ERRORS (break 1): the device's requests arrived damaged. Check the "
+                              "program on the device");
+    Device("\x1B" "A" "\x1B" "Z");
+    PaceHeader();
+    Device("\x1B" "V");
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+}

@@ -1,0 +1,128 @@
+// The serial component on its Linux port with a model of a real line's kernel
+// side (LineCalls_unix.h) over a pseudo-terminal: the modem lines, the driver's
+// view of the settings and its line error counters are the model's.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <QTest>
+#include <chrono>
+#include <memory>
+
+#include "platform/serial/LineCalls_unix.h"
+#include "platform/serial/SerialComponent.h"
+#include "platform/serial/SerialTransport.h"
+#include "tests/support/Pty.h"
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeLine : public platform::LineCalls {
+public:
+    bool Cts = true;
+    int Queued = 0;           // bytes the adapter holds while CTS is low
+    speed_t KeptSpeed = 0;    // the driver keeps this speed whatever is set
+    platform::LineCounters Counts;
+
+    bool Attributes(int fd, termios* t) override
+    {
+        if (!real_->Attributes(fd, t))
+            return false;
+        if (KeptSpeed)
+            cfsetospeed(t, KeptSpeed);
+        return true;
+    }
+    bool PseudoTerminal(int) override { return false; }  // a line, as a serial port has
+    bool ModemLines(int, int* lines) override
+    {
+        *lines = Cts ? TIOCM_CTS : 0;
+        return true;
+    }
+    bool Counters(int, platform::LineCounters* c) override { return *c = Counts, true; }
+    int OutputQueued(int fd) override { return Cts ? real_->OutputQueued(fd) : Queued; }
+
+private:
+    std::shared_ptr<platform::LineCalls> real_ = platform::SystemLineCalls();
+};
+
+struct Line : ::testing::Test {
+    Pty pty;
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
+    platform::SerialComponent port{nullptr, platform::MakeQtTransport(line)};
+    Line()
+    {
+        port.Bind("COM1", pty.path);
+        port.SetPort("COM1");
+    }
+};
+
+}  // namespace
+
+TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
+{
+    port.SetBaudRate(1200);  // 10 bytes: about 83 ms on the line
+    port.Open();
+    line->Cts = false;
+    line->Queued = 10;
+    std::vector<bool> held;
+    int empties = 0;
+    Clock::time_point emptyAt{};
+    port.OnLineHeld = [&](bool h) { held.push_back(h); };
+    port.OnTxEmpty = [&] { ++empties, emptyAt = Clock::now(); };
+    const auto start = Clock::now();
+    port.WriteStr("0123456789");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !held.empty(); }, 5000));
+    EXPECT_GE(Clock::now() - start, 900ms);
+    EXPECT_EQ(empties, 0);
+    line->Cts = true;
+    const auto rose = Clock::now();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return empties > 0; }, 5000));
+    EXPECT_EQ(held, (std::vector<bool>{true, false}));
+    EXPECT_GE(emptyAt - rose, 80ms);
+
+    line->Cts = false;  // held again, then the port closes: nothing waits on the line any more
+    port.WriteStr("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.size() == 3; }, 5000));
+    port.Close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.size() == 4; }, 5000));
+    EXPECT_EQ(held, (std::vector<bool>{true, false, true, false}));
+}
+
+// The driver did not take the speed (read back), or a pseudo-terminal's line
+// cannot carry 7 data bits: the open fails with what was refused.
+TEST_F(Line, ARefusedSettingFailsTheOpenWithItsReason)
+{
+    line->KeptSpeed = B9600;
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.LastFailure(), pty.path + " refused the setting 4800 baud (the driver kept its own): choose one "
+                                             "the adapter supports");
+    line->KeptSpeed = 0;
+    port.SetDataBits(7);
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_EQ(port.LastFailure().rfind(pty.path + " refused the setting 7 data bits", 0), 0u) << port.LastFailure();
+    port.SetDataBits(8);
+    port.Open();
+    EXPECT_TRUE(port.Connected()) << port.LastFailure();
+}
+
+// The kernel's counters, from the open on, each growth told once.
+TEST_F(Line, LineErrorsAreCountedFromTheOpen)
+{
+    line->Counts = {5, 1, 0, 0, 0};  // the previous owner's
+    port.Open();
+    std::string got;
+    std::vector<int> told;
+    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
+    port.OnLineErrors = [&](const platform::LineErrors& e) { told.push_back(e.Total()); };
+    line->Counts = {7, 1, 1, 0, 1};
+    pty.Send("ab");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "ab"; }, 5000));
+    pty.Send("c");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "abc"; }, 5000));
+    const platform::LineErrors e = port.LineErrorsSeen();
+    EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({2, 0, 1, 1}));
+    EXPECT_EQ(told, std::vector<int>{4});
+}
+

@@ -1,0 +1,176 @@
+// The serial component on its Win32 port over a model of a real line
+// (FakeComm_win.h): what a pseudo-terminal never does, a cable, a UART and a
+// driver do.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <chrono>
+#include <memory>
+
+// The component's header before the system's, whose SetPort is a macro.
+#include "platform/serial/SerialComponent.h"
+#include "platform/serial/SerialTransport.h"
+#include "platform/serial/CommCalls_win.h"
+#include "tests/platform/serial/FakeComm_win.h"
+
+#undef SetPort  // the component's, not the print spooler's
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Line : ::testing::Test {
+    std::shared_ptr<FakeComm> comm = std::make_shared<FakeComm>();
+    platform::SerialComponent port{nullptr, platform::MakeWin32Transport(comm)};
+    std::string got;
+    std::vector<std::string> errors;
+    Line()
+    {
+        port.SetPort("COM1");
+        port.OnRxChar = [this](int count) { port.ReadStr(got, count); };
+        port.OnError = [this](const std::string& why) { errors.push_back(why); };
+    }
+};
+
+}  // namespace
+
+// Hardware flow control on a three-wire cable: CTS never rises. The user hears of
+// it after about a second; output-empty waits for the line, and then for the
+// bytes' line time from the moment they could leave.
+TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
+{
+    comm->Cts = false;
+    port.SetBaudRate(1200);  // 10 bytes: about 83 ms on the line
+    port.Open();
+    std::vector<bool> held;
+    int empties = 0;
+    Clock::time_point emptyAt{};
+    port.OnLineHeld = [&](bool h) { held.push_back(h); };
+    port.OnTxEmpty = [&] { ++empties, emptyAt = Clock::now(); };
+    const auto start = Clock::now();
+    port.WriteStr("0123456789");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !held.empty(); }, 5000));
+    EXPECT_GE(Clock::now() - start, 900ms);
+    EXPECT_EQ(held, std::vector<bool>{true});
+    EXPECT_EQ(comm->Wire, "");
+    EXPECT_EQ(empties, 0);
+
+    comm->SetCts(true);
+    const auto rose = Clock::now();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return empties > 0; }, 5000));
+    EXPECT_EQ(comm->Wire, "0123456789");
+    EXPECT_EQ(held, (std::vector<bool>{true, false}));
+    EXPECT_GE(emptyAt - rose, 80ms);
+    QTest::qWait(100);
+    EXPECT_EQ(empties, 1);
+}
+
+// A clear of the output aborts the write CTS holds; what is written after it goes
+// at once, alone, and output-empty follows it.
+TEST_F(Line, AnAbortedWriteLetsTheNextOneGo)
+{
+    comm->Cts = false;
+    port.Open();
+    int empties = 0;
+    port.OnTxEmpty = [&] { ++empties; };
+    port.WriteStr("stale");
+    QTest::qWait(50);
+    port.ClearBuffer(false, true);
+    port.WriteStr("B");
+    comm->SetCts(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return empties > 0; }, 3000)) << "wire: " << comm->Wire;
+    EXPECT_EQ(comm->Wire, "B");
+}
+
+// A setting the driver refuses fails the open with what it refused; a driver
+// with a small buffer keeps its own XON/XOFF limits and opens.
+TEST_F(Line, ARefusedSettingFailsTheOpenWithItsReason)
+{
+    comm->RefusedBaud = 4800;
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.LastFailure().rfind("COM1 refused the setting 4800 baud, 8 data bits, no parity, 1 stop bit", 0),
+              0u)
+        << port.LastFailure();
+
+    comm->RefusedBaud = 0;
+    comm->Buffer = 1024;
+    port.Open();
+    EXPECT_TRUE(port.Connected()) << port.LastFailure();
+    EXPECT_EQ(comm->Dcb.BaudRate, 4800u);
+    EXPECT_EQ(comm->Dcb.XonLim, 10);
+}
+
+// Framing, parity, overrun and break come with bytes: counted, each told once,
+// and what setting the port up left is not the line's.
+TEST_F(Line, LineErrorsAreCountedNotDropped)
+{
+    comm->Errors = CE_RXPARITY;  // from the previous owner's line
+    port.Open();
+    std::vector<int> told;
+    port.OnLineErrors = [&](const platform::LineErrors& e) { told.push_back(e.Total()); };
+    comm->Arrive("ab", CE_FRAME);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "ab"; }, 3000));
+    comm->Arrive("c", CE_BREAK | CE_OVERRUN);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "abc"; }, 3000));
+    comm->Arrive("d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "abcd"; }, 3000));
+    const platform::LineErrors e = port.LineErrorsSeen();
+    EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({1, 0, 1, 1}));
+    EXPECT_EQ(told, std::vector<int>({1, 3}));
+}
+
+// A bulk read the driver still holds is cancelled: what a cancelled read reports
+// is its buffer, not bytes, and the bytes come with the next reads. A driver that
+// never gives a cancelled request back freezes nothing: the port is told lost and
+// closes within a second.
+TEST_F(Line, ACancelledReadBringsNothingAndNoWaitIsUnbounded)
+{
+    comm->SlowBulkRead = true;
+    port.Open();
+    comm->Arrive("ABC");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() >= 3; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(got, "ABC");
+
+    comm->KeepsCancelled = true;
+    comm->Arrive("DEF");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 5000));
+    EXPECT_EQ(errors[0].rfind("COM1: device lost", 0), 0u) << errors[0];
+
+    comm->Input.clear();
+    port.Open();  // its read waits for a byte, and the driver keeps it
+    const auto start = Clock::now();
+    port.Close();
+    EXPECT_LT(Clock::now() - start, 2s);
+}
+
+// Why an open failed, in words a technician can act on.
+TEST_F(Line, OpenFailuresKeepTheirReason)
+{
+    const std::pair<DWORD, const char*> cases[] = {
+        {ERROR_SEM_TIMEOUT, "COM1 does not answer: a Bluetooth port whose device is switched off"},
+        {ERROR_GEN_FAILURE, "COM1: the adapter does not work"},
+        {ERROR_INVALID_NAME, "COM1 is not a port name Windows knows"},
+        {ERROR_FILE_NOT_FOUND, "Device not found: COM1"},
+        {ERROR_ACCESS_DENIED, "COM1 is busy: another program is using it"},
+    };
+    for (const auto& [error, words] : cases) {
+        comm->OpenError = error;
+        EXPECT_THROW(port.Open(), platform::EComPort);
+        EXPECT_EQ(port.LastFailure().rfind(words, 0), 0u) << port.LastFailure();
+    }
+}
+
+// The system's own words come in its language, whole: on an Italian system
+// "più" stays "più", never a byte of another code page. Run in Italian by the
+// test windows_serial_words_in_italian.
+TEST_F(Line, TheSystemsWordsAreWholeInItsLanguage)
+{
+    if (PRIMARYLANGID(::GetUserDefaultUILanguage()) != LANG_ITALIAN)
+        GTEST_SKIP() << "the system speaks another language";
+    comm->OpenError = ERROR_NO_MORE_FILES;
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_EQ(port.LastFailure(), "COM1: Nessun file pi\xC3\xB9");
+}
