@@ -3,8 +3,7 @@
 // files provide exactly these (CMakeLists.txt picks them).
 //   Linux:   QtSerialPortTransport.cpp, PortDetection_unix.cpp, PortNames_unix.cpp,
 //            DriverQueue_unix.cpp
-//   Windows: Win32Transport.cpp, PortDetection_win.cpp, PortNames_win.cpp,
-//            DriverQueue_win.cpp
+//   Windows: Win32Transport.cpp, PortDetection_win.cpp, PortNames_win.cpp
 
 #include <cstdint>
 #include <map>
@@ -24,10 +23,10 @@ std::unique_ptr<SerialTransport> MakeSerialTransport();
 // The serial devices present now.
 std::vector<DetectedPort> DetectSerialPorts();
 
-// How many bytes the serial driver still holds for sending, the last check before
-// the output-empty event. handle is the open port's native handle: a file
-// descriptor on Unix (TIOCOUTQ), a HANDLE on Windows (ClearCommError). 0 when the
-// driver cannot say.
+// Linux only: how many bytes the serial driver still holds for sending (TIOCOUTQ
+// on the open port's descriptor), the last check before the output-empty event;
+// 0 when the driver cannot say. The Windows port learns it from the
+// ClearCommError it makes itself, which also counts the line errors.
 int DriverOutputQueued(intptr_t handle);
 
 // For RefreshBindings: how a device is told from any other when it comes back

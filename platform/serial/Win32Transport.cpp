@@ -165,10 +165,9 @@ public:
         dcb_.DCBlength = sizeof dcb_;
         if (!calls_->GetCommState(handle_, &dcb_))
             return Abandon(device + " is not a serial port (" + Describe(::GetLastError()) + ")", ENOTTY);
-        if (!calls_->SetupComm(handle_, static_cast<DWORD>(kSerialReadBuffer), 2048))
-            return Abandon(device + ": the driver refused the port's buffer sizes (" + Describe(::GetLastError()) +
-                               ")",
-                           EIO);
+        // Buffer sizes are a recommendation the driver may decline and still carry
+        // every byte: a refusal here must not turn a working adapter away.
+        calls_->SetupComm(handle_, static_cast<DWORD>(kSerialReadBuffer), 2048);
         dcb_.fBinary = TRUE;
         dcb_.fAbortOnError = FALSE;  // an error must not stop every later read and write
         dcb_.fNull = FALSE;
