@@ -63,6 +63,7 @@ enum class Line {
     WriteError,    // the file-error message's Italian text
 };
 void ShowLine(Form1Components& C, Line line);
+const char* LineText(Line line);
 
 // The main window's title names the port in two spellings, both the program's
 // own: spaced ("KORVEL SU COM 1": the activation, a Setup menu choice, a lost

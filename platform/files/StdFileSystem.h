@@ -26,6 +26,7 @@ public:
     std::unique_ptr<File> OpenRead(const std::string& path) override;
     std::unique_ptr<File> OpenWrite(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
+    bool AppendWhole(const std::string& path, const std::string& start, const std::string& data) override;
 
     // For the listing tool, which writes beside its target and renames.
     // A new empty file, only if nothing has that name yet; why says what failed.

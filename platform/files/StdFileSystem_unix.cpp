@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -32,6 +33,29 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
         return Created::Taken;
     why = std::strerror(errno);
     return Created::Failed;
+}
+
+bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    // A second name that only a free name takes; then the first one goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    // A file system without links (a FAT stick): the exclusive rename instead.
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+bool AppendOnce(const std::filesystem::path& path, const std::string& data)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t wrote = ::write(fd, data.data(), data.size());
+    const bool closed = ::close(fd) == 0;
+    return closed && wrote == static_cast<ssize_t>(data.size());
 }
 
 }  // namespace platform::native

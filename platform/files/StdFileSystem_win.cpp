@@ -1,4 +1,6 @@
 // Wide-character calls throughout: path.c_str() is the UTF-16 name.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -33,6 +35,25 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
         return Created::Taken;
     why = std::strerror(errno);
     return Created::Failed;
+}
+
+bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on a name that is taken.
+    return ::MoveFileExW(from.c_str(), to.c_str(), 0) != 0;
+}
+
+bool AppendOnce(const std::filesystem::path& path, const std::string& data)
+{
+    // Append access alone: every write goes to the end as one piece.
+    const HANDLE h = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD wrote = 0;
+    const BOOL ok = ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
+    const BOOL closed = ::CloseHandle(h);
+    return ok && closed && wrote == data.size();
 }
 
 }  // namespace platform::native
