@@ -3,11 +3,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QStandardPaths>
 #include <cstdio>
 
 #include "cli/Session.h"
+#include "platform/files/StdFileSystem.h"
 
 namespace {
 
@@ -53,8 +52,6 @@ bool Positive(const QString& text, int& value)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    // The window program's name: both keep their journal in the same folder.
-    QCoreApplication::setApplicationName("serbox");
     QCoreApplication::setApplicationVersion(SERBOX_VERSION);
 
     QCommandLineParser parser;
@@ -117,11 +114,7 @@ int main(int argc, char** argv)
     }
     o.quiet = parser.isSet(quiet);
 
-    std::string journalPath = parser.value(journal).toStdString();
-    if (journalPath.empty()) {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        QDir().mkpath(folder);
-        journalPath = QDir(folder).filePath("journal.csv").toStdString();
-    }
+    const std::string journalPath =
+        parser.isSet(journal) ? parser.value(journal).toStdString() : platform::UserDataPath("journal.csv");
     return cli::Run(o, journalPath, SERBOX_VERSION);
 }

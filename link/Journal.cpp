@@ -123,7 +123,7 @@ std::string JournalLine(const std::string& when, const std::string& program, con
                         const TransferRecord& r)
 {
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", r.Seconds);
+    std::snprintf(seconds, sizeof seconds, "%.2f", r.Seconds);
     const auto number = [](int32_t n) { return n < 0 ? std::string() : std::to_string(n); };
     std::string line;
     for (const std::string& f : {when, program, version, r.Port, r.Device, r.Direction, r.SetPath,

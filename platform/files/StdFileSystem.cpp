@@ -132,6 +132,14 @@ bool StdFileSystem::SameFile(const std::string& a, const std::string& b)
     return ec ? a == b : same;
 }
 
+std::string UserDataPath(const std::string& name)
+{
+    const fs::path folder = native::UserDataFolder() / "serbox";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return Utf8FromPath(folder / PathFromUtf8(name));
+}
+
 bool StdFileSystem::AppendWhole(const std::string& path, const std::string& start, const std::string& data)
 {
     const fs::path p = PathFromUtf8(path);

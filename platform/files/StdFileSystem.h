@@ -18,6 +18,10 @@ namespace platform {
 std::filesystem::path PathFromUtf8(const std::string& name);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
+// name in serbox's folder of the user's data (~/.local/share/serbox,
+// %APPDATA%\serbox), the folder made when missing; the journal both programs keep.
+std::string UserDataPath(const std::string& name);
+
 class StdFileSystem : public FileSystem {
 public:
     bool Exists(const std::string& path) override;

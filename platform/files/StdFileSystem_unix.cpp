@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files/System.h"
@@ -33,6 +34,15 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
         return Created::Taken;
     why = std::strerror(errno);
     return Created::Failed;
+}
+
+std::filesystem::path UserDataFolder()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/')
+        return data;
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home ? home : "/tmp") / ".local" / "share";
 }
 
 bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)

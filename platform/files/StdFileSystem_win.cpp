@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files/System.h"
@@ -35,6 +36,13 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
         return Created::Taken;
     why = std::strerror(errno);
     return Created::Failed;
+}
+
+std::filesystem::path UserDataFolder()
+{
+    // The wide variable: the narrow one is in the ANSI code page.
+    const wchar_t* data = ::_wgetenv(L"APPDATA");
+    return data ? std::filesystem::path(data) : std::filesystem::temp_directory_path();
 }
 
 bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
