@@ -228,6 +228,9 @@ public:
             Handle([&] { ComPort1TxEmpty(S); });
         };
         component_.OnError = [this](const std::string& why) {
+            // The last device may go as soon as it has all it asked for.
+            if (finishing_)
+                return Finish(failed_ ? kFailed : kWhole);
             ending_ = true;
             watch_.Told(why);
             Handle([&] { PortLost(S, C); });

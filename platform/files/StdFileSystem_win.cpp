@@ -53,13 +53,22 @@ bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path
 
 bool AppendOnce(const std::filesystem::path& path, const std::string& data)
 {
-    // Append access alone: every write goes to the end as one piece.
-    const HANDLE h = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Append access: every write goes to the end. Not every implementation of it
+    // finds the end and writes in one step (Wine does not), so the writers also
+    // take turns on a lock far past any end, which no write ever touches.
+    const HANDLE h = ::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFF0u;
+    turn.OffsetHigh = 0x7FFFFFFFu;
+    const BOOL locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
     DWORD wrote = 0;
     const BOOL ok = ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
+    if (locked)
+        ::UnlockFileEx(h, 0, 1, 0, &turn);
     const BOOL closed = ::CloseHandle(h);
     return ok && closed && wrote == data.size();
 }
