@@ -6,6 +6,7 @@
 
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <set>
 
 #include "link/StoredFileSet.h"
 #include "platform/files/StdFileSystem.h"
@@ -263,4 +264,30 @@ TEST(Cli, WrongArgumentsAnUnusableFolderAndNoDeviceWithinTheWait)
     EXPECT_TRUE(cli.err.contains("no device started a transfer within 1 s")) << cli.err.toStdString();
     EXPECT_FALSE(fs::exists(t.path / "serbox" / "journal.csv"));
     EXPECT_EQ(NamesIn(t.path), (std::vector<std::string>{"serbox", "tmp"}));
+}
+
+// The window program and serbox-cli saving at the same time, each from its own
+// device: one journal in the user's data folder, one whole line from each.
+TEST(Cli, BothProgramsKeepOneJournal)
+{
+    TempDir t("serbox-cli");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(t.path.string()));
+    Serbox box;
+    Folder store;
+    fs::create_directories(t.path / "sets");
+    Device forWindow(QStringList{"send"} << store.Store("w", kWithBlock));
+    Device forCli(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("c", kPlain));
+    box.StartOn(forWindow.path);
+    box.FileIn("IN.TXT");
+    Cli cli({"receive", "--port", QString::fromStdString(forCli.path), "--into", QString::fromStdString((t.path / "sets").string())}, t.path);
+    forWindow.Enter();
+    ASSERT_TRUE(forWindow.Says("send complete"));
+    ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
+    const auto journal = JournalRows(t.path / "serbox" / "journal.csv");
+    ASSERT_EQ(journal.size(), 3u);
+    std::set<QString> lines;
+    for (size_t i = 1; i < journal.size(); ++i)
+        lines.insert(journal[i].mid(1, 1).join("") + " " + journal[i][5] + " " + fs::path(journal[i][6].toStdString()).filename().c_str() +
+                     " " + journal[i][11]);
+    EXPECT_EQ(lines, (std::set<QString>{"serbox receive IN.TXT ok", "serbox-cli receive S0001.txt ok"}));
 }
