@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "bench/Benchmarks.h"
 #include "bench/Common.h"
@@ -147,15 +149,13 @@ void CliSoak(const std::string& program, int rounds)
         throw std::runtime_error("serbox-cli never opened the port");
     device::Options options;
     const device::Program p{Header('t', '1'), Text(20000) + '\0' + Text(66) + '\xFF'};
-    long first = 0, last = 0;
+    std::vector<std::pair<int, long>> memory;  // after rounds 1, 10, every tenth of the run, and before the last
     const auto started = Clock::now();
     for (int i = 1; i <= rounds; ++i) {
         std::ostringstream log;
         device::SendProgram(line, p, options, log);
-        if (i == 1)
-            first = cli.RssKb();
-        if (i == rounds - 1)
-            last = cli.RssKb();
+        if (i == 1 || i == 10 || i % std::max(1, rounds / 10) == 0 || i == rounds - 1)
+            memory.emplace_back(i, cli.RssKb());
     }
     long peak = 0;
     const int status = cli.End(&peak);
@@ -164,7 +164,10 @@ void CliSoak(const std::string& program, int rounds)
         whole += ReadAll(dir / SetFile(i, "src")) == p.src;
     std::printf("serbox-cli receive --count %d: %d whole sets in %.1f s, exit status %d\n", rounds, whole,
                 Seconds(Clock::now() - started), status);
-    std::printf("  memory after the first %ld kB, before the last %ld kB, peak %ld kB\n", first, last, peak);
+    std::printf("  resident memory after set:");
+    for (const auto& [round, kb] : memory)
+        std::printf(" %d %ld kB;", round, kb);
+    std::printf(" peak %ld kB\n", peak);
     fs::remove_all(dir);
     if (whole != rounds || status != 0)
         throw std::runtime_error("the batch lost sets");

@@ -5,7 +5,9 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -29,6 +31,8 @@
 namespace cli {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // --- the machines' components, without a window --------------------------------
 
@@ -295,7 +299,7 @@ private:
             inAtStart_ = port_.in;
             outAtStart_ = port_.out;
         }
-        const std::optional<TransferRecord> ended = watch_.After(S, memo2_.Text(), Now());
+        const std::optional<TransferRecord> ended = watch_.After(S, [this] { return memo2_.Text(); }, Now());
         if (ended) {
             told_.clear();
             Ended(*ended);
@@ -320,18 +324,21 @@ private:
                 files_.Delete(Aside(ext));
     }
 
-    std::vector<std::string> Names() const
+    // One past the highest set number in the folder (0: none left), read as a
+    // stream: a folder of thousands of sets costs no more memory than an empty one.
+    int NextNumber() const
     {
-        std::vector<std::string> names;
-        for (const QString& n : QDir(QString::fromStdString(o_.into)).entryList(QDir::Files | QDir::Hidden))
-            names.push_back(n.toStdString());
-        return names;
+        int highest = 0;
+        std::error_code ec;
+        for (fs::directory_iterator it(platform::PathFromUtf8(o_.into), ec), end; !ec && it != end; it.increment(ec))
+            highest = std::max(highest, SetNumberOf(platform::Utf8FromPath(it->path().filename())));
+        return highest >= 9999 ? 0 : highest + 1;
     }
 
     // F7 with the next set's name, aside: the set is renamed once whole.
     bool NameNext()
     {
-        number_ = NextSetNumber(Names());
+        number_ = NextNumber();
         if (number_ == 0) {
             Say(o_.into + " already holds a set S9999: no name is left");
             return false;
@@ -353,7 +360,7 @@ private:
     {
         const QDir dir(QString::fromStdString(o_.into));
         for (int tries = 0; tries < 100; ++tries) {
-            const int n = NextSetNumber(Names());
+            const int n = NextNumber();
             if (n == 0)
                 return why = "no name is left after S9999", std::string();
             const auto final = [&](const char* ext) {

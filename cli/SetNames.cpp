@@ -14,16 +14,20 @@ std::string SetStem(int number)
     return name;
 }
 
+int SetNumberOf(const std::string& n)
+{
+    if (n.size() < 5 || (n[0] != 'S' && n[0] != 's') || (n.size() > 5 && n[5] != '.'))
+        return 0;
+    if (!std::all_of(n.begin() + 1, n.begin() + 5, [](unsigned char c) { return std::isdigit(c); }))
+        return 0;
+    return std::stoi(n.substr(1, 4));
+}
+
 int NextSetNumber(const std::vector<std::string>& names)
 {
     int highest = 0;
-    for (const std::string& n : names) {
-        if (n.size() < 5 || (n[0] != 'S' && n[0] != 's') || (n.size() > 5 && n[5] != '.'))
-            continue;
-        if (!std::all_of(n.begin() + 1, n.begin() + 5, [](unsigned char c) { return std::isdigit(c); }))
-            continue;
-        highest = std::max(highest, std::stoi(n.substr(1, 4)));
-    }
+    for (const std::string& n : names)
+        highest = std::max(highest, SetNumberOf(n));
     return highest >= 9999 ? 0 : highest + 1;
 }
 

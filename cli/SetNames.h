@@ -9,8 +9,11 @@
 
 // S0001 to S9999: names the DOS-era editing software reads too (8.3).
 std::string SetStem(int number);
-// One past the highest S<four digits> among names (any case, any extension),
-// so a batch carries on after what a folder already holds; 0 when S9999 is taken.
+// The number of a set's file name, S<four digits> in any case with any
+// extension; 0 for any other name.
+int SetNumberOf(const std::string& name);
+// One past the highest set number among names, so a batch carries on after what
+// a folder already holds; 0 when S9999 is taken.
 int NextSetNumber(const std::vector<std::string>& names);
 
 // Where the received header and source first differ from the stored ones: the

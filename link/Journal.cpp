@@ -48,7 +48,8 @@ void TransferWatch::Told(const std::string& text)
         told_ = text;
 }
 
-std::optional<TransferRecord> TransferWatch::After(const ProgramState& S, const std::string& messageLine, double now)
+std::optional<TransferRecord> TransferWatch::After(const ProgramState& S,
+                                                   const std::function<std::string()>& readLine, double now)
 {
     const bool receiving = Receiving(S), sending = Sending(S);
     if (!current_ && (receiving || sending)) {
@@ -67,6 +68,7 @@ std::optional<TransferRecord> TransferWatch::After(const ProgramState& S, const 
         headerPassed_ = true;
     if (receiving || sending)
         return std::nullopt;
+    const std::string messageLine = readLine();
     if (messageLine == LineText(Line::Done)) {
         headerPassed_ = true;
         current_->Outcome = "ok";

@@ -31,9 +31,10 @@ public:
 
     // A message the program has just shown: a transfer that ends now ends for it.
     void Told(const std::string& text);
-    // After every event the shell has handed to the machines, with the message
-    // line as it stands: a transfer just ended is returned.
-    std::optional<TransferRecord> After(const ProgramState& S, const std::string& messageLine, double now);
+    // After every event the shell has handed to the machines: a transfer just
+    // ended is returned. The message line, as it stands, is read only then.
+    std::optional<TransferRecord> After(const ProgramState& S, const std::function<std::string()>& messageLine,
+                                        double now);
     // The program ends, or gives up the line, in the middle of a transfer.
     std::optional<TransferRecord> Abandoned(const ProgramState& S, const std::string& reason, double now);
 

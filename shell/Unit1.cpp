@@ -378,7 +378,7 @@ void TForm1::Journaled()
 {
     if (closed_)
         return;
-    if (auto r = watch_->After(S, memo2_.Text(), Seconds())) {
+    if (auto r = watch_->After(S, [this] { return memo2_.Text(); }, Seconds())) {
         r->Port = ComPort1.Port();
         r->Device = ComPort1.DeviceFor(r->Port);
         journal_->Write(*r);
