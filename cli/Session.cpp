@@ -176,6 +176,13 @@ public:
         };
     }
 
+    // F7 made the next set's files aside, empty; however the command ends, they go.
+    ~Session()
+    {
+        if (o_.command == Command::Receive && number_ != 0)
+            DropAside();
+    }
+
     // Everything that can be said before the port opens; -1 when all is ready.
     int Prepare()
     {
@@ -214,7 +221,6 @@ public:
 
     int Start()
     {
-        device_ = component_.DeviceFor(o_.port);
         component_.SetPort(o_.port);
         try {
             component_.Open();

@@ -258,6 +258,7 @@ TEST(Cli, WrongArgumentsAnUnusableFolderAndNoDeviceWithinTheWait)
         EXPECT_EQ(cli.Status(), c.status) << c.args.join(' ').toStdString();
         EXPECT_TRUE(cli.err.contains(c.says)) << cli.err.toStdString();
     }
+    EXPECT_EQ(NamesIn(t.path), (std::vector<std::string>{"serbox", "tmp"})) << "the set made aside stays";
     Device idle({"type"});  // holds the line, starts nothing
     Cli cli({"receive", "--port", QString::fromStdString(idle.path), "--into", dir, "--wait", "1"}, t.path);
     EXPECT_EQ(cli.Status(), 1);
