@@ -166,7 +166,7 @@ public:
     Session(const Options& o, const std::string& journalPath, const std::string& version)
         : o_(o), port_(component_),
           C{port_, window_, memo1_, memo2_, edit1_, edit2_, bar_, timer1_, timer2_, save_, open_, dialog_, beep_, files_},
-          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, Say)
+          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, Say)
     {
         S.LanguageFlag = 1;
         S.PortPromptStage = 2;  // the port is named on the command line

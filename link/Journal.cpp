@@ -143,5 +143,5 @@ void Journal::Write(const TransferRecord& r)
         return;
     warned_ = true;
     if (warn_)
-        warn_("The journal " + path_ + " cannot be written: transfers go on without it.");
+        warn_(JournalUnwritable(path_, languageFlag_));
 }

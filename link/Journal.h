@@ -65,17 +65,19 @@ std::string JournalLine(const std::string& when, const std::string& program, con
 
 class Journal {
 public:
-    // warn is told, once, that the journal cannot be written; the transfers go on.
+    // warn is told, once, in the build's language, that the journal cannot be
+    // written; the transfers go on.
     Journal(platform::FileSystem& files, std::string path, std::string program, std::string version,
-            std::function<void(const std::string&)> warn)
+            int32_t languageFlag, std::function<void(const std::string&)> warn)
         : files_(files), path_(std::move(path)), program_(std::move(program)), version_(std::move(version)),
-          warn_(std::move(warn)) {}
+          languageFlag_(languageFlag), warn_(std::move(warn)) {}
     void Write(const TransferRecord& r);
     const std::string& Path() const { return path_; }
 
 private:
     platform::FileSystem& files_;
     std::string path_, program_, version_;
+    int32_t languageFlag_;
     std::function<void(const std::string&)> warn_;
     bool warned_ = false;
 };

@@ -100,5 +100,16 @@ const char* LineText(Line line)
 
 void ShowLine(Form1Components& C, Line line) { C.Memo2.SetText(LineText(line)); }
 
+std::string JournalUnwritable(const std::string& path, int32_t languageFlag)
+{
+    return languageFlag == 0 ? "Impossibile scrivere il registro dei trasferimenti " + path + "\ni trasferimenti proseguono senza"
+                             : "Cannot write the journal of transfers " + path + "\ntransfers go on without it";
+}
+
+std::string ClosedMidTransfer(int32_t languageFlag)
+{
+    return languageFlag == 0 ? "programma chiuso durante il trasferimento" : "program closed during the transfer";
+}
+
 std::string TitleSpaced(int port) { return "KORVEL SU COM " + std::to_string(port); }
 std::string TitleJoined(int port) { return "KORVEL SU COM" + std::to_string(port); }

@@ -65,6 +65,11 @@ enum class Line {
 void ShowLine(Form1Components& C, Line line);
 const char* LineText(Line line);
 
+// The journal of transfers cannot be written (told once, the transfers go on);
+// and the reason it gives a transfer ended by closing the program.
+std::string JournalUnwritable(const std::string& path, int32_t languageFlag);
+std::string ClosedMidTransfer(int32_t languageFlag);
+
 // The main window's title names the port in two spellings, both the program's
 // own: spaced ("KORVEL SU COM 1": the activation, a Setup menu choice, a lost
 // port) and joined ("KORVEL SU COM1": the start-up choice, and the old port

@@ -100,7 +100,7 @@ TForm1::TForm1(int languageFlag)
     watch_ = std::make_unique<TransferWatch>(*files_);
     static_cast<ErrorDialogProxy&>(*form3Proxy_).watch = watch_.get();
     journal_ = std::make_unique<Journal>(*files_, platform::UserDataPath("journal.csv"), "serbox", SERBOX_VERSION,
-                                         [this](const std::string& why) { ShowStandardError(why); });
+                                         languageFlag, [this](const std::string& why) { ShowStandardError(why); });
 
     resize(704, 579);
     move(195, 107);
@@ -289,7 +289,7 @@ void TForm1::ReturnFromDialog(QWidget* dialog)
 
 void TForm1::FormClose()
 {
-    if (auto r = watch_->Abandoned(S, S.LanguageFlag == 0 ? "programma chiuso" : "program closed", Seconds())) {
+    if (auto r = watch_->Abandoned(S, ClosedMidTransfer(S.LanguageFlag), Seconds())) {
         r->Port = ComPort1.Port();
         r->Device = ComPort1.DeviceFor(r->Port);
         journal_->Write(*r);
