@@ -298,12 +298,13 @@ private:
         if (finished_)
             return;
         const bool before = watch_.UnderWay();
+        const uint64_t in = port_.in, out = port_.out;  // a transfer's bytes count from the event that starts it
         RunAndReport(handler, [](const std::string& message) { Say(message); });
         if (finished_)
             return;
         if (!before) {
-            inAtStart_ = port_.in;
-            outAtStart_ = port_.out;
+            inAtStart_ = in;
+            outAtStart_ = out;
         }
         const std::optional<TransferRecord> ended = watch_.After(S, [this] { return memo2_.Text(); }, Now());
         if (ended) {
@@ -490,9 +491,11 @@ private:
             return ClearProgress();
         const bool sending = r->Direction == "send";
         const uint64_t bytes = sending ? port_.out - outAtStart_ : port_.in - inAtStart_;
-        const int percent = sending && total_ ? static_cast<int>(std::min<uint64_t>(100, bytes * 100 / total_))
-                                              : std::min(100, bar_.Position());
-        std::fprintf(stderr, "\r%s %3d%% %llu bytes %.0f s ", r->Direction.c_str(), percent,
+        // A reception's size is known only at its end: its bytes so far, no percent.
+        std::string percent;
+        if (sending && total_)
+            percent = std::to_string(std::min<uint64_t>(100, bytes * 100 / total_)) + "% ";
+        std::fprintf(stderr, "\r%s %s%llu bytes %.0f s ", r->Direction.c_str(), percent.c_str(),
                      static_cast<unsigned long long>(bytes), Now() - watch_.Started());
         std::fflush(stderr);
         shown_ = true;
