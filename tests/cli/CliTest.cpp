@@ -292,3 +292,18 @@ TEST(Cli, BothProgramsKeepOneJournal)
                      " " + journal[i][11]);
     EXPECT_EQ(lines, (std::set<QString>{"serbox receive IN.TXT ok", "serbox-cli receive S0001.txt ok"}));
 }
+
+// A journal nobody may write to (root too) stops nothing: the set is saved, and
+// the journal is told once.
+TEST(Cli, AJournalThatCannotBeWrittenStopsNoTransfer)
+{
+    TempDir t("serbox-cli");
+    Folder store;
+    Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("p", kEmpty) << "send" << store.Out("p.hdr") << store.Out("p.src"));
+    Cli cli({"receive", "--port", QString::fromStdString(device.path), "--into", QString::fromStdString(t.path.string()),
+             "--count", "2", "--journal", "/proc/serbox/journal.csv"}, t.path);
+    EXPECT_EQ(cli.Status(), 0) << cli.err.toStdString();
+    device.Finish();
+    EXPECT_EQ(cli.err.count("Cannot write the journal of transfers /proc/serbox/journal.csv"), 1) << cli.err.toStdString();
+    EXPECT_EQ(store.Stored("p"), (Program{ReadFile(t.path / "S0002.hdr"), ReadFile(t.path / "S0002.src")}));
+}
