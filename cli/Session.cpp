@@ -109,47 +109,6 @@ public:
     void Beep() override {}
 };
 
-// The component as the machines reach it, counting what goes out and noting
-// when all of it has left.
-class CountingPort : public platform::SerialPort {
-public:
-    explicit CountingPort(platform::SerialComponent& p) : p_(p) {}
-    void SetPort(const std::string& name) override { p_.SetPort(name); }
-    std::string Port() const override { return p_.Port(); }
-    void Open() override { p_.Open(); }
-    void Close() override { p_.Close(); }
-    bool Connected() const override { return p_.Connected(); }
-    void SetBaudRate(int baud) override { p_.SetBaudRate(baud); }
-    void SetDataBits(int bits) override { p_.SetDataBits(bits); }
-    void SetStopBits(platform::StopBits stop) override { p_.SetStopBits(stop); }
-    void SetParityCheck(bool on) override { p_.SetParityCheck(on); }
-    void SetDtrControl(platform::DtrControl control) override { p_.SetDtrControl(control); }
-    void SetDTR(bool on) override { p_.SetDTR(on); }
-    void SetRTS(bool on) override { p_.SetRTS(on); }
-    platform::LineSettings Settings() const override { return p_.Settings(); }
-    void ShowSetupDialog() override {}  // the port is named on the command line
-    int ReadStr(std::string& s, int count) override
-    {
-        const int got = p_.ReadStr(s, count);
-        in += static_cast<uint64_t>(got);
-        return got;
-    }
-    void WriteStr(const std::string& s) override
-    {
-        p_.WriteStr(s);
-        out += s.size();
-        drained = drained && s.empty();
-    }
-    void TransmitChar(char c) override { WriteStr(std::string(1, c)); }
-    void ClearBuffer(bool input, bool output) override { p_.ClearBuffer(input, output); }
-
-    uint64_t in = 0, out = 0;
-    bool drained = true;
-
-private:
-    platform::SerialComponent& p_;
-};
-
 std::string OneLine(std::string text)
 {
     for (size_t at; (at = text.find('\n')) != std::string::npos;)
@@ -164,8 +123,8 @@ const char* const kAside = "~";  // the prefix of a set being received
 class Session {
 public:
     Session(const Options& o, const std::string& journalPath, const std::string& version)
-        : o_(o), port_(component_),
-          C{port_, window_, memo1_, memo2_, edit1_, edit2_, bar_, timer1_, timer2_, save_, open_, dialog_, beep_, files_},
+        : o_(o),
+          C{component_, window_, memo1_, memo2_, edit1_, edit2_, bar_, timer1_, timer2_, save_, open_, dialog_, beep_, files_},
           watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, Say)
     {
         S.LanguageFlag = 1;
@@ -229,12 +188,15 @@ public:
             return kNoPort;
         }
         device_ = component_.DeviceFor(o_.port);
-        platform::ApplyDeviceLine(port_);
+        platform::ApplyDeviceLine(component_);
         S.PortNumber = platform::ComPortNumber(o_.port);
 
-        component_.OnRxChar = [this](int n) { Handle([&] { ComPort1RxChar(S, C, n); }); };
+        component_.OnRxChar = [this](int n) {
+            received_ += static_cast<uint64_t>(n);
+            Handle([&] { ComPort1RxChar(S, C, n); });
+        };
         component_.OnTxEmpty = [this] {
-            port_.drained = true;
+            drained_ = true;
             Handle([&] { ComPort1TxEmpty(S); });
         };
         component_.OnError = [this](const std::string& why) {
@@ -298,14 +260,15 @@ private:
         if (finished_)
             return;
         const bool before = watch_.UnderWay();
-        const uint64_t in = port_.in, out = port_.out;  // a transfer's bytes count from the event that starts it
+        const uint64_t in = received_;  // a transfer's bytes count from the event that starts it
+        const int32_t owed = S.NulPending;
         RunAndReport(handler, [](const std::string& message) { Say(message); });
         if (finished_)
             return;
-        if (!before) {
+        if (!before)
             inAtStart_ = in;
-            outAtStart_ = out;
-        }
+        if (owed && !S.NulPending)
+            drained_ = false;  // the zero byte has just gone out: its output-empty event is awaited
         const std::optional<TransferRecord> ended = watch_.After(S, [this] { return memo2_.Text(); }, Now());
         if (ended) {
             told_.clear();
@@ -436,6 +399,7 @@ private:
             return;
         if (o_.command == Command::Verify || whole_ >= o_.count) {
             finishing_ = true;
+            drained_ = false;  // the last reply or section has just been written
             return;
         }
         if (o_.command == Command::Receive && !NameNext())
@@ -445,11 +409,20 @@ private:
     }
 
     // A load's last zero byte goes out a tick after the text: the port stays
-    // open until it has left.
+    // open until it has left, and every last reply with it (the output-empty
+    // event follows everything written). The bound only ends a wait for an event
+    // that nothing written is owed.
     void MaybeFinish()
     {
-        if (finishing_ && !finished_ && S.NulPending == 0 && port_.drained)
-            Finish(failed_ ? kFailed : kWhole);
+        if (!finishing_ || finished_ || S.NulPending != 0)
+            return;
+        if (drained_)
+            return Finish(failed_ ? kFailed : kWhole);
+        if (!drainBound_.isActive()) {
+            drainBound_.setSingleShot(true);
+            QObject::connect(&drainBound_, &QTimer::timeout, &context_, [this] { Finish(failed_ ? kFailed : kWhole); });
+            drainBound_.start(3000);
+        }
     }
 
     void Interrupted()
@@ -490,7 +463,10 @@ private:
         if (!r)
             return ClearProgress();
         const bool sending = r->Direction == "send";
-        const uint64_t bytes = sending ? port_.out - outAtStart_ : port_.in - inAtStart_;
+        // A load: the header bytes paced so far, then the text section once sent.
+        const uint64_t bytes = sending ? static_cast<uint64_t>(std::clamp(S.HdrSendOffset, 0, 128)) +
+                                             (S.TxState >= TxAwaitInquiry ? S.SecondSectionOffset : 0)
+                                       : received_ - inAtStart_;
         // A reception's size is known only at its end: its bytes so far, no percent.
         std::string percent;
         if (sending && total_)
@@ -513,12 +489,11 @@ private:
     Options o_;
     platform::StdFileSystem files_;
     platform::SerialComponent component_;
-    CountingPort port_;
     NoWindow window_;
     Lines memo1_{false}, memo2_{true};
     PlainField edit1_, edit2_;
     Bar bar_;
-    QTimer t1_, t2_, wait_, progress_;
+    QTimer t1_, t2_, wait_, progress_, drainBound_;
     platform::QtTimer timer1_{t1_}, timer2_{t2_};
     NamedDialog save_, open_;
     ToldDialog dialog_;
@@ -532,8 +507,8 @@ private:
     std::unique_ptr<QTemporaryDir> scratch_;  // verify: where the device's set goes
     std::string device_, told_, storedListing_, storedHdr_, storedSrc_;
     int number_ = 0, sequence_ = 0, whole_ = 0, failed_ = 0, exit_ = kWhole;
-    uint64_t total_ = 0, inAtStart_ = 0, outAtStart_ = 0;
-    bool finishing_ = false, finished_ = false, ending_ = false, shown_ = false;
+    uint64_t total_ = 0, received_ = 0, inAtStart_ = 0;
+    bool finishing_ = false, finished_ = false, ending_ = false, shown_ = false, drained_ = true;
 };
 
 }  // namespace
