@@ -86,10 +86,13 @@ clean:
 # A day of use: SOAK_ROUNDS save-and-load round trips back to back against
 # serbox-device, each set checked, memory, descriptors and CPU printed at the start
 # and at the end (tests/e2e/SoakTest.cpp; the suite runs 3). A round trip takes
-# about 16 s, most of it the paced header: 200 take some 55 minutes.
+# about 16 s, most of it the paced header: 200 take some 55 minutes. Then
+# serbox-cli receives SOAK_ROUNDS sets in one batch (--count), its memory printed
+# after the first and before the last (bench/Cli.cpp; a minute or two).
 SOAK_ROUNDS ?= 200
 soak: build
 	SERBOX_SOAK_ROUNDS=$(SOAK_ROUNDS) QT_QPA_PLATFORM=offscreen ./$(BUILD)/tests/e2e/test_e2e --gtest_filter='Soak.*'
+	./$(BUILD)/bench/serbox_bench cli-soak ./$(BUILD)/cli/serbox-cli $(SOAK_ROUNDS)
 .PHONY: soak
 
 # serbox.exe and serbox-it.exe from the Windows zip under Wine, typed at through an

@@ -16,6 +16,12 @@ void Throughput(const std::vector<size_t>& megabytes, size_t chunk);
 void ListingSpeed(const std::vector<size_t>& megabytes);
 // A real idle serbox process (program) for the given seconds.
 void IdleCpu(const std::string& program, int seconds);
+// serbox-cli (program) waiting for a device for the given seconds, then receiving
+// text sections of the given sizes in one batch.
+void CliFigures(const std::string& program, int seconds, const std::vector<size_t>& megabytes);
+// serbox-cli receiving rounds small sets in one batch: its memory after the
+// first and before the last.
+void CliSoak(const std::string& program, int rounds);
 // Device text lines flooding Memo1 in the idle state.
 void Terminal(size_t lines);
 

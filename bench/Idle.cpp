@@ -21,42 +21,6 @@
 
 namespace bench {
 
-namespace {
-
-// utime + stime of a process, in clock ticks.
-long CpuTicks(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The command name may hold blanks: fields are counted after its ")".
-    std::istringstream fields(all.substr(all.rfind(')') + 2));
-    std::string f;
-    long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> f; ++i) {
-        if (i == 14)
-            utime = std::stol(f);
-        if (i == 15)
-            stime = std::stol(f);
-    }
-    return utime + stime;
-}
-
-// Time on a CPU of all the process's threads, in nanoseconds (finer than ticks).
-double CpuNanos(pid_t pid)
-{
-    double total = 0;
-    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    std::error_code ec;
-    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
-        std::ifstream in(task.path() / "schedstat");
-        double ns = 0;
-        if (in >> ns)
-            total += ns;
-    }
-    return total;
-}
-
-}  // namespace
 
 void IdleCpu(const std::string& program, int seconds)
 {

@@ -5,6 +5,8 @@
 //   serbox_bench listing [MB...]
 //   serbox_bench idle PROGRAM [SECONDS]
 //   serbox_bench terminal [LINES]
+//   serbox_bench cli SERBOX-CLI [SECONDS]     idle CPU waiting for a device, throughput
+//   serbox_bench cli-soak SERBOX-CLI [ROUNDS]  memory over a batch of receptions
 // bench/run.sh runs them all, each in its own process so that each peak memory
 // figure is its own.
 
@@ -31,7 +33,7 @@ std::vector<size_t> Sizes(int argc, char** argv, std::vector<size_t> fallback)
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: serbox_bench latency [POLLS] | throughput [MB...] | listing [MB...] | idle PROGRAM [SECONDS] | terminal [LINES]\n");
+                 "usage: serbox_bench latency [POLLS] | throughput [MB...] | listing [MB...] | idle PROGRAM [SECONDS] | terminal [LINES] | cli SERBOX-CLI [SECONDS] | cli-soak SERBOX-CLI [ROUNDS]\n");
     return 2;
 }
 
@@ -55,6 +57,10 @@ int main(int argc, char** argv)
             bench::ListingSpeed(Sizes(argc, argv, {1, 10}));
         else if (what == "idle" && argc > 2)
             bench::IdleCpu(argv[2], argc > 3 ? std::atoi(argv[3]) : 30);
+        else if (what == "cli" && argc > 2)
+            bench::CliFigures(argv[2], argc > 3 ? std::atoi(argv[3]) : 30, {1, 4});
+        else if (what == "cli-soak" && argc > 2)
+            bench::CliSoak(argv[2], argc > 3 ? std::atoi(argv[3]) : 200);
         else if (what == "terminal")
             bench::Terminal(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000);
         else

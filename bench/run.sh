@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark of serbox, each in its own process, and prints the figures.
-#   bench/run.sh [BUILD_DIR]        (default build; needs serbox_bench and en/serbox)
+#   bench/run.sh [BUILD_DIR]        (default build; needs serbox_bench, en/serbox and cli/serbox-cli)
 #   BENCH_QUICK=1 bench/run.sh      shorter: 1000 polls, 5 s of idle, 10^4 and 10^5 terminal lines
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +16,7 @@ echo "serbox benchmarks, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) CPUs, $(uname -r)
 "$BIN" throughput 1 4 16
 "$BIN" listing 1 10
 "$BIN" idle "$B/en/serbox" "$idle"
+"$BIN" cli "$B/cli/serbox-cli" "$idle"
 for n in $lines; do  # one process each: each peak memory is its own
   "$BIN" terminal "$n"
 done

@@ -86,15 +86,29 @@ void ShowMessage(ProgramState& S, Form1Components& C, Message m)
     C.Form3.Show();
 }
 
-void ShowLine(Form1Components& C, Line line)
+const char* LineText(Line line)
 {
     switch (line) {
-    case Line::Receiving: return C.Memo2.SetText("RICEZIONE IN CORSO");
-    case Line::Transmitting: return C.Memo2.SetText("TRASMISSIONE IN CORSO  ");
-    case Line::Done: return C.Memo2.SetText("OPERAZIONE ESEGUITA");
-    case Line::Interrupted: return C.Memo2.SetText("TRASFERIMENTO INTERROTTO");
-    case Line::WriteError: return C.Memo2.SetText(TextOf(Message::FileError).TextIt);
+    case Line::Receiving: return "RICEZIONE IN CORSO";
+    case Line::Transmitting: return "TRASMISSIONE IN CORSO  ";
+    case Line::Done: return "OPERAZIONE ESEGUITA";
+    case Line::Interrupted: return "TRASFERIMENTO INTERROTTO";
+    case Line::WriteError: return TextOf(Message::FileError).TextIt;
     }
+    return "";
+}
+
+void ShowLine(Form1Components& C, Line line) { C.Memo2.SetText(LineText(line)); }
+
+std::string JournalUnwritable(const std::string& path, int32_t languageFlag)
+{
+    return languageFlag == 0 ? "Impossibile scrivere il registro dei trasferimenti " + path + "\ni trasferimenti proseguono senza"
+                             : "Cannot write the journal of transfers " + path + "\ntransfers go on without it";
+}
+
+std::string ClosedMidTransfer(int32_t languageFlag)
+{
+    return languageFlag == 0 ? "programma chiuso durante il trasferimento" : "program closed during the transfer";
 }
 
 std::string LineHeldText(int32_t languageFlag)

@@ -63,6 +63,12 @@ enum class Line {
     WriteError,    // the file-error message's Italian text
 };
 void ShowLine(Form1Components& C, Line line);
+const char* LineText(Line line);
+
+// The journal of transfers cannot be written (told once, the transfers go on);
+// and the reason it gives a transfer ended by closing the program.
+std::string JournalUnwritable(const std::string& path, int32_t languageFlag);
+std::string ClosedMidTransfer(int32_t languageFlag);
 
 // The message line while written bytes wait on the device's go-ahead (CTS), in the
 // build's language: what the technician checks.

@@ -11,9 +11,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <chrono>
 #include <tuple>
 
 #include "link/Exchange.h"
+#include "link/Journal.h"
 #include "link/Keyboard.h"
 #include "link/PortSelection.h"
 #include "link/Watchdog.h"
@@ -38,13 +40,25 @@ class ErrorDialogProxy : public platform::ErrorDialog {
 public:
     explicit ErrorDialogProxy(TForm3*& form3) : form3_(form3) {}
     void SetCaption(const std::string& c) override { if (form3_) form3_->SetCaption(c); }
-    void SetText(const std::string& t) override { if (form3_) form3_->SetText(t); }
+    void SetText(const std::string& t) override
+    {
+        if (watch)
+            watch->Told(t);
+        if (form3_)
+            form3_->SetText(t);
+    }
+    TransferWatch* watch = nullptr;  // a transfer that ends with a message ends for it
     void SetButton2Visible(bool v) override { if (form3_) form3_->SetButton2Visible(v); }
     void Show() override { if (form3_) form3_->Show(); }
 
 private:
     TForm3*& form3_;
 };
+
+double Seconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 void Place(QWidget* w, int left, int top, int width, int height, int pointSize)
 {
@@ -84,6 +98,10 @@ TForm1::TForm1(int languageFlag)
     C = std::make_unique<Form1Components>(Form1Components{
         ComPort1, window_, memo1_, memo2_, edit1_, edit2_, progress_, timer1_, timer2_, SaveDialog1,
         OpenDialog1, *form3Proxy_, beeper_, *files_});
+    watch_ = std::make_unique<TransferWatch>(*files_);
+    static_cast<ErrorDialogProxy&>(*form3Proxy_).watch = watch_.get();
+    journal_ = std::make_unique<Journal>(*files_, platform::UserDataPath("journal.csv"), "serbox", SERBOX_VERSION,
+                                         languageFlag, [this](const std::string& why) { ShowStandardError(why); });
 
     resize(704, 579);
     move(195, 107);
@@ -140,8 +158,10 @@ TForm1::TForm1(int languageFlag)
     };
     ComPort1.OnError = [this](const std::string& msg) {
         std::string text = msg;
+        watch_->Told(msg);
         if (!closed_ && PortLost(S, *C))
             text += S.LanguageFlag == 0 ? "\nTrasferimento interrotto." : "\nTransfer abandoned.";
+        Journaled();
         ShowStandardError(text);
     };
 
@@ -295,6 +315,11 @@ void TForm1::ReturnFromDialog(QWidget* dialog)
 
 void TForm1::FormClose()
 {
+    if (auto r = watch_->Abandoned(S, ClosedMidTransfer(S.LanguageFlag), Seconds())) {
+        r->Port = ComPort1.Port();
+        r->Device = ComPort1.DeviceFor(r->Port);
+        journal_->Write(*r);
+    }
     closed_ = true;
     Timer1.stop();
     Timer2.stop();
@@ -372,6 +397,18 @@ void TForm1::Guard(const std::function<void()>& handler)
 {
     if (!closed_)
         RunAndReport(handler, [this](const std::string& message) { ShowStandardError(message); });
+    Journaled();
+}
+
+void TForm1::Journaled()
+{
+    if (closed_)
+        return;
+    if (auto r = watch_->After(S, [this] { return memo2_.Text(); }, Seconds())) {
+        r->Port = ComPort1.Port();
+        r->Device = ComPort1.DeviceFor(r->Port);
+        journal_->Write(*r);
+    }
 }
 
 void TForm1::ShowStandardError(const std::string& message)

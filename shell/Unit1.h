@@ -29,6 +29,8 @@ class QPlainTextEdit;
 class QProgressBar;
 class TForm2;
 class TForm3;
+class TransferWatch;
+class Journal;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -99,6 +101,10 @@ private:
     std::unique_ptr<platform::ErrorDialog> form3Proxy_;
     std::unique_ptr<platform::FileSystem> files_;
     std::unique_ptr<Form1Components> C;
+    // The journal of transfers, kept as serbox-cli keeps it (link/Journal.h).
+    std::unique_ptr<TransferWatch> watch_;
+    std::unique_ptr<Journal> journal_;
+    void Journaled();
 
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;

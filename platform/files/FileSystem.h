@@ -41,6 +41,10 @@ public:
     // exist: a folder that ignores case (Windows, a FAT stick on Linux too) or a
     // link makes two names one file. Where either is missing, only the same name is.
     virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+    // Adds data at the end of path in one write, so that what several programs
+    // append at once never mixes inside one append. A file not there yet is first
+    // made holding start, whole and once however many append at that moment.
+    virtual bool AppendWhole(const std::string& path, const std::string& start, const std::string& data) = 0;
 };
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/files/StdFileSystem.h"
 
 #include <cstdio>
+#include <random>
 #include <system_error>
 
 #include "platform/files/System.h"
@@ -129,6 +130,37 @@ bool StdFileSystem::SameFile(const std::string& a, const std::string& b)
         return a == b;
     const bool same = fs::equivalent(pa, pb, ec);
     return ec ? a == b : same;
+}
+
+std::string UserDataPath(const std::string& name)
+{
+    const fs::path folder = native::UserDataFolder() / "serbox";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return Utf8FromPath(folder / PathFromUtf8(name));
+}
+
+bool StdFileSystem::AppendWhole(const std::string& path, const std::string& start, const std::string& data)
+{
+    const fs::path p = PathFromUtf8(path);
+    if (p.empty())
+        return false;
+    std::error_code ec;
+    if (!fs::exists(p, ec)) {
+        // Made aside and moved in only while the name is free: whoever appends
+        // next finds the file with its start line, and never two of them.
+        static std::random_device seed;
+        fs::path aside = p;
+        aside += "." + std::to_string(seed()) + ".new";
+        std::FILE* f = native::Open(aside, "wb");
+        if (!f)
+            return false;
+        const bool written = std::fwrite(start.data(), 1, start.size(), f) == start.size();
+        const bool closed = std::fclose(f) == 0;
+        if (!(written && closed && native::MoveIfAbsent(aside, p)))
+            fs::remove(aside, ec);
+    }
+    return native::AppendOnce(p, data);
 }
 
 StdFileSystem::Created StdFileSystem::CreateNew(const std::string& path, std::string& why)

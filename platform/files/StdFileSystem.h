@@ -18,6 +18,10 @@ namespace platform {
 std::filesystem::path PathFromUtf8(const std::string& name);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
+// name in serbox's folder of the user's data (~/.local/share/serbox,
+// %APPDATA%\serbox), the folder made when missing; the journal both programs keep.
+std::string UserDataPath(const std::string& name);
+
 class StdFileSystem : public FileSystem {
 public:
     bool Exists(const std::string& path) override;
@@ -26,6 +30,7 @@ public:
     std::unique_ptr<File> OpenRead(const std::string& path) override;
     std::unique_ptr<File> OpenWrite(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
+    bool AppendWhole(const std::string& path, const std::string& start, const std::string& data) override;
 
     // For the listing tool, which writes beside its target and renames.
     // A new empty file, only if nothing has that name yet; why says what failed.

@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files/System.h"
@@ -32,6 +34,38 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
         return Created::Taken;
     why = std::strerror(errno);
     return Created::Failed;
+}
+
+std::filesystem::path UserDataFolder()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/')
+        return data;
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home ? home : "/tmp") / ".local" / "share";
+}
+
+bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    // A second name that only a free name takes; then the first one goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    // A file system without links (a FAT stick): the exclusive rename instead.
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+bool AppendOnce(const std::filesystem::path& path, const std::string& data)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t wrote = ::write(fd, data.data(), data.size());
+    const bool closed = ::close(fd) == 0;
+    return closed && wrote == static_cast<ssize_t>(data.size());
 }
 
 }  // namespace platform::native

@@ -1,9 +1,12 @@
 // Wide-character calls throughout: path.c_str() is the UTF-16 name.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/files/System.h"
@@ -33,6 +36,41 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
         return Created::Taken;
     why = std::strerror(errno);
     return Created::Failed;
+}
+
+std::filesystem::path UserDataFolder()
+{
+    // The wide variable: the narrow one is in the ANSI code page.
+    const wchar_t* data = ::_wgetenv(L"APPDATA");
+    return data ? std::filesystem::path(data) : std::filesystem::temp_directory_path();
+}
+
+bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on a name that is taken.
+    return ::MoveFileExW(from.c_str(), to.c_str(), 0) != 0;
+}
+
+bool AppendOnce(const std::filesystem::path& path, const std::string& data)
+{
+    // Append access: every write goes to the end. Not every implementation of it
+    // finds the end and writes in one step (Wine does not), so the writers also
+    // take turns on a lock far past any end, which no write ever touches.
+    const HANDLE h = ::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFF0u;
+    turn.OffsetHigh = 0x7FFFFFFFu;
+    const BOOL locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
+    DWORD wrote = 0;
+    const BOOL ok = ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
+    if (locked)
+        ::UnlockFileEx(h, 0, 1, 0, &turn);
+    const BOOL closed = ::CloseHandle(h);
+    return ok && closed && wrote == data.size();
 }
 
 }  // namespace platform::native

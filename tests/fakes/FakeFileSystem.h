@@ -24,6 +24,14 @@ public:
     std::unique_ptr<platform::File> OpenRead(const std::string& path) override { return Open(path, false); }
     std::unique_ptr<platform::File> OpenWrite(const std::string& path) override { return Open(path, true); }
     bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
+    bool AppendWhole(const std::string& path, const std::string& start, const std::string& data) override
+    {
+        if (FailWrite.count(path))
+            return Note(path, false);
+        if (!Files.count(path))
+            Files[path] = start;
+        return Files[path] += data, true;
+    }
 
 private:
     class MemFile : public platform::File {

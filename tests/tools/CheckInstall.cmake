@@ -8,4 +8,5 @@ check_installed_files("${WORK_DIR}" ${WITH_DEVICE})
 check_desktop_entries("${WORK_DIR}")
 # The installed tool runs on its own.
 run("${WORK_DIR}/bin/serbox-listing" --help)
+run("${WORK_DIR}/bin/serbox-cli" --help)
 file(REMOVE_RECURSE "${WORK_DIR}")

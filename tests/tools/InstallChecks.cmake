@@ -16,7 +16,7 @@ endfunction()
 # The files the README promises, under ROOT.
 function(check_installed_files root with_device)
   set(expected
-    bin/serbox bin/serbox-it bin/serbox-listing
+    bin/serbox bin/serbox-it bin/serbox-listing bin/serbox-cli
     share/applications/serbox.desktop share/applications/serbox-it.desktop
     share/icons/hicolor/scalable/apps/serbox.svg share/icons/hicolor/48x48/apps/serbox.png)
   if(with_device)

@@ -1,0 +1,527 @@
+#include "cli/Session.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "cli/SetNames.h"
+#include "cli/System.h"
+#include "link/Exchange.h"
+#include "link/Journal.h"
+#include "link/Router.h"
+#include "link/StoredFileSet.h"
+#include "link/Watchdog.h"
+#include "platform/files/StdFileSystem.h"
+#include "platform/serial/PortNames.h"
+#include "platform/serial/SerialComponent.h"
+#include "platform/widgets/QtWidgets.h"
+#include "receive/Reception.h"
+#include "shell/Messages.h"
+#include "shell/ProcessEnd.h"
+#include "transmit/Pacing.h"
+#include "transmit/Transmission.h"
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// --- the machines' components, without a window --------------------------------
+
+class NoWindow : public platform::Window {
+public:
+    void SetTitle(const std::string&) override {}
+    std::string Title() const override { return {}; }
+};
+
+// Memo1 takes the device's terminal lines, which nobody reads here: kept, they
+// would grow for ever. Memo2, the message line, is kept: it tells how a transfer ended.
+class Lines : public platform::TextArea {
+public:
+    explicit Lines(bool keep) : keep_(keep) {}
+    void AppendLine(const std::string& line) override { if (keep_) text_ = text_.empty() ? line : text_ + "\n" + line; }
+    void Clear() override { text_.clear(); }
+    void SetText(const std::string& text) override { if (keep_) text_ = text; }
+    std::string Text() const override { return text_; }
+    void SetFocus() override {}
+
+private:
+    bool keep_;
+    std::string text_;
+};
+
+class PlainField : public platform::Field {
+public:
+    void SetText(const std::string& text) override { text_ = text; }
+    std::string Text() const override { return text_; }
+
+private:
+    std::string text_;
+};
+
+class Bar : public platform::ProgressBar {
+public:
+    void Show() override { shown_ = true; }
+    void Hide() override { shown_ = false; }
+    bool Visible() const override { return shown_; }
+    void SetPosition(int position) override { position_ = position; }
+    int Position() const override { return position_; }
+    void Step() override { position_ += 2; }
+
+private:
+    bool shown_ = false;
+    int position_ = 0;
+};
+
+// F7 and F8 get the name the command has chosen, as if typed in the dialog.
+class NamedDialog : public platform::FileDialog {
+public:
+    bool Execute() override { return true; }
+    std::string FileName() const override { return name_; }
+    void SetFileName(const std::string& name) override { name_ = name; }
+
+private:
+    std::string name_;
+};
+
+class ToldDialog : public platform::ErrorDialog {
+public:
+    std::function<void(const std::string&)> OnShow;
+    void SetCaption(const std::string&) override {}
+    void SetText(const std::string& text) override { text_ = text; }
+    void SetButton2Visible(bool) override {}
+    void Show() override { if (OnShow) OnShow(text_); }
+
+private:
+    std::string text_;
+};
+
+class Silent : public platform::Beeper {
+public:
+    void Beep() override {}
+};
+
+std::string OneLine(std::string text)
+{
+    for (size_t at; (at = text.find('\n')) != std::string::npos;)
+        text.replace(at, 1, ": ");
+    return text;
+}
+
+void Say(const std::string& text) { std::fprintf(stderr, "serbox-cli: %s\n", OneLine(text).c_str()); }
+
+const char* const kAside = "~";  // the prefix of a set being received
+
+class Session {
+public:
+    Session(const Options& o, const std::string& journalPath, const std::string& version)
+        : o_(o),
+          C{component_, window_, memo1_, memo2_, edit1_, edit2_, bar_, timer1_, timer2_, save_, open_, dialog_, beep_, files_},
+          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, Say)
+    {
+        S.LanguageFlag = 1;
+        S.PortPromptStage = 2;  // the port is named on the command line
+        dialog_.OnShow = [this](const std::string& text) {
+            told_ = text;
+            watch_.Told(text);
+        };
+    }
+
+    // F7 made the next set's files aside, empty; however the command ends, they go.
+    ~Session()
+    {
+        if (o_.command == Command::Receive && number_ != 0)
+            DropAside();
+    }
+
+    // Everything that can be said before the port opens; -1 when all is ready.
+    int Prepare()
+    {
+        switch (o_.command) {
+        case Command::Receive: {
+            if (!QDir(QString::fromStdString(o_.into)).exists()) {
+                Say(o_.into + ": no such folder");
+                return kUsage;
+            }
+            return NameNext() ? -1 : kUsage;
+        }
+        case Command::Send:
+            open_.SetFileName(o_.set);
+            FileoutF81Click(S, C);
+            if (!told_.empty())
+                return Say(o_.set + ": " + told_), kUsage;
+            total_ = Size(S.TxHdrPath) + Size(S.TxSrcPath);
+            return -1;
+        case Command::Verify: {
+            NameSet(o_.set, storedListing_, storedHdr_, storedSrc_);
+            const SetCheck check = CheckWholeSet(files_, storedHdr_, storedSrc_);
+            if (check.Fault != SetFault::None)
+                return Say(check.Path + ": " + SetFaultReason(check, 1)), kUsage;
+            scratch_ = std::make_unique<QTemporaryDir>();
+            if (!scratch_->isValid())
+                return Say("no scratch folder for the set received: " + scratch_->errorString().toStdString()), kUsage;
+            save_.SetFileName(scratch_->filePath("V.txt").toStdString());
+            FileinF71Click(S, C);
+            if (!told_.empty())
+                return Say(told_), kUsage;
+            return -1;
+        }
+        }
+        return -1;
+    }
+
+    int Start()
+    {
+        component_.SetPort(o_.port);
+        try {
+            component_.Open();
+        } catch (const platform::EComPort& e) {
+            Say("cannot open " + o_.port + ": " + e.what());
+            return kNoPort;
+        }
+        device_ = component_.DeviceFor(o_.port);
+        platform::ApplyDeviceLine(component_);
+        S.PortNumber = platform::ComPortNumber(o_.port);
+
+        component_.OnRxChar = [this](int n) {
+            received_ += static_cast<uint64_t>(n);
+            Handle([&] { ComPort1RxChar(S, C, n); });
+        };
+        component_.OnTxEmpty = [this] {
+            drained_ = true;
+            Handle([&] { ComPort1TxEmpty(S); });
+        };
+        component_.OnError = [this](const std::string& why) {
+            // The last device may go as soon as it has all it asked for.
+            if (finishing_)
+                return Finish(failed_ ? kFailed : kWhole);
+            ending_ = true;
+            watch_.Told(why);
+            Handle([&] { PortLost(S, C); });
+            told_.clear();
+            Say(why);
+            Finish(kFailed);
+        };
+        t1_.setInterval(1000);
+        t2_.setInterval(100);
+        QObject::connect(&t1_, &QTimer::timeout, &context_, [this] { Handle([&] { Timer1Timer(S, C); }); });
+        QObject::connect(&t2_, &QTimer::timeout, &context_, [this] { Handle([&] { Timer2Timer(S, C); }); });
+        t1_.start();
+        if (o_.waitSeconds > 0) {
+            wait_.setSingleShot(true);
+            wait_.setInterval(o_.waitSeconds * 1000);
+            QObject::connect(&wait_, &QTimer::timeout, &context_, [this] {
+                if (watch_.UnderWay())
+                    return;
+                Say("no device started a transfer within " + std::to_string(o_.waitSeconds) + " s");
+                Finish(kFailed);
+            });
+            wait_.start();
+        }
+        if (!o_.quiet && ErrorIsTerminal()) {
+            progress_.setInterval(250);
+            QObject::connect(&progress_, &QTimer::timeout, &context_, [this] { ShowProgress(); });
+            progress_.start();
+        }
+        OnInterrupt(&context_, [this] { Interrupted(); });
+        clock_.start();
+        return -1;
+    }
+
+    int Exit() const { return exit_; }
+
+private:
+    double Now() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+
+    uint64_t Size(const std::string& path)
+    {
+        auto f = files_.OpenRead(path);
+        uint64_t size = 0;
+        char block[16384];
+        while (f)
+            if (const size_t got = f->Read(block, sizeof block))
+                size += got;
+            else
+                break;
+        return size;
+    }
+
+    // Every event the machines handle, then what it changed.
+    void Handle(const std::function<void()>& handler)
+    {
+        if (finished_)
+            return;
+        const bool before = watch_.UnderWay();
+        const uint64_t in = received_;  // a transfer's bytes count from the event that starts it
+        const int32_t owed = S.NulPending;
+        RunAndReport(handler, [](const std::string& message) { Say(message); });
+        if (finished_)
+            return;
+        if (!before)
+            inAtStart_ = in;
+        if (owed && !S.NulPending)
+            drained_ = false;  // the zero byte has just gone out: its output-empty event is awaited
+        const std::optional<TransferRecord> ended = watch_.After(S, [this] { return memo2_.Text(); }, Now());
+        if (ended) {
+            told_.clear();
+            Ended(*ended);
+        } else if (!told_.empty() && !watch_.UnderWay()) {
+            Say(told_);  // a request refused, outside any transfer
+            told_.clear();
+        }
+        if (watch_.UnderWay())
+            wait_.stop();
+        MaybeFinish();
+    }
+
+    std::string Aside(const std::string& ext) const
+    {
+        return QDir(QString::fromStdString(o_.into)).filePath(QString::fromStdString(kAside + SetStem(number_) + "." + ext)).toStdString();
+    }
+
+    void DropAside()
+    {
+        for (const char* ext : {"txt", "hdr", "src"})
+            if (files_.Exists(Aside(ext)))
+                files_.Delete(Aside(ext));
+    }
+
+    // One past the highest set number in the folder (0: none left), read as a
+    // stream: a folder of thousands of sets costs no more memory than an empty one.
+    int NextNumber() const
+    {
+        int highest = 0;
+        std::error_code ec;
+        for (fs::directory_iterator it(platform::PathFromUtf8(o_.into), ec), end; !ec && it != end; it.increment(ec))
+            highest = std::max(highest, SetNumberOf(platform::Utf8FromPath(it->path().filename())));
+        return highest >= 9999 ? 0 : highest + 1;
+    }
+
+    // F7 with the next set's name, aside: the set is renamed once whole.
+    bool NameNext()
+    {
+        number_ = NextNumber();
+        if (number_ == 0) {
+            Say(o_.into + " already holds a set S9999: no name is left");
+            return false;
+        }
+        DropAside();
+        told_.clear();
+        save_.SetFileName(Aside("txt"));
+        FileinF71Click(S, C);
+        if (told_.empty())
+            return true;
+        Say(told_);
+        told_.clear();
+        return false;
+    }
+
+    // The whole set takes its name: the first S number free now, which another
+    // program receiving into the same folder may have moved on.
+    std::string Publish(std::string& why)
+    {
+        const QDir dir(QString::fromStdString(o_.into));
+        for (int tries = 0; tries < 100; ++tries) {
+            const int n = NextNumber();
+            if (n == 0)
+                return why = "no name is left after S9999", std::string();
+            const auto final = [&](const char* ext) {
+                return QDir::toNativeSeparators(dir.filePath(QString::fromStdString(SetStem(n) + "." + ext))).toStdString();
+            };
+            if (files_.Exists(final("txt")) || files_.Exists(final("hdr")) || files_.Exists(final("src")))
+                continue;
+            // The listing last: a set is there once its listing is.
+            for (const char* ext : {"hdr", "src", "txt"})
+                if (!files_.Rename(Aside(ext), final(ext), why))
+                    return std::string();
+            return final("txt");
+        }
+        why = "the folder's S names keep changing";
+        return {};
+    }
+
+    void Ended(TransferRecord r)
+    {
+        r.Port = o_.port;
+        r.Device = device_;
+        bool whole = r.Outcome == "ok";
+        std::string verdict = whole ? "ok" : "failed: " + OneLine(r.Reason);
+        if (o_.command == Command::Receive && r.Direction == "receive") {
+            std::string why;
+            const std::string final = whole && !ending_ ? Publish(why) : std::string();
+            if (whole && final.empty()) {
+                whole = false;
+                r.Outcome = "failed";
+                r.Reason = "the set received cannot take its name: " + why;
+                verdict = "failed: " + r.Reason;
+            }
+            r.SetPath = whole ? final : QDir::toNativeSeparators(QDir(QString::fromStdString(o_.into)).filePath(QString::fromStdString(SetStem(number_) + ".txt"))).toStdString();
+            DropAside();
+            // Whatever was received is no outgoing set of this command.
+            edit2_.SetText("");
+        } else if (o_.command == Command::Verify && r.Direction == "receive") {
+            r.Direction = "verify";
+            r.SetPath = o_.set;
+            if (whole) {
+                const std::string where = FirstDifference(files_, storedHdr_, storedSrc_, S.RxHdrPath, S.RxSrcPath,
+                                                          scratch_->path().toStdString());
+                r.Reason = where.empty() ? "identical" : "differs: " + where;
+                if (!where.empty()) {
+                    r.Outcome = "different";
+                    whole = false;
+                }
+                verdict = r.Reason;
+            }
+        } else if (o_.command == Command::Send && r.Direction == "send") {
+            r.SetPath = o_.set;
+        }
+        ClearProgress();
+        std::printf("%d %s %s %llu bytes %.1f s %s\n", ++sequence_, r.Direction.c_str(), r.SetPath.c_str(),
+                    static_cast<unsigned long long>(r.Bytes), r.Seconds, verdict.c_str());
+        std::fflush(stdout);
+        journal_.Write(r);
+        const bool ours = (o_.command == Command::Send) == (r.Direction == "send");
+        if (!ours)
+            whole = false;  // a device that sent while we were loading is no load
+        if (whole)
+            ++whole_;
+        else
+            ++failed_;
+        if (ending_)
+            return;
+        if (o_.command == Command::Verify || whole_ >= o_.count) {
+            finishing_ = true;
+            drained_ = false;  // the last reply or section has just been written
+            return;
+        }
+        if (o_.command == Command::Receive && !NameNext())
+            return Finish(kFailed);
+        if (o_.waitSeconds > 0)
+            wait_.start();
+    }
+
+    // A load's last zero byte goes out a tick after the text: the port stays
+    // open until it has left, and every last reply with it (the output-empty
+    // event follows everything written). The bound only ends a wait for an event
+    // that nothing written is owed.
+    void MaybeFinish()
+    {
+        if (!finishing_ || finished_ || S.NulPending != 0)
+            return;
+        if (drained_)
+            return Finish(failed_ ? kFailed : kWhole);
+        if (!drainBound_.isActive()) {
+            drainBound_.setSingleShot(true);
+            QObject::connect(&drainBound_, &QTimer::timeout, &context_, [this] { Finish(failed_ ? kFailed : kWhole); });
+            drainBound_.start(3000);
+        }
+    }
+
+    void Interrupted()
+    {
+        if (finished_)
+            return;
+        ending_ = true;
+        if (watch_.UnderWay()) {
+            EndExchange(S, C);
+            if (auto r = watch_.Abandoned(S, "interrupted: Ctrl-C, or the program was told to end", Now()))
+                Ended(*r);
+        }
+        if (o_.command == Command::Receive)
+            DropAside();
+        Finish(kFailed);
+    }
+
+    void Finish(int code)
+    {
+        if (finished_)
+            return;
+        finished_ = true;
+        exit_ = code;
+        ClearProgress();
+        t1_.stop();
+        t2_.stop();
+        wait_.stop();
+        progress_.stop();
+        if (o_.command == Command::Receive)
+            DropAside();
+        component_.Close();
+        QCoreApplication::exit(code);
+    }
+
+    void ShowProgress()
+    {
+        const TransferRecord* r = watch_.Current();
+        if (!r)
+            return ClearProgress();
+        const bool sending = r->Direction == "send";
+        // A load: the header bytes paced so far, then the text section once sent.
+        const uint64_t bytes = sending ? static_cast<uint64_t>(std::clamp(S.HdrSendOffset, 0, 128)) +
+                                             (S.TxState >= TxAwaitInquiry ? S.SecondSectionOffset : 0)
+                                       : received_ - inAtStart_;
+        // A reception's size is known only at its end: its bytes so far, no percent.
+        std::string percent;
+        if (sending && total_)
+            percent = std::to_string(std::min<uint64_t>(100, bytes * 100 / total_)) + "% ";
+        std::fprintf(stderr, "\r%s %s%llu bytes %.0f s ", r->Direction.c_str(), percent.c_str(),
+                     static_cast<unsigned long long>(bytes), Now() - watch_.Started());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+    void ClearProgress()
+    {
+        if (!shown_)
+            return;
+        std::fprintf(stderr, "\r%60s\r", "");
+        std::fflush(stderr);
+        shown_ = false;
+    }
+
+    Options o_;
+    platform::StdFileSystem files_;
+    platform::SerialComponent component_;
+    NoWindow window_;
+    Lines memo1_{false}, memo2_{true};
+    PlainField edit1_, edit2_;
+    Bar bar_;
+    QTimer t1_, t2_, wait_, progress_, drainBound_;
+    platform::QtTimer timer1_{t1_}, timer2_{t2_};
+    NamedDialog save_, open_;
+    ToldDialog dialog_;
+    Silent beep_;
+    ProgramState S;
+    Form1Components C;
+    TransferWatch watch_;
+    Journal journal_;
+    QObject context_;
+    QElapsedTimer clock_;
+    std::unique_ptr<QTemporaryDir> scratch_;  // verify: where the device's set goes
+    std::string device_, told_, storedListing_, storedHdr_, storedSrc_;
+    int number_ = 0, sequence_ = 0, whole_ = 0, failed_ = 0, exit_ = kWhole;
+    uint64_t total_ = 0, received_ = 0, inAtStart_ = 0;
+    bool finishing_ = false, finished_ = false, ending_ = false, shown_ = false, drained_ = true;
+};
+
+}  // namespace
+
+int Run(const Options& options, const std::string& journalPath, const std::string& version)
+{
+    Session session(options, journalPath, version);
+    if (const int early = session.Prepare(); early >= 0)
+        return early;
+    if (const int early = session.Start(); early >= 0)
+        return early;
+    QCoreApplication::exec();
+    return session.Exit();
+}
+
+}  // namespace cli

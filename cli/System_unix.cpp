@@ -1,0 +1,39 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include "cli/System.h"
+
+namespace cli {
+
+namespace {
+
+int wake[2] = {-1, -1};
+
+// Only a write is safe in a signal handler: the event loop reads it.
+void Caught(int) { [[maybe_unused]] const ssize_t n = ::write(wake[1], "x", 1); }
+
+}  // namespace
+
+void OnInterrupt(QObject* context, std::function<void()> ending)
+{
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(wake[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier, ending] {
+        notifier->setEnabled(false);
+        ending();
+    });
+    struct sigaction action = {};
+    action.sa_handler = Caught;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &action, nullptr);
+}
+
+bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+}  // namespace cli

@@ -1,0 +1,120 @@
+// serbox-cli: the window program's transfers without a window, for batches and
+// scripts (Session.h).
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "cli/Session.h"
+#include "platform/files/StdFileSystem.h"
+
+namespace {
+
+const char* const kAbout =
+    "Saves and loads the programs of keypads and display modules over a serial port, "
+    "device after device, and keeps a journal of every transfer.\n"
+    "\n"
+    "  serbox-cli receive --port PORT --into DIR [--count N] [--wait S]\n"
+    "      save each device's program as a new set in DIR: S0001.txt (listing),\n"
+    "      .hdr and .src, numbered on from the highest set already there\n"
+    "  serbox-cli send SET.txt --port PORT [--count N] [--wait S]\n"
+    "      answer each device's request with this set\n"
+    "  serbox-cli verify SET.txt --port PORT [--wait S]\n"
+    "      save the device's program aside and compare it with SET: prints\n"
+    "      \"identical\" or where they first differ\n"
+    "\n"
+    "The device leads: start the transfer on the device. PORT is COM1..COM4 (the\n"
+    "devices the window program gives these names), or a device path; on Windows\n"
+    "any COMn. One line per transfer on standard output: sequence, direction, set,\n"
+    "bytes, seconds, ok or failed: reason. Ctrl-C abandons a transfer under way\n"
+    "and leaves no partial set under a set's name.\n"
+    "\n"
+    "Exit status: 0 every transfer whole (verify: identical); 1 a transfer failed,\n"
+    "the wait ran out, verify found a difference, or Ctrl-C; 2 wrong arguments, or a\n"
+    "set or folder that cannot be used; 3 the port could not be opened.";
+
+int Wrong(const QString& problem)
+{
+    std::fprintf(stderr, "serbox-cli: %s\nTry serbox-cli --help.\n", problem.toLocal8Bit().constData());
+    return cli::kUsage;
+}
+
+// A whole number of at least 1.
+bool Positive(const QString& text, int& value)
+{
+    bool ok = false;
+    value = text.toInt(&ok);
+    return ok && value >= 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(SERBOX_VERSION);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kAbout);
+    parser.addPositionalArgument("command", "receive, send or verify");
+    parser.addPositionalArgument("SET.txt", "send, verify: the stored set (its listing's name)", "[SET.txt]");
+    const QCommandLineOption port("port", "The serial port: COM1..COM4 or a device path.", "PORT");
+    const QCommandLineOption into("into", "receive: the folder the sets go to.", "DIR");
+    const QCommandLineOption count("count", "receive, send: end after N whole transfers (default 1).", "N");
+    const QCommandLineOption wait("wait", "End, failed, when no transfer starts within S seconds of the last (default: wait for ever).", "S");
+    const QCommandLineOption flow("flow", "Flow control: hardware (default, as the window program) or none.", "none|hardware");
+    const QCommandLineOption journal("journal", "Append the journal of transfers to FILE instead of the user's data folder's journal.csv.", "FILE");
+    const QCommandLineOption quiet("quiet", "No progress line on standard error.");
+    parser.addOptions({port, into, count, wait, flow, journal, quiet});
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return Wrong(parser.errorText());
+    if (parser.isSet(help))
+        return std::printf("%s", parser.helpText().toLocal8Bit().constData()), 0;
+    if (parser.isSet(version))
+        return std::printf("serbox-cli %s\n", SERBOX_VERSION), 0;
+
+    cli::Options o;
+    const QStringList words = parser.positionalArguments();
+    const QString command = words.value(0);
+    if (command == "receive")
+        o.command = cli::Command::Receive;
+    else if (command == "send")
+        o.command = cli::Command::Send;
+    else if (command == "verify")
+        o.command = cli::Command::Verify;
+    else
+        return Wrong(command.isEmpty() ? "no command: receive, send or verify" : "no command " + command + ": receive, send or verify");
+    const bool receive = o.command == cli::Command::Receive;
+    if (words.size() != (receive ? 1 : 2))
+        return Wrong(receive ? "receive takes no set: the sets are named in the --into folder"
+                             : command + " takes one set, the listing's name (SET.txt)");
+    o.set = words.value(1).toStdString();
+    if (!parser.isSet(port) || parser.value(port).isEmpty())
+        return Wrong("--port is missing: COM1..COM4 or a device path");
+    o.port = parser.value(port).toStdString();
+    if (receive != parser.isSet(into))
+        return Wrong(receive ? "--into is missing: the folder the sets go to" : "--into is for receive only");
+    o.into = parser.value(into).toStdString();
+    if (parser.isSet(count)) {
+        if (o.command == cli::Command::Verify)
+            return Wrong("verify compares one device: --count is for receive and send");
+        if (!Positive(parser.value(count), o.count))
+            return Wrong("--count takes a whole number of transfers, 1 or more");
+    }
+    if (parser.isSet(wait) && !Positive(parser.value(wait), o.waitSeconds))
+        return Wrong("--wait takes a whole number of seconds, 1 or more");
+    if (parser.isSet(flow) && parser.value(flow) != "hardware") {
+        if (parser.value(flow) != "none")
+            return Wrong("--flow takes none or hardware");
+        // The serial component keeps its flow control for its setup dialog alone.
+        return Wrong("--flow none cannot be set from the command line yet: use a port set to no flow control");
+    }
+    o.quiet = parser.isSet(quiet);
+
+    const std::string journalPath =
+        parser.isSet(journal) ? parser.value(journal).toStdString() : platform::UserDataPath("journal.csv");
+    return cli::Run(o, journalPath, SERBOX_VERSION);
+}

@@ -1,0 +1,309 @@
+// serbox-cli as a script runs it, against serbox-device on a pseudo-terminal:
+// which sets appear under which names, what each line and exit status says, and
+// what the journal keeps. The machines themselves are proven elsewhere.
+
+#include <signal.h>
+
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <set>
+
+#include "link/StoredFileSet.h"
+#include "platform/files/StdFileSystem.h"
+#include "receive/Listing.h"
+#include "tests/e2e/Session.h"
+
+using namespace e2e;
+namespace fs = std::filesystem;
+
+namespace {
+
+const Program kPlain{HeaderOf('T', '0'), Text(1500) + '\0'};
+const Program kWithBlock{HeaderOf('t', '1'), Text(700) + '\0' + Block()};
+const Program kEmpty{HeaderOf('*', '5'), std::string(1, '\0')};
+const Program kLarge{HeaderOf('t', '0'), Text(20000) + '\0' + Block()};
+
+// Stored sets where serbox-device and serbox-cli read them.
+struct Folder {
+    TempDir Temp{"serbox-cli-sets"};
+    QStringList Store(const std::string& base, const Program& p) const
+    {
+        std::ofstream(Temp.path / (base + ".hdr"), std::ios::binary) << p.hdr;
+        std::ofstream(Temp.path / (base + ".src"), std::ios::binary) << p.src;
+        std::ofstream(Temp.path / (base + ".TXT"));
+        return {Out(base + ".hdr"), Out(base + ".src")};
+    }
+    QString Out(const std::string& name) const { return QString::fromStdString((Temp.path / name).string()); }
+    Program Stored(const std::string& base) const
+    {
+        return {ReadFile(Temp.path / (base + ".hdr")), ReadFile(Temp.path / (base + ".src"))};
+    }
+};
+
+struct Cli : Child {
+    QString out, err;
+    explicit Cli(const QStringList& args, const fs::path& data)
+    {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", QString::fromStdString(data.string()));
+        env.insert("TMPDIR", QString::fromStdString((data / "tmp").string()));
+        fs::create_directories(data / "tmp");
+        setProcessEnvironment(env);
+        Start(QStringList{SERBOX_CLI} << args);
+    }
+    int Status()
+    {
+        Until([&] { return state() == NotRunning; }, 120000);
+        out += QString::fromUtf8(readAllStandardOutput());
+        err += QString::fromUtf8(readAllStandardError());
+        return state() == NotRunning && exitStatus() == NormalExit ? exitCode() : -1;
+    }
+};
+
+// The journal's lines, each split into its fields (a quoted field may hold commas).
+std::vector<QStringList> JournalRows(const fs::path& file)
+{
+    std::vector<QStringList> rows;
+    for (const QString& line : QString::fromUtf8(ReadFile(file)).split('\n', Qt::SkipEmptyParts)) {
+        QStringList fields{""};
+        bool quoted = false;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (line[i] == '"')
+                quoted = !quoted;
+            else if (line[i] == ',' && !quoted)
+                fields << "";
+            else
+                fields.back() += line[i];
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+// The listing F7 writes for a program.
+std::string ListingOf(const Program& p, const fs::path& dir)
+{
+    std::ofstream(dir / "x.src", std::ios::binary) << p.src;
+    std::ofstream(dir / "x.txt");
+    ProgramState s;
+    ClassifyHeader(s, reinterpret_cast<const uint8_t*>(p.hdr.data()));
+    platform::StdFileSystem files;
+    int32_t marks = 1;
+    EXPECT_TRUE(WriteListing(files, (dir / "x.src").string(), (dir / "x.txt").string(), s.DeviceClass, marks));
+    return ReadFile(dir / "x.txt");
+}
+
+std::vector<std::string> NamesIn(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// Three devices, each with another program, saved one after the other: each a
+// whole set under the next free name after the one the folder already held, and
+// one journal line each, in the user's data folder.
+TEST(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
+{
+    TempDir t("serbox-cli");
+    Folder store;
+    fs::create_directories(t.path / "sets");
+    std::ofstream(t.path / "sets" / "S0007.TXT");
+    const Program programs[] = {kPlain, kWithBlock, kEmpty};
+    QStringList steps{"--no-wait", "--exit"};
+    for (size_t i = 0; i < 3; ++i)
+        steps << "send" << store.Store("p" + std::to_string(i), programs[i]);
+    Device device(steps);
+    Cli cli({"receive", "--port", QString::fromStdString(device.path), "--into", QString::fromStdString((t.path / "sets").string()),
+             "--count", "3"}, t.path);
+    ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
+    device.Finish();
+
+    EXPECT_EQ(NamesIn(t.path / "sets"),
+              (std::vector<std::string>{"S0007.TXT", "S0008.hdr", "S0008.src", "S0008.txt", "S0009.hdr", "S0009.src",
+                                        "S0009.txt", "S0010.hdr", "S0010.src", "S0010.txt"}));
+    const QStringList lines = cli.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << cli.out.toStdString();
+    const auto journal = JournalRows(t.path / "serbox" / "journal.csv");
+    ASSERT_EQ(journal.size(), 4u);
+    EXPECT_EQ(journal[0].join(','), "time,program,version,port,device,direction,set,device class,header digit,bytes,seconds,outcome,reason");
+    for (int i = 0; i < 3; ++i) {
+        const std::string stem = QString::asprintf("S%04d", 8 + i).toStdString();
+        const fs::path set = t.path / "sets" / (stem + ".txt");
+        EXPECT_EQ((Program{ReadFile(t.path / "sets" / (stem + ".hdr")), ReadFile(t.path / "sets" / (stem + ".src"))}), programs[i]);
+        EXPECT_EQ(ReadFile(set), ListingOf(programs[i], t.path));
+        const QString bytes = QString::number(128 + programs[i].src.size());
+        EXPECT_TRUE(QRegularExpression(QString("^%1 receive %2 %3 bytes [0-9.]+ s ok$")
+                                           .arg(i + 1).arg(QRegularExpression::escape(QString::fromStdString(set.string())), bytes))
+                        .match(lines[i]).hasMatch()) << lines[i].toStdString();
+        const QStringList& row = journal[i + 1];
+        ASSERT_EQ(row.size(), 13) << row.join('|').toStdString();
+        EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$").match(row[0]).hasMatch()) << row[0].toStdString();
+        const QStringList expected{"serbox-cli", "0.1.0", QString::fromStdString(device.path), QString::fromStdString(device.path),
+                                   "receive", QString::fromStdString(set.string()),
+                                   i == 0 ? "6" : i == 1 ? "7" : "1", i == 0 ? "0" : i == 1 ? "1" : "5", bytes};
+        EXPECT_EQ(row.mid(1, 9), expected);
+        EXPECT_EQ(row.mid(11), (QStringList{"ok", ""}));
+    }
+}
+
+// One set loaded into two devices in a row, each as F8 sends it; both journaled.
+TEST(Cli, SendsOneSetToTwoDevicesInARow)
+{
+    TempDir t("serbox-cli");
+    Folder store;
+    store.Store("LOAD", kWithBlock);
+    Device device({"--no-wait", "--exit", "receive", store.Out("first"), "receive", store.Out("second")});
+    const QString set = store.Out("LOAD.TXT");
+    Cli cli({"send", set, "--port", QString::fromStdString(device.path), "--count", "2", "--quiet"}, t.path);
+    ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
+    device.Finish();
+    EXPECT_EQ(store.Stored("first"), kWithBlock);
+    EXPECT_EQ(store.Stored("second"), kWithBlock);
+    const QStringList lines = cli.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].startsWith("2 send " + set + " " + QString::number(128 + kWithBlock.src.size()) + " bytes")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(" ok"));
+    EXPECT_TRUE(cli.err.isEmpty()) << "no progress line when not a terminal: " << cli.err.toStdString();
+    const auto journal = JournalRows(t.path / "serbox" / "journal.csv");
+    ASSERT_EQ(journal.size(), 3u);
+    EXPECT_EQ(journal[2].mid(5, 2), (QStringList{"send", set}));
+}
+
+// The device's program against a stored set: the same, one byte of the source
+// changed, one byte of the header changed. The scratch copy goes every time.
+TEST(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
+{
+    TempDir t("serbox-cli");
+    Folder store;
+    store.Store("REF", kWithBlock);
+    Program source = kWithBlock, header = kWithBlock;
+    source.src[80] ^= 0x01;  // in the listing's third line
+    header.hdr[20] ^= 0x01;
+    const struct {
+        Program program;
+        int status;
+        QString verdict;
+    } cases[] = {{kWithBlock, 0, "identical"}, {source, 1, "differs: listing line 3, column 16"},
+                 {header, 1, "differs: header byte 21 (stored 0xE5, device 0xE4)"}};
+    for (const auto& c : cases) {
+        Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("dev", c.program));
+        Cli cli({"verify", store.Out("REF.TXT"), "--port", QString::fromStdString(device.path)}, t.path);
+        EXPECT_EQ(cli.Status(), c.status) << cli.err.toStdString();
+        device.Finish();
+        EXPECT_TRUE(cli.out.endsWith(" " + c.verdict + "\n")) << cli.out.toStdString();
+        EXPECT_TRUE(NamesIn(t.path / "tmp").empty()) << "the scratch set stays behind";
+        EXPECT_EQ(JournalRows(t.path / "serbox" / "journal.csv").back().mid(11), (QStringList{c.status ? "different" : "ok", c.verdict}));
+    }
+}
+
+// A reception cut off midway, by the device going and by Ctrl-C: no file under
+// a set's name, the line and the journal say abandoned, exit status 1.
+TEST(Cli, ACutReceptionLeavesNoSet)
+{
+    for (const bool interrupt : {false, true}) {
+        TempDir t("serbox-cli");
+        Folder store;
+        fs::create_directories(t.path / "sets");
+        auto device = std::make_unique<Device>(QStringList{"--no-wait", "--exit", "--baud", "--chunk", "256", "send"} << store.Store("big", kLarge));
+        Cli cli({"receive", "--port", QString::fromStdString(device->path), "--into", QString::fromStdString((t.path / "sets").string())}, t.path);
+        ASSERT_TRUE(device->Says("header sent"));
+        ASSERT_TRUE(Until([&] { return fs::exists(t.path / "sets" / "~S0001.src") && fs::file_size(t.path / "sets" / "~S0001.src") > 0; }));
+        if (interrupt)
+            ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+        else
+            device.reset();
+        EXPECT_EQ(cli.Status(), 1);
+        EXPECT_TRUE(NamesIn(t.path / "sets").empty()) << "left: " << NamesIn(t.path / "sets").size();
+        EXPECT_TRUE(cli.out.startsWith("1 receive ")) << cli.out.toStdString();
+        EXPECT_TRUE(cli.out.contains(" failed: ")) << cli.out.toStdString();
+        const auto journal = JournalRows(t.path / "serbox" / "journal.csv");
+        ASSERT_EQ(journal.size(), 2u);
+        EXPECT_EQ(journal[1][11], "abandoned");
+        EXPECT_TRUE(journal[1][12].contains(interrupt ? "interrupted" : "device lost")) << journal[1][12].toStdString();
+    }
+}
+
+// What is wrong before any transfer: the words, exit status 2 before the port
+// is even tried (3 when only the port is wrong), and nothing journaled.
+TEST(Cli, WrongArgumentsAnUnusableFolderAndNoDeviceWithinTheWait)
+{
+    TempDir t("serbox-cli");
+    const QString dir = QString::fromStdString(t.path.string());
+    const struct {
+        QStringList args;
+        int status;
+        QString says;
+    } cases[] = {
+        {{}, 2, "no command"},
+        {{"fetch", "--port", "COM1"}, 2, "no command fetch"},
+        {{"receive", "--into", dir}, 2, "--port is missing"},
+        {{"receive", "--port", "/dev/none"}, 2, "--into is missing"},
+        {{"send", "--port", "/dev/none"}, 2, "takes one set"},
+        {{"send", dir + "/NONE.TXT", "--port", "/dev/none"}, 2, "not found"},
+        {{"receive", "--port", "/dev/none", "--into", dir, "--count", "0"}, 2, "--count takes"},
+        {{"verify", dir + "/X.TXT", "--port", "/dev/none", "--count", "2"}, 2, "--count is for"},
+        {{"receive", "--port", "/dev/none", "--into", dir, "--wait", "soon"}, 2, "--wait takes"},
+        {{"receive", "--port", "/dev/none", "--into", dir, "--bogus"}, 2, "bogus"},
+        // A folder nobody may write to (root too): told before the port is tried.
+        {{"receive", "--port", "/dev/none", "--into", "/proc"}, 2, "Cannot write /proc/"},
+        {{"receive", "--port", "/dev/none", "--into", dir}, 3, "cannot open /dev/none"},
+    };
+    for (const auto& c : cases) {
+        Cli cli(c.args, t.path);
+        EXPECT_EQ(cli.Status(), c.status) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(cli.err.contains(c.says)) << cli.err.toStdString();
+    }
+    EXPECT_EQ(NamesIn(t.path), (std::vector<std::string>{"serbox", "tmp"})) << "the set made aside stays";
+    Device idle({"type"});  // holds the line, starts nothing
+    Cli cli({"receive", "--port", QString::fromStdString(idle.path), "--into", dir, "--wait", "1"}, t.path);
+    EXPECT_EQ(cli.Status(), 1);
+    EXPECT_TRUE(cli.err.contains("no device started a transfer within 1 s")) << cli.err.toStdString();
+    EXPECT_FALSE(fs::exists(t.path / "serbox" / "journal.csv"));
+    EXPECT_EQ(NamesIn(t.path), (std::vector<std::string>{"serbox", "tmp"}));
+}
+
+// The window program and serbox-cli saving at the same time, each from its own
+// device: one journal in the user's data folder, one whole line from each.
+TEST(Cli, BothProgramsKeepOneJournal)
+{
+    TempDir t("serbox-cli");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(t.path.string()));
+    Serbox box;
+    Folder store;
+    fs::create_directories(t.path / "sets");
+    Device forWindow(QStringList{"send"} << store.Store("w", kWithBlock));
+    Device forCli(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("c", kPlain));
+    box.StartOn(forWindow.path);
+    box.FileIn("IN.TXT");
+    Cli cli({"receive", "--port", QString::fromStdString(forCli.path), "--into", QString::fromStdString((t.path / "sets").string())}, t.path);
+    forWindow.Enter();
+    ASSERT_TRUE(forWindow.Says("send complete"));
+    ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
+    const auto journal = JournalRows(t.path / "serbox" / "journal.csv");
+    ASSERT_EQ(journal.size(), 3u);
+    std::set<QString> lines;
+    for (size_t i = 1; i < journal.size(); ++i)
+        lines.insert(journal[i].mid(1, 1).join("") + " " + journal[i][5] + " " + fs::path(journal[i][6].toStdString()).filename().c_str() +
+                     " " + journal[i][11]);
+    EXPECT_EQ(lines, (std::set<QString>{"serbox receive IN.TXT ok", "serbox-cli receive S0001.txt ok"}));
+}
+
+// A journal nobody may write to (root too) stops nothing: the set is saved, and
+// the journal is told once.
+TEST(Cli, AJournalThatCannotBeWrittenStopsNoTransfer)
+{
+    TempDir t("serbox-cli");
+    Folder store;
+    Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("p", kEmpty) << "send" << store.Out("p.hdr") << store.Out("p.src"));
+    Cli cli({"receive", "--port", QString::fromStdString(device.path), "--into", QString::fromStdString(t.path.string()),
+             "--count", "2", "--journal", "/proc/serbox/journal.csv"}, t.path);
+    EXPECT_EQ(cli.Status(), 0) << cli.err.toStdString();
+    device.Finish();
+    EXPECT_EQ(cli.err.count("Cannot write the journal of transfers /proc/serbox/journal.csv"), 1) << cli.err.toStdString();
+    EXPECT_EQ(store.Stored("p"), (Program{ReadFile(t.path / "S0002.hdr"), ReadFile(t.path / "S0002.src")}));
+}

@@ -1,0 +1,84 @@
+// The names of received sets and the journal's lines, without a port.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "cli/SetNames.h"
+#include "link/Journal.h"
+#include "platform/files/StdFileSystem.h"
+#include "tests/support/TempDir.h"
+
+TEST(SetNames, CarryOnAfterTheHighestSetInTheFolder)
+{
+    EXPECT_EQ(SetStem(NextSetNumber({})), "S0001");
+    // Any case and extension counts; a set being received (~), other names and
+    // longer stems do not.
+    EXPECT_EQ(SetStem(NextSetNumber({"s0041.HDR", "S0007.txt", "~S0090.src", "S00999.txt", "SX012.txt", "notes.txt"})),
+              "S0042");
+    EXPECT_EQ(NextSetNumber({"S9999.src"}), 0);  // no 8.3 name left
+}
+
+TEST(Journal, LinesAreCsvWithTheLocalTimeAndItsOffset)
+{
+    TransferRecord r;
+    r.Port = "COM1";
+    r.Device = "/dev/ttyUSB0";
+    r.Direction = "receive";
+    r.SetPath = "C:\\Impianto, linea 2\\S0001.txt";
+    r.DeviceClass = 7;
+    r.HeaderDigit = 1;
+    r.Bytes = 696;
+    r.Seconds = 2.345;
+    r.Outcome = "failed";
+    r.Reason = "Cannot write \"x\"\nthe folder is missing";
+    EXPECT_EQ(JournalLine("T", "serbox", "0.1.0", r),
+              "T,serbox,0.1.0,COM1,/dev/ttyUSB0,receive,\"C:\\Impianto, linea 2\\S0001.txt\",7,1,696,2.35,failed,"
+              "\"Cannot write \"\"x\"\" the folder is missing\"\n");
+    r.DeviceClass = r.HeaderDigit = -1;  // no header came
+    EXPECT_NE(JournalLine("T", "serbox", "0.1.0", r).find(",receive,\"C:\\Impianto, linea 2\\S0001.txt\",,,696,"), std::string::npos);
+    EXPECT_TRUE(std::regex_match(LocalTimestamp(std::time(nullptr)),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
+}
+
+// Two programs at once: every line whole, one header line. Threads with their own
+// opens stand for the programs: the system sees separate appends either way.
+TEST(Journal, TwoWritersAtOnceNeverMixTheirLines)
+{
+    TempDir dir("serbox-journal");
+    const std::string path = (dir.path / "journal.csv").string();
+    const auto writer = [&](char mark) {
+        platform::StdFileSystem files;
+        for (int i = 0; i < 2000; ++i)
+            files.AppendWhole(path, kJournalHeader, std::string(300, mark) + "\n");
+    };
+    std::thread a(writer, 'a'), b(writer, 'b');
+    a.join();
+    b.join();
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line + "\n", kJournalHeader);
+    int lines = 0;
+    while (std::getline(in, line)) {
+        ++lines;
+        ASSERT_TRUE(line == std::string(300, 'a') || line == std::string(300, 'b')) << "line " << lines << " mixed";
+    }
+    EXPECT_EQ(lines, 4000);
+}
+
+TEST(Journal, OneThatCannotBeWrittenIsToldOnce)
+{
+    TempDir dir("serbox-journal");
+    platform::StdFileSystem files;
+    std::vector<std::string> told;
+    Journal journal(files, (dir.path / "gone" / "journal.csv").string(), "serbox-cli", "0.1.0", 1,
+                    [&](const std::string& why) { told.push_back(why); });
+    for (int i = 0; i < 3; ++i)
+        journal.Write(TransferRecord{});
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "Cannot write the journal of transfers " + (dir.path / "gone" / "journal.csv").string() +
+                           "\ntransfers go on without it");
+}
