@@ -181,6 +181,8 @@ public:
     int Start()
     {
         component_.SetPort(o_.port);
+        if (o_.flowNone)
+            component_.SetFlowControl(platform::FlowControl::None);
         try {
             component_.Open();
         } catch (const platform::EComPort& e) {
@@ -209,6 +211,17 @@ public:
             told_.clear();
             Say(why);
             Finish(kFailed);
+        };
+        // A held line is the likeliest reason a batch stands still: said at once.
+        component_.OnLineHeld = [this](bool held) {
+            Handle([&] { ComPort1LineHeld(S, C, held); });
+            Say(held ? LineHeldText(S.LanguageFlag) : "the device lets the bytes go again (CTS)");
+        };
+        component_.OnLineErrors = [this](const platform::LineErrors& seen) {
+            const int32_t shown = S.LineErrorsShown;
+            Handle([&] { ComPort1LineErrors(S, C, seen); });
+            if (S.LineErrorsShown != shown)
+                Say(LineErrorsText(LineErrorsAt::Terminal, seen, S.LanguageFlag));
         };
         t1_.setInterval(1000);
         t2_.setInterval(100);

@@ -18,6 +18,7 @@ struct Options {
     int count = 1;
     int waitSeconds = -1;  // < 0: for ever
     bool quiet = false;
+    bool flowNone = false;  // --flow none: hand-helds; hardware as the window program
 };
 
 // The exit statuses.

@@ -106,11 +106,10 @@ int main(int argc, char** argv)
     }
     if (parser.isSet(wait) && !Positive(parser.value(wait), o.waitSeconds))
         return Wrong("--wait takes a whole number of seconds, 1 or more");
-    if (parser.isSet(flow) && parser.value(flow) != "hardware") {
-        if (parser.value(flow) != "none")
+    if (parser.isSet(flow)) {
+        if (parser.value(flow) != "none" && parser.value(flow) != "hardware")
             return Wrong("--flow takes none or hardware");
-        // The serial component keeps its flow control for its setup dialog alone.
-        return Wrong("--flow none cannot be set from the command line yet: use a port set to no flow control");
+        o.flowNone = parser.value(flow) == "none";
     }
     o.quiet = parser.isSet(quiet);
 

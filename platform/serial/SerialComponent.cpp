@@ -306,6 +306,13 @@ void SerialComponent::SetParityCheck(bool on)
         d_->port->SetParity(on ? d_->line.ParityBits : Parity::None);
 }
 
+void SerialComponent::SetFlowControl(FlowControl flow)
+{
+    d_->line.Flow = flow;
+    if (d_->port->IsOpen())
+        d_->port->SetFlowControl(flow);
+}
+
 void SerialComponent::SetDtrControl(DtrControl control) { d_->line.Dtr = control; }
 
 void SerialComponent::SetDTR(bool on)

@@ -35,6 +35,8 @@ public:
     void SetDataBits(int bits) override;
     void SetStopBits(StopBits stop) override;
     void SetParityCheck(bool on) override;
+    // The setup dialog's choice, for a caller that has none (serbox-cli's --flow).
+    void SetFlowControl(FlowControl flow);
     void SetDtrControl(DtrControl control) override;
     void SetDTR(bool on) override;
     void SetRTS(bool on) override;

@@ -159,7 +159,7 @@ TEST(Cli, SendsOneSetToTwoDevicesInARow)
     store.Store("LOAD", kWithBlock);
     Device device({"--no-wait", "--exit", "receive", store.Out("first"), "receive", store.Out("second")});
     const QString set = store.Out("LOAD.TXT");
-    Cli cli({"send", set, "--port", QString::fromStdString(device.path), "--count", "2", "--quiet"}, t.path);
+    Cli cli({"send", set, "--port", QString::fromStdString(device.path), "--count", "2", "--flow", "none", "--quiet"}, t.path);
     ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
     device.Finish();
     EXPECT_EQ(store.Stored("first"), kWithBlock);

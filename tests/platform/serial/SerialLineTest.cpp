@@ -126,3 +126,25 @@ TEST_F(Line, LineErrorsAreCountedFromTheOpen)
     EXPECT_EQ(told, std::vector<int>{4});
 }
 
+
+// serbox-cli's --flow sets the line before the open, where no dialog is.
+TEST_F(Line, FlowControlChosenWithoutTheDialogIsTheLines)
+{
+    auto handshake = [&] {
+        const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios t{};
+        const bool got = fd >= 0 && ::tcgetattr(fd, &t) == 0;
+        ::close(fd);
+        EXPECT_TRUE(got);
+        return (t.c_cflag & CRTSCTS) != 0;
+    };
+    port.Open();
+    EXPECT_TRUE(handshake()) << "hardware, as the window program starts";
+    port.SetFlowControl(platform::FlowControl::None);
+    EXPECT_FALSE(handshake()) << "set on the open port";
+    port.Close();
+    port.SetFlowControl(platform::FlowControl::Hardware);
+    port.SetFlowControl(platform::FlowControl::None);
+    port.Open();
+    EXPECT_FALSE(handshake()) << "kept for the next open";
+}
