@@ -17,6 +17,7 @@ endfunction()
 serbox_windows_resource(serbox_en serbox.exe "serbox (English)")
 serbox_windows_resource(serbox_it serbox-it.exe "serbox (italiano)")
 serbox_windows_resource(serbox_listing serbox-listing.exe "serbox listing tool")
+serbox_windows_resource(serbox_cli serbox-cli.exe "serbox for batches and scripts")
 
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
   OUTPUT_VARIABLE libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)

@@ -103,12 +103,12 @@ def shortcut_target(path):
 
 def check_installed(args, folder):
     base = drive_c(args, unix_path(folder))
-    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "Qt6Core.dll", "platforms/qwindows.dll",
+    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe", "Qt6Core.dll", "platforms/qwindows.dll",
               "uninstall.exe"):
         if not os.path.isfile(os.path.join(base, f)):
             raise Failure(f"{f} is not in {folder}")
     # Each program's properties give its version (the files are the first installer's).
-    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe"):
+    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe"):
         with open(os.path.join(base, f), "rb") as exe:
             data = exe.read()
         if "ProductVersion".encode("utf-16-le") not in data or args.version.encode("utf-16-le") not in data:
