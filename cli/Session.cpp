@@ -295,16 +295,49 @@ private:
         MaybeFinish();
     }
 
-    std::string Aside(const std::string& ext) const
+    std::string Aside(const std::string& ext, int number = 0) const
     {
-        return QDir(QString::fromStdString(o_.into)).filePath(QString::fromStdString(kAside + SetStem(number_) + "." + ext)).toStdString();
+        return QDir(QString::fromStdString(o_.into))
+            .filePath(QString::fromStdString(kAside + SetStem(number ? number : number_) + "." + ext))
+            .toStdString();
     }
 
+    // The set aside goes, and the claim on its number with it.
     void DropAside()
     {
-        for (const char* ext : {"txt", "hdr", "src"})
+        if (number_ == 0)
+            return;
+        for (const char* ext : {"txt", "hdr", "src", "claim"})
             if (files_.Exists(Aside(ext)))
                 files_.Delete(Aside(ext));
+        number_ = 0;
+    }
+
+    // Another serbox-cli may receive into the same folder: each takes its aside
+    // number by creating its claim file, so neither deletes nor mixes the other's
+    // set. A claim left by a killed run only costs a number.
+    bool ClaimAside(int from)
+    {
+        for (int n = from; n != 0 && n <= 9999; ++n) {
+            std::string why;
+            switch (files_.CreateNew(Aside("claim", n), why)) {
+            case platform::StdFileSystem::Created::Yes:
+                number_ = n;
+                // Whatever else is aside under this number belongs to no live run.
+                for (const char* ext : {"txt", "hdr", "src"})
+                    if (files_.Exists(Aside(ext)))
+                        files_.Delete(Aside(ext));
+                return true;
+            case platform::StdFileSystem::Created::Taken:
+                continue;
+            case platform::StdFileSystem::Created::Failed:
+                // F7's own check of the folder then says why, in its words.
+                number_ = n;
+                return true;
+            }
+        }
+        Say(o_.into + " already holds a set S9999: no name is left");
+        return false;
     }
 
     // One past the highest set number in the folder (0: none left), read as a
@@ -321,12 +354,9 @@ private:
     // F7 with the next set's name, aside: the set is renamed once whole.
     bool NameNext()
     {
-        number_ = NextNumber();
-        if (number_ == 0) {
-            Say(o_.into + " already holds a set S9999: no name is left");
-            return false;
-        }
         DropAside();
+        if (!ClaimAside(NextNumber()))
+            return false;
         told_.clear();
         save_.SetFileName(Aside("txt"));
         FileinF71Click(S, C);
@@ -349,13 +379,25 @@ private:
             const auto final = [&](const char* ext) {
                 return QDir::toNativeSeparators(dir.filePath(QString::fromStdString(SetStem(n) + "." + ext))).toStdString();
             };
-            if (files_.Exists(final("txt")) || files_.Exists(final("hdr")) || files_.Exists(final("src")))
-                continue;
-            // The listing last: a set is there once its listing is.
-            for (const char* ext : {"hdr", "src", "txt"})
-                if (!files_.Rename(Aside(ext), final(ext), why))
-                    return std::string();
-            return final("txt");
+            // The listing last: a set is there once its listing is. Each file
+            // takes only a free name, so a set another program published at the
+            // same moment is never replaced; a name taken midway puts back what
+            // had moved and tries the next number.
+            const char* const exts[] = {"hdr", "src", "txt"};
+            int moved = 0;
+            auto taken = platform::StdFileSystem::Created::Yes;
+            for (; moved < 3; ++moved)
+                if ((taken = files_.MoveIfFree(Aside(exts[moved]), final(exts[moved]), why)) !=
+                    platform::StdFileSystem::Created::Yes)
+                    break;
+            if (moved == 3)
+                return final("txt");
+            std::string back;
+            while (moved-- > 0)
+                if (files_.MoveIfFree(final(exts[moved]), Aside(exts[moved]), back) != platform::StdFileSystem::Created::Yes)
+                    return why = "moving the set back from " + final(exts[moved]) + " failed", std::string();
+            if (taken == platform::StdFileSystem::Created::Failed)
+                return std::string();
         }
         why = "the folder's S names keep changing";
         return {};
@@ -368,15 +410,24 @@ private:
         bool whole = r.Outcome == "ok";
         std::string verdict = whole ? "ok" : "failed: " + OneLine(r.Reason);
         if (o_.command == Command::Receive && r.Direction == "receive") {
-            std::string why;
-            const std::string final = whole && !ending_ ? Publish(why) : std::string();
-            if (whole && final.empty()) {
-                whole = false;
-                r.Outcome = "failed";
-                r.Reason = "the set received cannot take its name: " + why;
-                verdict = "failed: " + r.Reason;
+            const auto shown = [](const std::string& path) {
+                return QDir::toNativeSeparators(QString::fromStdString(path)).toStdString();
+            };
+            r.SetPath = shown(QDir(QString::fromStdString(o_.into)).filePath(QString::fromStdString(SetStem(number_) + ".txt")).toStdString());
+            if (whole) {
+                std::string why;
+                if (const std::string final = Publish(why); !final.empty()) {
+                    r.SetPath = final;
+                } else {
+                    // A whole set is never thrown away: it stays aside, with its claim.
+                    whole = false;
+                    r.Outcome = "failed";
+                    r.SetPath = shown(Aside("txt"));
+                    r.Reason = "the set received cannot take its name (" + why + "): it is kept as " + r.SetPath;
+                    verdict = "failed: " + r.Reason;
+                    number_ = 0;
+                }
             }
-            r.SetPath = whole ? final : QDir::toNativeSeparators(QDir(QString::fromStdString(o_.into)).filePath(QString::fromStdString(SetStem(number_) + ".txt"))).toStdString();
             DropAside();
             // Whatever was received is no outgoing set of this command.
             edit2_.SetText("");

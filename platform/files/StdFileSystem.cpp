@@ -173,6 +173,18 @@ StdFileSystem::Created StdFileSystem::CreateNew(const std::string& path, std::st
     return native::CreateExclusive(p, why);
 }
 
+StdFileSystem::Created StdFileSystem::MoveIfFree(const std::string& from, const std::string& to, std::string& why)
+{
+    const fs::path target = PathFromUtf8(to);
+    if (native::MoveIfAbsent(PathFromUtf8(from), target))
+        return Created::Yes;
+    std::error_code ec;
+    if (fs::exists(target, ec))
+        return Created::Taken;
+    why = "cannot move " + from + " to " + to;
+    return Created::Failed;
+}
+
 bool StdFileSystem::Rename(const std::string& from, const std::string& to, std::string& why)
 {
     std::error_code ec;

@@ -36,6 +36,8 @@ public:
     // A new empty file, only if nothing has that name yet; why says what failed.
     enum class Created { Yes, Taken, Failed };
     Created CreateNew(const std::string& path, std::string& why);
+    // Moves a file to a name only while that name is free (from stays otherwise).
+    Created MoveIfFree(const std::string& from, const std::string& to, std::string& why);
     // Replaces an existing file named to; why says what failed.
     bool Rename(const std::string& from, const std::string& to, std::string& why);
 };

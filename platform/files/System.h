@@ -19,10 +19,10 @@ bool SeekEnd(std::FILE* f);
 using Created = StdFileSystem::Created;
 // Creates the file only if nothing has that name; why says what went wrong.
 Created CreateExclusive(const std::filesystem::path& path, std::string& why);
-// Moves from to the name to only while nothing has that name (from stays
-// otherwise); false when to was taken or the move failed.
 // The user's data folder (XDG_DATA_HOME or ~/.local/share, %APPDATA%).
 std::filesystem::path UserDataFolder();
+// Moves from to the name to only while nothing has that name (from stays
+// otherwise); false when to was taken or the move failed.
 bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to);
 // One write of data at the end of an existing file (O_APPEND, FILE_APPEND_DATA):
 // the system keeps appends of several programs apart.

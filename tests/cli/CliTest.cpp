@@ -174,6 +174,28 @@ TEST(Cli, SendsOneSetToTwoDevicesInARow)
     EXPECT_EQ(journal[2].mid(5, 2), (QStringList{"send", set}));
 }
 
+// Two batches into one folder at once, their receptions overlapping on the line:
+// each set whole under a name of its own, neither run's set lost or mixed.
+TEST(Cli, TwoRunsIntoOneFolderKeepEachOthersSets)
+{
+    TempDir t("serbox-cli");
+    Folder store;
+    const fs::path sets = t.path / "sets";
+    fs::create_directories(sets);
+    Device a(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("a", kPlain));
+    Device b(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("b", kWithBlock));
+    const auto run = [&](const Device& d) {
+        return QStringList{"receive", "--port", QString::fromStdString(d.path), "--into", QString::fromStdString(sets.string()), "--quiet"};
+    };
+    Cli ca(run(a), t.path), cb(run(b), t.path);
+    ASSERT_EQ(ca.Status(), 0) << ca.err.toStdString();
+    ASSERT_EQ(cb.Status(), 0) << cb.err.toStdString();
+    EXPECT_EQ(NamesIn(sets), (std::vector<std::string>{"S0001.hdr", "S0001.src", "S0001.txt", "S0002.hdr", "S0002.src", "S0002.txt"}));
+    const Program first{ReadFile(sets / "S0001.hdr"), ReadFile(sets / "S0001.src")};
+    const Program second{ReadFile(sets / "S0002.hdr"), ReadFile(sets / "S0002.src")};
+    EXPECT_TRUE((first == kPlain && second == kWithBlock) || (first == kWithBlock && second == kPlain));
+}
+
 // The device's program against a stored set: the same, one byte of the source
 // changed, one byte of the header changed. The scratch copy goes every time.
 TEST(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
