@@ -13,11 +13,7 @@ std::vector<DetectedPort> DetectSerialPorts()
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         DetectedPort p{info.systemLocation().toStdString(), info.description().toStdString(),
                        info.manufacturer().toStdString(), info.serialNumber().toStdString()};
-        std::error_code none, gone, dangling;
-        const auto device = std::filesystem::canonical(p.Device, gone);
-        for (const auto& link : std::filesystem::directory_iterator(kStablePaths, none))
-            if (!gone && std::filesystem::canonical(link.path(), dangling) == device)
-                p.StableName = link.path().filename().string();
+        p.StableName = StableNameOf(p.Device, kStablePaths);
         p.InUse = HeldByAnotherProgram(p.Device);
         ports.push_back(p);
     }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <signal.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
@@ -56,18 +57,38 @@ std::map<std::string, std::string> BindFreeNames(const std::vector<std::string>&
     return bindings;
 }
 
+// Processes end and links go while a folder is read: an entry that vanishes
+// ends the reading of that folder, never the program.
+static void EachEntry(const std::filesystem::path& dir, const std::function<void(const std::filesystem::path&)>& each)
+{
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        each(it->path());
+}
+
+std::string StableNameOf(const std::string& device, const std::string& stablePaths)
+{
+    // By the paths the links resolve to: std::filesystem::equivalent refuses two
+    // device files.
+    std::error_code gone;
+    const auto target = std::filesystem::canonical(device, gone);
+    std::string name;
+    if (!gone)
+        EachEntry(stablePaths, [&](const std::filesystem::path& link) {
+            std::error_code dangling;
+            if (name.empty() && std::filesystem::canonical(link, dangling) == target)
+                name = link.filename().string();
+        });
+    return name;
+}
+
 // The stable link names the adapter's own serial number and interface, so it holds
 // wherever the adapter is plugged and whichever ttyUSBn it gets; without one, the
 // serial number the adapter reports.
 std::string Recognise(const DetectedPort& port, const std::string& stablePaths)
 {
-    // By the paths the links resolve to: std::filesystem::equivalent refuses two
-    // device files.
-    std::error_code none, gone, dangling;
-    const auto device = std::filesystem::canonical(port.Device, gone);
-    for (const auto& link : std::filesystem::directory_iterator(stablePaths, none))
-        if (!gone && std::filesystem::canonical(link.path(), dangling) == device)
-            return "link " + link.path().filename().string();
+    if (const std::string link = StableNameOf(port.Device, stablePaths); !link.empty())
+        return "link " + link;
     if (port.SerialNumber.empty())
         return {};
     return "serial " + port.Manufacturer + "/" + port.Description + "/" + port.SerialNumber;
@@ -107,18 +128,18 @@ bool HeldByAnotherProgram(const std::string& device)
     const auto target = std::filesystem::canonical(device, gone);
     if (gone)
         return false;
-    for (const auto& process : std::filesystem::directory_iterator("/proc", none)) {
-        const std::string name = process.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos || std::stol(name) == self)
-            continue;
-        std::error_code hidden;
-        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", hidden)) {
+    bool held = false;
+    EachEntry("/proc", [&](const std::filesystem::path& process) {
+        const std::string name = process.filename().string();
+        if (held || name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos ||
+            std::stol(name) == self)
+            return;
+        EachEntry(process / "fd", [&](const std::filesystem::path& fd) {
             std::error_code closed;
-            if (std::filesystem::read_symlink(fd.path(), closed) == target)
-                return true;
-        }
-    }
-    return false;
+            held = held || std::filesystem::read_symlink(fd, closed) == target;
+        });
+    });
+    return held;
 }
 
 bool StandsForNoDevice(const std::string& device)

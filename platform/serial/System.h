@@ -23,6 +23,10 @@ std::unique_ptr<SerialTransport> MakeSerialTransport();
 // The serial devices present now.
 std::vector<DetectedPort> DetectSerialPorts();
 
+// Linux only: the name of the link in stablePaths (/dev/serial/by-id) that
+// stands for device; empty when none does.
+std::string StableNameOf(const std::string& device, const std::string& stablePaths);
+
 // Linux only: how many bytes the serial driver still holds for sending (TIOCOUTQ
 // on the open port's descriptor), the last check before the output-empty event;
 // 0 when the driver cannot say. The Windows port learns it from the
