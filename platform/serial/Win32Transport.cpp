@@ -449,8 +449,15 @@ private:
                     return;
                 }
             }
-            if (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE))
+            if (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE)) {
+                // Woken by an earlier abandoned request on the same event: this
+                // one is still the driver's, and must outlive the wait.
+                if (::GetLastError() == ERROR_IO_INCOMPLETE) {
+                    calls_->CancelIoEx(handle_, &io->ov);
+                    (void)io.release();
+                }
                 return;
+            }
         }
         received_.append(io->data, 0, n);
     }
