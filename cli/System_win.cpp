@@ -12,14 +12,17 @@ namespace cli {
 
 namespace {
 
-QObject* target = nullptr;
+std::atomic<QObject*> target{nullptr};
 std::function<void()> onEnding;
 std::atomic<bool> asked{false}, ended{false};
 
 BOOL WINAPI Caught(DWORD event)
 {
+    QObject* context = target.load();
+    if (!context)
+        return FALSE;  // the command has ended: the system's own handling
     if (!asked.exchange(true))
-        QMetaObject::invokeMethod(target, [] {
+        QMetaObject::invokeMethod(context, [] {
             onEnding();
             ended = true;
         }, Qt::QueuedConnection);
@@ -38,6 +41,11 @@ void OnInterrupt(QObject* context, std::function<void()> ending)
     target = context;
     onEnding = std::move(ending);
     ::SetConsoleCtrlHandler(Caught, TRUE);
+    // An event after the command's end must not reach a destroyed object.
+    QObject::connect(context, &QObject::destroyed, [] {
+        target = nullptr;
+        ::SetConsoleCtrlHandler(Caught, FALSE);
+    });
 }
 
 bool ErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
