@@ -19,7 +19,8 @@ namespace {
 constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400};
 
 // The last choice, kept between runs: the registry on Windows, ~/.config elsewhere.
-QSettings Kept() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "serbox", "serbox"); }
+// The registry on Windows, ~/.config on Linux; tests choose files of their own.
+QSettings Kept() { return QSettings(QSettings::defaultFormat(), QSettings::UserScope, "serbox", "serbox"); }
 
 struct KeptChoice {
     RememberedPort Port;

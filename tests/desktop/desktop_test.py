@@ -35,6 +35,8 @@ class Session(Desktop):
     def __init__(self, children, work, args):
         # The session lives in this test's own environment, which every command inherits.
         os.environ.update(HOME=work, XDG_RUNTIME_DIR=work, LANG="C.UTF-8")
+        for kept in ("XDG_CONFIG_HOME", "XDG_DATA_HOME"):  # the user's own settings and journal
+            os.environ.pop(kept, None)
         super().__init__(children)
         bus = children.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
                              text=True)

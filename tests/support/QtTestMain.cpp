@@ -14,7 +14,7 @@ namespace {
 class ForgetKeptChoices : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override
     {
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "serbox", "serbox").clear();
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "serbox", "serbox").clear();
     }
 };
 
@@ -26,7 +26,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     TempDir settings{"serbox-test-settings"};
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.path.string()));
+    // Files, not the registry, on Windows too: setPath does not move the registry.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(settings.path.string()));
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetKeptChoices);
     return RUN_ALL_TESTS();
