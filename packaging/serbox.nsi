@@ -55,6 +55,10 @@ LangString MainSection ${LANG_ENGLISH} "serbox (both languages, the listing tool
 LangString MainSection ${LANG_ITALIAN} "serbox (le due lingue, lo strumento dei listati)"
 LangString PathSection ${LANG_ENGLISH} "Add the folder to PATH (command-line tools)"
 LangString PathSection ${LANG_ITALIAN} "Aggiungi la cartella al PATH (strumenti da riga di comando)"
+LangString PathNotAdded ${LANG_ENGLISH} "PATH left as it is: too long to add $INSTDIR to it safely"
+LangString PathNotAdded ${LANG_ITALIAN} "PATH lasciato com'è: troppo lungo per aggiungervi $INSTDIR senza rischi"
+LangString PathNotCleaned ${LANG_ENGLISH} "PATH left as it is: too long to change safely; remove $INSTDIR from it by hand"
+LangString PathNotCleaned ${LANG_ITALIAN} "PATH lasciato com'è: troppo lungo per modificarlo senza rischi; toglietene $INSTDIR a mano"
 
 VIProductVersion "${VERSION4}"
 VIFileVersion "${VERSION4}"
@@ -64,6 +68,32 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "serbox ${VERSION} setup
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
+
+; The machine PATH in $0 and, in $1, the same without the entries that are
+; exactly $INSTDIR; $2 is 1 when that worked. Past NSIS_MAX_STRLEN - 1
+; characters ReadRegStr gives "" and longer strings are cut, so a PATH that is
+; (or would become, with ROOM characters more) that long is not to be written.
+!macro ReadPath ROOM
+  StrCpy $2 0
+  ClearErrors
+  ReadRegStr $0 HKLM "${ENVIRONMENT}" "Path"
+  ${IfNot} ${Errors}
+    StrLen $3 $0
+    IntOp $3 $3 + ${ROOM}
+    ${If} $3 < ${NSIS_MAX_STRLEN}
+      StrCpy $2 1
+      ; Between ";" so that only whole entries match; again, because a match
+      ; takes the ";" that the next one starts with.
+      StrCpy $1 ";$0;"
+      ${Do}
+        StrCpy $3 $1
+        ${WordReplace} $3 ";$INSTDIR;" ";" "+" $1
+      ${LoopUntil} $1 == $3
+      StrCpy $1 $1 "" 1
+      StrCpy $1 $1 -1
+    ${EndIf}
+  ${EndIf}
+!macroend
 
 Function un.onInit
   SetShellVarContext all
@@ -107,17 +137,22 @@ Section "$(MainSection)" SecMain
 SectionEnd
 
 Section /o "$(PathSection)" SecPath
-  ReadRegStr $0 HKLM "${ENVIRONMENT}" "Path"
-  ${WordFind} "$0" ";" "E/$INSTDIR" $1
-  ${If} ${Errors}
-    ${If} $0 == ""
-      WriteRegExpandStr HKLM "${ENVIRONMENT}" "Path" "$INSTDIR"
-    ${Else}
-      WriteRegExpandStr HKLM "${ENVIRONMENT}" "Path" "$0;$INSTDIR"
+  StrLen $4 ";$INSTDIR"
+  !insertmacro ReadPath $4
+  ${If} $2 != 1
+    ; Not marked as added, so the uninstaller leaves PATH alone too.
+    DetailPrint "$(PathNotAdded)"
+  ${Else}
+    ${If} $1 == $0  ; not on it yet
+      ${If} $0 == ""
+        WriteRegExpandStr HKLM "${ENVIRONMENT}" "Path" "$INSTDIR"
+      ${Else}
+        WriteRegExpandStr HKLM "${ENVIRONMENT}" "Path" "$0;$INSTDIR"
+      ${EndIf}
+      SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
     ${EndIf}
-    SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
+    WriteRegDWORD HKLM "${KEY}" "OnPath" 1
   ${EndIf}
-  WriteRegDWORD HKLM "${KEY}" "OnPath" 1
 SectionEnd
 
 Section "Uninstall"
@@ -130,14 +165,13 @@ Section "Uninstall"
 
   ReadRegDWORD $0 HKLM "${KEY}" "OnPath"
   ${If} $0 == 1
-    ReadRegStr $0 HKLM "${ENVIRONMENT}" "Path"
-    ${WordReplace} "$0" ";$INSTDIR" "" "+" $1
-    ${WordReplace} "$1" "$INSTDIR;" "" "+" $1
-    ${If} $1 == "$INSTDIR"
-      StrCpy $1 ""
+    !insertmacro ReadPath 2  ; the two ";" around it
+    ${If} $2 != 1
+      DetailPrint "$(PathNotCleaned)"
+    ${ElseIf} $1 != $0
+      WriteRegExpandStr HKLM "${ENVIRONMENT}" "Path" "$1"
+      SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
     ${EndIf}
-    WriteRegExpandStr HKLM "${ENVIRONMENT}" "Path" "$1"
-    SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
   ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "${KEY}"

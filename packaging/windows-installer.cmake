@@ -50,7 +50,8 @@ file(WRITE ${lists}/uninstall.nsh "${remove}")
 math(EXPR kib "${bytes} / 1024")
 
 string(REGEX MATCH "^[0-9]+\\.[0-9]+\\.[0-9]+" numeric "${VERSION}")
-execute_process(COMMAND ${MAKENSIS} -V2 -NOCD
+# The script is UTF-8 (its Italian texts); makensis would read it as ANSI.
+execute_process(COMMAND ${MAKENSIS} -V2 -NOCD -INPUTCHARSET UTF8
     -DVERSION=${VERSION} -DVERSION4=${numeric}.0 "-DPUBLISHER=${PUBLISHER}" -DOUTFILE=${OUT}
     -DICON=${CMAKE_CURRENT_LIST_DIR}/serbox.ico -DINSTALL_LIST=${lists}/install.nsh
     -DUNINSTALL_LIST=${lists}/uninstall.nsh -DSIZE_KIB=${kib}
