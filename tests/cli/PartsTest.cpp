@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -41,6 +42,19 @@ TEST(Journal, LinesAreCsvWithTheLocalTimeAndItsOffset)
     EXPECT_NE(JournalLine("T", "serbox", "0.1.0", r).find(",receive,\"C:\\Impianto, linea 2\\S0001.txt\",,,696,"), std::string::npos);
     EXPECT_TRUE(std::regex_match(LocalTimestamp(std::time(nullptr)),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
+#ifndef _WIN32
+    // West of Greenwich, on it, and east across midnight: the offset's sign and the day.
+    const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
+    const std::time_t t = 1765152000;  // 2025-12-08 00:00:00 UTC
+    for (const auto& [tz, want] : {std::pair{"EST5", "2025-12-07T19:00:00-05:00"}, std::pair{"UTC0", "2025-12-08T00:00:00+00:00"},
+                                   std::pair{"IST-5:30", "2025-12-08T05:30:00+05:30"}}) {
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+        EXPECT_EQ(LocalTimestamp(t), want) << tz;
+    }
+    zone.empty() ? ::unsetenv("TZ") : ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
+#endif
 }
 
 // Two programs at once: every line whole, one header line. Threads with their own
