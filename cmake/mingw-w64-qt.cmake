@@ -28,4 +28,4 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
 get_filename_component(serbox_gcc_dlls ${serbox_libstdcxx} DIRECTORY)
 set(SERBOX_WINE_DLL_DIRS "${SERBOX_QT_WINDOWS_PREFIX}/bin:${serbox_gcc_dlls}:/usr/${mingw}/lib")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-path.sh ${SERBOX_WINE_DLL_DIRS}
-  ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
+  ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh --test ${CMAKE_BINARY_DIR}/wine)

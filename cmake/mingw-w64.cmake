@@ -13,4 +13,4 @@ set(SERBOX_QT_FREE ON CACHE BOOL "")
 set(SERBOX_GTEST_SOURCE /usr/src/googletest CACHE PATH "")
 
 # Tests and test discovery run through Wine, with a prefix inside the build tree.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh --test ${CMAKE_BINARY_DIR}/wine)

@@ -3,7 +3,14 @@
 # tree under Wine, the same way every time: its own prefix (made on first use),
 # no display, no Wine chatter, no stdin to wait on, no add-on installers.
 # wine-run.sh PREFIX --stop: waits until Wine's server for PREFIX has quit.
+# wine-run.sh --test PREFIX PROGRAM...: a test program of the tree (the tree's
+# emulator); one that never started is started once more (see the end).
 set -eu
+test=false
+if [ "$1" = --test ]; then
+    test=true
+    shift
+fi
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
@@ -20,7 +27,7 @@ if [ "${1:-}" = --stop ]; then
 fi
 
 mkdir -p "$(dirname "$prefix")"
-(
+session() (
     # Tests start side by side; one at a time gets here.
     flock 9
     if [ ! -e "$prefix/.serbox-ready" ]; then
@@ -36,4 +43,23 @@ mkdir -p "$(dirname "$prefix")"
         "$wine" wineboot </dev/null >/dev/null 2>&1 9>&- || true
     fi
 ) 9>"$prefix.lock"
-exec "$wine" "$@" </dev/null
+session
+$test || exec "$wine" "$@" </dev/null
+
+# A test program says something whatever its verdict; one that failed without a
+# word never ran: it reached a Wine session as that session was ending. It gets
+# a new session and one more start; its words go out as it wrote them.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+for attempt in 1 2; do
+    status=0
+    "$wine" "$@" </dev/null >"$out" 2>"$err" || status=$?
+    if [ "$status" -eq 0 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq 2 ]; then
+        break
+    fi
+    "$server" -w </dev/null >/dev/null 2>&1 || true
+    session
+done
+cat "$out"
+cat "$err" >&2
+exit "$status"
