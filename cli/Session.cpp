@@ -7,11 +7,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 
+#include "cli/SetFolder.h"
 #include "cli/SetNames.h"
+#include "cli/Windowless.h"
 #include "cli/System.h"
 #include "link/Exchange.h"
 #include "link/Journal.h"
@@ -32,83 +33,6 @@ namespace cli {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// --- the machines' components, without a window --------------------------------
-
-class NoWindow : public platform::Window {
-public:
-    void SetTitle(const std::string&) override {}
-    std::string Title() const override { return {}; }
-};
-
-// Memo1 takes the device's terminal lines, which nobody reads here: kept, they
-// would grow for ever. Memo2, the message line, is kept: it tells how a transfer ended.
-class Lines : public platform::TextArea {
-public:
-    explicit Lines(bool keep) : keep_(keep) {}
-    void AppendLine(const std::string& line) override { if (keep_) text_ = text_.empty() ? line : text_ + "\n" + line; }
-    void Clear() override { text_.clear(); }
-    void SetText(const std::string& text) override { if (keep_) text_ = text; }
-    std::string Text() const override { return text_; }
-    void SetFocus() override {}
-
-private:
-    bool keep_;
-    std::string text_;
-};
-
-class PlainField : public platform::Field {
-public:
-    void SetText(const std::string& text) override { text_ = text; }
-    std::string Text() const override { return text_; }
-
-private:
-    std::string text_;
-};
-
-class Bar : public platform::ProgressBar {
-public:
-    void Show() override { shown_ = true; }
-    void Hide() override { shown_ = false; }
-    bool Visible() const override { return shown_; }
-    void SetPosition(int position) override { position_ = position; }
-    int Position() const override { return position_; }
-    void Step() override { position_ += 2; }
-
-private:
-    bool shown_ = false;
-    int position_ = 0;
-};
-
-// F7 and F8 get the name the command has chosen, as if typed in the dialog.
-class NamedDialog : public platform::FileDialog {
-public:
-    bool Execute() override { return true; }
-    std::string FileName() const override { return name_; }
-    void SetFileName(const std::string& name) override { name_ = name; }
-
-private:
-    std::string name_;
-};
-
-class ToldDialog : public platform::ErrorDialog {
-public:
-    std::function<void(const std::string&)> OnShow;
-    void SetCaption(const std::string&) override {}
-    void SetText(const std::string& text) override { text_ = text; }
-    void SetButton2Visible(bool) override {}
-    void Show() override { if (OnShow) OnShow(text_); }
-
-private:
-    std::string text_;
-};
-
-class Silent : public platform::Beeper {
-public:
-    void Beep() override {}
-};
-
 std::string OneLine(std::string text)
 {
     for (size_t at; (at = text.find('\n')) != std::string::npos;)
@@ -117,8 +41,6 @@ std::string OneLine(std::string text)
 }
 
 void Say(const std::string& text) { std::fprintf(stderr, "serbox-cli: %s\n", OneLine(text).c_str()); }
-
-const char* const kAside = "~";  // the prefix of a set being received
 
 class Session {
 public:
@@ -138,8 +60,8 @@ public:
     // F7 made the next set's files aside, empty; however the command ends, they go.
     ~Session()
     {
-        if (o_.command == Command::Receive && number_ != 0)
-            DropAside();
+        if (o_.command == Command::Receive)
+            folder_.Drop();
     }
 
     // Everything that can be said before the port opens; -1 when all is ready.
@@ -295,112 +217,20 @@ private:
         MaybeFinish();
     }
 
-    std::string Aside(const std::string& ext, int number = 0) const
-    {
-        return QDir(QString::fromStdString(o_.into))
-            .filePath(QString::fromStdString(kAside + SetStem(number ? number : number_) + "." + ext))
-            .toStdString();
-    }
-
-    // The set aside goes, and the claim on its number with it.
-    void DropAside()
-    {
-        if (number_ == 0)
-            return;
-        for (const char* ext : {"txt", "hdr", "src", "claim"})
-            if (files_.Exists(Aside(ext)))
-                files_.Delete(Aside(ext));
-        number_ = 0;
-    }
-
-    // Another serbox-cli may receive into the same folder: each takes its aside
-    // number by creating its claim file, so neither deletes nor mixes the other's
-    // set. A claim left by a killed run only costs a number.
-    bool ClaimAside(int from)
-    {
-        for (int n = from; n != 0 && n <= 9999; ++n) {
-            std::string why;
-            switch (files_.CreateNew(Aside("claim", n), why)) {
-            case platform::StdFileSystem::Created::Yes:
-                number_ = n;
-                // Whatever else is aside under this number belongs to no live run.
-                for (const char* ext : {"txt", "hdr", "src"})
-                    if (files_.Exists(Aside(ext)))
-                        files_.Delete(Aside(ext));
-                return true;
-            case platform::StdFileSystem::Created::Taken:
-                continue;
-            case platform::StdFileSystem::Created::Failed:
-                // F7's own check of the folder then says why, in its words.
-                number_ = n;
-                return true;
-            }
-        }
-        Say(o_.into + " already holds a set S9999: no name is left");
-        return false;
-    }
-
-    // One past the highest set number in the folder (0: none left), read as a
-    // stream: a folder of thousands of sets costs no more memory than an empty one.
-    int NextNumber() const
-    {
-        int highest = 0;
-        std::error_code ec;
-        for (fs::directory_iterator it(platform::PathFromUtf8(o_.into), ec), end; !ec && it != end; it.increment(ec))
-            highest = std::max(highest, SetNumberOf(platform::Utf8FromPath(it->path().filename())));
-        return highest >= 9999 ? 0 : highest + 1;
-    }
-
     // F7 with the next set's name, aside: the set is renamed once whole.
     bool NameNext()
     {
-        DropAside();
-        if (!ClaimAside(NextNumber()))
-            return false;
+        std::string why;
+        if (!folder_.Claim(why))
+            return Say(why), false;
         told_.clear();
-        save_.SetFileName(Aside("txt"));
+        save_.SetFileName(folder_.Aside("txt"));
         FileinF71Click(S, C);
         if (told_.empty())
             return true;
         Say(told_);
         told_.clear();
         return false;
-    }
-
-    // The whole set takes its name: the first S number free now, which another
-    // program receiving into the same folder may have moved on.
-    std::string Publish(std::string& why)
-    {
-        const QDir dir(QString::fromStdString(o_.into));
-        for (int tries = 0; tries < 100; ++tries) {
-            const int n = NextNumber();
-            if (n == 0)
-                return why = "no name is left after S9999", std::string();
-            const auto final = [&](const char* ext) {
-                return QDir::toNativeSeparators(dir.filePath(QString::fromStdString(SetStem(n) + "." + ext))).toStdString();
-            };
-            // The listing last: a set is there once its listing is. Each file
-            // takes only a free name, so a set another program published at the
-            // same moment is never replaced; a name taken midway puts back what
-            // had moved and tries the next number.
-            const char* const exts[] = {"hdr", "src", "txt"};
-            int moved = 0;
-            auto taken = platform::StdFileSystem::Created::Yes;
-            for (; moved < 3; ++moved)
-                if ((taken = files_.MoveIfFree(Aside(exts[moved]), final(exts[moved]), why)) !=
-                    platform::StdFileSystem::Created::Yes)
-                    break;
-            if (moved == 3)
-                return final("txt");
-            std::string back;
-            while (moved-- > 0)
-                if (files_.MoveIfFree(final(exts[moved]), Aside(exts[moved]), back) != platform::StdFileSystem::Created::Yes)
-                    return why = "moving the set back from " + final(exts[moved]) + " failed", std::string();
-            if (taken == platform::StdFileSystem::Created::Failed)
-                return std::string();
-        }
-        why = "the folder's S names keep changing";
-        return {};
     }
 
     void Ended(TransferRecord r)
@@ -410,25 +240,22 @@ private:
         bool whole = r.Outcome == "ok";
         std::string verdict = whole ? "ok" : "failed: " + OneLine(r.Reason);
         if (o_.command == Command::Receive && r.Direction == "receive") {
-            const auto shown = [](const std::string& path) {
-                return QDir::toNativeSeparators(QString::fromStdString(path)).toStdString();
-            };
-            r.SetPath = shown(QDir(QString::fromStdString(o_.into)).filePath(QString::fromStdString(SetStem(number_) + ".txt")).toStdString());
+            r.SetPath = folder_.Named("txt");
             if (whole) {
                 std::string why;
-                if (const std::string final = Publish(why); !final.empty()) {
+                if (const std::string final = folder_.Publish(why); !final.empty()) {
                     r.SetPath = final;
                 } else {
                     // A whole set is never thrown away: it stays aside, with its claim.
                     whole = false;
                     r.Outcome = "failed";
-                    r.SetPath = shown(Aside("txt"));
+                    r.SetPath = QDir::toNativeSeparators(QString::fromStdString(folder_.Aside("txt"))).toStdString();
                     r.Reason = "the set received cannot take its name (" + why + "): it is kept as " + r.SetPath;
                     verdict = "failed: " + r.Reason;
-                    number_ = 0;
+                    folder_.Keep();
                 }
             }
-            DropAside();
+            folder_.Drop();
             // Whatever was received is no outgoing set of this command.
             edit2_.SetText("");
         } else if (o_.command == Command::Verify && r.Direction == "receive") {
@@ -500,7 +327,7 @@ private:
                 Ended(*r);
         }
         if (o_.command == Command::Receive)
-            DropAside();
+            folder_.Drop();
         Finish(kFailed);
     }
 
@@ -516,7 +343,7 @@ private:
         wait_.stop();
         progress_.stop();
         if (o_.command == Command::Receive)
-            DropAside();
+            folder_.Drop();
         component_.Close();
         QCoreApplication::exit(code);
     }
@@ -552,6 +379,7 @@ private:
 
     Options o_;
     platform::StdFileSystem files_;
+    SetFolder folder_{files_, o_.into};
     platform::SerialComponent component_;
     NoWindow window_;
     Lines memo1_{false}, memo2_{true};
@@ -570,7 +398,7 @@ private:
     QElapsedTimer clock_;
     std::unique_ptr<QTemporaryDir> scratch_;  // verify: where the device's set goes
     std::string device_, told_, storedListing_, storedHdr_, storedSrc_;
-    int number_ = 0, sequence_ = 0, whole_ = 0, failed_ = 0, exit_ = kWhole;
+    int sequence_ = 0, whole_ = 0, failed_ = 0, exit_ = kWhole;
     uint64_t total_ = 0, received_ = 0, inAtStart_ = 0;
     bool finishing_ = false, finished_ = false, ending_ = false, shown_ = false, drained_ = true;
 };
