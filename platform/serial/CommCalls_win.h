@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -34,6 +35,14 @@ struct CommCalls {
 
 // The system's own calls.
 std::shared_ptr<CommCalls> SystemCommCalls();
+
+// The system's text for an error, in its language (UTF-8).
+std::string Describe(DWORD error);
+// What a technician does about an open the system refused; empty for a port
+// missing or held by another program (ExplainOpenFailure says those).
+std::string OpenFailureWords(const std::string& device, DWORD error);
+// The line as the DCB sets it, in the setup dialog's words.
+std::string LineWords(const DCB& d);
 
 // The Windows port on the given calls (MakeSerialTransport uses the system's).
 std::unique_ptr<SerialTransport> MakeWin32Transport(std::shared_ptr<CommCalls> calls);
