@@ -4,6 +4,7 @@
 # The uninstaller removes exactly the files listed here, so that nothing a user
 # put in the folder goes with it.
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/made.cmake)
 if(NOT MAKENSIS)
   message(FATAL_ERROR "makensis not found: scripts/install-deps.sh installs Debian's nsis")
 endif()
@@ -57,9 +58,4 @@ execute_process(COMMAND ${MAKENSIS} -V2 -NOCD -INPUTCHARSET UTF8
     -DUNINSTALL_LIST=${lists}/uninstall.nsh -DSIZE_KIB=${kib}
     ${CMAKE_CURRENT_LIST_DIR}/serbox.nsi
   RESULT_VARIABLE r)
-if(r)
-  message(FATAL_ERROR "makensis failed")
-endif()
-file(SIZE ${OUT} size)
-math(EXPR kib "${size} / 1024")
-message(STATUS "${OUT}: ${kib} KiB")
+report_made("${r}" ${OUT} "makensis failed")

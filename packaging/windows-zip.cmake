@@ -2,6 +2,7 @@
 # stripped, checks that every DLL named in an import table is in the folder or is
 # Windows' own, and zips the folder (see windows.cmake for the inputs).
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/made.cmake)
 get_filename_component(QT_BIN ${QT_CORE} DIRECTORY)
 get_filename_component(QT_PLUGINS ${QT_BIN}/../plugins ABSOLUTE)
 set(name serbox-${VERSION})
@@ -68,9 +69,4 @@ set(zip ${OUT}/${name}-windows-x64.zip)
 file(REMOVE ${zip})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip ${name} WORKING_DIRECTORY ${STAGE}
   RESULT_VARIABLE r)
-if(r)
-  message(FATAL_ERROR "cannot write ${zip}")
-endif()
-file(SIZE ${zip} size)
-math(EXPR kib "${size} / 1024")
-message(STATUS "${zip}: ${kib} KiB")
+report_made("${r}" ${zip} "cannot write ${zip}")
