@@ -61,21 +61,15 @@ struct CliRun : Child {
     }
 };
 
-// The journal's lines, each split into its fields (a quoted field may hold commas).
+// The journal's lines, each split into its fields, unquoted (a quoted field may hold commas).
 std::vector<QStringList> JournalRows(const fs::path& file)
 {
+    static const QRegularExpression field(R"((?:^|,)("(?:[^"]|"")*"|[^,]*))");
     std::vector<QStringList> rows;
     for (const QString& line : QString::fromUtf8(ReadFile(file)).split('\n', Qt::SkipEmptyParts)) {
-        QStringList fields{""};
-        bool quoted = false;
-        for (qsizetype i = 0; i < line.size(); ++i) {
-            if (line[i] == '"')
-                quoted = !quoted;
-            else if (line[i] == ',' && !quoted)
-                fields << "";
-            else
-                fields.back() += line[i];
-        }
+        QStringList fields;
+        for (const QRegularExpressionMatch& m : field.globalMatch(line))
+            fields << m.captured(1).remove('"');
         rows.push_back(fields);
     }
     return rows;
