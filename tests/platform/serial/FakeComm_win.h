@@ -79,11 +79,7 @@ public:
     BOOL ReadFile(HANDLE, void* data, DWORD size, DWORD* done, OVERLAPPED* ov) override
     {
         ::ResetEvent(ov->hEvent);
-        if (size == 1 && !Input.empty()) {
-            Complete(ov, static_cast<char*>(data), 1);
-            return done && (*done = 1), TRUE;
-        }
-        if (size > 1 && !SlowBulkRead && Input.size() >= size) {
+        if (!Input.empty() && (size == 1 || (!SlowBulkRead && Input.size() >= size))) {
             Complete(ov, static_cast<char*>(data), size);
             return done && (*done = size), TRUE;
         }
