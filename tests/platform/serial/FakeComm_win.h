@@ -175,12 +175,8 @@ private:
         ov->Internal = status;
         ov->InternalHigh = n;
         ::SetEvent(ov->hEvent);
-        if (ov == read_)
-            read_ = nullptr;
-        if (ov == bulk_)
-            bulk_ = nullptr;
-        if (ov == write_)
-            write_ = nullptr;
+        for (OVERLAPPED** pending : {&read_, &bulk_, &write_})
+            *pending = *pending == ov ? nullptr : *pending;
     }
 
     OVERLAPPED *read_ = nullptr, *bulk_ = nullptr, *write_ = nullptr;
