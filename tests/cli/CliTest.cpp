@@ -23,22 +23,13 @@ const Program kWithBlock{HeaderOf('t', '1'), Text(700) + '\0' + Block()};
 const Program kEmpty{HeaderOf('*', '5'), std::string(1, '\0')};
 const Program kLarge{HeaderOf('t', '0'), Text(20000) + '\0' + Block()};
 
-// Stored sets where serbox-device and serbox-cli read them.
-struct Folder {
-    TempDir Temp{"serbox-cli-sets"};
-    QStringList Store(const std::string& base, const Program& p) const
-    {
-        std::ofstream(Temp.path / (base + ".hdr"), std::ios::binary) << p.hdr;
-        std::ofstream(Temp.path / (base + ".src"), std::ios::binary) << p.src;
-        std::ofstream(Temp.path / (base + ".TXT"));
-        return {Out(base + ".hdr"), Out(base + ".src")};
-    }
-    QString Out(const std::string& name) const { return QString::fromStdString((Temp.path / name).string()); }
-    Program Stored(const std::string& base) const
-    {
-        return {ReadFile(Temp.path / (base + ".hdr")), ReadFile(Temp.path / (base + ".src"))};
-    }
-};
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+// The program a set in dir holds.
+Program SetIn(const fs::path& dir, const std::string& stem)
+{
+    return {ReadFile(dir / (stem + ".hdr")), ReadFile(dir / (stem + ".src"))};
+}
 
 // One run of serbox-cli, with data as the user's data folder.
 struct CliRun : Child {
@@ -97,15 +88,21 @@ std::vector<std::string> NamesIn(const fs::path& dir)
     return names;
 }
 
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-// The user's data folder, an empty folder to receive into, the device's sets.
+// The user's data folder, an empty folder to receive into, and the sets the
+// device sends or receives (where serbox-cli reads them too).
 struct Cli : ::testing::Test {
     TempDir t{"serbox-cli"};
-    fs::path sets = t.path / "sets";
-    Folder store;
+    fs::path sets = t.path / "sets", stored = t.path / "stored";
     Cli() { fs::create_directories(sets); }
     QStringList Receive(const Device& d) const { return {"receive", "--port", Q(d.path), "--into", Q(sets)}; }
+    QStringList Store(const std::string& base, const Program& p) const
+    {
+        fs::create_directories(stored);
+        std::ofstream(stored / (base + ".hdr"), std::ios::binary) << p.hdr;
+        std::ofstream(stored / (base + ".src"), std::ios::binary) << p.src;
+        std::ofstream(stored / (base + ".TXT"));
+        return {Q(stored / (base + ".hdr")), Q(stored / (base + ".src"))};
+    }
 };
 
 }  // namespace
@@ -119,7 +116,7 @@ TEST_F(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
     const Program programs[] = {kPlain, kWithBlock, kEmpty};
     QStringList steps{"--no-wait", "--exit"};
     for (size_t i = 0; i < 3; ++i)
-        steps << "send" << store.Store("p" + std::to_string(i), programs[i]);
+        steps << "send" << Store("p" + std::to_string(i), programs[i]);
     Device device(steps);
     CliRun cli(Receive(device) << "--count" << "3", t.path);
     ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
@@ -136,7 +133,7 @@ TEST_F(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
     for (int i = 0; i < 3; ++i) {
         const std::string stem = QString::asprintf("S%04d", 8 + i).toStdString();
         const fs::path set = sets / (stem + ".txt");
-        EXPECT_EQ((Program{ReadFile(sets / (stem + ".hdr")), ReadFile(sets / (stem + ".src"))}), programs[i]);
+        EXPECT_EQ(SetIn(sets, stem), programs[i]);
         EXPECT_EQ(ReadFile(set), ListingOf(programs[i], t.path));
         const QString bytes = QString::number(128 + programs[i].src.size());
         EXPECT_TRUE(QRegularExpression(QString("^%1 receive %2 %3 bytes [0-9.]+ s ok$")
@@ -156,14 +153,14 @@ TEST_F(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
 // One set loaded into two devices in a row, each as F8 sends it; both journaled.
 TEST_F(Cli, SendsOneSetToTwoDevicesInARow)
 {
-    store.Store("LOAD", kWithBlock);
-    Device device({"--no-wait", "--exit", "receive", store.Out("first"), "receive", store.Out("second")});
-    const QString set = store.Out("LOAD.TXT");
+    Store("LOAD", kWithBlock);
+    Device device({"--no-wait", "--exit", "receive", Q(stored / "first"), "receive", Q(stored / "second")});
+    const QString set = Q(stored / "LOAD.TXT");
     CliRun cli({"send", set, "--port", Q(device.path), "--count", "2", "--flow", "none", "--quiet"}, t.path);
     ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
     device.Finish();
-    EXPECT_EQ(store.Stored("first"), kWithBlock);
-    EXPECT_EQ(store.Stored("second"), kWithBlock);
+    EXPECT_EQ(SetIn(stored, "first"), kWithBlock);
+    EXPECT_EQ(SetIn(stored, "second"), kWithBlock);
     const QStringList lines = cli.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[1].startsWith("2 send " + set + " " + QString::number(128 + kWithBlock.src.size()) + " bytes")) << lines[1].toStdString();
@@ -178,14 +175,13 @@ TEST_F(Cli, SendsOneSetToTwoDevicesInARow)
 // each set whole under a name of its own, neither run's set lost or mixed.
 TEST_F(Cli, TwoRunsIntoOneFolderKeepEachOthersSets)
 {
-    Device a(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("a", kPlain));
-    Device b(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("b", kWithBlock));
+    Device a(QStringList{"--no-wait", "--exit", "--baud", "send"} << Store("a", kPlain));
+    Device b(QStringList{"--no-wait", "--exit", "--baud", "send"} << Store("b", kWithBlock));
     CliRun ca(Receive(a) << "--quiet", t.path), cb(Receive(b) << "--quiet", t.path);
     ASSERT_EQ(ca.Status(), 0) << ca.err.toStdString();
     ASSERT_EQ(cb.Status(), 0) << cb.err.toStdString();
     EXPECT_EQ(NamesIn(sets), (std::vector<std::string>{"S0001.hdr", "S0001.src", "S0001.txt", "S0002.hdr", "S0002.src", "S0002.txt"}));
-    const Program first{ReadFile(sets / "S0001.hdr"), ReadFile(sets / "S0001.src")};
-    const Program second{ReadFile(sets / "S0002.hdr"), ReadFile(sets / "S0002.src")};
+    const Program first = SetIn(sets, "S0001"), second = SetIn(sets, "S0002");
     EXPECT_TRUE((first == kPlain && second == kWithBlock) || (first == kWithBlock && second == kPlain));
 }
 
@@ -193,7 +189,7 @@ TEST_F(Cli, TwoRunsIntoOneFolderKeepEachOthersSets)
 // changed, one byte of the header changed. The scratch copy goes every time.
 TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
 {
-    store.Store("REF", kWithBlock);
+    Store("REF", kWithBlock);
     Program source = kWithBlock, header = kWithBlock;
     source.src[80] ^= 0x01;  // in the listing's third line
     header.hdr[20] ^= 0x01;
@@ -204,8 +200,8 @@ TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
     } cases[] = {{kWithBlock, 0, "identical"}, {source, 1, "differs: listing line 3, column 16"},
                  {header, 1, "differs: header byte 21 (stored 0xE5, device 0xE4)"}};
     for (const auto& c : cases) {
-        Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("dev", c.program));
-        CliRun cli({"verify", store.Out("REF.TXT"), "--port", Q(device.path)}, t.path);
+        Device device(QStringList{"--no-wait", "--exit", "send"} << Store("dev", c.program));
+        CliRun cli({"verify", Q(stored / "REF.TXT"), "--port", Q(device.path)}, t.path);
         EXPECT_EQ(cli.Status(), c.status) << cli.err.toStdString();
         device.Finish();
         EXPECT_TRUE(cli.out.endsWith(" " + c.verdict + "\n")) << cli.out.toStdString();
@@ -218,10 +214,11 @@ TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
 // a set's name, the line and the journal say abandoned, exit status 1.
 TEST_F(Cli, ACutReceptionLeavesNoSet)
 {
-    const QStringList big = store.Store("big", kLarge);
+    QStringList steps{"--no-wait", "--exit", "--baud", "--chunk", "256", "send"};
+    steps << Store("big", kLarge);
     for (const bool interrupt : {false, true}) {
         const fs::path data = t.path / (interrupt ? "interrupted" : "unplugged");  // a journal each
-        auto device = std::make_unique<Device>(QStringList{"--no-wait", "--exit", "--baud", "--chunk", "256", "send"} << big);
+        auto device = std::make_unique<Device>(steps);
         CliRun cli(Receive(*device), data);
         ASSERT_TRUE(device->Says("header sent"));
         ASSERT_TRUE(Until([&] { return fs::exists(sets / "~S0001.src") && fs::file_size(sets / "~S0001.src") > 0; }));
@@ -284,8 +281,8 @@ TEST_F(Cli, BothProgramsKeepOneJournal)
 {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(t.path.string()));
     Serbox box;
-    Device forWindow(QStringList{"send"} << store.Store("w", kWithBlock));
-    Device forCli(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("c", kPlain));
+    Device forWindow(QStringList{"send"} << Store("w", kWithBlock));
+    Device forCli(QStringList{"--no-wait", "--exit", "--baud", "send"} << Store("c", kPlain));
     box.StartOn(forWindow.path);
     box.FileIn("IN.TXT");
     CliRun cli(Receive(forCli), t.path);
@@ -305,10 +302,10 @@ TEST_F(Cli, BothProgramsKeepOneJournal)
 // the journal is told once.
 TEST_F(Cli, AJournalThatCannotBeWrittenStopsNoTransfer)
 {
-    Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("p", kEmpty) << "send" << store.Out("p.hdr") << store.Out("p.src"));
+    Device device(QStringList{"--no-wait", "--exit", "send"} << Store("p", kEmpty) << "send" << Store("p", kEmpty));
     CliRun cli(Receive(device) << "--count" << "2" << "--journal" << "/proc/serbox/journal.csv", t.path);
     EXPECT_EQ(cli.Status(), 0) << cli.err.toStdString();
     device.Finish();
     EXPECT_EQ(cli.err.count("Cannot write the journal of transfers /proc/serbox/journal.csv"), 1) << cli.err.toStdString();
-    EXPECT_EQ(store.Stored("p"), (Program{ReadFile(sets / "S0002.hdr"), ReadFile(sets / "S0002.src")}));
+    EXPECT_EQ(SetIn(stored, "p"), SetIn(sets, "S0002"));
 }
