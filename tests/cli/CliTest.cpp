@@ -23,26 +23,18 @@ const Program kWithBlock{HeaderOf('t', '1'), Text(700) + '\0' + Block()};
 const Program kEmpty{HeaderOf('*', '5'), std::string(1, '\0')};
 const Program kLarge{HeaderOf('t', '0'), Text(20000) + '\0' + Block()};
 
-// Stored sets where serbox-device and serbox-cli read them.
-struct Folder {
-    TempDir Temp{"serbox-cli-sets"};
-    QStringList Store(const std::string& base, const Program& p) const
-    {
-        std::ofstream(Temp.path / (base + ".hdr"), std::ios::binary) << p.hdr;
-        std::ofstream(Temp.path / (base + ".src"), std::ios::binary) << p.src;
-        std::ofstream(Temp.path / (base + ".TXT"));
-        return {Out(base + ".hdr"), Out(base + ".src")};
-    }
-    QString Out(const std::string& name) const { return QString::fromStdString((Temp.path / name).string()); }
-    Program Stored(const std::string& base) const
-    {
-        return {ReadFile(Temp.path / (base + ".hdr")), ReadFile(Temp.path / (base + ".src"))};
-    }
-};
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-struct Cli : Child {
+// The program a set in dir holds.
+Program SetIn(const fs::path& dir, const std::string& stem)
+{
+    return {ReadFile(dir / (stem + ".hdr")), ReadFile(dir / (stem + ".src"))};
+}
+
+// One run of serbox-cli, with data as the user's data folder.
+struct CliRun : Child {
     QString out, err;
-    explicit Cli(const QStringList& args, const fs::path& data)
+    explicit CliRun(const QStringList& args, const fs::path& data)
     {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", QString::fromStdString(data.string()));
@@ -60,21 +52,15 @@ struct Cli : Child {
     }
 };
 
-// The journal's lines, each split into its fields (a quoted field may hold commas).
+// The journal's lines, each split into its fields, unquoted (a quoted field may hold commas).
 std::vector<QStringList> JournalRows(const fs::path& file)
 {
+    static const QRegularExpression field(R"((?:^|,)("(?:[^"]|"")*"|[^,]*))");
     std::vector<QStringList> rows;
     for (const QString& line : QString::fromUtf8(ReadFile(file)).split('\n', Qt::SkipEmptyParts)) {
-        QStringList fields{""};
-        bool quoted = false;
-        for (qsizetype i = 0; i < line.size(); ++i) {
-            if (line[i] == '"')
-                quoted = !quoted;
-            else if (line[i] == ',' && !quoted)
-                fields << "";
-            else
-                fields.back() += line[i];
-        }
+        QStringList fields;
+        for (const QRegularExpressionMatch& m : field.globalMatch(line))
+            fields << m.captured(1).remove('"');
         rows.push_back(fields);
     }
     return rows;
@@ -102,28 +88,41 @@ std::vector<std::string> NamesIn(const fs::path& dir)
     return names;
 }
 
+// The user's data folder, an empty folder to receive into, and the sets the
+// device sends or receives (where serbox-cli reads them too).
+struct Cli : ::testing::Test {
+    TempDir t{"serbox-cli"};
+    fs::path sets = t.path / "sets", stored = t.path / "stored";
+    Cli() { fs::create_directories(sets); }
+    QStringList Receive(const Device& d) const { return {"receive", "--port", Q(d.path), "--into", Q(sets)}; }
+    QStringList Store(const std::string& base, const Program& p) const
+    {
+        fs::create_directories(stored);
+        std::ofstream(stored / (base + ".hdr"), std::ios::binary) << p.hdr;
+        std::ofstream(stored / (base + ".src"), std::ios::binary) << p.src;
+        std::ofstream(stored / (base + ".TXT"));
+        return {Q(stored / (base + ".hdr")), Q(stored / (base + ".src"))};
+    }
+};
+
 }  // namespace
 
 // Three devices, each with another program, saved one after the other: each a
 // whole set under the next free name after the one the folder already held, and
 // one journal line each, in the user's data folder.
-TEST(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
+TEST_F(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
 {
-    TempDir t("serbox-cli");
-    Folder store;
-    fs::create_directories(t.path / "sets");
-    std::ofstream(t.path / "sets" / "S0007.TXT");
+    std::ofstream(sets / "S0007.TXT");
     const Program programs[] = {kPlain, kWithBlock, kEmpty};
     QStringList steps{"--no-wait", "--exit"};
     for (size_t i = 0; i < 3; ++i)
-        steps << "send" << store.Store("p" + std::to_string(i), programs[i]);
+        steps << "send" << Store("p" + std::to_string(i), programs[i]);
     Device device(steps);
-    Cli cli({"receive", "--port", QString::fromStdString(device.path), "--into", QString::fromStdString((t.path / "sets").string()),
-             "--count", "3"}, t.path);
+    CliRun cli(Receive(device) << "--count" << "3", t.path);
     ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
     device.Finish();
 
-    EXPECT_EQ(NamesIn(t.path / "sets"),
+    EXPECT_EQ(NamesIn(sets),
               (std::vector<std::string>{"S0007.TXT", "S0008.hdr", "S0008.src", "S0008.txt", "S0009.hdr", "S0009.src",
                                         "S0009.txt", "S0010.hdr", "S0010.src", "S0010.txt"}));
     const QStringList lines = cli.out.split('\n', Qt::SkipEmptyParts);
@@ -133,8 +132,8 @@ TEST(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
     EXPECT_EQ(journal[0].join(','), "time,program,version,port,device,direction,set,device class,header digit,bytes,seconds,outcome,reason");
     for (int i = 0; i < 3; ++i) {
         const std::string stem = QString::asprintf("S%04d", 8 + i).toStdString();
-        const fs::path set = t.path / "sets" / (stem + ".txt");
-        EXPECT_EQ((Program{ReadFile(t.path / "sets" / (stem + ".hdr")), ReadFile(t.path / "sets" / (stem + ".src"))}), programs[i]);
+        const fs::path set = sets / (stem + ".txt");
+        EXPECT_EQ(SetIn(sets, stem), programs[i]);
         EXPECT_EQ(ReadFile(set), ListingOf(programs[i], t.path));
         const QString bytes = QString::number(128 + programs[i].src.size());
         EXPECT_TRUE(QRegularExpression(QString("^%1 receive %2 %3 bytes [0-9.]+ s ok$")
@@ -152,18 +151,16 @@ TEST(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
 }
 
 // One set loaded into two devices in a row, each as F8 sends it; both journaled.
-TEST(Cli, SendsOneSetToTwoDevicesInARow)
+TEST_F(Cli, SendsOneSetToTwoDevicesInARow)
 {
-    TempDir t("serbox-cli");
-    Folder store;
-    store.Store("LOAD", kWithBlock);
-    Device device({"--no-wait", "--exit", "receive", store.Out("first"), "receive", store.Out("second")});
-    const QString set = store.Out("LOAD.TXT");
-    Cli cli({"send", set, "--port", QString::fromStdString(device.path), "--count", "2", "--flow", "none", "--quiet"}, t.path);
+    Store("LOAD", kWithBlock);
+    Device device({"--no-wait", "--exit", "receive", Q(stored / "first"), "receive", Q(stored / "second")});
+    const QString set = Q(stored / "LOAD.TXT");
+    CliRun cli({"send", set, "--port", Q(device.path), "--count", "2", "--flow", "none", "--quiet"}, t.path);
     ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
     device.Finish();
-    EXPECT_EQ(store.Stored("first"), kWithBlock);
-    EXPECT_EQ(store.Stored("second"), kWithBlock);
+    EXPECT_EQ(SetIn(stored, "first"), kWithBlock);
+    EXPECT_EQ(SetIn(stored, "second"), kWithBlock);
     const QStringList lines = cli.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[1].startsWith("2 send " + set + " " + QString::number(128 + kWithBlock.src.size()) + " bytes")) << lines[1].toStdString();
@@ -176,33 +173,23 @@ TEST(Cli, SendsOneSetToTwoDevicesInARow)
 
 // Two batches into one folder at once, their receptions overlapping on the line:
 // each set whole under a name of its own, neither run's set lost or mixed.
-TEST(Cli, TwoRunsIntoOneFolderKeepEachOthersSets)
+TEST_F(Cli, TwoRunsIntoOneFolderKeepEachOthersSets)
 {
-    TempDir t("serbox-cli");
-    Folder store;
-    const fs::path sets = t.path / "sets";
-    fs::create_directories(sets);
-    Device a(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("a", kPlain));
-    Device b(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("b", kWithBlock));
-    const auto run = [&](const Device& d) {
-        return QStringList{"receive", "--port", QString::fromStdString(d.path), "--into", QString::fromStdString(sets.string()), "--quiet"};
-    };
-    Cli ca(run(a), t.path), cb(run(b), t.path);
+    Device a(QStringList{"--no-wait", "--exit", "--baud", "send"} << Store("a", kPlain));
+    Device b(QStringList{"--no-wait", "--exit", "--baud", "send"} << Store("b", kWithBlock));
+    CliRun ca(Receive(a) << "--quiet", t.path), cb(Receive(b) << "--quiet", t.path);
     ASSERT_EQ(ca.Status(), 0) << ca.err.toStdString();
     ASSERT_EQ(cb.Status(), 0) << cb.err.toStdString();
     EXPECT_EQ(NamesIn(sets), (std::vector<std::string>{"S0001.hdr", "S0001.src", "S0001.txt", "S0002.hdr", "S0002.src", "S0002.txt"}));
-    const Program first{ReadFile(sets / "S0001.hdr"), ReadFile(sets / "S0001.src")};
-    const Program second{ReadFile(sets / "S0002.hdr"), ReadFile(sets / "S0002.src")};
+    const Program first = SetIn(sets, "S0001"), second = SetIn(sets, "S0002");
     EXPECT_TRUE((first == kPlain && second == kWithBlock) || (first == kWithBlock && second == kPlain));
 }
 
 // The device's program against a stored set: the same, one byte of the source
 // changed, one byte of the header changed. The scratch copy goes every time.
-TEST(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
+TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
 {
-    TempDir t("serbox-cli");
-    Folder store;
-    store.Store("REF", kWithBlock);
+    Store("REF", kWithBlock);
     Program source = kWithBlock, header = kWithBlock;
     source.src[80] ^= 0x01;  // in the listing's third line
     header.hdr[20] ^= 0x01;
@@ -213,8 +200,8 @@ TEST(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
     } cases[] = {{kWithBlock, 0, "identical"}, {source, 1, "differs: listing line 3, column 16"},
                  {header, 1, "differs: header byte 21 (stored 0xE5, device 0xE4)"}};
     for (const auto& c : cases) {
-        Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("dev", c.program));
-        Cli cli({"verify", store.Out("REF.TXT"), "--port", QString::fromStdString(device.path)}, t.path);
+        Device device(QStringList{"--no-wait", "--exit", "send"} << Store("dev", c.program));
+        CliRun cli({"verify", Q(stored / "REF.TXT"), "--port", Q(device.path)}, t.path);
         EXPECT_EQ(cli.Status(), c.status) << cli.err.toStdString();
         device.Finish();
         EXPECT_TRUE(cli.out.endsWith(" " + c.verdict + "\n")) << cli.out.toStdString();
@@ -225,25 +212,25 @@ TEST(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
 
 // A reception cut off midway, by the device going and by Ctrl-C: no file under
 // a set's name, the line and the journal say abandoned, exit status 1.
-TEST(Cli, ACutReceptionLeavesNoSet)
+TEST_F(Cli, ACutReceptionLeavesNoSet)
 {
+    QStringList steps{"--no-wait", "--exit", "--baud", "--chunk", "256", "send"};
+    steps << Store("big", kLarge);
     for (const bool interrupt : {false, true}) {
-        TempDir t("serbox-cli");
-        Folder store;
-        fs::create_directories(t.path / "sets");
-        auto device = std::make_unique<Device>(QStringList{"--no-wait", "--exit", "--baud", "--chunk", "256", "send"} << store.Store("big", kLarge));
-        Cli cli({"receive", "--port", QString::fromStdString(device->path), "--into", QString::fromStdString((t.path / "sets").string())}, t.path);
+        const fs::path data = t.path / (interrupt ? "interrupted" : "unplugged");  // a journal each
+        auto device = std::make_unique<Device>(steps);
+        CliRun cli(Receive(*device), data);
         ASSERT_TRUE(device->Says("header sent"));
-        ASSERT_TRUE(Until([&] { return fs::exists(t.path / "sets" / "~S0001.src") && fs::file_size(t.path / "sets" / "~S0001.src") > 0; }));
+        ASSERT_TRUE(Until([&] { return fs::exists(sets / "~S0001.src") && fs::file_size(sets / "~S0001.src") > 0; }));
         if (interrupt)
             ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
         else
             device.reset();
         EXPECT_EQ(cli.Status(), 1);
-        EXPECT_TRUE(NamesIn(t.path / "sets").empty()) << "left: " << NamesIn(t.path / "sets").size();
+        EXPECT_TRUE(NamesIn(sets).empty()) << "left: " << NamesIn(sets).size();
         EXPECT_TRUE(cli.out.startsWith("1 receive ")) << cli.out.toStdString();
         EXPECT_TRUE(cli.out.contains(" failed: ")) << cli.out.toStdString();
-        const auto journal = JournalRows(t.path / "serbox" / "journal.csv");
+        const auto journal = JournalRows(data / "serbox" / "journal.csv");
         ASSERT_EQ(journal.size(), 2u);
         EXPECT_EQ(journal[1][11], "abandoned");
         EXPECT_TRUE(journal[1][12].contains(interrupt ? "interrupted" : "device lost")) << journal[1][12].toStdString();
@@ -252,10 +239,9 @@ TEST(Cli, ACutReceptionLeavesNoSet)
 
 // What is wrong before any transfer: the words, exit status 2 before the port
 // is even tried (3 when only the port is wrong), and nothing journaled.
-TEST(Cli, WrongArgumentsAnUnusableFolderAndNoDeviceWithinTheWait)
+TEST_F(Cli, WrongArgumentsAnUnusableFolderAndNoDeviceWithinTheWait)
 {
-    TempDir t("serbox-cli");
-    const QString dir = QString::fromStdString(t.path.string());
+    const QString dir = Q(sets);
     const struct {
         QStringList args;
         int status;
@@ -276,33 +262,30 @@ TEST(Cli, WrongArgumentsAnUnusableFolderAndNoDeviceWithinTheWait)
         {{"receive", "--port", "/dev/none", "--into", dir}, 3, "cannot open /dev/none"},
     };
     for (const auto& c : cases) {
-        Cli cli(c.args, t.path);
+        CliRun cli(c.args, t.path);
         EXPECT_EQ(cli.Status(), c.status) << c.args.join(' ').toStdString();
         EXPECT_TRUE(cli.err.contains(c.says)) << cli.err.toStdString();
     }
-    EXPECT_EQ(NamesIn(t.path), (std::vector<std::string>{"serbox", "tmp"})) << "the set made aside stays";
+    EXPECT_TRUE(NamesIn(sets).empty()) << "the set made aside stays";
     Device idle({"type"});  // holds the line, starts nothing
-    Cli cli({"receive", "--port", QString::fromStdString(idle.path), "--into", dir, "--wait", "1"}, t.path);
+    CliRun cli(Receive(idle) << "--wait" << "1", t.path);
     EXPECT_EQ(cli.Status(), 1);
     EXPECT_TRUE(cli.err.contains("no device started a transfer within 1 s")) << cli.err.toStdString();
     EXPECT_FALSE(fs::exists(t.path / "serbox" / "journal.csv"));
-    EXPECT_EQ(NamesIn(t.path), (std::vector<std::string>{"serbox", "tmp"}));
+    EXPECT_TRUE(NamesIn(sets).empty());
 }
 
 // The window program and serbox-cli saving at the same time, each from its own
 // device: one journal in the user's data folder, one whole line from each.
-TEST(Cli, BothProgramsKeepOneJournal)
+TEST_F(Cli, BothProgramsKeepOneJournal)
 {
-    TempDir t("serbox-cli");
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(t.path.string()));
     Serbox box;
-    Folder store;
-    fs::create_directories(t.path / "sets");
-    Device forWindow(QStringList{"send"} << store.Store("w", kWithBlock));
-    Device forCli(QStringList{"--no-wait", "--exit", "--baud", "send"} << store.Store("c", kPlain));
+    Device forWindow(QStringList{"send"} << Store("w", kWithBlock));
+    Device forCli(QStringList{"--no-wait", "--exit", "--baud", "send"} << Store("c", kPlain));
     box.StartOn(forWindow.path);
     box.FileIn("IN.TXT");
-    Cli cli({"receive", "--port", QString::fromStdString(forCli.path), "--into", QString::fromStdString((t.path / "sets").string())}, t.path);
+    CliRun cli(Receive(forCli), t.path);
     forWindow.Enter();
     ASSERT_TRUE(forWindow.Says("send complete"));
     ASSERT_EQ(cli.Status(), 0) << cli.err.toStdString();
@@ -317,15 +300,12 @@ TEST(Cli, BothProgramsKeepOneJournal)
 
 // A journal nobody may write to (root too) stops nothing: the set is saved, and
 // the journal is told once.
-TEST(Cli, AJournalThatCannotBeWrittenStopsNoTransfer)
+TEST_F(Cli, AJournalThatCannotBeWrittenStopsNoTransfer)
 {
-    TempDir t("serbox-cli");
-    Folder store;
-    Device device(QStringList{"--no-wait", "--exit", "send"} << store.Store("p", kEmpty) << "send" << store.Out("p.hdr") << store.Out("p.src"));
-    Cli cli({"receive", "--port", QString::fromStdString(device.path), "--into", QString::fromStdString(t.path.string()),
-             "--count", "2", "--journal", "/proc/serbox/journal.csv"}, t.path);
+    Device device(QStringList{"--no-wait", "--exit", "send"} << Store("p", kEmpty) << "send" << Store("p", kEmpty));
+    CliRun cli(Receive(device) << "--count" << "2" << "--journal" << "/proc/serbox/journal.csv", t.path);
     EXPECT_EQ(cli.Status(), 0) << cli.err.toStdString();
     device.Finish();
     EXPECT_EQ(cli.err.count("Cannot write the journal of transfers /proc/serbox/journal.csv"), 1) << cli.err.toStdString();
-    EXPECT_EQ(store.Stored("p"), (Program{ReadFile(t.path / "S0002.hdr"), ReadFile(t.path / "S0002.src")}));
+    EXPECT_EQ(SetIn(stored, "p"), SetIn(sets, "S0002"));
 }

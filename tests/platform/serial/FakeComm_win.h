@@ -79,11 +79,7 @@ public:
     BOOL ReadFile(HANDLE, void* data, DWORD size, DWORD* done, OVERLAPPED* ov) override
     {
         ::ResetEvent(ov->hEvent);
-        if (size == 1 && !Input.empty()) {
-            Complete(ov, static_cast<char*>(data), 1);
-            return done && (*done = 1), TRUE;
-        }
-        if (size > 1 && !SlowBulkRead && Input.size() >= size) {
+        if (!Input.empty() && (size == 1 || (!SlowBulkRead && Input.size() >= size))) {
             Complete(ov, static_cast<char*>(data), size);
             return done && (*done = size), TRUE;
         }
@@ -179,12 +175,8 @@ private:
         ov->Internal = status;
         ov->InternalHigh = n;
         ::SetEvent(ov->hEvent);
-        if (ov == read_)
-            read_ = nullptr;
-        if (ov == bulk_)
-            bulk_ = nullptr;
-        if (ov == write_)
-            write_ = nullptr;
+        for (OVERLAPPED** pending : {&read_, &bulk_, &write_})
+            *pending = *pending == ov ? nullptr : *pending;
     }
 
     OVERLAPPED *read_ = nullptr, *bulk_ = nullptr, *write_ = nullptr;

@@ -6,8 +6,12 @@
 #include "platform/serial/System.h"
 
 #ifndef _WIN32
+#include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/support/Pty.h"
 #endif
@@ -82,12 +86,28 @@ TEST(PortList, TheLastRunsDeviceIsFoundAgainOrSaidToBeMissing)
 }
 
 #ifndef _WIN32
-// Checked without opening: the line this program holds is not busy; one another
-// program holds is shown as in use, and free again once it has let go.
-TEST(PortList, AnotherProgramsLineIsInUseAndThisProgramsNever)
+// Checked without opening: a file, a folder, a missing device and what is no
+// terminal are refused in words; the line this program holds is not busy; one
+// another program holds is shown as in use, and free again once it has let go.
+TEST(PortList, OnlyTerminalsAreAcceptedAndAnotherProgramsLineIsInUse)
 {
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto file = dir / "serbox-not-a-port.txt";
+    std::ofstream(file) << "x";
+    EXPECT_NE(platform::CheckDevicePath(file.string()).find("file"), std::string::npos);
+    EXPECT_NE(platform::CheckDevicePath(dir.string()).find("folder"), std::string::npos);
+    EXPECT_FALSE(platform::CheckDevicePath("/dev/serbox-none").empty());
+    EXPECT_EQ(platform::CheckDevicePath("/dev/null"), "/dev/null is not a serial port or terminal");
+    std::filesystem::permissions(file, std::filesystem::perms::none);  // as an unprivileged user sees it
+    const uid_t user = ::geteuid();
+    ASSERT_EQ(::seteuid(user == 0 ? 65534 : user), 0);
+    EXPECT_NE(platform::ExplainOpenFailure(file.string(), EACCES).find("dialout"), std::string::npos);
+    ASSERT_EQ(::seteuid(user), 0);
+    std::filesystem::remove(file);
+
     Pty pty;
-    ASSERT_FALSE(pty.path.empty());
+    // Qt refuses a port that another program holds as it refuses a forbidden one.
+    EXPECT_NE(platform::ExplainOpenFailure(pty.path, EACCES).find("another program"), std::string::npos);
     const int own = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(own, 0);
     EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
@@ -112,7 +132,5 @@ TEST(PortList, AnotherProgramsLineIsInUseAndThisProgramsNever)
     EXPECT_FALSE(platform::HeldByAnotherProgram(pty.path));
     ::close(ready[0]);
     ::close(ready[1]);
-
-    EXPECT_EQ(platform::CheckDevicePath("/dev/null"), "/dev/null is not a serial port or terminal");
 }
 #endif

@@ -7,10 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "platform/serial/PortNames.h"
 #include "platform/serial/SerialComponent.h"
@@ -224,25 +221,4 @@ TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
     std::filesystem::create_symlink(p3.path, byId.path / "usb-P-if00-port0");
     EXPECT_EQ(platform::RefreshBindings(b, {}, {at(p0.path), at(p3.path)}, known, byId.path.string()),
               (Names{{"COM1", p3.path}, {"COM2", p0.path}}));
-}
-
-TEST(PortNames, OnlyTerminalDevicesAreAccepted)
-{
-    const auto dir = std::filesystem::temp_directory_path();
-    const auto file = dir / "serbox-not-a-port.txt";
-    std::ofstream(file) << "x";
-    EXPECT_NE(platform::CheckDevicePath(file.string()).find("file"), std::string::npos);
-    EXPECT_NE(platform::CheckDevicePath(dir.string()).find("folder"), std::string::npos);
-    EXPECT_FALSE(platform::CheckDevicePath("/dev/null").empty());
-    EXPECT_FALSE(platform::CheckDevicePath("/dev/serbox-none").empty());
-    Pty pty;
-    EXPECT_EQ(platform::CheckDevicePath(pty.path), "");
-    // Qt refuses a port that another program holds as it refuses a forbidden one.
-    EXPECT_NE(platform::ExplainOpenFailure(pty.path, EACCES).find("another program"), std::string::npos);
-    std::filesystem::permissions(file, std::filesystem::perms::none);  // as an unprivileged user sees it
-    const uid_t user = ::geteuid();
-    ASSERT_EQ(::seteuid(user == 0 ? 65534 : user), 0);
-    EXPECT_NE(platform::ExplainOpenFailure(file.string(), EACCES).find("dialout"), std::string::npos);
-    ASSERT_EQ(::seteuid(user), 0);
-    std::filesystem::remove(file);
 }

@@ -5,16 +5,13 @@
 #include <sys/ioctl.h>
 
 #include <QTest>
-#include <chrono>
 #include <memory>
 
 #include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/SerialComponent.h"
 #include "platform/serial/SerialTransport.h"
+#include "tests/platform/serial/HeldByCts.h"
 #include "tests/support/Pty.h"
-
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -59,34 +56,21 @@ struct Line : ::testing::Test {
 
 }  // namespace
 
+// Held again, then the port closes: nothing waits on the line any more.
 TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
 {
-    port.SetBaudRate(1200);  // 10 bytes: about 83 ms on the line
+    port.SetBaudRate(1200);
     port.Open();
     line->Cts = false;
     line->Queued = 10;
-    std::vector<bool> held;
-    int empties = 0;
-    Clock::time_point emptyAt{};
-    port.OnLineHeld = [&](bool h) { held.push_back(h); };
-    port.OnTxEmpty = [&] { ++empties, emptyAt = Clock::now(); };
-    const auto start = Clock::now();
-    port.WriteStr("0123456789");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !held.empty(); }, 5000));
-    EXPECT_GE(Clock::now() - start, 900ms);
-    EXPECT_EQ(empties, 0);
-    line->Cts = true;
-    const auto rose = Clock::now();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return empties > 0; }, 5000));
-    EXPECT_EQ(held, (std::vector<bool>{true, false}));
-    EXPECT_GE(emptyAt - rose, 80ms);
-
-    line->Cts = false;  // held again, then the port closes: nothing waits on the line any more
+    HeldByCts cts;
+    ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { line->Cts = true; }));
+    line->Cts = false;
     port.WriteStr("x");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return held.size() == 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 3; }, 5000));
     port.Close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return held.size() == 4; }, 5000));
-    EXPECT_EQ(held, (std::vector<bool>{true, false, true, false}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 4; }, 5000));
+    EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
 }
 
 // The driver did not take the speed (read back), or a pseudo-terminal's line

@@ -120,6 +120,7 @@ TEST(TextArea, CallsInsideABatchSeeTheLinesInOrder)
         area.AppendLine("three");
         area.Clear();
         area.AppendLine("four");
+        EXPECT_EQ(area.Text(), "four");  // a clear takes the waiting lines too
         area.SetText("set");
         area.AppendLine("five");
     }
