@@ -15,13 +15,15 @@
 
 #include "platform/serial/PortSetupDialog.h"
 #include "tests/support/Pty.h"
+#include "tests/support/TempDir.h"
 
 // Driven as a person would once it runs: a file typed as the device is refused and
 // the dialog stays; corrected, it hands back the port and every line setting.
 TEST(PortSetupDialog, RefusesAFileAsTheDeviceThenHandsBackTheNameTheDeviceAndEveryLineSetting)
 {
     Pty pty;
-    const auto file = std::filesystem::temp_directory_path() / "serbox-dialog-not-a-port";
+    TempDir dir("serbox-dialog");
+    const auto file = dir.path / "not-a-port";
     std::ofstream(file) << "x";
     platform::PortSetupDialog dialog;
     auto combo = [&](const char* name) { return dialog.findChild<QComboBox*>(name); };
@@ -45,7 +47,6 @@ TEST(PortSetupDialog, RefusesAFileAsTheDeviceThenHandsBackTheNameTheDeviceAndEve
         ok()->click();
     });
     ASSERT_TRUE(dialog.Run(choice, {}));
-    std::filesystem::remove(file);
     EXPECT_TRUE(shown.contains("file")) << shown.toStdString();
     const auto settings = [&] {
         const platform::LineSettings& l = choice.Line;
@@ -65,8 +66,12 @@ TEST(PortSetupDialog, RefusesAFileAsTheDeviceThenHandsBackTheNameTheDeviceAndEve
 // device that has gone since is said so and not replaced by another.
 TEST(PortSetupDialog, TheNextStartUpOffersTheLastChoiceAndSaysWhenItsDeviceIsGone)
 {
+    // Bound by its link, as an adapter's /dev/serial/by-id name is: unplugged, the
+    // link goes. (A pty's own number may be another test's again at once.)
     auto pty = std::make_unique<Pty>();
-    const std::string path = pty->path;
+    TempDir dir("serbox-by-id");
+    const std::string path = (dir.path / "usb-adapter-if00").string();
+    std::filesystem::create_symlink(pty->path, path);
     auto run = [](const std::function<void(platform::PortSetupDialog&)>& user) {
         platform::PortSetupDialog dialog;
         platform::PortSetupChoice choice;
@@ -94,7 +99,8 @@ TEST(PortSetupDialog, TheNextStartUpOffersTheLastChoiceAndSaysWhenItsDeviceIsGon
     EXPECT_EQ(offered.Line.BaudRate, 9600);
     EXPECT_EQ(offered.Line.Flow, platform::FlowControl::None);
 
-    pty.reset();  // unplugged
+    std::filesystem::remove(path);  // unplugged
+    pty.reset();
     QString said, field;
     const auto [taken, missing] = run([&](platform::PortSetupDialog& d) {
         for (QLabel* l : d.findChildren<QLabel*>())
