@@ -25,8 +25,21 @@ struct Transmit : ::testing::Test, FakeProgram {
         F.Files.Files["/d/P.TXT"] = "listing";
         F.Files.Files["/d/P.hdr"] = hdr;
         F.Files.Files["/d/P.src"] = src;
-        F.OpenDialog1.Answers = {"/d/P.TXT"};
+        Choose("/d/P.TXT");
+    }
+    // F8, the open dialog answering with name.
+    void Choose(const std::string& name)
+    {
+        F.OpenDialog1.Answers = {name};
         FileoutF81Click(S, C);
+    }
+    // The device's request, then the whole set: header paced, text section asked for.
+    void Request() { Device("\x1B" "A" "\x1B" "Z"); }
+    void SendAll()
+    {
+        Request();
+        PaceHeader();
+        Device("\x1B" "V");
     }
     std::tuple<std::string, std::string, std::string> OutgoingSet() const { return {S.TxFileName, S.TxHdrPath, S.TxSrcPath}; }
     static std::string Hex(const std::string& bytes)
