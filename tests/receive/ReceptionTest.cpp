@@ -80,8 +80,7 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
         EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple(kListing, header, kText + kNul));
         ExpectOffered("/tmp/LINE1");
-        EXPECT_EQ(S.RxState, 0);
-        EXPECT_FALSE(F.ProgressBar1.visible);
+        EXPECT_EQ(std::tuple(S.RxState, F.ProgressBar1.visible), std::tuple(0, false));
         EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 0}));
     }
 }
@@ -100,10 +99,7 @@ TEST_F(Reception, LineErrorsMeanTheSetIsNotDone)
     EXPECT_EQ(F.Memo2.Text(), "RICEVUTO CON ERRORI DI LINEA (formato 2, interruzione 1): il programma puo' essere "
                               "danneggiato e non e' proposto per la trasmissione. Controllare velocita' e cavo e "
                               "ripetere la ricezione");
-    EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_NE(F.Edit2.text, "/tmp/LINE1.TXT");
-    EXPECT_NE(S.TxSrcPath, "/tmp/LINE1.src");
+    EXPECT_EQ(std::tuple(F.Sound.Beeps, S.RxState, F.Edit2.text, S.TxSrcPath), std::tuple(beeps + 1, 0, "", ""));
     EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul);  // kept for a look
 
     S.LanguageFlag = 1;
@@ -128,8 +124,7 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     }
     block[4] = '\0';  // kept with what follows it
     Device(Start(Header('t', '2')), 7);
-    EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
-    EXPECT_TRUE(F.ProgressBar1.visible);
+    EXPECT_EQ(std::tuple(F.Memo2.Text(), F.ProgressBar1.visible), std::tuple("RICEZIONE IN CORSO", true));
     // A U without its ESC starts no block.
     Device(kText + kNul + kPoll + kPoll + "Uz\x1B" "U" + block.substr(0, 30) + kPoll +
                block.substr(30) + "\xFF" + kPoll + "z\x1B" "q",
@@ -184,9 +179,7 @@ TEST_F(Reception, CommandStateAndAReceptionWithNoName)
     EXPECT_EQ(S.ErrorKind, 5);
     F.Edit1.text.clear();
     F.ComPort1.Receive("\x1B" "C");
-    EXPECT_EQ(S.ErrorKind, 6);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_EQ(F.Sound.Beeps, 2);
+    EXPECT_EQ(std::tuple(S.ErrorKind, S.RxState, F.Sound.Beeps), std::tuple(6, 0, 2));
 }
 
 // F7 names three empty files, but asks first where that would empty a stored
@@ -202,10 +195,9 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
     for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST", "/tmp/H.TXT", "/tmp/S.TXT"}) {
         const int beeps = F.Sound.Beeps;
         Choose(name);
-        EXPECT_EQ(S.ErrorKind, 2) << name;
-        EXPECT_TRUE(F.Form3.Button2Visible);
-        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-        EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");  // unchanged until answered
+        // Asked, with a beep; the name unchanged until answered.
+        EXPECT_EQ(std::tuple(S.ErrorKind, F.Form3.Button2Visible, F.Sound.Beeps, S.RxFileName),
+                  std::tuple(2, true, beeps + 1, "/tmp/LINE1.TXT")) << name;
         EXPECT_EQ(SetOf("/tmp/OLD"), std::tuple("keep", "header", "source"));
     }
     EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
@@ -223,10 +215,8 @@ TEST_F(Reception, F7ToAFolderThatCannotBeWrittenSaysSoAtOnce)
     F.Files.FailCreate = {"/nope/X.hdr"};
     Choose("/nope/X.TXT");
     EXPECT_EQ(F.Form3.Text, "Cannot write /nope/X.hdr\nthe folder is missing or read-only");
-    EXPECT_EQ(S.ErrorKind, 7);
-    EXPECT_EQ(F.Sound.Beeps, 1);
-    EXPECT_EQ(F.SaveDialog1.name, "");
-    EXPECT_EQ(std::tuple(S.RxFileName, F.Edit1.text), std::tuple("/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
+    EXPECT_EQ(std::tuple(S.ErrorKind, F.Sound.Beeps, F.SaveDialog1.name, S.RxFileName, F.Edit1.text),
+              std::tuple(7, 1, "", "/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
     EXPECT_FALSE(F.Files.Exists("/nope/X.TXT"));
     // An existing set, confirmed at the overwrite prompt: opened, never changed.
     S.LanguageFlag = 0;
