@@ -10,12 +10,6 @@
 
 namespace {
 
-const std::string kAck = "\x1B\x41\x42\x40\x42";
-const std::string kChunkOk = "\x1B\x42\x42\x40\x42";
-const std::string kEnded = "\x1B\x42\x41\x40\x42";
-const std::string kPoll = "\x1B" "I";
-const std::string kNul(1, '\0');
-
 // Header bytes are data, an ESC as the last one included.
 std::string Header(char b10, char b14)
 {
@@ -33,12 +27,7 @@ struct Reception : ::testing::Test, FakeProgram {
         Restart();
         F.Files = FakeFileSystem{};
         F.ComPort1.Writes.clear();
-        Choose("/tmp/LINE1.TXT");
-    }
-    void Choose(const std::string& name)
-    {
-        F.SaveDialog1.Answers = {name};
-        FileinF71Click(S, C);
+        FileIn("/tmp/LINE1.TXT");
     }
     // Sends the bytes in events of random sizes.
     void Device(const std::string& bytes, unsigned seed)
@@ -103,14 +92,14 @@ TEST_F(Reception, LineErrorsMeanTheSetIsNotDone)
     EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul);  // kept for a look
 
     S.LanguageFlag = 1;
-    Choose("/tmp/LINE2.TXT");
+    FileIn("/tmp/LINE2.TXT");
     Device(Start(header) + kText.substr(0, 4), 4);
     F.ComPort1.Errors.Overrun = 1;
     Device(kText.substr(4) + kNul + kPoll + kPoll, 4);
     EXPECT_EQ(F.Memo2.Text(), "RECEIVED WITH LINE ERRORS (overrun 1): the program may be damaged and is not offered "
                               "for sending. Check the speed and the cable and receive it again");
 
-    Choose("/tmp/LINE3.TXT");  // the line is clean again: what it did before does not count
+    FileIn("/tmp/LINE3.TXT");  // the line is clean again: what it did before does not count
     Device(Start(header) + kText + kNul + kPoll + kPoll, 5);
     ExpectOffered("/tmp/LINE3");
 }
@@ -194,17 +183,17 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
     // A stored listing; a new one beside a pair, a lone header, a lone source.
     for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST", "/tmp/H.TXT", "/tmp/S.TXT"}) {
         const int beeps = F.Sound.Beeps;
-        Choose(name);
+        FileIn(name);
         // Asked, with a beep; the name unchanged until answered.
         EXPECT_EQ(std::tuple(S.ErrorKind, F.Form3.Button2Visible, F.Sound.Beeps, S.RxFileName),
                   std::tuple(2, true, beeps + 1, "/tmp/LINE1.TXT")) << name;
         EXPECT_EQ(SetOf("/tmp/OLD"), std::tuple("keep", "header", "source"));
     }
     EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
-    Choose("/tmp/OLD.LST");
+    FileIn("/tmp/OLD.LST");
     ConfirmOverwrite(S, C);
     EXPECT_EQ(S.RxFileName + S.RxHdrPath, "/tmp/OLD.LST/tmp/OLD.hdr");
-    Choose("");  // cancelled
+    FileIn("");  // cancelled
     EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
 }
 
@@ -213,7 +202,7 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
 TEST_F(Reception, F7ToAFolderThatCannotBeWrittenSaysSoAtOnce)
 {
     F.Files.FailCreate = {"/nope/X.hdr"};
-    Choose("/nope/X.TXT");
+    FileIn("/nope/X.TXT");
     EXPECT_EQ(F.Form3.Text, "Cannot write /nope/X.hdr\nthe folder is missing or read-only");
     EXPECT_EQ(std::tuple(S.ErrorKind, F.Sound.Beeps, F.SaveDialog1.name, S.RxFileName, F.Edit1.text),
               std::tuple(7, 1, "", "/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
@@ -222,7 +211,7 @@ TEST_F(Reception, F7ToAFolderThatCannotBeWrittenSaysSoAtOnce)
     S.LanguageFlag = 0;
     F.Files.Files["/ro/Y.TXT"] = "keep", F.Files.Files["/ro/Y.hdr"] = "h", F.Files.Files["/ro/Y.src"] = "s";
     F.Files.FailOpen = {"/ro/Y.src"};
-    Choose("/ro/Y.TXT");
+    FileIn("/ro/Y.TXT");
     ConfirmOverwrite(S, C);
     EXPECT_EQ(F.Form3.Text, "Impossibile scrivere /ro/Y.src\nla cartella manca o e' di sola lettura");
     EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");
@@ -248,7 +237,7 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
             Device(c.before, 3);
             if (prompted)
                 F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
-            Choose("/tmp/NEXT.TXT");
+            FileIn("/tmp/NEXT.TXT");
             if (prompted)
                 ConfirmOverwrite(S, C);
             // Shown, forgotten by the dialog, nothing made yet.
@@ -261,7 +250,7 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
             // The next reception goes where F7 said, the one after where F7 says then.
             for (const char* next : {"/tmp/NEXT", "/tmp/THIRD"}) {
                 if (next[5] == 'T')
-                    Choose("/tmp/THIRD.TXT");
+                    FileIn("/tmp/THIRD.TXT");
                 Device(Start(t0) + "two" + kNul + kPoll + kPoll, 5);
                 EXPECT_EQ(File(next + std::string(".src")), std::string("two\0", 4));
                 EXPECT_EQ(F.Edit2.text, next + std::string(".TXT"));

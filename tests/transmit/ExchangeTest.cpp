@@ -20,8 +20,6 @@ void ExpectGolden(const std::string& name, const std::string& log)
     EXPECT_EQ(golden.str(), log) << path;
 }
 
-const std::string kAck = "\x1B\x41\x42\x40\x42";
-
 }  // namespace
 
 TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
@@ -81,7 +79,7 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     Request();
     for (int i = 0; i < 10; ++i)
         Tick2();
-    Choose("/d/OTHER.TXT");
+    FileOut("/d/OTHER.TXT");
     EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
     Device("\x1B" "V");  // asked before the header is all out: the pacing ends too
     EXPECT_EQ(S.TxState, 0);

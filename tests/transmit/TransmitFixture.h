@@ -25,13 +25,7 @@ struct Transmit : ::testing::Test, FakeProgram {
         F.Files.Files["/d/P.TXT"] = "listing";
         F.Files.Files["/d/P.hdr"] = hdr;
         F.Files.Files["/d/P.src"] = src;
-        Choose("/d/P.TXT");
-    }
-    // F8, the open dialog answering with name.
-    void Choose(const std::string& name)
-    {
-        F.OpenDialog1.Answers = {name};
-        FileoutF81Click(S, C);
+        FileOut("/d/P.TXT");
     }
     // The device's request, then the whole set: header paced, text section asked for.
     void Request() { Device("\x1B" "A" "\x1B" "Z"); }

@@ -9,8 +9,7 @@
 TEST_F(Transmit, F8TakesOnlyAWholeSet)
 {
     F.Memo1.Lines = {"old"};
-    F.OpenDialog1.Answers = {""};
-    FileoutF81Click(S, C);  // cancelled
+    FileOut("");  // cancelled
     EXPECT_TRUE(F.Memo1.Lines.empty());
     EXPECT_EQ(std::tuple(F.Sound.Beeps, F.Form3.Shows, S.TxFileName), std::tuple(0, 0, ""));
 
@@ -39,7 +38,7 @@ TEST_F(Transmit, F8TakesOnlyAWholeSet)
         F.Files.Files["/d/Q.TXT"] = "", F.Files.Files["/d/Q.hdr"] = c.hdr, F.Files.Files["/d/Q.src"] = c.src;
         F.Files.Files.erase("/d/Q." + c.gone);
         const int beeps = F.Sound.Beeps;
-        Choose("/d/Q.TXT");
+        FileOut("/d/Q.TXT");
         EXPECT_EQ(F.Form3.Text, c.told);
         EXPECT_EQ(std::tuple(S.ErrorKind, F.Sound.Beeps, F.OpenDialog1.name), std::tuple(3, beeps + 1, ""));
         // The outgoing set stays whole: never the header of one set, source of another.
@@ -48,7 +47,7 @@ TEST_F(Transmit, F8TakesOnlyAWholeSet)
     }
     // Whole once its block is closed.
     F.Files.Files["/d/Q.hdr"] = block, F.Files.Files["/d/Q.src"] = std::string("x\0A0A\xFF", 6);
-    Choose("/d/Q.TXT");
+    FileOut("/d/Q.TXT");
     EXPECT_EQ(OutgoingSet(), std::tuple("/d/Q.TXT", "/d/Q.hdr", "/d/Q.src"));
 }
 
