@@ -106,12 +106,10 @@ TEST_F(Reception, LineErrorsMeanTheSetIsNotDone)
 
 TEST_F(Reception, WholeExchangeWithTheSecondSection)
 {
-    std::string block;
-    for (int g = 0; g < 22; ++g) {
-        const int v = g == 0 ? 0 : (g == 1 ? 45 : (g == 2 ? 999 : 1023));
-        block += {'A', static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
-    }
-    block[4] = '\0';  // kept with what follows it
+    // 22 groups: 0, 45, 999, then 1023s; a 0x00 among them is kept with what follows it.
+    std::string block("A00A\0=An7", 9);
+    for (int g = 3; g < 22; ++g)
+        block += "Ao?";
     Device(Start(Header('t', '2')), 7);
     EXPECT_EQ(std::tuple(F.Memo2.Text(), F.ProgressBar1.visible), std::tuple("RICEZIONE IN CORSO", true));
     // A U without its ESC starts no block.
