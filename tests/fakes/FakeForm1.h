@@ -147,6 +147,8 @@ struct FakeProgram {
         S.PortPromptStage = portPromptStage;
         F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, C, n); };
     }
+    // No reception, no transmission, no header being paced, no progress shown.
+    bool Idle() const { return S.RxState == 0 && S.TxState == 0 && S.HdrSendActive == 0 && !F.ProgressBar1.visible; }
     // F7 and F8, their dialog answering with name ("" cancels).
     void FileIn(const std::string& name)
     {

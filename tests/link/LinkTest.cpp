@@ -107,11 +107,10 @@ TEST_F(Link, TheStartUpDialogsNameDecides)
         P.F.ComPort1.FailingNames = {"COM2"};
         Timer1Timer(P.S, P.C);
         const bool known = name[3] != '5';
-        EXPECT_EQ(P.F.ComPort1.Opened, opened) << name;
-        EXPECT_EQ(P.S.ErrorKind, opened ? 0 : 1) << name;
-        EXPECT_EQ(P.S.PortNumber, known ? name[3] - '0' : before) << name;
+        EXPECT_EQ(std::tuple(P.F.ComPort1.Opened, P.S.ErrorKind, P.S.PortNumber, P.F.Sound.Beeps),
+                  std::tuple(opened, opened ? 0 : 1, known ? name[3] - '0' : before, int(known && !opened)))
+            << name;
         EXPECT_EQ(P.F.Form1.title, known ? "KORVEL SU " + std::string(name) : "") << name;
-        EXPECT_EQ(P.F.Sound.Beeps, known && !opened) << name;
     }
 }
 
@@ -227,8 +226,8 @@ TEST_F(Link, NothingOfTheOldLineReachesTheNextDevice)
         Timer2Timer(S, C);
         Ticks(2);
         F.ComPort1.Receive("A\r\nne\n");  // the next device's first bytes
-        EXPECT_TRUE(F.ComPort1.Writes.empty()) << lost;
-        EXPECT_EQ(S.RxState, 0) << "an ESC from the old device made a pair";
+        // No byte out, and no ESC from the old device making a pair.
+        EXPECT_EQ(std::pair(F.ComPort1.Writes.size(), S.RxState), std::pair(size_t{0}, 0)) << lost;
         EXPECT_EQ(F.Memo1.Lines, (std::vector<std::string>{"A", "ne"})) << lost;
     }
     S.TxState = 2;

@@ -45,9 +45,8 @@ struct Reception : ::testing::Test, FakeProgram {
     // Done, and the set offered for sending.
     void ExpectOffered(const std::string& stem)
     {
-        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-        EXPECT_EQ(F.Edit2.text, stem + ".TXT");
-        EXPECT_EQ(S.TxSrcPath, stem + ".src");
+        EXPECT_EQ(std::tuple(F.Memo2.Text(), F.Edit2.text, S.TxSrcPath),
+                  std::tuple("OPERAZIONE ESEGUITA", stem + ".TXT", stem + ".src"));
     }
 };
 
@@ -69,7 +68,7 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
         EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple(kListing, header, kText + kNul));
         ExpectOffered("/tmp/LINE1");
-        EXPECT_EQ(std::tuple(S.RxState, F.ProgressBar1.visible), std::tuple(0, false));
+        EXPECT_TRUE(Idle());
         EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 0}));
     }
 }
@@ -268,10 +267,9 @@ TEST_F(Reception, AStoreThatFailsIsNeverDone)
             (F.Files.*fault).insert(path);
             const int beeps = F.Sound.Beeps;
             Device(exchange, 2);
-            EXPECT_EQ(F.Sound.Beeps, beeps + 1);
             EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
             EXPECT_EQ(F.Memo2.Text(), "Errore di scrittura del file ricevuto") << path;
-            EXPECT_EQ(S.TxFileName, "") << "a failed set offered for sending";
-            EXPECT_EQ(S.ErrorKind, 7);
+            // Told with a beep, and never offered for sending.
+            EXPECT_EQ(std::tuple(F.Sound.Beeps, S.ErrorKind, S.TxFileName), std::tuple(beeps + 1, 7, "")) << path;
         }
 }

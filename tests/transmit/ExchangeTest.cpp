@@ -43,10 +43,7 @@ TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
     Tick1();
     Tick1();
     Tick1();
-    EXPECT_EQ(S.TxState, 0);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_FALSE(F.ProgressBar1.visible);
-    EXPECT_EQ(F.ProgressBar1.position, 0);
+    EXPECT_EQ(std::pair(Idle(), F.ProgressBar1.position), std::pair(true, 0));
     ExpectGolden("text_only.log", Log);
 }
 

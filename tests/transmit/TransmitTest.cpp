@@ -71,8 +71,7 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
             expected.push_back(136);
         EXPECT_EQ(sizes, expected) << size;
         EXPECT_EQ(F.ComPort1.Sent(), std::string(size, 'x'));
-        EXPECT_EQ(S.NulPending, 1);  // even an empty section gets its zero byte
-        EXPECT_EQ(S.TxState, 0);
+        EXPECT_EQ(std::pair(S.NulPending, S.TxState), std::pair(1, 0));  // even an empty section gets its zero byte
     }
     // The files may change between F8 and the device's request: a set no longer
     // whole sends the device nothing at all, and the user is told.
@@ -82,8 +81,8 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
     Request();
     EXPECT_EQ(F.ComPort1.Sent(), "");
     EXPECT_EQ(F.Form3.Text, "Not a whole stored program: P.src\nits text section has no closing 0x00 byte");
-    EXPECT_EQ(std::tuple(S.TxState, S.RxState, S.HdrSendActive, F.ProgressBar1.visible, F.Memo2.Text()),
-              std::tuple(0, 0, 0, false, ""));
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(F.Memo2.Text(), "");
     // A section cut short after the start sends nothing; asked for again once
     // whole, it goes once.
     F.Files.Files["/d/P.src"] += '\0';
@@ -105,17 +104,14 @@ TEST_F(Transmit, HeaderPacedOneByteATickFromTheFileAlone)
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, C, 'Z');
-    EXPECT_TRUE(F.ProgressBar1.visible);
-    EXPECT_TRUE(F.Timer2.enabled);
-    EXPECT_EQ(F.Memo2.Text(), "TRASMISSIONE IN CORSO  ");
+    EXPECT_EQ(std::tuple(F.ProgressBar1.visible, F.Timer2.enabled, F.Memo2.Text()),
+              std::tuple(true, true, "TRASMISSIONE IN CORSO  "));
     EXPECT_EQ(PaceHeader(), 129);
     EXPECT_EQ(F.ProgressBar1.Moves.size(), 1u + 128);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 119);  // each zero byte as one character
     EXPECT_EQ(F.ComPort1.Sent(), "\x80\x80" + header);
     // Classified from the file, not from what the block held.
-    EXPECT_EQ(S.HeaderDigit, 0);
-    EXPECT_EQ(S.DeviceClass, 0);
-    EXPECT_EQ(S.HdrSendOffset, 0);
+    EXPECT_EQ(std::tuple(S.HeaderDigit, S.DeviceClass, S.HdrSendOffset), std::tuple(0, 0, 0));
     // A file grown after the start: its first 128 bytes, no more.
     Store(HeaderOf('T', '0'), std::string(1, '\0'));
     F.ComPort1.Writes.clear();
@@ -155,11 +151,8 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
         c.after();
         // Told with a beep, the message line emptied, nothing left running.
         EXPECT_EQ(F.Form3.Text, std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
-        EXPECT_EQ(F.Memo2.Text(), "");
-        EXPECT_EQ(S.ErrorKind, 3);
-        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-        EXPECT_EQ(std::tuple(S.TxState, S.RxState, S.HdrSendActive), std::tuple(0, 0, 0)) << c.gone;
-        EXPECT_FALSE(F.ProgressBar1.visible);
+        EXPECT_EQ(std::tuple(F.Memo2.Text(), S.ErrorKind, F.Sound.Beeps, Idle()), std::tuple("", 3, beeps + 1, true))
+            << c.gone;
         EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
     }
 }
