@@ -95,11 +95,14 @@ TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form2.ComboBox1, &enter);
     EXPECT_FALSE(w.Form2.isVisible());  // Enter ran OK with ANNULLA
-    // Closing the main window takes its dialogs with it.
+    // Closing the main window in command state, which holds nothing of the user's,
+    // asks nothing and takes its dialogs with it.
+    w.Form1.show();
     w.Form2.Show();
     ShowMessage(w.Form1.State(), w.Form1.Components(), Message::PortTimeOut);
-    w.Form1.close();
-    EXPECT_FALSE(w.Form2.isVisible() || w.Form3.isVisible());
+    w.S().RxState = RxCommand;
+    EXPECT_TRUE(w.Form1.close());
+    EXPECT_FALSE(w.Form1.isVisible() || w.Form2.isVisible() || w.Form3.isVisible());
 }
 
 // The close box, Alt+F4 or a logout mid-transfer would leave a set cut short:
@@ -117,10 +120,6 @@ TEST(Windows, ClosingDuringATransferAsksFirst)
         w.Form2.Button1Click();
         EXPECT_FALSE(w.Form1.isVisible());
     }
-    Windows idle(1);  // command state alone holds nothing of the user's
-    idle.Form1.show();
-    idle.S().RxState = RxCommand;
-    EXPECT_EQ(std::pair(idle.Form1.close(), idle.Form2.isVisible()), std::pair(true, false));
 }
 
 // A message naming a long path, or giving its reason on a second line, is read
@@ -158,13 +157,9 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     QTemporaryDir dir;
     const std::string fresh = dir.filePath("NEW.TXT").toStdString(), old = dir.filePath("OLD.TXT").toStdString();
     std::ofstream(old) << "keep";
-    auto choose = [&](const std::string& name) {
-        w.Form1.SaveDialog().SetChooser([name] { return std::optional<std::string>(name); });
-        w.Form1.Action("File in-F7")->trigger();
-    };
-    choose(fresh);
+    w.ChooseFileIn(fresh);
     const ProgramState before = S;
-    choose(old);
+    w.ChooseFileIn(old);
     ASSERT_EQ(S.ErrorKind, 2);
     EXPECT_EQ(std::tuple(w.Form3.windowTitle(), w.Form3.Label1->text(), w.Form3.Button2->isVisibleTo(&w.Form3)),
               std::tuple("AVVISO", "File already present  - Overwrite ?", true));
@@ -177,7 +172,7 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
     std::ifstream in(old);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
-    choose(old);
+    w.ChooseFileIn(old);
     w.Form3.Button1->click();  // OK: the stored set's name is taken (its files are kept until a reception)
     EXPECT_EQ(std::pair(w.Form3.isVisible(), w.Form1.Components().Edit1.Text()), std::pair(false, old));
 
