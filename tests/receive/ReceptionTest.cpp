@@ -63,8 +63,7 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
         F.ProgressBar1.Moves.clear();
         const std::string header = Header('T', '0');  // class 6: no 5001 block
         Device("\x1B" "A" + kPoll + "\x1B" "C" "\x1B" "Y" + header + kPoll + "\x1B" "U" + kText.substr(0, 4) + kPoll +
-                   kText.substr(4) + kNul + kPoll + kPoll,
-               seed);
+                   kText.substr(4) + kNul + kPoll + kPoll, seed);
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
         EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple(kListing, header, kText + kNul));
         ExpectOffered("/tmp/LINE1");
@@ -113,8 +112,7 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
     EXPECT_EQ(std::tuple(F.Memo2.Text(), F.ProgressBar1.visible), std::tuple("RICEZIONE IN CORSO", true));
     // A U without its ESC starts no block.
     Device(kText + kNul + kPoll + kPoll + "Uz\x1B" "U" + block.substr(0, 30) + kPoll +
-               block.substr(30) + "\xFF" + kPoll + "z\x1B" "q",
-           7);
+               block.substr(30) + "\xFF" + kPoll + "z\x1B" "q", 7);
     EXPECT_EQ(F.ComPort1.Writes.size(), 4u);  // the last reply waits for the last poll
     Device(kPoll, 7);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck, kChunkOk, kEnded, kAck}));
