@@ -145,8 +145,9 @@ TEST_F(Link, TheSetupItemsChoiceIsTakenAsAMenuChoice)
     SelectPort(P.S, P.C, 2);
     P.F.ComPort1.Name = "/dev/ttyUSB7";
     TakeSetupChoice(P.S, P.C);
-    EXPECT_EQ(std::tuple(P.F.ComPort1.Port(), P.F.ComPort1.OpenName, P.F.ComPort1.Opened, P.F.Form3.Text),
-              std::tuple("COM2", "COM2", true, "Serial port not ready"));
+    EXPECT_EQ(std::tuple(P.F.ComPort1.Port(), P.F.ComPort1.OpenName, P.F.ComPort1.Opened, P.F.Sound.Beeps),
+              std::tuple("COM2", "COM2", true, 1));
+    EXPECT_EQ(P.F.Form3.Text, "Serial port not ready");
 }
 
 TEST_F(Link, TimeOutAtTheNinetyFirstBusyTickAndNotAfterAnIdleOne)

@@ -169,7 +169,7 @@ TEST_F(Transmit, LineErrorsMeanTheTransmissionIsNotDone)
     Device("\x1B" "V");
     EXPECT_EQ(F.Memo2.Text(), "TRASMESSO CON ERRORI DI LINEA (parita' 1): le richieste del dispositivo sono arrivate "
                               "danneggiate. Controllare il programma sul dispositivo");
-    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(std::pair(S.TxState, F.Sound.Beeps), std::pair(0, 1));  // told with a beep
     S.LanguageFlag = 1;
     Request();
     PaceHeader();
