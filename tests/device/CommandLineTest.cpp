@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "device/Device.h"
@@ -40,12 +41,17 @@ TEST(DeviceCommandLine, AWrongOneSaysWhatIsWrong)
     }
     device::CommandLine line;
     std::string problem;
-    ASSERT_TRUE(device::ParseCommandLine({"--chunk", "7", "--exit", "--no-wait", "--repeat", "2", "receive", "B"}, line,
-                                         problem));
-    EXPECT_EQ(line.options.chunk, 7u);
-    EXPECT_TRUE(line.exitAtEnd);
-    EXPECT_FALSE(line.wait);
-    EXPECT_EQ(line.steps.size(), 2u);
+    ASSERT_TRUE(device::ParseCommandLine(
+        {"--chunk", "7", "--exit", "--no-wait", "--repeat", "2", "send", "a.hdr", "a.src", "receive", "B"}, line, problem));
+    EXPECT_EQ(std::tuple(line.options.chunk, line.exitAtEnd, line.wait), std::tuple(7u, true, false));
+    // The steps in order, the repeat times over.
+    std::string steps;
+    for (const device::Step& s : line.steps) {
+        steps += "|" + s.command;
+        for (const std::string& word : s.args)
+            steps += " " + word;
+    }
+    EXPECT_EQ(steps, "|send a.hdr a.src|receive B|send a.hdr a.src|receive B");
 }
 
 namespace {

@@ -50,21 +50,3 @@ TEST(Device, AFaultyPcFailsTheExchange)
         EXPECT_NE(got.find(failure), std::string::npos) << got;
     }
 }
-
-TEST(Device, StepsRunInOrderTheRepeatTimesOverAndTypeOnlyLast)
-{
-    auto steps = [](const std::vector<std::string>& args, long repeat) {
-        std::string got;
-        for (const device::Step& s : device::ParseSteps(args, repeat)) {
-            got += "|" + s.command;
-            for (const std::string& word : s.args)
-                got += " " + word;
-        }
-        return got;
-    };
-    EXPECT_EQ(steps({"send", "a.hdr", "a.src", "receive", "b"}, 2), "|send a.hdr a.src|receive b|send a.hdr a.src|receive b");
-    EXPECT_EQ(steps({"receive", "b", "type"}, 1), "|receive b|type");
-    EXPECT_EQ(steps({"receive", "b", "type"}, 2), "");  // type ends at the end of the input: no second round
-    EXPECT_EQ(steps({"type", "receive", "b"}, 1), "");
-    EXPECT_EQ(steps({"send", "a.hdr"}, 1), "");
-}

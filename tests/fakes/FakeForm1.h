@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "link/Router.h"
+#include "receive/Reception.h"
 #include "shell/Form1Components.h"
 #include "tests/fakes/FakeFileSystem.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "transmit/Transmission.h"
 
 class FakeWindow : public platform::Window {
 public:
@@ -144,5 +146,18 @@ struct FakeProgram {
         S.LanguageFlag = 1;
         S.PortPromptStage = portPromptStage;
         F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, C, n); };
+    }
+    // No reception, no transmission, no header being paced, no progress shown.
+    bool Idle() const { return S.RxState == 0 && S.TxState == 0 && S.HdrSendActive == 0 && !F.ProgressBar1.visible; }
+    // F7 and F8, their dialog answering with name ("" cancels).
+    void FileIn(const std::string& name)
+    {
+        F.SaveDialog1.Answers = {name};
+        FileinF71Click(S, C);
+    }
+    void FileOut(const std::string& name)
+    {
+        F.OpenDialog1.Answers = {name};
+        FileoutF81Click(S, C);
     }
 };

@@ -66,13 +66,10 @@ public:
     }
     int ReadStr(std::string& s, int count) override
     {
-        int n = 0;
-        while (n < count && !Input.empty()) {
-            s.push_back(Input.front());
-            Input.pop_front();
-            ++n;
-        }
-        return n;
+        const auto n = std::min<size_t>(std::max(count, 0), Input.size());
+        s.append(Input.begin(), Input.begin() + n);
+        Input.erase(Input.begin(), Input.begin() + n);
+        return static_cast<int>(n);
     }
     void WriteStr(const std::string& s) override { Writes.push_back(s); }
     platform::LineErrors LineErrorsSeen() override { return Errors; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "receive/Listing.h"
 #include "tests/fakes/FakeFileSystem.h"
 
@@ -21,18 +23,25 @@ std::string Group(char p, int v)
 
 }  // namespace
 
-TEST(Listing, IndexRulesAndKindTwoLines)
+// The item numbers, which kinds each class lists, and the high bytes marked with
+// '#' until the first 0xFF.
+TEST(Listing, IndexRulesKindTwoLinesAndHighBytes)
 {
-    const std::string records = std::string("a\x01" "b\x01" "c\x02" "d\x02" "e\x03", 10);
-    EXPECT_EQ(Listing(records + '\0', 7),
-              "NUM 1000 a\r\nNUM 1001 b\r\nNUM 2000 c\r\nNUM 2001 d\r\nNUM 3000 e\r\n");
-    EXPECT_EQ(Listing(std::string("a\x01" "c\x02" "d\x02" "e\x03", 8) + '\0', 6),
-              "NUM 1000 a\r\nNUM 3000 e\r\n");
-    EXPECT_EQ(Listing(std::string("a\x01" "e\x03", 4) + '\0', 7), "NUM 1000 a\r\nNUM 3001 e\r\n");
-    EXPECT_EQ(Listing(std::string(1, '\0'), 7), "");
-    EXPECT_EQ(Listing(std::string("c\x02", 2) + '\0', 1), "NUM 2000 c\r\n");  // class 1 lists kind 2 too
-    EXPECT_EQ(Listing(std::string("x\r\ny\x04" "\x01", 6) + '\0', 0), "NUM 1001 \r\n");  // kind 1 never resets
-    EXPECT_EQ(Listing(std::string("a\x05" "b\x01", 4) + '\0', 7), "NUM 1000 ab\r\n");  // only 1..4 close a record
+    const std::tuple<std::string, int32_t, std::string> cases[] = {
+        {std::string("a\x01" "b\x01" "c\x02" "d\x02" "e\x03", 10), 7,
+         "NUM 1000 a\r\nNUM 1001 b\r\nNUM 2000 c\r\nNUM 2001 d\r\nNUM 3000 e\r\n"},
+        {std::string("a\x01" "c\x02" "d\x02" "e\x03", 8), 6, "NUM 1000 a\r\nNUM 3000 e\r\n"},
+        {std::string("a\x01" "e\x03", 4), 7, "NUM 1000 a\r\nNUM 3001 e\r\n"},
+        {"", 7, ""},
+        {std::string("c\x02", 2), 1, "NUM 2000 c\r\n"},                // class 1 lists kind 2 too
+        {std::string("x\r\ny\x04" "\x01", 6), 0, "NUM 1001 \r\n"},    // kind 1 never resets
+        {std::string("a\x05" "b\x01", 4), 7, "NUM 1000 ab\r\n"},      // only 1..4 close a record
+        {std::string("\xC1\x01\xFF\xC1\x01", 5), 6, "NUM 1000 #A\r\nNUM 5001 \r\nNUM 1002 \xC1\r\n"},
+        {std::string("a\x80" "b\x01", 4), 6, "NUM 1000 a#b\r\n"},
+        {std::string("a\x04\xFF" "y\x01", 5), 6, "NUM 5001 \r\nNUM 1001 y\r\n"},  // numbered anew
+        {std::string("a\x82", 2), 7, "NUM 2000 a#\x02\r\n"}};
+    for (const auto& [text, deviceClass, listing] : cases)
+        EXPECT_EQ(Listing(text + '\0', deviceClass), listing) << testing::PrintToString(text);
 }
 
 // Past 64 KiB of source and of listing: read and written in blocks, nothing twice
@@ -49,29 +58,14 @@ TEST(Listing, ALargeSetWholeAndItemNumbersPastNineHundredNinetyNine)
     EXPECT_EQ(Listing(src + '\0', 6), expected);
 }
 
-TEST(Listing, HighBytesMarkedUntilTheFirstFF)
-{
-    int32_t marks = 1;
-    EXPECT_EQ(Listing(std::string("\xC1\x01\xFF\xC1\x01", 5) + '\0', 6, marks),
-              "NUM 1000 #A\r\nNUM 5001 \r\nNUM 1002 \xC1\r\n");
-    EXPECT_EQ(Listing(std::string("a\x80" "b\x01", 4) + '\0', 6), "NUM 1000 a#b\r\n");
-    EXPECT_EQ(Listing(std::string("a\x04\xFF" "y\x01", 5) + '\0', 6), "NUM 5001 \r\nNUM 1001 y\r\n");  // numbered anew
-    EXPECT_EQ(Listing(std::string("a\x82", 2) + '\0', 7), "NUM 2000 a#\x02\r\n");
-}
-
 TEST(Listing, SecondSectionGroupsOnTwoLines)
 {
     std::string block;
     for (int g = 0; g < 22; ++g)
         block += Group(g < 11 ? 'A' : ' ', g == 0 ? 0 : g == 1 ? 45 : g == 2 ? 999 : 1000 + g);
-    const std::string out = Listing(std::string("t\x04", 2) + '\0' + block + "\xFF", 7);
-    std::string line1 = "NUM 5001 A000 A045 A999";
-    for (int g = 3; g < 11; ++g)
-        line1 += " A" + std::to_string(1000 + g);
-    std::string line2 = "         ";
-    for (int g = 11; g < 22; ++g)
-        line2 += std::string(g > 11 ? " " : "") + " " + std::to_string(1000 + g);
-    EXPECT_EQ(out, line1 + "\r\n" + line2 + "\r\n");
+    EXPECT_EQ(Listing(std::string("t\x04", 2) + '\0' + block + "\xFF", 7),
+              "NUM 5001 A000 A045 A999 A1003 A1004 A1005 A1006 A1007 A1008 A1009 A1010\r\n"
+              "          1011  1012  1013  1014  1015  1016  1017  1018  1019  1020  1021\r\n");
     // The high character's row adds 256, 512 or 768; on each row's first and last
     // (unmarked: 0x80 is only a row's neighbour once the marks have ended).
     std::string rows;

@@ -10,12 +10,6 @@
 
 namespace {
 
-const std::string kAck = "\x1B\x41\x42\x40\x42";
-const std::string kChunkOk = "\x1B\x42\x42\x40\x42";
-const std::string kEnded = "\x1B\x42\x41\x40\x42";
-const std::string kPoll = "\x1B" "I";
-const std::string kNul(1, '\0');
-
 // Header bytes are data, an ESC as the last one included.
 std::string Header(char b10, char b14)
 {
@@ -33,12 +27,7 @@ struct Reception : ::testing::Test, FakeProgram {
         Restart();
         F.Files = FakeFileSystem{};
         F.ComPort1.Writes.clear();
-        Choose("/tmp/LINE1.TXT");
-    }
-    void Choose(const std::string& name)
-    {
-        F.SaveDialog1.Answers = {name};
-        FileinF71Click(S, C);
+        FileIn("/tmp/LINE1.TXT");
     }
     // Sends the bytes in events of random sizes.
     void Device(const std::string& bytes, unsigned seed)
@@ -56,9 +45,8 @@ struct Reception : ::testing::Test, FakeProgram {
     // Done, and the set offered for sending.
     void ExpectOffered(const std::string& stem)
     {
-        EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
-        EXPECT_EQ(F.Edit2.text, stem + ".TXT");
-        EXPECT_EQ(S.TxSrcPath, stem + ".src");
+        EXPECT_EQ(std::tuple(F.Memo2.Text(), F.Edit2.text, S.TxSrcPath),
+                  std::tuple("OPERAZIONE ESEGUITA", stem + ".TXT", stem + ".src"));
     }
 };
 
@@ -75,13 +63,11 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
         F.ProgressBar1.Moves.clear();
         const std::string header = Header('T', '0');  // class 6: no 5001 block
         Device("\x1B" "A" + kPoll + "\x1B" "C" "\x1B" "Y" + header + kPoll + "\x1B" "U" + kText.substr(0, 4) + kPoll +
-                   kText.substr(4) + kNul + kPoll + kPoll,
-               seed);
+                   kText.substr(4) + kNul + kPoll + kPoll, seed);
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
         EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple(kListing, header, kText + kNul));
         ExpectOffered("/tmp/LINE1");
-        EXPECT_EQ(S.RxState, 0);
-        EXPECT_FALSE(F.ProgressBar1.visible);
+        EXPECT_TRUE(Idle());
         EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 0}));
     }
 }
@@ -100,40 +86,33 @@ TEST_F(Reception, LineErrorsMeanTheSetIsNotDone)
     EXPECT_EQ(F.Memo2.Text(), "RICEVUTO CON ERRORI DI LINEA (formato 2, interruzione 1): il programma puo' essere "
                               "danneggiato e non e' proposto per la trasmissione. Controllare velocita' e cavo e "
                               "ripetere la ricezione");
-    EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_NE(F.Edit2.text, "/tmp/LINE1.TXT");
-    EXPECT_NE(S.TxSrcPath, "/tmp/LINE1.src");
+    EXPECT_EQ(std::tuple(F.Sound.Beeps, S.RxState, F.Edit2.text, S.TxSrcPath), std::tuple(beeps + 1, 0, "", ""));
     EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul);  // kept for a look
 
     S.LanguageFlag = 1;
-    Choose("/tmp/LINE2.TXT");
+    FileIn("/tmp/LINE2.TXT");
     Device(Start(header) + kText.substr(0, 4), 4);
     F.ComPort1.Errors.Overrun = 1;
     Device(kText.substr(4) + kNul + kPoll + kPoll, 4);
     EXPECT_EQ(F.Memo2.Text(), "RECEIVED WITH LINE ERRORS (overrun 1): the program may be damaged and is not offered "
                               "for sending. Check the speed and the cable and receive it again");
 
-    Choose("/tmp/LINE3.TXT");  // the line is clean again: what it did before does not count
+    FileIn("/tmp/LINE3.TXT");  // the line is clean again: what it did before does not count
     Device(Start(header) + kText + kNul + kPoll + kPoll, 5);
     ExpectOffered("/tmp/LINE3");
 }
 
 TEST_F(Reception, WholeExchangeWithTheSecondSection)
 {
-    std::string block;
-    for (int g = 0; g < 22; ++g) {
-        const int v = g == 0 ? 0 : (g == 1 ? 45 : (g == 2 ? 999 : 1023));
-        block += {'A', static_cast<char>(0x30 + (v >> 4)), static_cast<char>(0x30 + (v & 15))};
-    }
-    block[4] = '\0';  // kept with what follows it
+    // 22 groups: 0, 45, 999, then 1023s; a 0x00 among them is kept with what follows it.
+    std::string block("A00A\0=An7", 9);
+    for (int g = 3; g < 22; ++g)
+        block += "Ao?";
     Device(Start(Header('t', '2')), 7);
-    EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
-    EXPECT_TRUE(F.ProgressBar1.visible);
+    EXPECT_EQ(std::tuple(F.Memo2.Text(), F.ProgressBar1.visible), std::tuple("RICEZIONE IN CORSO", true));
     // A U without its ESC starts no block.
     Device(kText + kNul + kPoll + kPoll + "Uz\x1B" "U" + block.substr(0, 30) + kPoll +
-               block.substr(30) + "\xFF" + kPoll + "z\x1B" "q",
-           7);
+               block.substr(30) + "\xFF" + kPoll + "z\x1B" "q", 7);
     EXPECT_EQ(F.ComPort1.Writes.size(), 4u);  // the last reply waits for the last poll
     Device(kPoll, 7);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck, kChunkOk, kEnded, kAck}));
@@ -184,9 +163,7 @@ TEST_F(Reception, CommandStateAndAReceptionWithNoName)
     EXPECT_EQ(S.ErrorKind, 5);
     F.Edit1.text.clear();
     F.ComPort1.Receive("\x1B" "C");
-    EXPECT_EQ(S.ErrorKind, 6);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_EQ(F.Sound.Beeps, 2);
+    EXPECT_EQ(std::tuple(S.ErrorKind, S.RxState, F.Sound.Beeps), std::tuple(6, 0, 2));
 }
 
 // F7 names three empty files, but asks first where that would empty a stored
@@ -201,18 +178,17 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
     // A stored listing; a new one beside a pair, a lone header, a lone source.
     for (const char* name : {"/tmp/OLD.TXT", "/tmp/OLD.LST", "/tmp/H.TXT", "/tmp/S.TXT"}) {
         const int beeps = F.Sound.Beeps;
-        Choose(name);
-        EXPECT_EQ(S.ErrorKind, 2) << name;
-        EXPECT_TRUE(F.Form3.Button2Visible);
-        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-        EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");  // unchanged until answered
+        FileIn(name);
+        // Asked, with a beep; the name unchanged until answered.
+        EXPECT_EQ(std::tuple(S.ErrorKind, F.Form3.Button2Visible, F.Sound.Beeps, S.RxFileName),
+                  std::tuple(2, true, beeps + 1, "/tmp/LINE1.TXT")) << name;
         EXPECT_EQ(SetOf("/tmp/OLD"), std::tuple("keep", "header", "source"));
     }
     EXPECT_FALSE(F.Files.Exists("/tmp/OLD.LST"));
-    Choose("/tmp/OLD.LST");
+    FileIn("/tmp/OLD.LST");
     ConfirmOverwrite(S, C);
     EXPECT_EQ(S.RxFileName + S.RxHdrPath, "/tmp/OLD.LST/tmp/OLD.hdr");
-    Choose("");  // cancelled
+    FileIn("");  // cancelled
     EXPECT_EQ(S.RxFileName, "/tmp/OLD.LST");
 }
 
@@ -221,18 +197,16 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
 TEST_F(Reception, F7ToAFolderThatCannotBeWrittenSaysSoAtOnce)
 {
     F.Files.FailCreate = {"/nope/X.hdr"};
-    Choose("/nope/X.TXT");
+    FileIn("/nope/X.TXT");
     EXPECT_EQ(F.Form3.Text, "Cannot write /nope/X.hdr\nthe folder is missing or read-only");
-    EXPECT_EQ(S.ErrorKind, 7);
-    EXPECT_EQ(F.Sound.Beeps, 1);
-    EXPECT_EQ(F.SaveDialog1.name, "");
-    EXPECT_EQ(std::tuple(S.RxFileName, F.Edit1.text), std::tuple("/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
+    EXPECT_EQ(std::tuple(S.ErrorKind, F.Sound.Beeps, F.SaveDialog1.name, S.RxFileName, F.Edit1.text),
+              std::tuple(7, 1, "", "/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
     EXPECT_FALSE(F.Files.Exists("/nope/X.TXT"));
     // An existing set, confirmed at the overwrite prompt: opened, never changed.
     S.LanguageFlag = 0;
     F.Files.Files["/ro/Y.TXT"] = "keep", F.Files.Files["/ro/Y.hdr"] = "h", F.Files.Files["/ro/Y.src"] = "s";
     F.Files.FailOpen = {"/ro/Y.src"};
-    Choose("/ro/Y.TXT");
+    FileIn("/ro/Y.TXT");
     ConfirmOverwrite(S, C);
     EXPECT_EQ(F.Form3.Text, "Impossibile scrivere /ro/Y.src\nla cartella manca o e' di sola lettura");
     EXPECT_EQ(S.RxFileName, "/tmp/LINE1.TXT");
@@ -258,7 +232,7 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
             Device(c.before, 3);
             if (prompted)
                 F.Files.Files["/tmp/NEXT.hdr"] = "older";  // asked about, then confirmed
-            Choose("/tmp/NEXT.TXT");
+            FileIn("/tmp/NEXT.TXT");
             if (prompted)
                 ConfirmOverwrite(S, C);
             // Shown, forgotten by the dialog, nothing made yet.
@@ -271,7 +245,7 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
             // The next reception goes where F7 said, the one after where F7 says then.
             for (const char* next : {"/tmp/NEXT", "/tmp/THIRD"}) {
                 if (next[5] == 'T')
-                    Choose("/tmp/THIRD.TXT");
+                    FileIn("/tmp/THIRD.TXT");
                 Device(Start(t0) + "two" + kNul + kPoll + kPoll, 5);
                 EXPECT_EQ(File(next + std::string(".src")), std::string("two\0", 4));
                 EXPECT_EQ(F.Edit2.text, next + std::string(".TXT"));
@@ -291,10 +265,9 @@ TEST_F(Reception, AStoreThatFailsIsNeverDone)
             (F.Files.*fault).insert(path);
             const int beeps = F.Sound.Beeps;
             Device(exchange, 2);
-            EXPECT_EQ(F.Sound.Beeps, beeps + 1);
             EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
             EXPECT_EQ(F.Memo2.Text(), "Errore di scrittura del file ricevuto") << path;
-            EXPECT_EQ(S.TxFileName, "") << "a failed set offered for sending";
-            EXPECT_EQ(S.ErrorKind, 7);
+            // Told with a beep, and never offered for sending.
+            EXPECT_EQ(std::tuple(F.Sound.Beeps, S.ErrorKind, S.TxFileName), std::tuple(beeps + 1, 7, "")) << path;
         }
 }

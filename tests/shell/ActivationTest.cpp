@@ -107,9 +107,9 @@ TEST_F(Desk, DialogsAnswerOnlyWhatTheySay)
         show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == dialog; }));
         QTest::keyClick(dialog, Qt::Key_Escape);
-        EXPECT_TRUE(dialog->isVisible());
+        const bool afterEscape = dialog->isVisible();
         dialog->close();
-        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(std::pair(afterEscape, dialog->isVisible()), std::pair(true, false));
         ASSERT_TRUE(QTest::qWaitFor([&] { return Active() == &Form1; }));
     };
     // The overwrite prompt's close box refuses; the exit dialog's closes it.
@@ -124,9 +124,8 @@ TEST_F(Desk, DialogsAnswerOnlyWhatTheySay)
     SwitchAway([&] { ShowMessage(S, Form1.Components(), Message::ChoosePort); });
     ShowMessage(S, Form1.Components(), Message::ChoosePort);
     QCoreApplication::processEvents();
-    EXPECT_EQ(QGuiApplication::focusWindow(), &other);
-    EXPECT_TRUE(Form3.isVisible());
-    EXPECT_EQ(S.PortPromptStage, 0);
+    EXPECT_EQ(std::tuple(QGuiApplication::focusWindow(), Form3.isVisible(), S.PortPromptStage),
+              std::tuple(static_cast<QWindow*>(&other), true, 0));
     // Another window of the program taking over acknowledges it.
     Form1.activateWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Form3.isVisible(); }));

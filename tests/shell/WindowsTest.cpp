@@ -95,11 +95,14 @@ TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form2.ComboBox1, &enter);
     EXPECT_FALSE(w.Form2.isVisible());  // Enter ran OK with ANNULLA
-    // Closing the main window takes its dialogs with it.
+    // Closing the main window in command state, which holds nothing of the user's,
+    // asks nothing and takes its dialogs with it.
+    w.Form1.show();
     w.Form2.Show();
     ShowMessage(w.Form1.State(), w.Form1.Components(), Message::PortTimeOut);
-    w.Form1.close();
-    EXPECT_FALSE(w.Form2.isVisible() || w.Form3.isVisible());
+    w.S().RxState = RxCommand;
+    EXPECT_TRUE(w.Form1.close());
+    EXPECT_FALSE(w.Form1.isVisible() || w.Form2.isVisible() || w.Form3.isVisible());
 }
 
 // The close box, Alt+F4 or a logout mid-transfer would leave a set cut short:
@@ -112,17 +115,11 @@ TEST(Windows, ClosingDuringATransferAsksFirst)
         w.S().RxState = rx;
         w.S().TxState = tx;
         EXPECT_FALSE(w.Form1.close());
-        EXPECT_TRUE(w.Form1.isVisible());
-        EXPECT_TRUE(w.Form2.isVisible());
+        EXPECT_EQ(std::pair(w.Form1.isVisible(), w.Form2.isVisible()), std::pair(true, true));
         w.Form2.ComboBox1->setCurrentIndex(0);
         w.Form2.Button1Click();
         EXPECT_FALSE(w.Form1.isVisible());
     }
-    Windows idle(1);  // command state alone holds nothing of the user's
-    idle.Form1.show();
-    idle.S().RxState = RxCommand;
-    EXPECT_TRUE(idle.Form1.close());
-    EXPECT_FALSE(idle.Form2.isVisible());
 }
 
 // A message naming a long path, or giving its reason on a second line, is read
@@ -133,10 +130,8 @@ TEST(Windows, TheErrorDialogShowsALongMessageWhole)
     w.Form3.SetText("Cannot write /home/technician/Documents/plant 4/line 12/keypads/QRA-0042.hdr\n"
                     "the folder is missing or read-only");
     w.Form3.Show();
-    const QRect text = w.Form3.Label1->geometry();
-    EXPECT_LE(text.right(), w.Form3.width());
-    EXPECT_GT(w.Form3.Button1->y(), text.bottom());
-    EXPECT_LE(w.Form3.Button1->geometry().bottom(), w.Form3.height());
+    const QRect text = w.Form3.Label1->geometry(), button = w.Form3.Button1->geometry();
+    EXPECT_TRUE(text.right() <= w.Form3.width() && button.top() > text.bottom() && button.bottom() <= w.Form3.height());
 }
 
 TEST(Windows, AnEscapingErrorIsReportedAndTheProgramGoesOn)
@@ -162,16 +157,12 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     QTemporaryDir dir;
     const std::string fresh = dir.filePath("NEW.TXT").toStdString(), old = dir.filePath("OLD.TXT").toStdString();
     std::ofstream(old) << "keep";
-    auto choose = [&](const std::string& name) {
-        w.Form1.SaveDialog().SetChooser([name] { return std::optional<std::string>(name); });
-        w.Form1.Action("File in-F7")->trigger();
-    };
-    choose(fresh);
+    w.ChooseFileIn(fresh);
     const ProgramState before = S;
-    choose(old);
+    w.ChooseFileIn(old);
     ASSERT_EQ(S.ErrorKind, 2);
-    EXPECT_EQ(std::pair(w.Form3.windowTitle().toStdString(), w.Form3.Label1->text().toStdString()), std::pair(std::string("AVVISO"), std::string("File already present  - Overwrite ?")));
-    EXPECT_TRUE(w.Form3.Button2->isVisibleTo(&w.Form3));
+    EXPECT_EQ(std::tuple(w.Form3.windowTitle(), w.Form3.Label1->text(), w.Form3.Button2->isVisibleTo(&w.Form3)),
+              std::tuple("AVVISO", "File already present  - Overwrite ?", true));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(w.Form3.Button1, &enter);
     EXPECT_TRUE(w.Form3.isVisible());  // Enter does not answer the overwrite prompt
@@ -181,16 +172,14 @@ TEST(Windows, OnlyAButtonAnswersTheOverwritePromptAndAnnullaKeepsTheChosenSet)
     EXPECT_EQ(w.Form1.Components().Edit1.Text(), fresh);
     std::ifstream in(old);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
-    choose(old);
+    w.ChooseFileIn(old);
     w.Form3.Button1->click();  // OK: the stored set's name is taken (its files are kept until a reception)
-    EXPECT_FALSE(w.Form3.isVisible());
-    EXPECT_EQ(w.Form1.Components().Edit1.Text(), old);
+    EXPECT_EQ(std::pair(w.Form3.isVisible(), w.Form1.Components().Edit1.Text()), std::pair(false, old));
 
     // Enter answers the other messages.
     ShowMessage(S, w.Form1.Components(), Message::ChoosePort);
     QApplication::sendEvent(&w.Form3, &enter);
-    EXPECT_FALSE(w.Form3.isVisible());
-    EXPECT_EQ(S.PortPromptStage, 1);
+    EXPECT_EQ(std::pair(w.Form3.isVisible(), S.PortPromptStage), std::pair(false, 1));
 }
 
 // A screen reader reads each text component by name, in the build's language.

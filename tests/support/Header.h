@@ -2,6 +2,11 @@
 
 #include <string>
 
+// The PC's replies and the device's poll, written out again: the tests do not
+// take them from the code they check.
+const std::string kAck = "\x1B\x41\x42\x40\x42", kChunkOk = "\x1B\x42\x42\x40\x42", kEnded = "\x1B\x42\x41\x40\x42";
+const std::string kPoll = "\x1B" "I", kNul(1, '\0');
+
 // A 128-byte header block: its bytes run through most values, 0x1B and 0x80
 // and above included, byte 3 is zero; bytes 10 and 14 classify it.
 inline std::string HeaderOf(char b10, char b14)

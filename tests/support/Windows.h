@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QPlainTextEdit>
+#include <optional>
 #include <string>
 
 #include "shell/Unit1.h"
@@ -30,5 +31,11 @@ struct Windows {
         Form1.Port().Bind("COM" + std::to_string(n), device);
         Form1.Action(QString("COM %1").arg(n))->trigger();
         return Form1.Port().Connected();
+    }
+    // F7 with the save dialog answering path, as a user picks a file in it.
+    void ChooseFileIn(const std::string& path)
+    {
+        Form1.SaveDialog().SetChooser([path] { return std::optional<std::string>(path); });
+        Form1.Action("File in-F7")->trigger();
     }
 };

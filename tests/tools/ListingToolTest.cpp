@@ -20,8 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kPoll = "\x1B" "I", kZero(1, '\0');
-const std::string kHdr6 = ClassHeader('T', ' ', '0', ' '), kSrc = "AB\x01" + kZero, kListing = "NUM 1000 AB\r\n";
+const std::string kHdr6 = ClassHeader('T', ' ', '0', ' '), kSrc = "AB\x01" + kNul, kListing = "NUM 1000 AB\r\n";
 
 struct ListingTool : ::testing::Test {
     TempDir temp{"serbox-listing"};
@@ -62,10 +61,9 @@ TEST_F(ListingTool, WritesWhatAReceptionWritesForTheSameSet)
     const fs::path txt = u8"Pesa caffè Ü.TXT";
     platform::StdFileSystem files;
     FakeProgram p(&files);  // F7 with the name from the save dialog, then the device's bytes one by one
-    p.F.SaveDialog1.Answers = {Path(txt)};
-    FileinF71Click(p.S, p.C);
+    p.FileIn(Path(txt));
     const std::string line = "\x1B" "A" "\x1B" "C" "\x1B" "Y" + ClassHeader('t', ' ', '2', ' ') + "\x1B" "U" +
-                             text.substr(0, 5) + kPoll + text.substr(5) + kZero + kPoll + kPoll + "\x1B" "U" + block +
+                             text.substr(0, 5) + kPoll + text.substr(5) + kNul + kPoll + kPoll + "\x1B" "U" + block +
                              "\xFF" + kPoll + kPoll;
     for (char b : line)
         p.F.ComPort1.Receive(std::string(1, b));
@@ -74,10 +72,8 @@ TEST_F(ListingTool, WritesWhatAReceptionWritesForTheSameSet)
     EXPECT_EQ(listing.rfind("NUM 1000 Pes#`AB\r\nNUM 1001 C#A\r\nNUM 2000 X\r\nNUM 3000 Z\r\nNUM 5001 A000 A045 A999 ", 0),
               0u) << listing;
 
-    p.F.OpenDialog1.Answers = {Path(txt)};
-    FileoutF81Click(p.S, p.C);
-    EXPECT_EQ(p.S.TxHdrPath, Path(u8"Pesa caffè Ü.hdr"));
-    EXPECT_EQ(p.S.TxSrcPath, Path(u8"Pesa caffè Ü.src"));
+    p.FileOut(Path(txt));
+    EXPECT_EQ(std::pair(p.S.TxHdrPath, p.S.TxSrcPath), std::pair(Path(u8"Pesa caffè Ü.hdr"), Path(u8"Pesa caffè Ü.src")));
     fs::remove(dir / txt);
     ASSERT_EQ(Run({Path(u8"Pesa caffè Ü.src")}), 0) << err.str();
     EXPECT_EQ(Get(txt), listing);

@@ -20,8 +20,6 @@ void ExpectGolden(const std::string& name, const std::string& log)
     EXPECT_EQ(golden.str(), log) << path;
 }
 
-const std::string kAck = "\x1B\x41\x42\x40\x42";
-
 }  // namespace
 
 TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
@@ -45,19 +43,14 @@ TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
     Tick1();
     Tick1();
     Tick1();
-    EXPECT_EQ(S.TxState, 0);
-    EXPECT_EQ(S.RxState, 0);
-    EXPECT_FALSE(F.ProgressBar1.visible);
-    EXPECT_EQ(F.ProgressBar1.position, 0);
+    EXPECT_EQ(std::pair(Idle(), F.ProgressBar1.position), std::pair(true, 0));
     ExpectGolden("text_only.log", Log);
 }
 
 TEST_F(Transmit, ExchangeWithThe5001Block)
 {
     Store(HeaderOf('t', '1'), std::string("ab\x01\0A0\0B1\x80" "C\xFF" "after\xFF", 18));
-    Device("\x1B" "A" "\x1B" "Z");
-    PaceHeader();
-    Device("\x1B" "V");
+    SendAll();
     Tick1();
     Device("\x1B" "V");  // state 3 waits for the poll
     Device("\x1B" "I");
@@ -80,11 +73,10 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     F.Files.Files["/d/OTHER.hdr"] = HeaderOf('T', '5');
     F.Files.Files["/d/OTHER.src"] = std::string("other\0", 6);
     Store(HeaderOf('T', '0'), std::string("mine\0", 5));
-    Device("\x1B" "A" "\x1B" "Z");
+    Request();
     for (int i = 0; i < 10; ++i)
         Tick2();
-    F.OpenDialog1.Answers = {"/d/OTHER.TXT"};
-    FileoutF81Click(S, C);
+    FileOut("/d/OTHER.TXT");
     EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
     Device("\x1B" "V");  // asked before the header is all out: the pacing ends too
     EXPECT_EQ(S.TxState, 0);
@@ -94,15 +86,11 @@ TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
     Device("\x1B" "I");  // no header byte among the replies
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0').substr(0, 10) + "mine" + kAck + kAck);
     F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "Z");
-    PaceHeader();
-    Device("\x1B" "V");
+    SendAll();
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '5') + "other");
     // A set chosen once nothing goes out is the next one sent.
     Store(HeaderOf('T', '0'), std::string("third\0", 6));
     F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "Z");
-    PaceHeader();
-    Device("\x1B" "V");
+    SendAll();
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0') + "third");
 }

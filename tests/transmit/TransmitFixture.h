@@ -25,8 +25,15 @@ struct Transmit : ::testing::Test, FakeProgram {
         F.Files.Files["/d/P.TXT"] = "listing";
         F.Files.Files["/d/P.hdr"] = hdr;
         F.Files.Files["/d/P.src"] = src;
-        F.OpenDialog1.Answers = {"/d/P.TXT"};
-        FileoutF81Click(S, C);
+        FileOut("/d/P.TXT");
+    }
+    // The device's request, then the whole set: header paced, text section asked for.
+    void Request() { Device("\x1B" "A" "\x1B" "Z"); }
+    void SendAll()
+    {
+        Request();
+        PaceHeader();
+        Device("\x1B" "V");
     }
     std::tuple<std::string, std::string, std::string> OutgoingSet() const { return {S.TxFileName, S.TxHdrPath, S.TxSrcPath}; }
     static std::string Hex(const std::string& bytes)

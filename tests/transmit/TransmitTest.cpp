@@ -3,82 +3,52 @@
 
 #include "tests/transmit/TransmitFixture.h"
 
-TEST_F(Transmit, F8TakesAWholeSetOrKeepsTheOneItHad)
+// F8 takes a whole set or keeps the one it had: a file missing, a set cut short,
+// or one named with F7 and never received would overwrite the device's program
+// with a damaged one. F8 says which file and what is wrong.
+TEST_F(Transmit, F8TakesOnlyAWholeSet)
 {
     F.Memo1.Lines = {"old"};
-    F.OpenDialog1.Answers = {""};
-    FileoutF81Click(S, C);  // cancelled
+    FileOut("");  // cancelled
     EXPECT_TRUE(F.Memo1.Lines.empty());
-    EXPECT_EQ(F.Sound.Beeps, 0);
-    EXPECT_EQ(F.Form3.Shows, 0);
-    EXPECT_EQ(S.TxFileName, "");
+    EXPECT_EQ(std::tuple(F.Sound.Beeps, F.Form3.Shows, S.TxFileName), std::tuple(0, 0, ""));
 
     Store(HeaderOf('T', '0'), std::string("s\0", 2));
     EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     EXPECT_EQ(F.OpenDialog1.name, "");  // the next dialog starts afresh
     EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src"));
-    for (const std::string ext : {"TXT", "hdr", "src"}) {
-        const std::string gone = "/d/Q." + ext;
-        for (const char* p : {"/d/Q.TXT", "/d/Q.hdr", "/d/Q.src"})
-            F.Files.Files[p] = "";
-        F.Files.Files.erase(gone);
-        F.OpenDialog1.Answers = {"/d/Q.TXT"};
-        FileoutF81Click(S, C);
-        EXPECT_EQ(S.ErrorKind, 3);
-        EXPECT_EQ(F.Form3.Text, ext == "TXT" ? "File (*.txt ) not found" : ext == "hdr" ? "File (*.hdr ) not found" : "File (*.src) not found");
-        EXPECT_EQ(F.OpenDialog1.name, "");
-        // The outgoing set stays whole: never the header of one set, source of another.
-        EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src")) << gone;
-        EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
-    }
-    EXPECT_EQ(F.Sound.Beeps, 3);
-}
-
-// A set cut short, or named with F7 and never received, would overwrite the
-// device's program with a damaged one: F8 says which file and what is wrong.
-TEST_F(Transmit, F8RefusesASetThatIsNotWhole)
-{
-    Store(HeaderOf('T', '0'), std::string("s\0", 2));
-    const std::string h = HeaderOf('T', '0'), block = ClassHeader('t', ' ', '2', ' ');
-    const std::tuple<std::string, std::string, int, std::string> cases[] = {
-        {h.substr(0, 127), "x\0", 1, "Not a whole stored program: Q.hdr\na header holds 128 bytes, this one 127"},
-        {h + "!", "x\0", 1, "Not a whole stored program: Q.hdr\na header holds 128 bytes, this one 129"},
+    const std::string h = HeaderOf('T', '0'), block = ClassHeader('t', ' ', '2', ' '), whole("x\0", 2);
+    const struct {
+        std::string hdr, src;
+        int language;
+        std::string told, gone = "";
+    } cases[] = {
+        {h, whole, 1, "File (*.txt ) not found", "TXT"},
+        {h, whole, 1, "File (*.hdr ) not found", "hdr"},
+        {h, whole, 1, "File (*.src) not found", "src"},
+        {h.substr(0, 127), whole, 1, "Not a whole stored program: Q.hdr\na header holds 128 bytes, this one 127"},
+        {h + "!", whole, 1, "Not a whole stored program: Q.hdr\na header holds 128 bytes, this one 129"},
         {h, "AB\x01", 0, "Programma non completo: Q.src\nla sezione di testo non ha il byte 0x00 di chiusura"},
         {block, std::string("x\0A0A\0", 7), 1,
          "Not a whole stored program: Q.src\nits header calls for a 5001 block, and no closing 0xFF byte follows "
          "the text section"},
         {"", "", 1, "Not a whole stored program: Q.hdr\nnamed with F7 and never received: its files are empty"}};
-    for (const auto& [hdr, src, language, told] : cases) {
-        S.LanguageFlag = language;
-        F.Files.Files["/d/Q.TXT"] = "", F.Files.Files["/d/Q.hdr"] = hdr, F.Files.Files["/d/Q.src"] = src;
-        F.OpenDialog1.Answers = {"/d/Q.TXT"};
+    for (const auto& c : cases) {
+        S.LanguageFlag = c.language;
+        F.Files.Files["/d/Q.TXT"] = "", F.Files.Files["/d/Q.hdr"] = c.hdr, F.Files.Files["/d/Q.src"] = c.src;
+        F.Files.Files.erase("/d/Q." + c.gone);
         const int beeps = F.Sound.Beeps;
-        FileoutF81Click(S, C);
-        EXPECT_EQ(F.Form3.Text, told);
-        EXPECT_EQ(S.ErrorKind, 3);
-        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-        EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src"));
+        FileOut("/d/Q.TXT");
+        EXPECT_EQ(F.Form3.Text, c.told);
+        EXPECT_EQ(std::tuple(S.ErrorKind, F.Sound.Beeps, F.OpenDialog1.name), std::tuple(3, beeps + 1, ""));
+        // The outgoing set stays whole: never the header of one set, source of another.
+        EXPECT_EQ(OutgoingSet(), std::tuple("/d/P.TXT", "/d/P.hdr", "/d/P.src")) << c.told;
         EXPECT_EQ(F.Edit2.text, "/d/P.TXT");
     }
     // Whole once its block is closed.
     F.Files.Files["/d/Q.hdr"] = block, F.Files.Files["/d/Q.src"] = std::string("x\0A0A\xFF", 6);
-    F.OpenDialog1.Answers = {"/d/Q.TXT"};
-    FileoutF81Click(S, C);
+    FileOut("/d/Q.TXT");
     EXPECT_EQ(OutgoingSet(), std::tuple("/d/Q.TXT", "/d/Q.hdr", "/d/Q.src"));
-}
-
-// The files may change between F8 and the device's request: a set no longer
-// whole sends the device nothing at all, and the user is told.
-TEST_F(Transmit, ASetIsCheckedAgainWhenTheDeviceAsks)
-{
-    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
-    F.Files.Files["/d/P.src"] = "abc";
-    Device("\x1B" "A" "\x1B" "Z");
-    EXPECT_EQ(F.ComPort1.Sent(), "");
-    EXPECT_EQ(F.Form3.Text, "Not a whole stored program: P.src\nits text section has no closing 0x00 byte");
-    EXPECT_EQ(std::tuple(S.TxState, S.RxState, S.HdrSendActive), std::tuple(0, 0, 0));
-    EXPECT_FALSE(F.ProgressBar1.visible);
-    EXPECT_EQ(F.Memo2.Text(), "");
 }
 
 TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
@@ -88,7 +58,7 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
     for (const auto& [size, writes] : cases) {
         S.NulPending = 0;
         Store(HeaderOf('T', '0'), std::string(size, 'x') + '\0' + "yy");
-        Device("\x1B" "A" "\x1B" "Z");
+        Request();
         F.ComPort1.Writes.clear();
         F.ProgressBar1.Moves.clear();
         Device("\x1B" "V");
@@ -101,13 +71,22 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
             expected.push_back(136);
         EXPECT_EQ(sizes, expected) << size;
         EXPECT_EQ(F.ComPort1.Sent(), std::string(size, 'x'));
-        EXPECT_EQ(S.NulPending, 1);  // even an empty section gets its zero byte
-        EXPECT_EQ(S.TxState, 0);
+        EXPECT_EQ(std::pair(S.NulPending, S.TxState), std::pair(1, 0));  // even an empty section gets its zero byte
     }
+    // The files may change between F8 and the device's request: a set no longer
+    // whole sends the device nothing at all, and the user is told.
+    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
+    F.Files.Files["/d/P.src"] = "abc";
+    F.ComPort1.Writes.clear();
+    Request();
+    EXPECT_EQ(F.ComPort1.Sent(), "");
+    EXPECT_EQ(F.Form3.Text, "Not a whole stored program: P.src\nits text section has no closing 0x00 byte");
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(F.Memo2.Text(), "");
     // A section cut short after the start sends nothing; asked for again once
     // whole, it goes once.
-    Store(HeaderOf('T', '0'), std::string("abc\0", 4));
-    Device("\x1B" "A" "\x1B" "Z");
+    F.Files.Files["/d/P.src"] += '\0';
+    Request();
     F.Files.Files["/d/P.src"] = "abc";
     F.ComPort1.Writes.clear();
     Device("\x1B" "V");
@@ -125,21 +104,18 @@ TEST_F(Transmit, HeaderPacedOneByteATickFromTheFileAlone)
     S.TxState = 1;
     S.HdrSendOffset = 55;  // left behind by an abandoned pacing
     TransmitStep(S, C, 'Z');
-    EXPECT_TRUE(F.ProgressBar1.visible);
-    EXPECT_TRUE(F.Timer2.enabled);
-    EXPECT_EQ(F.Memo2.Text(), "TRASMISSIONE IN CORSO  ");
+    EXPECT_EQ(std::tuple(F.ProgressBar1.visible, F.Timer2.enabled, F.Memo2.Text()),
+              std::tuple(true, true, "TRASMISSIONE IN CORSO  "));
     EXPECT_EQ(PaceHeader(), 129);
     EXPECT_EQ(F.ProgressBar1.Moves.size(), 1u + 128);  // a step at the start, one a byte
     EXPECT_EQ(F.ComPort1.Chars, 119);  // each zero byte as one character
     EXPECT_EQ(F.ComPort1.Sent(), "\x80\x80" + header);
     // Classified from the file, not from what the block held.
-    EXPECT_EQ(S.HeaderDigit, 0);
-    EXPECT_EQ(S.DeviceClass, 0);
-    EXPECT_EQ(S.HdrSendOffset, 0);
+    EXPECT_EQ(std::tuple(S.HeaderDigit, S.DeviceClass, S.HdrSendOffset), std::tuple(0, 0, 0));
     // A file grown after the start: its first 128 bytes, no more.
     Store(HeaderOf('T', '0'), std::string(1, '\0'));
     F.ComPort1.Writes.clear();
-    Device("\x1B" "A" "\x1B" "Z");
+    Request();
     F.Files.Files["/d/P.hdr"] += "extra";
     EXPECT_EQ(PaceHeader(), 129);
     EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0'));
@@ -169,17 +145,14 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
         F.ComPort1.Writes.clear();
         if (c.beforeRequest)
             F.Files.Files.erase(c.gone);
-        Device("\x1B" "A" "\x1B" "Z");
+        Request();
         c.before();
         F.Files.FailOpen.insert(c.gone);
         c.after();
         // Told with a beep, the message line emptied, nothing left running.
         EXPECT_EQ(F.Form3.Text, std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
-        EXPECT_EQ(F.Memo2.Text(), "");
-        EXPECT_EQ(S.ErrorKind, 3);
-        EXPECT_EQ(F.Sound.Beeps, beeps + 1);
-        EXPECT_EQ(std::tuple(S.TxState, S.RxState, S.HdrSendActive), std::tuple(0, 0, 0)) << c.gone;
-        EXPECT_FALSE(F.ProgressBar1.visible);
+        EXPECT_EQ(std::tuple(F.Memo2.Text(), S.ErrorKind, F.Sound.Beeps, Idle()), std::tuple("", 3, beeps + 1, true))
+            << c.gone;
         EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
     }
 }
@@ -190,22 +163,20 @@ TEST_F(Transmit, LineErrorsMeanTheTransmissionIsNotDone)
     S.LanguageFlag = 0;
     Store(HeaderOf('T', '0'), std::string("ab\0", 3));
     F.ComPort1.Errors.Framing = 4;  // before the transmission: not its own
-    Device("\x1B" "A" "\x1B" "Z");
+    Request();
     PaceHeader();
     F.ComPort1.Errors.Parity = 1;
     Device("\x1B" "V");
     EXPECT_EQ(F.Memo2.Text(), "TRASMESSO CON ERRORI DI LINEA (parita' 1): le richieste del dispositivo sono arrivate "
                               "danneggiate. Controllare il programma sul dispositivo");
-    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(std::pair(S.TxState, F.Sound.Beeps), std::pair(0, 1));  // told with a beep
     S.LanguageFlag = 1;
-    Device("\x1B" "A" "\x1B" "Z");
+    Request();
     PaceHeader();
     F.ComPort1.Errors.Break = 1;
     Device("\x1B" "V");
     EXPECT_EQ(F.Memo2.Text(), "SENT WITH LINE ERRORS (break 1): the device's requests arrived damaged. Check the "
                               "program on the device");
-    Device("\x1B" "A" "\x1B" "Z");
-    PaceHeader();
-    Device("\x1B" "V");
+    SendAll();
     EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
 }
