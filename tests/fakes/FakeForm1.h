@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "link/Router.h"
@@ -131,6 +132,8 @@ struct FakeForm1 {
 
 // A program just started on the fakes, its port chosen and its texts in English;
 // the port's received bytes reach the dispatcher as the main window routes them.
+inline const auto kIdle = std::tuple(int32_t{0}, int32_t{0}, int32_t{0}, false);
+
 struct FakeProgram {
     FakeForm1 F;
     ProgramState S;
@@ -147,8 +150,8 @@ struct FakeProgram {
         S.PortPromptStage = portPromptStage;
         F.ComPort1.OnRxChar = [this](int n) { ComPort1RxChar(S, C, n); };
     }
-    // No reception, no transmission, no header being paced, no progress shown.
-    bool Idle() const { return S.RxState == 0 && S.TxState == 0 && S.HdrSendActive == 0 && !F.ProgressBar1.visible; }
+    // Reception, transmission, header pacing and progress bar: kIdle when none runs.
+    auto Activity() const { return std::tuple(S.RxState, S.TxState, S.HdrSendActive, F.ProgressBar1.visible); }
     // F7 and F8, their dialog answering with name ("" cancels).
     void FileIn(const std::string& name)
     {

@@ -67,7 +67,7 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kAck, kAck, kChunkOk, kEnded, kAck}));
         EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple(kListing, header, kText + kNul));
         ExpectOffered("/tmp/LINE1");
-        EXPECT_TRUE(Idle());
+        EXPECT_EQ(Activity(), kIdle);
         EXPECT_EQ(F.ProgressBar1.Moves, (std::vector<int>{2, 4, 6, 8, 10, 0}));
     }
 }

@@ -43,7 +43,7 @@ TEST_F(Transmit, ExchangeEndingAfterTheTextSection)
     Tick1();
     Tick1();
     Tick1();
-    EXPECT_EQ(std::pair(Idle(), F.ProgressBar1.position), std::pair(true, 0));
+    EXPECT_EQ(std::pair(Activity(), F.ProgressBar1.position), std::pair(kIdle, 0));
     ExpectGolden("text_only.log", Log);
 }
 

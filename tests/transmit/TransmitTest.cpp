@@ -81,7 +81,7 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
     Request();
     EXPECT_EQ(F.ComPort1.Sent(), "");
     EXPECT_EQ(F.Form3.Text, "Not a whole stored program: P.src\nits text section has no closing 0x00 byte");
-    EXPECT_TRUE(Idle());
+    EXPECT_EQ(Activity(), kIdle);
     EXPECT_EQ(F.Memo2.Text(), "");
     // A section cut short after the start sends nothing; asked for again once
     // whole, it goes once.
@@ -151,7 +151,7 @@ TEST_F(Transmit, VanishedFilesSendNothingInvented)
         c.after();
         // Told with a beep, the message line emptied, nothing left running.
         EXPECT_EQ(F.Form3.Text, std::string(c.gone).ends_with("hdr") ? "File (*.hdr ) not found" : "File (*.src) not found");
-        EXPECT_EQ(std::tuple(F.Memo2.Text(), S.ErrorKind, F.Sound.Beeps, Idle()), std::tuple("", 3, beeps + 1, true))
+        EXPECT_EQ(std::tuple(F.Memo2.Text(), S.ErrorKind, F.Sound.Beeps, Activity()), std::tuple("", 3, beeps + 1, kIdle))
             << c.gone;
         EXPECT_EQ(F.ComPort1.Sent(), c.sent) << c.gone;
     }
