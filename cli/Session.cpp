@@ -40,7 +40,7 @@ std::string OneLine(std::string text)
     return text;
 }
 
-void Say(const std::string& text) { std::fprintf(stderr, "serbox-cli: %s\n", OneLine(text).c_str()); }
+void Say(const std::string& text) { Print(stderr, "serbox-cli: " + OneLine(text) + "\n"); }
 
 class Session {
 public:
@@ -275,9 +275,10 @@ private:
             r.SetPath = o_.set;
         }
         ClearProgress();
-        std::printf("%d %s %s %llu bytes %.1f s %s\n", ++sequence_, r.Direction.c_str(), r.SetPath.c_str(),
-                    static_cast<unsigned long long>(r.Bytes), r.Seconds, verdict.c_str());
-        std::fflush(stdout);
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", r.Seconds);
+        Print(stdout, std::to_string(++sequence_) + " " + r.Direction + " " + r.SetPath + " " + std::to_string(r.Bytes) +
+                          " bytes " + seconds + " s " + verdict + "\n");
         journal_.Write(r);
         const bool ours = (o_.command == Command::Send) == (r.Direction == "send");
         if (!ours)

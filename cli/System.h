@@ -1,7 +1,9 @@
 #pragma once
 // What differs per system in serbox-cli: System_unix.cpp and System_win.cpp.
 
+#include <cstdio>
 #include <functional>
+#include <string>
 
 class QObject;
 
@@ -14,5 +16,10 @@ void OnInterrupt(QObject* context, std::function<void()> ending);
 
 // Standard error is a terminal: the live progress line goes there.
 bool ErrorIsTerminal();
+
+// UTF-8 text to standard output or error. A Windows console reads bytes in its
+// own code page, so there it gets the text as characters: a folder named with
+// an accent shows as typed. Redirected, the bytes are UTF-8 on every system.
+void Print(std::FILE* stream, const std::string& text);
 
 }  // namespace cli

@@ -36,4 +36,10 @@ void OnInterrupt(QObject* context, std::function<void()> ending)
 
 bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+void Print(std::FILE* stream, const std::string& text)
+{
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
 }  // namespace cli

@@ -3,6 +3,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -49,5 +50,22 @@ void OnInterrupt(QObject* context, std::function<void()> ending)
 }
 
 bool ErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+void Print(std::FILE* stream, const std::string& text)
+{
+    std::fflush(stream);
+    const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+    DWORD mode = 0;
+    if (h == INVALID_HANDLE_VALUE || !::GetConsoleMode(h, &mode)) {
+        std::fputs(text.c_str(), stream);
+        std::fflush(stream);
+        return;
+    }
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(std::max(size, 0)), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    DWORD written = 0;
+    ::WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+}
 
 }  // namespace cli

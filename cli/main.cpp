@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/Session.h"
+#include "cli/System.h"
 #include "platform/files/StdFileSystem.h"
 
 namespace {
@@ -35,7 +36,7 @@ const char* const kAbout =
 
 int Wrong(const QString& problem)
 {
-    std::fprintf(stderr, "serbox-cli: %s\nTry serbox-cli --help.\n", problem.toLocal8Bit().constData());
+    cli::Print(stderr, "serbox-cli: " + problem.toStdString() + "\nTry serbox-cli --help.\n");
     return cli::kUsage;
 }
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv)
     if (!parser.parse(QCoreApplication::arguments()))
         return Wrong(parser.errorText());
     if (parser.isSet(help))
-        return std::printf("%s", parser.helpText().toLocal8Bit().constData()), 0;
+        return cli::Print(stdout, parser.helpText().toStdString()), 0;
     if (parser.isSet(version))
         return std::printf("serbox-cli %s\n", SERBOX_VERSION), 0;
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """serbox-cli.exe under Wine with COM1 mapped to serbox-device's pseudo-terminal:
-a reception, a load, a verify, the port that cannot be opened, and Ctrl-C in the
+a reception, a load, a verify, the port that cannot be opened, a folder's name
+as a console shows it, and Ctrl-C in the
 middle of a reception pressed as the console does; the exit statuses, the sets
 left in the folder and the journal's lines."""
 import argparse
 import os
+import pty
 import re
+import select
 import subprocess
 import sys
 import tempfile
@@ -60,6 +63,25 @@ def cli(*words, via=None):
     return r.returncode, r.stdout.replace("\r", ""), r.stderr.replace("\r", "")
 
 
+def on_console(*words):
+    """serbox-cli on a console of Wine's own (its handles a terminal): what the terminal shows."""
+    master, slave = pty.openpty()
+    p = subprocess.Popen([args.wine_run, args.prefix, args.cli, *words], stdin=slave, stdout=slave, stderr=slave,
+                         env=dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8"))
+    os.close(slave)
+    shown = b""
+    while select.select([master], [], [], 60)[0]:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # the console has closed
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    return p.wait(60), re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", shown.decode("utf-8", "replace"))
+
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()
@@ -96,6 +118,9 @@ with tempfile.TemporaryDirectory(prefix="serbox-wine-cli-") as work:
 
     rc, so, se = cli("receive", "--port", "COM9", "--into", win(out), *common)
     check(rc == 3 and "cannot open COM9" in se, "an unmapped port ends 3: %d %s" % (rc, se))
+    # A console shows a folder's accent as typed (it reads bytes in its own code page).
+    rc, shown = on_console("receive", "--port", "COM1", "--into", "C:\\Società")
+    check(rc == 2 and "serbox-cli: C:\\Società: no such folder" in shown, "the console's line: %d %r" % (rc, shown))
 
     d = Device("--baud", "--chunk", "256", "send", os.path.join(work, "big.hdr"), os.path.join(work, "big.src"))
     rc, so, se = cli("receive", "--port", "COM1", "--into", win(out), *common, via=win(os.path.join(out, "~S0002.src")))
