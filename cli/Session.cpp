@@ -60,8 +60,7 @@ public:
     // F7 made the next set's files aside, empty; however the command ends, they go.
     ~Session()
     {
-        if (o_.command == Command::Receive)
-            folder_.Drop();
+        folder_.Drop();  // only a reception claims a set aside
     }
 
     // Everything that can be said before the port opens; -1 when all is ready.
@@ -327,8 +326,7 @@ private:
             if (auto r = watch_.Abandoned(S, "interrupted: Ctrl-C, or the program was told to end", Now()))
                 Ended(*r);
         }
-        if (o_.command == Command::Receive)
-            folder_.Drop();
+        folder_.Drop();
         Finish(kFailed);
     }
 
@@ -343,8 +341,7 @@ private:
         t2_.stop();
         wait_.stop();
         progress_.stop();
-        if (o_.command == Command::Receive)
-            folder_.Drop();
+        folder_.Drop();
         component_.Close();
         QCoreApplication::exit(code);
     }

@@ -4,6 +4,7 @@
 // runs may receive into the same folder at the same time.
 
 #include <string>
+#include <utility>
 
 #include "platform/files/StdFileSystem.h"
 
@@ -26,7 +27,6 @@ public:
     // The whole set takes the first S name free now; its listing's path, or
     // empty with why (the set is then still aside).
     std::string Publish(std::string& why);
-    bool Claimed() const { return number_ != 0; }
 
 private:
     int NextNumber() const;
