@@ -43,6 +43,21 @@ inline std::string Text(size_t size)
 // A 5001 block: record-like bytes up to its 0xFF.
 inline std::string Block() { return Text(66) + "\xFF"; }
 
+// The program the set stem in dir holds.
+inline Program ProgramIn(const std::filesystem::path& dir, const std::string& stem)
+{
+    return {ReadFile(dir / (stem + ".hdr")), ReadFile(dir / (stem + ".src"))};
+}
+
+// A set as F8 finds it; its .hdr and .src, as serbox-device's command line names them.
+inline QStringList StoreSet(const std::filesystem::path& dir, const std::string& base, const Program& p)
+{
+    std::ofstream(dir / (base + ".hdr"), std::ios::binary) << p.hdr;
+    std::ofstream(dir / (base + ".src"), std::ios::binary) << p.src;
+    std::ofstream(dir / (base + ".TXT"));
+    return {QString::fromStdString((dir / (base + ".hdr")).string()), QString::fromStdString((dir / (base + ".src")).string())};
+}
+
 class Device : public Child {
 public:
     std::string path;  // the pseudo-terminal serbox opens
@@ -123,15 +138,8 @@ struct Serbox : Windows {
     }
     void FileIn(const std::string& name) { Choose(Form1.SaveDialog(), "File in-F7", name); }
     void FileOut(const std::string& name) { Choose(Form1.OpenDialog(), "File out-F8", name); }
-    Program Stored(const std::string& base) const { return {ReadFile(Dir / (base + ".hdr")), ReadFile(Dir / (base + ".src"))}; }
-    // A set as F8 finds it; its .hdr and .src, as serbox-device's command line names them.
-    QStringList Store(const std::string& base, const Program& p) const
-    {
-        std::ofstream(Dir / (base + ".hdr"), std::ios::binary) << p.hdr;
-        std::ofstream(Dir / (base + ".src"), std::ios::binary) << p.src;
-        std::ofstream(Dir / (base + ".TXT"));
-        return {Out(base + ".hdr"), Out(base + ".src")};
-    }
+    Program Stored(const std::string& base) const { return ProgramIn(Dir, base); }
+    QStringList Store(const std::string& base, const Program& p) const { return StoreSet(Dir, base, p); }
     QString Out(const std::string& name) const { return QString::fromStdString((Dir / name).string()); }
 
 private:
