@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QPushButton>
 #include <QTest>
 #include <fstream>
 
@@ -107,24 +104,12 @@ struct Serbox : Windows {
 
     QString Messages() const { return Form1.Memo(2)->toPlainText(); }
 
-    // As at every start: the port request acknowledged, the device in the setup dialog.
+    // The start-up's port request and setup dialog answered with the device on COM1
+    // (tests/desktop answers them on the real program), the device bound to COM1.
     void StartOn(const std::string& device)
     {
-        ASSERT_TRUE(Until([&] { return Form3.isVisible() && S().ErrorKind == 10; }));
-        Form3.Button1->click();
-        auto* poll = new QTimer;  // the setup dialog is modal: answered from its own loop
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, device = QString::fromStdString(device)] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            auto* combo = dialog ? dialog->findChild<QComboBox*>("device") : nullptr;
-            if (!combo)
-                return;
-            dialog->findChild<QComboBox*>("port")->setCurrentText("COM1");
-            combo->setCurrentText(device);
-            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-            poll->deleteLater();
-        });
-        poll->start(20);
-        ASSERT_TRUE(Until([&] { return Form1.Port().Connected(); })) << Form1.Port().LastFailure();
+        S().PortPromptStage = 2;
+        ASSERT_TRUE(OpenOn(device)) << Form1.Port().LastFailure();
     }
     // serbox-device's "send" into the set F7 named, then its "receive" of that set.
     void RoundTrip(Device& device, const Program& p, const std::string& base)
