@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QTest>
 #include <fstream>
 
 #include "tests/support/Header.h"
@@ -104,8 +102,8 @@ struct Serbox : Windows {
 
     QString Messages() const { return Form1.Memo(2)->toPlainText(); }
 
-    // The start-up's port request and setup dialog answered with the device on COM1
-    // (tests/desktop answers them on the real program), the device bound to COM1.
+    // As after the start-up's port request and setup dialog (tests/desktop answers
+    // them on the real program): the device on COM1.
     void StartOn(const std::string& device)
     {
         S().PortPromptStage = 2;
