@@ -40,6 +40,8 @@ public:
         Dcb.XoffLim = 10;
     }
 
+    std::string Pending() const { return write_ ? writeData_ : std::string(); }  // a write CTS holds
+
     // Bytes from the device, with the errors the UART flagged for them.
     void Arrive(const std::string& bytes, DWORD errors = 0)
     {
