@@ -73,10 +73,19 @@ TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
     EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
 }
 
-// The driver did not take the speed (read back), or a pseudo-terminal's line
-// cannot carry 7 data bits: the open fails with what was refused.
+// No device, a name that stands for none, the driver did not take the speed (read
+// back), or a pseudo-terminal's line cannot carry 7 data bits: the open fails with
+// what was wrong.
 TEST_F(Line, ARefusedSettingFailsTheOpenWithItsReason)
 {
+    port.Bind("COM2", "/dev/serbox-no-such-device");
+    for (const std::string name : {"COM2", "COM5"}) {
+        port.SetPort(name);
+        EXPECT_THROW(port.Open(), platform::EComPort);
+        EXPECT_EQ(port.LastFailure(), name == "COM2" ? "Device not found: /dev/serbox-no-such-device (is the adapter "
+                                                       "plugged in?)" : "COM5 stands for no serial device of this machine");
+    }
+    port.SetPort("COM1");
     line->KeptSpeed = B9600;
     EXPECT_THROW(port.Open(), platform::EComPort);
     EXPECT_FALSE(port.Connected());
