@@ -1,5 +1,5 @@
-// The setup dialog's port list from what the system reports, and the last run's
-// port found again: reports in, the dialog's lines out.
+// The setup dialog's port list from what the system reports, the last run's port
+// found again, and the names that stand for the devices present.
 #include <gtest/gtest.h>
 
 #include "platform/serial/PortNames.h"
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "tests/support/Pty.h"
+#include "tests/support/TempDir.h"
 #endif
 
 namespace {
@@ -116,5 +117,52 @@ TEST(PortList, OnlyTerminalsAreAcceptedAndAnotherProgramsLineIsInUse)
     ::kill(other, SIGKILL);
     ::waitpid(other, nullptr, 0);
     EXPECT_FALSE(platform::HeldByAnotherProgram(pty.path));
+}
+
+// Every step is a port choice with the devices then present. A name keeps its
+// device while it is present and gets it back when it returns recognised (by its
+// serial number here; what cannot be recognised leaves its name free); a newly
+// plugged device takes only a free name.
+TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
+{
+    using Names = std::map<std::string, std::string>;
+    const auto at = [](std::string tty, std::string serial = "") {
+        return platform::DetectedPort{tty[0] == '/' ? tty : "/dev/" + tty, "", "", serial};
+    };
+    const auto s0 = at("ttyS0"), s2 = at("ttyS2"), s10 = at("ttyS10"), usb0 = at("ttyUSB0"), usb1 = at("ttyUSB1"),
+               acm0 = at("ttyACM0"), a0 = at("ttyUSB0", "A"), a2 = at("ttyUSB2", "A"), b1 = at("ttyUSB1", "B"),
+               c0 = at("ttyUSB0", "C");
+    // The devices present at each choice, and what the names stand for then.
+    const std::vector<std::vector<std::pair<std::vector<platform::DetectedPort>, std::string>>> chains = {
+        {{{usb1}, "COM1=ttyUSB1"}, {{s10, s2, acm0, usb0, usb1}, "COM1=ttyUSB1 COM2=ttyACM0 COM3=ttyUSB0 COM4=ttyS2"}},
+        {{{a0, b1}, "COM1=ttyUSB0 COM2=ttyUSB1"}, {{b1}, "COM2=ttyUSB1"},
+         {{c0, b1}, "COM2=ttyUSB1 COM3=ttyUSB0"},  // at A's old path, and not A; COM1 waits for A
+         {{c0, b1, a2}, "COM1=ttyUSB2 COM2=ttyUSB1 COM3=ttyUSB0"}},
+        {{{s0, s2}, "COM1=ttyS0 COM2=ttyS2"}, {{s2}, "COM2=ttyS2"}, {{s2, usb0}, "COM1=ttyUSB0 COM2=ttyS2"}},
+    };
+    for (const auto& chain : chains) {
+        Names b, known;
+        for (const auto& [present, expected] : chain) {
+            std::string got;
+            for (const auto& [name, device] : b = platform::RefreshBindings(b, {}, present, known))
+                got += (got.empty() ? "" : " ") + name + "=" + device.substr(5);
+            EXPECT_EQ(got, expected);
+        }
+    }
+
+    // A name bound by hand keeps its device, and another name that had it gives it up.
+    Names known, b = {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
+    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known),
+              (Names{{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}}));
+
+    // The stable link finds an adapter with no serial number under another device.
+    TempDir byId{"serbox-by-id"};
+    Pty p0, p3;  // where it is plugged in at first, and again
+    std::filesystem::create_symlink(p0.path, byId.path / "usb-P-if00-port0");
+    b = platform::RefreshBindings({}, {}, {at(p0.path)}, known, byId.path.string());
+    std::filesystem::remove(byId.path / "usb-P-if00-port0");
+    std::filesystem::create_symlink(p3.path, byId.path / "usb-P-if00-port0");
+    EXPECT_EQ(platform::RefreshBindings(b, {}, {at(p0.path), at(p3.path)}, known, byId.path.string()),
+              (Names{{"COM1", p3.path}, {"COM2", p0.path}}));
 }
 #endif
