@@ -17,6 +17,7 @@
 #include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/SerialComponent.h"
 #include "platform/serial/SerialTransport.h"
+#include "platform/serial/System.h"
 #include "tests/platform/serial/HeldByCts.h"
 #include "tests/support/Pty.h"
 
@@ -33,23 +34,6 @@ termios LineOf(const std::string& path)
     ::close(fd);
     return t;
 }
-
-struct Serial : ::testing::Test {
-    Pty pty;
-    platform::SerialComponent port;
-    Serial()
-    {
-        port.Bind("COM1", pty.path);
-        port.SetPort("COM1");
-    }
-    // Baud and stop bits (a pty keeps 8 data bits).
-    std::string Line() const
-    {
-        const termios t = LineOf(pty.path);
-        return std::string(cfgetospeed(&t) == B4800 ? "4800" : cfgetospeed(&t) == B9600 ? "9600" : "?") +
-               (t.c_cflag & CSTOPB ? " 2" : " 1");
-    }
-};
 
 class FakeLine : public platform::LineCalls {
 public:
@@ -79,15 +63,28 @@ private:
     std::shared_ptr<platform::LineCalls> real_ = platform::SystemLineCalls();
 };
 
-struct Line : ::testing::Test {
+// The component on the system's calls, or (Line) on the model of a real line.
+struct Serial : ::testing::Test {
     Pty pty;
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
-    platform::SerialComponent port{nullptr, platform::MakeQtTransport(line)};
-    Line()
+    platform::SerialComponent port;
+    explicit Serial(bool model = false)
+        : port(nullptr, model ? platform::MakeQtTransport(line) : platform::MakeSerialTransport())
     {
         port.Bind("COM1", pty.path);
         port.SetPort("COM1");
     }
+    // Baud and stop bits (a pty keeps 8 data bits).
+    std::string BaudAndStop() const
+    {
+        const termios t = LineOf(pty.path);
+        return std::string(cfgetospeed(&t) == B4800 ? "4800" : cfgetospeed(&t) == B9600 ? "9600" : "?") +
+               (t.c_cflag & CSTOPB ? " 2" : " 1");
+    }
+};
+
+struct Line : Serial {
+    Line() : Serial(true) {}
 };
 
 }  // namespace
@@ -100,10 +97,10 @@ TEST_F(Serial, OpensWithTheStartSettingsAndEveryByteGoesBothWays)
     port.SetBaudRate(9600);
     port.SetStopBits(platform::StopBits::Two);
     port.Open();  // DTR and RTS on a pty must not stop it
-    EXPECT_EQ(Line(), "9600 2");
+    EXPECT_EQ(BaudAndStop(), "9600 2");
     port.SetBaudRate(4800);
     port.SetStopBits(platform::StopBits::One);
-    EXPECT_EQ(Line(), "4800 1");
+    EXPECT_EQ(BaudAndStop(), "4800 1");
     std::string all(256, '\0'), got;
     std::iota(all.begin(), all.end(), '\0');
     port.WriteStr(all);
