@@ -2,19 +2,22 @@
 // found again, and the names that stand for the devices present.
 #include <gtest/gtest.h>
 
-#include "platform/serial/PortNames.h"
-#include "platform/serial/System.h"
-
-#ifndef _WIN32
-#include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
+
+#include "platform/serial/PortNames.h"
+#include "platform/serial/System.h"
+#include "tests/support/TempDir.h"
+
+#ifdef _WIN32
+#include "platform/files/StdFileSystem.h"
+#else
+#include <cerrno>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/support/Pty.h"
-#include "tests/support/TempDir.h"
 #endif
 
 namespace {
@@ -78,7 +81,31 @@ TEST(PortList, TheLastRunsDeviceIsFoundAgainOrSaidToBeMissing)
     EXPECT_EQ(platform::NotPluggedInNote(com5), "COM2 was COM5, USB Serial Port (COM5) last time: it is not plugged in now.");
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The port names as Windows has them: COM1..COM4 are ports of the system.
+// No COM1 or COM2 here: they stay unbound rather than take COM3 or COM10.
+TEST(PortNames, EachMenuNameStandsForThePortOfThatName)
+{
+    std::map<std::string, std::string> known;
+    EXPECT_EQ(platform::RefreshBindings({}, {},
+                                        {{"\\\\.\\COM10", "", "", ""}, {"\\\\.\\COM3", "USB Serial Port", "", ""},
+                                         {"\\\\.\\com4", "", "", ""}, {"\\\\.\\COMX", "", "", ""}},
+                                        known),
+              (decltype(known){{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
+}
+
+TEST(PortNames, WhatIsNoSerialPortIsSaidInWords)
+{
+    TempDir temp{"serbox-ports"};
+    const std::string file = platform::Utf8FromPath(temp.path / u8"porta è.txt");
+    std::ofstream(temp.path / u8"porta è.txt") << "x";
+    EXPECT_NE(platform::CheckDevicePath(file).find("is a file"), std::string::npos);
+    EXPECT_NE(platform::CheckDevicePath(platform::Utf8FromPath(temp.path)).find("is a folder"), std::string::npos);
+    EXPECT_NE(platform::CheckDevicePath("COM97").find("Device not found: COM97"), std::string::npos);
+    EXPECT_NE(platform::CheckDevicePath("NUL").find("not a serial port"), std::string::npos);
+    EXPECT_NE(platform::ExplainOpenFailure("COM2", EACCES).find("another program"), std::string::npos);
+}
+#else
 // Checked without opening: a file, a folder, a missing device and what is no
 // terminal are refused in words; the line this program holds is not busy; one
 // another program holds is shown as in use, and free again once it has let go.
