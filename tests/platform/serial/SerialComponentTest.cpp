@@ -225,8 +225,8 @@ TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
 
 // No device, a name that stands for none, the driver did not take the speed (read
 // back), or a pseudo-terminal's line cannot carry 7 data bits: the open fails with
-// what was wrong.
-TEST_F(Line, ARefusedSettingFailsTheOpenWithItsReason)
+// what was wrong. Otherwise the line is as chosen.
+TEST_F(Line, TheOpenSetsTheLineAsChosenOrFailsWithWhatWasRefused)
 {
     port.Bind("COM2", "/dev/serbox-no-such-device");
     for (const std::string name : {"COM2", "COM5"}) {
@@ -248,6 +248,17 @@ TEST_F(Line, ARefusedSettingFailsTheOpenWithItsReason)
     port.SetDataBits(8);
     port.Open();
     EXPECT_TRUE(port.Connected()) << port.LastFailure();
+
+    // Flow control: serbox-cli's --flow sets it before the open, where no dialog is.
+    auto handshake = [&] { return (LineOf(pty.path).c_cflag & CRTSCTS) != 0; };
+    EXPECT_TRUE(handshake()) << "hardware, as the window program starts";
+    port.SetFlowControl(platform::FlowControl::None);
+    EXPECT_FALSE(handshake()) << "set on the open port";
+    port.Close();
+    port.SetFlowControl(platform::FlowControl::Hardware);
+    port.SetFlowControl(platform::FlowControl::None);
+    port.Open();
+    EXPECT_FALSE(handshake()) << "kept for the next open";
 }
 
 // The kernel's counters, from the open on, each growth told once.
@@ -267,20 +278,4 @@ TEST_F(Line, LineErrorsAreCountedFromTheOpen)
     const platform::LineErrors e = port.LineErrorsSeen();
     EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({2, 0, 1, 1}));
     EXPECT_EQ(told, std::vector<int>{4});
-}
-
-
-// serbox-cli's --flow sets the line before the open, where no dialog is.
-TEST_F(Line, FlowControlChosenWithoutTheDialogIsTheLines)
-{
-    auto handshake = [&] { return (LineOf(pty.path).c_cflag & CRTSCTS) != 0; };
-    port.Open();
-    EXPECT_TRUE(handshake()) << "hardware, as the window program starts";
-    port.SetFlowControl(platform::FlowControl::None);
-    EXPECT_FALSE(handshake()) << "set on the open port";
-    port.Close();
-    port.SetFlowControl(platform::FlowControl::Hardware);
-    port.SetFlowControl(platform::FlowControl::None);
-    port.Open();
-    EXPECT_FALSE(handshake()) << "kept for the next open";
 }
