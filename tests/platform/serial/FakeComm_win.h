@@ -28,7 +28,6 @@ public:
     WORD Buffer = 4096;        // XonLim or XoffLim above it are refused
     bool SlowBulkRead = false;  // a read of more than a byte pends though the bytes are there
     bool KeepsCancelled = false;  // a cancelled request is never given back
-    DWORD WaitBlocksMs = 5000;    // GetOverlappedResult(wait) on a request it keeps
     DCB Dcb{};
 
     FakeComm()
@@ -39,6 +38,8 @@ public:
         Dcb.XonLim = 10;
         Dcb.XoffLim = 10;
     }
+
+    std::string Pending() const { return write_ ? writeData_ : std::string(); }  // a write CTS holds
 
     // Bytes from the device, with the errors the UART flagged for them.
     void Arrive(const std::string& bytes, DWORD errors = 0)
@@ -106,7 +107,7 @@ public:
     BOOL GetOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* done, BOOL wait) override
     {
         if (ov->Internal == kPending && wait)
-            ::Sleep(WaitBlocksMs);  // a driver that keeps it: the caller is stuck this long
+            ::Sleep(5000);  // a driver that keeps it: the caller is stuck this long
         *done = static_cast<DWORD>(ov->InternalHigh);
         if (ov->Internal == kPending)
             return Fail(ERROR_IO_INCOMPLETE);

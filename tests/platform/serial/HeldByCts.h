@@ -1,6 +1,6 @@
 #pragma once
 // The held-CTS case as both systems' line tests run it, each over its own model
-// of a line: SerialLineTest.cpp and SerialLineTest_win.cpp.
+// of a line: SerialComponentTest.cpp and SerialLineTest_win.cpp.
 #include <gtest/gtest.h>
 
 #include <QTest>

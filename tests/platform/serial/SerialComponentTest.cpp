@@ -1,4 +1,8 @@
+// The serial component on a pseudo-terminal: as the system's calls have it, and
+// with a model of a real line's kernel side (LineCalls_unix.h) whose modem lines,
+// view of the settings and line error counters are the model's.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -7,36 +11,80 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
+#include <memory>
+#include <numeric>
 
-#include "platform/serial/PortNames.h"
+#include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/SerialComponent.h"
+#include "platform/serial/SerialTransport.h"
 #include "platform/serial/System.h"
+#include "tests/platform/serial/HeldByCts.h"
 #include "tests/support/Pty.h"
-#include "tests/support/TempDir.h"
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The line as the device's end of the pseudo-terminal sees it.
+termios LineOf(const std::string& path)
+{
+    termios t{};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(::tcgetattr(fd, &t), 0);
+    ::close(fd);
+    return t;
+}
+
+class FakeLine : public platform::LineCalls {
+public:
+    bool Cts = true;
+    int Queued = 0;           // bytes the adapter holds while CTS is low
+    speed_t KeptSpeed = 0;    // the driver keeps this speed whatever is set
+    platform::LineCounters Counts;
+
+    bool Attributes(int fd, termios* t) override
+    {
+        if (!real_->Attributes(fd, t))
+            return false;
+        if (KeptSpeed)
+            cfsetospeed(t, KeptSpeed);
+        return true;
+    }
+    bool PseudoTerminal(int) override { return false; }  // a line, as a serial port has
+    bool ModemLines(int, int* lines) override
+    {
+        *lines = Cts ? TIOCM_CTS : 0;
+        return true;
+    }
+    bool Counters(int, platform::LineCounters* c) override { return *c = Counts, true; }
+    int OutputQueued(int fd) override { return Cts ? real_->OutputQueued(fd) : Queued; }
+
+private:
+    std::shared_ptr<platform::LineCalls> real_ = platform::SystemLineCalls();
+};
+
+// The component on the system's calls, or (Line) on the model of a real line.
 struct Serial : ::testing::Test {
     Pty pty;
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
     platform::SerialComponent port;
-    Serial()
+    explicit Serial(bool model = false)
+        : port(nullptr, model ? platform::MakeQtTransport(line) : platform::MakeSerialTransport())
     {
         port.Bind("COM1", pty.path);
         port.SetPort("COM1");
     }
-    // The line as the device's end sees it: baud and stop bits (a pty keeps 8 data bits).
-    std::string Line() const
+    // Baud and stop bits (a pty keeps 8 data bits).
+    std::string BaudAndStop() const
     {
-        termios t{};
-        const int fd = ::open(pty.path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        ::tcgetattr(fd, &t);
-        ::close(fd);
+        const termios t = LineOf(pty.path);
         return std::string(cfgetospeed(&t) == B4800 ? "4800" : cfgetospeed(&t) == B9600 ? "9600" : "?") +
                (t.c_cflag & CSTOPB ? " 2" : " 1");
     }
+};
+
+struct Line : Serial {
+    Line() : Serial(true) {}
 };
 
 }  // namespace
@@ -49,13 +97,12 @@ TEST_F(Serial, OpensWithTheStartSettingsAndEveryByteGoesBothWays)
     port.SetBaudRate(9600);
     port.SetStopBits(platform::StopBits::Two);
     port.Open();  // DTR and RTS on a pty must not stop it
-    EXPECT_EQ(Line(), "9600 2");
+    EXPECT_EQ(BaudAndStop(), "9600 2");
     port.SetBaudRate(4800);
     port.SetStopBits(platform::StopBits::One);
-    EXPECT_EQ(Line(), "4800 1");
-    std::string all, got;
-    for (int b = 0; b < 256; ++b)
-        all += static_cast<char>(b);
+    EXPECT_EQ(BaudAndStop(), "4800 1");
+    std::string all(256, '\0'), got;
+    std::iota(all.begin(), all.end(), '\0');
     port.WriteStr(all);
     port.TransmitChar('\0');
     EXPECT_TRUE(QTest::qWaitFor([&] { got += pty.Drain(); return got.size() >= 257; }, 10000));
@@ -73,10 +120,13 @@ TEST_F(Serial, OpensWithTheStartSettingsAndEveryByteGoesBothWays)
 }
 
 // The component takes what arrived from Qt in one read and hands it out as asked:
-// the counts of the event and a clear of the input must not notice.
-TEST_F(Serial, PartReadsKeepTheCountAndAClearTakesEverythingArrived)
+// the counts of the event and a clear of the input must not notice. Then the
+// device goes: the port closes and says so once.
+TEST_F(Serial, PartReadsKeepTheCountAClearTakesEverythingArrivedAndALostDeviceIsToldOnce)
 {
     port.Open();
+    std::vector<std::string> reports;
+    port.OnError = [&](const std::string& why) { reports.push_back(why); };
     std::string got;
     std::vector<int> counts;
     port.OnRxChar = [&](int count) {
@@ -102,6 +152,17 @@ TEST_F(Serial, PartReadsKeepTheCountAndAClearTakesEverythingArrived)
     pty.Send("XY");
     ASSERT_TRUE(QTest::qWaitFor([&] { return after.size() >= 2 && after.substr(after.size() - 2) == "XY"; }, 10000));
     EXPECT_EQ(after.find_first_of("23"), std::string::npos);  // taken from Qt before the clear
+
+    pty.Close();  // the adapter pulled out
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 10000));
+    // Closed by then: nothing more can come from the port but what it queued before.
+    EXPECT_FALSE(port.Connected());
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(reports.size(), 1u);
+    // The line's reason, whichever call noticed (here EIO, elsewhere EAGAIN or ENOTTY).
+    EXPECT_EQ(reports[0], "COM1: device lost (the line went away: the adapter unplugged, the device switched off or "
+                          "its cable pulled, or the program at the other end closed it)");
 }
 
 // The clock decides: held short of the line time of everything written, the event
@@ -127,16 +188,6 @@ TEST_F(Serial, OutputEmptyComesAtTheLineTimeOfEverythingWritten)
     EXPECT_TRUE(QTest::qWaitFor([&] { return pty.Drain(), empties == 1; }, 10000));
 }
 
-TEST_F(Serial, MissingDeviceRaisesTheErrorCallersCatch)
-{
-    port.Bind("COM2", "/dev/serbox-no-such-device");
-    port.SetPort("COM2");
-    EXPECT_THROW(port.Open(), platform::EComPort);
-    EXPECT_NE(port.LastFailure().find("not found"), std::string::npos);
-    port.SetPort("COM5");
-    EXPECT_THROW(port.Open(), platform::EComPort);
-}
-
 // The setup dialog's port is taken on OK only.
 TEST_F(Serial, TheSetupDialogsChoiceIsTakenOnOkOnly)
 {
@@ -155,70 +206,76 @@ TEST_F(Serial, TheSetupDialogsChoiceIsTakenOnOkOnly)
     }
 }
 
-TEST_F(Serial, AVanishedDeviceIsClosedAndReportedOnce)
+// Held again, then the port closes: nothing waits on the line any more.
+TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
 {
+    port.SetBaudRate(1200);
     port.Open();
-    std::vector<std::string> reports;
-    port.OnError = [&](const std::string& why) { reports.push_back(why); };
-    std::string got;
-    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
-    pty.Send("last");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "last"; }, 10000));
-    pty.Close();  // the adapter pulled out
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 10000));
-    // Closed by then: nothing more can come from the port but what it queued before.
-    EXPECT_FALSE(port.Connected());
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-    ASSERT_EQ(reports.size(), 1u);
-    // The line's reason, whichever call noticed (here EIO, elsewhere EAGAIN or ENOTTY).
-    EXPECT_EQ(reports[0], "COM1: device lost (the line went away: the adapter unplugged, the device switched off or "
-                          "its cable pulled, or the program at the other end closed it)");
+    line->Cts = false;
+    line->Queued = 10;
+    HeldByCts cts;
+    ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { line->Cts = true; }));
+    line->Cts = false;
+    port.WriteStr("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 3; }, 5000));
+    port.Close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 4; }, 5000));
+    EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
 }
 
-// Every step is a port choice with the devices then present. A name keeps its
-// device while it is present and gets it back when it returns recognised (by its
-// serial number here; what cannot be recognised leaves its name free); a newly
-// plugged device takes only a free name.
-TEST(PortNames, ANameKeepsItsDeviceAndNewDevicesTakeOnlyFreeNames)
+// No device, a name that stands for none, the driver did not take the speed (read
+// back), or a pseudo-terminal's line cannot carry 7 data bits: the open fails with
+// what was wrong. Otherwise the line is as chosen.
+TEST_F(Line, TheOpenSetsTheLineAsChosenOrFailsWithWhatWasRefused)
 {
-    using Names = std::map<std::string, std::string>;
-    const auto at = [](std::string tty, std::string serial = "") {
-        return platform::DetectedPort{tty[0] == '/' ? tty : "/dev/" + tty, "", "", serial};
-    };
-    const auto s0 = at("ttyS0"), s2 = at("ttyS2"), s10 = at("ttyS10"), usb0 = at("ttyUSB0"), usb1 = at("ttyUSB1"),
-               acm0 = at("ttyACM0"), a0 = at("ttyUSB0", "A"), a2 = at("ttyUSB2", "A"), b1 = at("ttyUSB1", "B"),
-               c0 = at("ttyUSB0", "C");
-    // The devices present at each choice, and what the names stand for then.
-    const std::vector<std::vector<std::pair<std::vector<platform::DetectedPort>, std::string>>> chains = {
-        {{{usb1}, "COM1=ttyUSB1"}, {{s10, s2, acm0, usb0, usb1}, "COM1=ttyUSB1 COM2=ttyACM0 COM3=ttyUSB0 COM4=ttyS2"}},
-        {{{a0, b1}, "COM1=ttyUSB0 COM2=ttyUSB1"}, {{b1}, "COM2=ttyUSB1"},
-         {{c0, b1}, "COM2=ttyUSB1 COM3=ttyUSB0"},  // at A's old path, and not A; COM1 waits for A
-         {{c0, b1, a2}, "COM1=ttyUSB2 COM2=ttyUSB1 COM3=ttyUSB0"}},
-        {{{s0, s2}, "COM1=ttyS0 COM2=ttyS2"}, {{s2}, "COM2=ttyS2"}, {{s2, usb0}, "COM1=ttyUSB0 COM2=ttyS2"}},
-    };
-    for (const auto& chain : chains) {
-        Names b, known;
-        for (const auto& [present, expected] : chain) {
-            std::string got;
-            for (const auto& [name, device] : b = platform::RefreshBindings(b, {}, present, known))
-                got += (got.empty() ? "" : " ") + name + "=" + device.substr(5);
-            EXPECT_EQ(got, expected);
-        }
+    port.Bind("COM2", "/dev/serbox-no-such-device");
+    for (const std::string name : {"COM2", "COM5"}) {
+        port.SetPort(name);
+        EXPECT_THROW(port.Open(), platform::EComPort);
+        EXPECT_EQ(port.LastFailure(), name == "COM2" ? "Device not found: /dev/serbox-no-such-device (is the adapter "
+                                                       "plugged in?)" : "COM5 stands for no serial device of this machine");
     }
+    port.SetPort("COM1");
+    line->KeptSpeed = B9600;
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.LastFailure(), pty.path + " refused the setting 4800 baud (the driver kept its own): choose one "
+                                             "the adapter supports");
+    line->KeptSpeed = 0;
+    port.SetDataBits(7);
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_EQ(port.LastFailure().rfind(pty.path + " refused the setting 7 data bits", 0), 0u) << port.LastFailure();
+    port.SetDataBits(8);
+    port.Open();
+    EXPECT_TRUE(port.Connected()) << port.LastFailure();
 
-    // A name bound by hand keeps its device, and another name that had it gives it up.
-    Names known, b = {{"COM1", "/dev/ttyUSB0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}};
-    EXPECT_EQ(platform::RefreshBindings(b, {"COM2", "MYPORT"}, {s0, usb0}, known),
-              (Names{{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/pts/7"}, {"MYPORT", "/dev/ttyUSB0"}}));
+    // Flow control: serbox-cli's --flow sets it before the open, where no dialog is.
+    auto handshake = [&] { return (LineOf(pty.path).c_cflag & CRTSCTS) != 0; };
+    EXPECT_TRUE(handshake()) << "hardware, as the window program starts";
+    port.SetFlowControl(platform::FlowControl::None);
+    EXPECT_FALSE(handshake()) << "set on the open port";
+    port.Close();
+    port.SetFlowControl(platform::FlowControl::Hardware);
+    port.SetFlowControl(platform::FlowControl::None);
+    port.Open();
+    EXPECT_FALSE(handshake()) << "kept for the next open";
+}
 
-    // The stable link finds an adapter with no serial number under another device.
-    TempDir byId{"serbox-by-id"};
-    Pty p0, p3;  // where it is plugged in at first, and again
-    std::filesystem::create_symlink(p0.path, byId.path / "usb-P-if00-port0");
-    b = platform::RefreshBindings({}, {}, {at(p0.path)}, known, byId.path.string());
-    std::filesystem::remove(byId.path / "usb-P-if00-port0");
-    std::filesystem::create_symlink(p3.path, byId.path / "usb-P-if00-port0");
-    EXPECT_EQ(platform::RefreshBindings(b, {}, {at(p0.path), at(p3.path)}, known, byId.path.string()),
-              (Names{{"COM1", p3.path}, {"COM2", p0.path}}));
+// The kernel's counters, from the open on, each growth told once.
+TEST_F(Line, LineErrorsAreCountedFromTheOpen)
+{
+    line->Counts = {5, 1, 0, 0, 0};  // the previous owner's
+    port.Open();
+    std::string got;
+    std::vector<int> told;
+    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
+    port.OnLineErrors = [&](const platform::LineErrors& e) { told.push_back(e.Total()); };
+    line->Counts = {7, 1, 1, 0, 1};
+    pty.Send("ab");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "ab"; }, 5000));
+    pty.Send("c");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got == "abc"; }, 5000));
+    const platform::LineErrors e = port.LineErrorsSeen();
+    EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({2, 0, 1, 1}));
+    EXPECT_EQ(told, std::vector<int>{4});
 }
