@@ -1,7 +1,59 @@
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <string>
 #include <tuple>
 
-#include "tests/transmit/TransmitFixture.h"
+#include "link/Watchdog.h"
+#include "receive/Dispatcher.h"
+#include "tests/fakes/FakeForm1.h"
+#include "tests/support/Header.h"
+#include "transmit/Pacing.h"
+#include "transmit/Transmission.h"
+
+namespace {
+
+// A stored set, and a device that talks through the fake port.
+struct Transmit : ::testing::Test, FakeProgram {
+    void Store(const std::string& hdr, const std::string& src)
+    {
+        F.Files.Files["/d/P.TXT"] = "listing";
+        F.Files.Files["/d/P.hdr"] = hdr;
+        F.Files.Files["/d/P.src"] = src;
+        FileOut("/d/P.TXT");
+    }
+    void Device(const std::string& bytes) { F.ComPort1.Receive(bytes); }
+    // The device's request, then the whole set: header paced, text section asked for.
+    void Request() { Device("\x1B" "A" "\x1B" "Z"); }
+    void SendAll()
+    {
+        Request();
+        PaceHeader();
+        Device("\x1B" "V");
+    }
+    std::tuple<std::string, std::string, std::string> OutgoingSet() const { return {S.TxFileName, S.TxHdrPath, S.TxSrcPath}; }
+    // One Timer2 tick after the last write has drained.
+    void Tick2()
+    {
+        ComPort1TxEmpty(S);
+        Timer2Timer(S, C);
+    }
+    // Drained ticks until the pacing ends: each tick but the last sends exactly
+    // one byte. The number of ticks it took.
+    int PaceHeader()
+    {
+        const size_t from = F.ComPort1.Writes.size();
+        int n = 0;
+        for (; S.HdrSendActive == 1 && n < 1000; ++n)
+            Tick2();
+        for (size_t i = from; i < F.ComPort1.Writes.size(); ++i)
+            EXPECT_EQ(F.ComPort1.Writes[i].size(), 1u) << "one header byte a tick";
+        EXPECT_EQ(F.ComPort1.Writes.size() - from, static_cast<size_t>(n - 1));
+        return n;
+    }
+};
+
+}  // namespace
 
 // F8 takes a whole set or keeps the one it had: a file missing, a set cut short,
 // or one named with F7 and never received would overwrite the device's program
@@ -94,6 +146,15 @@ TEST_F(Transmit, SectionsGoInWritesOf256AndOnlyWhenWhole)
     F.Files.Files["/d/P.src"] += '\0';
     Device("\x1B" "V");
     EXPECT_EQ(F.ComPort1.Sent(), "abc");
+    // The 5001 block once polled, up to its 0xFF and no further, with a step of its own.
+    Store(HeaderOf('t', '1'), std::string("ab\0A0\xFF" "after", 11));
+    SendAll();
+    F.ComPort1.Writes.clear();
+    F.ProgressBar1.Moves.clear();
+    Device("\x1B" "V" "\x1B");  // an ESC ending one event pairs with the next one's first byte
+    Device("I" "\x1B" "V");
+    EXPECT_EQ(F.ComPort1.Sent(), kAck + "A0\xFF");
+    EXPECT_EQ(std::pair(F.ProgressBar1.Moves.size(), F.ProgressBar1.Moves.back()), std::pair(size_t{2}, 0));
 }
 
 TEST_F(Transmit, HeaderPacedOneByteATickFromTheFileAlone)
@@ -179,4 +240,34 @@ TEST_F(Transmit, LineErrorsMeanTheTransmissionIsNotDone)
                               "program on the device");
     SendAll();
     EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+}
+
+// A set chosen with F8, or left by a reception, while another goes out is the
+// one sent next time: a device never gets the header of one and the text of another.
+TEST_F(Transmit, AChoiceDuringATransmissionWaitsForTheNext)
+{
+    F.Files.Files["/d/OTHER.TXT"] = "listing";
+    F.Files.Files["/d/OTHER.hdr"] = HeaderOf('T', '5');
+    F.Files.Files["/d/OTHER.src"] = std::string("other\0", 6);
+    Store(HeaderOf('T', '0'), std::string("mine\0", 5));
+    Request();
+    for (int i = 0; i < 10; ++i)
+        Tick2();
+    FileOut("/d/OTHER.TXT");
+    EXPECT_EQ(F.Edit2.text, "/d/OTHER.TXT");
+    Device("\x1B" "V");  // asked before the header is all out: the pacing ends too
+    EXPECT_EQ(S.TxState, 0);
+    EXPECT_EQ(S.HdrSendActive, 0);
+    Device("\x1B" "A" "\x1B" "I");
+    Tick2();
+    Device("\x1B" "I");  // no header byte among the replies
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0').substr(0, 10) + "mine" + kAck + kAck);
+    F.ComPort1.Writes.clear();
+    SendAll();
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '5') + "other");
+    // A set chosen once nothing goes out is the next one sent.
+    Store(HeaderOf('T', '0'), std::string("third\0", 6));
+    F.ComPort1.Writes.clear();
+    SendAll();
+    EXPECT_EQ(F.ComPort1.Sent(), std::string("\x80\x80", 2) + HeaderOf('T', '0') + "third");
 }
