@@ -19,7 +19,7 @@ import sys
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import Desktop, Failure, run, run_test, until, within  # noqa: E402
+from xdesktop import Desktop, Failure, options, run, run_test, until, within  # noqa: E402
 
 MAIN, SETUP = "^KORVEL SU COM", "^Serial port setup$"
 
@@ -33,10 +33,7 @@ class Session(Desktop):
     """The desktop, the program's environment and the device's end of its line."""
 
     def __init__(self, children, work, args):
-        # The session lives in this test's own environment, which every command inherits.
-        os.environ.update(HOME=work, XDG_RUNTIME_DIR=work, LANG="C.UTF-8")
-        for kept in ("XDG_CONFIG_HOME", "XDG_DATA_HOME"):  # the user's own settings and journal
-            os.environ.pop(kept, None)
+        # The session lives in this test's own environment (run_test's), which every command inherits.
         super().__init__(children)
         bus = children.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
                              text=True)
@@ -336,13 +333,9 @@ def main():
         return 0
     p = argparse.ArgumentParser()
     p.add_argument("case", choices=CASES)
-    p.add_argument("--program", required=True)
-    p.add_argument("--shots")
-    args = p.parse_args()
-    args.program = os.path.abspath(args.program)
-    shot = args.shots and os.path.join(args.shots, f"desktop-{args.case}-failure.png")
-    return int(any(run_test(lambda children, work: case(Session(children, work, args)), "serbox-desktop-", shot)
-                   for case in CASES[args.case]))
+    args = options(p, ("program",), "make build builds it")
+    return int(not args or any(run_test(lambda children, work: case(Session(children, work, args)),
+                                        f"desktop-{args.case}", args.shots) for case in CASES[args.case]))
 
 
 if __name__ == "__main__":

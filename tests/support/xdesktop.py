@@ -1,7 +1,8 @@
 """A program's own X desktop for the tiers that type at real windows: Xvfb and
 openbox, keys through the X server (xdotool), windows found by their titles,
-child processes that end with the test. Every wait is on a condition; the limits
-only end a run that has already failed."""
+child processes that end with the test; serbox-device and Wine prefixes for the
+Windows tiers. Every wait is on a condition; the limits only end a run that has
+already failed."""
 import ctypes
 import os
 import shutil
@@ -12,6 +13,8 @@ import time
 
 LIMIT = 30.0
 START = time.monotonic()
+CMAKE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake")
+WINE, WINESERVER = "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64"
 
 
 class Failure(Exception):
@@ -140,12 +143,28 @@ class Desktop:
             log(f"screenshot {path}" if shot else f"no screenshot {path}")
 
 
-def run_test(body, work_prefix, failure_shot=None, finish=None):
-    """body(children, work) in a folder of its own, work: the exit status. A
-    picture of the whole screen goes to failure_shot when it failed."""
-    if failure_shot:
-        os.makedirs(os.path.dirname(failure_shot), exist_ok=True)
-    work = tempfile.mkdtemp(prefix=work_prefix)
+def options(parser, paths, hint):
+    """The arguments with --shots, the paths made absolute (the children run
+    elsewhere); None when a file but the prefix is missing (hint: what makes it)."""
+    for name in paths:
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--shots")
+    args = parser.parse_args()
+    for name in paths:
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    missing = [getattr(args, n) for n in paths if n != "prefix" and not os.path.exists(getattr(args, n))]
+    if missing:
+        print(f"missing {', '.join(missing)} ({hint})")
+    return None if missing else args
+
+
+def run_test(body, name, shots=None, finish=None):
+    """body(children, work) in a folder of its own, which is also the home of every
+    child; the exit status. A picture of the whole screen goes to shots when it failed."""
+    work = tempfile.mkdtemp(prefix=f"serbox-{name}-")
+    os.environ.update(HOME=work, XDG_RUNTIME_DIR=work, LANG="C.UTF-8")
+    for kept in ("XDG_CONFIG_HOME", "XDG_DATA_HOME"):  # the user's own settings and journal
+        os.environ.pop(kept, None)
     children = Children()
     try:
         body(children, work)
@@ -153,11 +172,79 @@ def run_test(body, work_prefix, failure_shot=None, finish=None):
         return 0
     except Failure as e:
         log(f"FAILED: {e}")
-        if "DISPLAY" in os.environ and failure_shot:
-            run("import", "-window", "root", failure_shot)
+        if "DISPLAY" in os.environ and shots:
+            os.makedirs(shots, exist_ok=True)
+            run("import", "-window", "root", os.path.join(shots, f"{name}-failure.png"))
         return 1
     finally:
         if finish:
             finish()
         children.end()
         shutil.rmtree(work, ignore_errors=True)
+
+
+class Device:
+    """serbox-device on a pseudo-terminal of its own, its words in a file; its
+    steps wait for Enter unless told --no-wait."""
+
+    def __init__(self, children, exe, steps, dir):
+        self.out = os.path.join(dir, "device.log")
+        self.proc = children.start([exe, *steps], stdin=subprocess.PIPE, stdout=open(self.out, "w"),
+                                   stderr=subprocess.STDOUT, cwd=dir)
+        self.shows("port: ")
+        self.port = next(l for l in self.text().splitlines() if l.startswith("port: "))[len("port: "):]
+
+    def text(self):
+        with open(self.out, errors="replace") as f:
+            return f.read()
+
+    def shows(self, text, times=1, limit=LIMIT):
+        def said():
+            if self.proc.poll() not in (None, 0):
+                raise Failure(f"the device failed:\n{self.text()}")
+            return self.text().count(text) >= times
+        try:
+            until(said, f"the device to say {text!r}", limit)
+        except Failure as e:
+            raise Failure(f"{e}; it said:\n{self.text()}") from None
+
+    def ended(self):
+        """Until the device has done its steps (--exit)."""
+        if self.proc.wait(120) != 0:
+            raise Failure(f"the device failed:\n{self.text()}")
+
+    def write(self, text):
+        self.proc.stdin.write(text.encode())
+        self.proc.stdin.flush()
+
+    def keys_received(self):
+        """What has reached the device in its terminal step, in hex."""
+        return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
+
+
+def wine_env(prefix, language="en_US.UTF-8"):
+    """A Windows program's environment: its prefix, the system's language, and
+    nothing but its own folder to supply its parts."""
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64",
+               WINEDLLOVERRIDES="mscoree,mshtml=", LANG=language, LC_ALL=language)
+    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
+        env.pop(v, None)
+    return env
+
+
+def wine(prefix, *argv):
+    """A console program of the prefix, without a display (wine-run.sh); its output without CRs."""
+    r = run(os.path.join(CMAKE, "wine-run.sh"), prefix, *argv)
+    return r.returncode, r.stdout.replace("\r", "")
+
+
+def map_port(prefix, com, pty):
+    """COMn of the prefix to the pseudo-terminal, proven; the prefix's server left stopped."""
+    r = run(os.path.join(CMAKE, "wine-com.sh"), prefix, com, pty)
+    if r.returncode != 0:
+        raise Failure(f"{com} is not mapped to {pty}: no byte is written: {r.stderr}")
+
+
+def end_wine(prefix):
+    for flag in ("-k", "-w"):
+        run(WINESERVER, flag, env=dict(os.environ, WINEPREFIX=prefix))

@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """serbox.exe under Wine, driven as a technician drives it on a Windows PC.
 
-  wine_gui.py en|it --zip ZIP --prefix DIR --device SERBOX_DEVICE --listing SERBOX_LISTING
-              --wine-com WINE_COM_SH [--shots DIR]
+  wine_gui.py en|it --zip ZIP --prefix DIR --device SERBOX_DEVICE --listing SERBOX_LISTING [--shots DIR]
 
 The program comes out of the zip a technician gets, unpacked into a folder of its
 own. It runs in a Wine prefix of the test's own, on an X server of its own with a
@@ -15,48 +14,13 @@ windows go to --shots, to be looked at.
 """
 import argparse
 import os
-import subprocess
+import pathlib
 import sys
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import LIMIT, Desktop, Failure, log, run, run_test, until  # noqa: E402
-
-WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver64"
-
-
-class Device:
-    """serbox-device on a pseudo-terminal of its own; its steps wait for Enter."""
-
-    def __init__(self, children, exe, steps, dir):
-        self.out = os.path.join(dir, "device.log")
-        self.proc = children.start([exe, *steps], stdin=subprocess.PIPE, stdout=open(self.out, "w"),
-                                   stderr=subprocess.STDOUT, cwd=dir)
-        self.shows("port: ")
-        self.port = next(l for l in self.text().splitlines() if l.startswith("port: "))[len("port: "):]
-
-    def text(self):
-        with open(self.out, errors="replace") as f:
-            return f.read()
-
-    def shows(self, text, times=1, limit=LIMIT):
-        def said():
-            if self.proc.poll() not in (None, 0):
-                raise Failure(f"the device failed:\n{self.text()}")
-            return self.text().count(text) >= times
-        try:
-            until(said, f"the device to say {text!r}", limit)
-        except Failure as e:
-            raise Failure(f"{e}; it said:\n{self.text()}") from None
-
-    def write(self, text):
-        self.proc.stdin.write(text.encode())
-        self.proc.stdin.flush()
-
-    def keys_received(self):
-        """What has reached the device in its terminal step, in hex."""
-        return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
+from xdesktop import (WINE, Desktop, Device, Failure, end_wine, log, map_port, options, run, run_test,  # noqa: E402
+                      until, wine_env)
 
 
 # A stored program: header block, text section with kind markers and high bytes
@@ -73,83 +37,56 @@ def program(kind, digit, text_size, seed):
 
 def store(base, hdr, src, listing=b""):
     for ext, data in (("hdr", hdr), ("src", src), ("TXT", listing)):
-        with open(f"{base}.{ext}", "wb") as f:
-            f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+        pathlib.Path(f"{base}.{ext}").write_bytes(data)
 
 
 def same(got, want, what):
-    if read(got) != read(want):
-        raise Failure(f"{what}: {got} differs from {want} ({len(read(got))} and {len(read(want))} bytes)")
+    got, want = pathlib.Path(got).read_bytes(), pathlib.Path(want).read_bytes()
+    if got != want:
+        raise Failure(f"{what}: {len(got)} bytes, not the {len(want)} sent")
 
 
-def map_ports(args, children, device_port):
+def map_ports(prefix, device_port):
     """COM1 to the device's line, COM2 to COM4 to lines of this test that nobody
     answers: no name the program offers leads to a port of the machine."""
-    spare = []
+    ports = [device_port]
     for _ in range(3):
         master, slave = os.openpty()
-        spare.append(os.ttyname(slave))
+        ports.append(os.ttyname(slave))
         os.close(slave)  # the master keeps the terminal; Wine opens the path
-    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all")
-    runner = os.path.join(os.path.dirname(args.wine_com), "wine-run.sh")
-    for n, pty in enumerate(spare, start=2):
-        # Again while it fails: a prefix's server that is just quitting refuses it.
-        until(lambda: run(runner, args.prefix, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", f"COM{n}", "/t",
-                          "REG_SZ", "/d", pty, "/f", env=env).returncode == 0, f"COM{n} mapped")
-    # Maps COM1, restarts the prefix's server and proves the mapping, or fails.
-    r = run(args.wine_com, args.prefix, "COM1", device_port, env=env)
-    if r.returncode != 0:
-        raise Failure(f"COM1 is not mapped to the device's line: {r.stderr}")
-    end_wine(args)  # the session the mapping left runs without a display; the program's starts afresh
-    return [device_port, *spare]
-
-
-def end_wine(args):
-    env = dict(os.environ, WINEPREFIX=args.prefix)
-    run(WINESERVER, "-k", env=env)
-    run(WINESERVER, "-w", env=env)
-
-
-def check_ports(args, ports):
     for n, pty in enumerate(ports, start=1):
-        target = os.readlink(os.path.join(args.prefix, "dosdevices", f"com{n}"))
+        map_port(prefix, f"COM{n}", pty)
+    return ports
+
+
+def check_ports(prefix, ports):
+    for n, pty in enumerate(ports, start=1):
+        target = os.readlink(os.path.join(prefix, "dosdevices", f"com{n}"))
         if target != pty:
             raise Failure(f"COM{n} leads to {target}, not to the test's line {pty}: no byte is written")
 
 
-def start_program(args, children, work):
-    # Installed (the path a shortcut names), or out of the zip.
-    exe = getattr(args, "installed", None)
-    if not exe:
-        folder = os.path.join(work, "serbox")
-        with zipfile.ZipFile(args.zip) as z:
-            z.extractall(folder)
-        exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files
-                    if f == args.exe), None)
+def unpacked(args, work):
+    """The program out of the zip, in a folder of its own."""
+    folder = os.path.join(work, "serbox")
+    with zipfile.ZipFile(args.zip) as z:
+        z.extractall(folder)
+    exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files if f == args.exe), None)
     if not exe:
         raise Failure(f"{args.exe} is not in {args.zip}")
-    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64",
-               WINEDLLOVERRIDES="mscoree,mshtml=")
-    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
-        env.pop(v, None)  # nothing but the zip's folder may supply the program's parts
-    # A technician starts it from the folder the files are saved in.
-    children.start([WINE, exe], cwd=work, env=env)
+    return exe
 
 
-def start_up(args, children, d, work, steps, request, shots):
+def start_up(args, children, d, work, exe, steps, request):
     """serbox-device on COM1, the program started, the start-up request
     acknowledged and the setup dialog that follows answered with COM1: the
     device and the main window."""
     device = Device(children, args.device, steps, work)
-    ports = map_ports(args, children, device.port)
+    ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    check_ports(args, ports)
-    start_program(args, children, work)
+    check_ports(args.prefix, ports)
+    # A technician starts it from the folder the files are saved in.
+    children.start([WINE, exe], cwd=work, env=wine_env(args.prefix))
     # The request counts as acknowledged when it loses the activation; under Wine
     # the main window's first activation may come after it and take it away.
     setup = "^Serial port setup$"
@@ -158,7 +95,7 @@ def start_up(args, children, d, work, steps, request, shots):
     answered = False
     if window:
         log(f"the port request \"{request}\" is shown")
-        d.shot(window, f"{args.language}-request", shots)
+        d.shot(window, f"{args.language}-request", args.shots)
         if run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0 and \
                 d.active() == request:
             d.keys("Return")
@@ -166,8 +103,8 @@ def start_up(args, children, d, work, steps, request, shots):
     if not answered:
         log(f"the port request \"{request}\" closed itself as the main window took the activation")
     d.activate(d.window(setup))
-    d.shot(d.window(setup), f"{args.language}-setup", shots)  # the ports by their names
-    check_ports(args, ports)
+    d.shot(d.window(setup), f"{args.language}-setup", args.shots)  # the ports by their names
+    check_ports(args.prefix, ports)
     d.keys("Return")  # COM1, the dialog's first port
     d.gone("^Serial port setup$")
     device.shows("serbox has opened the port.")
@@ -197,13 +134,13 @@ def keys(d, device, pressed, want):
     log(f"keys: {want}")
 
 
-def english(args, children, d, work, shots):
+def english(args, children, d, work, exe):
     rx_hdr, rx_src = program("L", "1", 3000, 7)  # a 5001 block follows
     tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
     store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
     store(os.path.join(work, "STORED"), tx_hdr, tx_src)
     steps = ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"]
-    device, main = start_up(args, children, d, work, steps, "WARNING", shots)
+    device, main = start_up(args, children, d, work, exe, steps, "WARNING")
 
     # Reception: F7 names the listing, the device sends its program.
     choose(d, "F7", "Save As", "SAVED.TXT")
@@ -218,7 +155,7 @@ def english(args, children, d, work, shots):
         raise Failure("serbox-listing wrote no listing")
     same(os.path.join(work, "SAVED.TXT"), os.path.join(work, "DEVICE.TXT"), "listing")
     log("reception: SAVED.hdr, SAVED.src and SAVED.TXT byte-exact")
-    d.shot(main, "en-received", shots)
+    d.shot(main, "en-received", args.shots)
 
     # Transmission: F8 chooses another stored set, the device asks for it; the
     # device checks that the header came paced and the zero byte from the watchdog.
@@ -235,14 +172,14 @@ def english(args, children, d, work, shots):
     d.activate(main)
     keys(d, device, ["a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k"],
          "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B")
-    d.shot(main, "en-terminal", shots)
+    d.shot(main, "en-terminal", args.shots)
 
 
-def italian(args, children, d, work, shots):
-    device, main = start_up(args, children, d, work, ["type"], "AVVISO", shots)
+def italian(args, children, d, work, exe):
+    device, main = start_up(args, children, d, work, exe, ["type"], "AVVISO")
     device.write("RIGA DAL DISPOSITIVO\n")
     keys(d, device, ["s", "n", "shift+9"], "53 4E 10 39")
-    d.shot(main, "it-terminal", shots)
+    d.shot(main, "it-terminal", args.shots)
 
     # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
     # closes, stays up until its OK (it used to lose the activation at once).
@@ -250,7 +187,7 @@ def italian(args, children, d, work, shots):
     d.activate(main)
     choose(d, "F7", "Save As", "OLD.TXT")
     prompt = d.window("^AVVISO$")
-    d.shot(prompt, "it-overwrite", shots)
+    d.shot(prompt, "it-overwrite", args.shots)
     if not d.search("^AVVISO$"):
         raise Failure("the overwrite prompt closed by itself")
     def answered():
@@ -265,30 +202,15 @@ def italian(args, children, d, work, shots):
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("language", choices=("en", "it"))
-    p.add_argument("--zip", required=True)
-    p.add_argument("--prefix", required=True)
-    p.add_argument("--device", required=True)
-    p.add_argument("--listing", required=True)
-    p.add_argument("--wine-com", required=True)
-    p.add_argument("--shots")
-    args = p.parse_args()
+    args = options(p, ("zip", "prefix", "device", "listing"),
+                   "make build builds the Linux tools, make package-windows the zip")
+    if not args:
+        return 1
     args.exe = "serbox.exe" if args.language == "en" else "serbox-it.exe"
-    for name in ("zip", "prefix", "device", "listing", "wine_com"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))  # the children run elsewhere
-    for tool in (args.device, args.listing, args.zip):
-        if not os.path.exists(tool):
-            print(f"missing {tool} (make build builds the Linux tools, make package-windows the zip)")
-            return 1
 
     def session(children, work):
-        home = os.path.join(work, "home")
-        os.makedirs(home)
-        os.environ.update(HOME=home, LANG="C.UTF-8")
-        d = Desktop(children)
-        (english if args.language == "en" else italian)(args, children, d, work, args.shots)
-
-    shot = args.shots and os.path.join(args.shots, f"{args.language}-failure.png")
-    return run_test(session, f"serbox-wine-gui-{args.language}-", shot, lambda: end_wine(args))
+        (english if args.language == "en" else italian)(args, children, Desktop(children), work, unpacked(args, work))
+    return run_test(session, f"wine-gui-{args.language}", args.shots, lambda: end_wine(args.prefix))
 
 
 if __name__ == "__main__":
