@@ -172,17 +172,6 @@ def dialogs(s):
     check(s.accessible("text", "FILE TO RECEIVE"), "\n", "the file to receive")
     s.shot(main, "desktop-main", s.args.shots)
 
-    # The window manager's close in the middle of a reception asks first, with the
-    # exit dialog; its first choice then ends the program.
-    s.keys("F7")
-    s.answer("^Save As$", text="NEW.TXT", closes=True)
-    os.write(s.line, b"\x1bA\x1bC")  # the device starts the reception
-    until(lambda: "RICEZIONE" in s.accessible("text", "Message line"), "the reception to start")
-    s.activate(main)
-    s.keys("alt+F4")
-    s.answer("^USCITA PROGRAMMA$", "Return")
-    s.gone(MAIN)
-
 
 def layouts(s):
     """Keys as the layout types them, switched while the program runs: letters,
