@@ -65,8 +65,9 @@ def silent(args, exe, *options):
 
 def shortcut_target(path):
     """The program a shortcut starts: the local path it holds."""
-    with open(path, "rb") as f:
-        data = f.read()
+    if not os.path.isfile(path):
+        raise Failure(f"no Start-menu entry {path}")
+    data = pathlib.Path(path).read_bytes()
     for text in (data.decode("latin-1"), data.decode("utf-16-le", "replace")):
         m = re.search(r"[A-Za-z]:\\[^\x00<>\"|?*]*?\.exe", text)
         if m:
@@ -81,21 +82,14 @@ def check_installed(args, folder, version):
               "uninstall.exe"):
         if not os.path.isfile(os.path.join(base, f)):
             raise Failure(f"{f} is not in {folder}")
-    # Each program's properties give its version (the files are the first installer's).
-    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe"):
-        with open(os.path.join(base, f), "rb") as exe:
-            data = exe.read()
-        if "ProductVersion".encode("utf-16-le") not in data or args.version.encode("utf-16-le") not in data:
+        # Each program's properties give its version (the files are the first installer's).
+        data = pathlib.Path(base, f).read_bytes()
+        if f.startswith("serbox") and not all(t.encode("utf-16-le") in data for t in ("ProductVersion", args.version)):
             raise Failure(f"{f} has no version information {args.version}")
-    targets = {}
-    for name in SHORTCUTS:
-        path = drive_c(args, os.path.join(MENU, name))
-        if not os.path.isfile(path):
-            raise Failure(f"no Start-menu entry {name}")
-        targets[name] = shortcut_target(path)
-    want = {SHORTCUTS[0]: folder + "\\serbox.exe", SHORTCUTS[1]: folder + "\\serbox-it.exe"}
-    if {k: v.lower() for k, v in targets.items()} != {k: v.lower() for k, v in want.items()}:
-        raise Failure(f"the Start-menu entries start {targets}, not {want}")
+    targets = [shortcut_target(drive_c(args, os.path.join(MENU, name))) for name in SHORTCUTS]
+    want = [folder + "\\serbox.exe", folder + "\\serbox-it.exe"]
+    if [t.lower() for t in targets] != [w.lower() for w in want]:
+        raise Failure(f"the Start-menu entries {SHORTCUTS} start {targets}, not {want}")
     found = entries(args)
     if len(found) != 1:
         raise Failure(f"{len(found)} entries named serbox under Apps, not one: {[k for k, _ in found]}")
@@ -106,7 +100,7 @@ def check_installed(args, folder, version):
     if wrong:
         raise Failure(f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
     log(f"installed in {folder}; Start menu: {', '.join(SHORTCUTS)}; one entry under Apps: serbox {version}")
-    return targets[SHORTCUTS[0]]
+    return targets[0]
 
 
 def first_pages(args, children, d):
