@@ -14,7 +14,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import CMAKE, Device, Failure, map_port, run, run_test  # noqa: E402
+from xdesktop import CMAKE, Device, Failure, map_port, program, run, run_test, store  # noqa: E402
 
 p = argparse.ArgumentParser()
 for a in ("device", "cli", "ctrlc", "prefix"):
@@ -30,16 +30,6 @@ def check(ok, what):
 
 def win(path):
     return "Z:" + path.replace("/", "\\")
-
-
-def header(b10, b14):
-    h = bytearray((i * 5 + 0x81) & 0xFF for i in range(128))
-    h[3], h[10], h[11], h[14], h[16] = 0, ord(b10), 32, ord(b14), 32
-    return bytes(h)
-
-
-def text(n):
-    return bytes(1 + (i // 37) % 4 if i % 37 == 36 else 0x20 + i % 0x5F for i in range(n))
 
 
 def on_console(*words):
@@ -83,9 +73,9 @@ def test(children, work):
             device.ended()
         return result
 
-    hdr, src = header("t", "1"), text(700) + b"\0" + text(66) + b"\xff"
-    for name, data in (("a.hdr", hdr), ("a.src", src), ("big.hdr", header("T", "0")), ("big.src", text(20000) + b"\0")):
-        pathlib.Path(work, name).write_bytes(data)
+    hdr, src = program("t", "1", 700, 3)
+    store(os.path.join(work, "a"), hdr, src)
+    store(os.path.join(work, "big"), *program("T", "0", 20000))
     got = lambda *path: pathlib.Path(*path).read_bytes()  # noqa: E731
 
     rc, so, se = against(["send", "a.hdr", "a.src"], "receive", "--into", win(out))

@@ -3,6 +3,7 @@ openbox, keys through the X server (xdotool), windows found by their titles,
 child processes that end with the test; serbox-device and Wine prefixes for the
 Windows tiers. Every wait is on a condition; the limits only end a run that has
 already failed."""
+import contextlib
 import ctypes
 import os
 import shutil
@@ -64,16 +65,10 @@ class Children:
 
     def end(self):
         for p in reversed(self.groups):
-            try:
-                os.killpg(p.pid, signal.SIGTERM)
-                p.wait(5)
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                pass
-            try:
-                os.killpg(p.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            p.wait()
+            for sig in (signal.SIGTERM, signal.SIGKILL):  # the whole group, whether its leader has gone or not
+                with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
+                    os.killpg(p.pid, sig)
+                    p.wait(5)
 
 
 class Desktop:
@@ -133,6 +128,11 @@ class Desktop:
             self.keys("Return")
         if closes:
             self.gone(title)
+
+    def dialog(self, key, title, *keys, text=None, closes=False):
+        """The key that opens the window titled so, then its answer."""
+        self.keys(key)
+        self.answer(title, *keys, text=text, closes=closes)
 
     def shot(self, window, name, shots):
         # A picture to look at, not a verdict: a window redrawn or re-shown under
@@ -220,6 +220,25 @@ class Device:
     def keys_received(self):
         """What has reached the device in its terminal step, in hex."""
         return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
+
+
+def program(kind, digit, text_size, seed=0):
+    """A stored program: a header of any bytes, zero and escape among them, with
+    its kind and digit; a text section with kind markers and high bytes (never
+    0x1B, which the line cannot carry), 0x00, and the 5001 block with 0xFF."""
+    hdr = bytearray(((i * 5 + seed) % 0x7F) | 0x80 if i % 3 else 0x20 + (i + seed) % 0x5F for i in range(128))
+    hdr[3], hdr[5], hdr[10], hdr[11], hdr[14], hdr[16] = 0, 0x1B, ord(kind), ord(" "), ord(digit), ord(" ")
+    text = bytes(1 + (i // 37) % 4 if i % 37 == 36 else 0x80 + (i + seed) % 0x7F if i % 11 == 5
+                 else 0x20 + (i + seed) % 0x5F for i in range(text_size))
+    block = b"".join(bytes([0x41 + g if g < 11 else 0x20, 0x30 + (g * 97 % 1024 >> 4), 0x30 + (g * 97 & 15)])
+                     for g in range(22))
+    return bytes(hdr), text + b"\0" + block + b"\xff"
+
+
+def store(base, hdr, src, listing=b""):
+    for ext, data in (("hdr", hdr), ("src", src), ("TXT", listing)):
+        with open(f"{base}.{ext}", "wb") as f:
+            f.write(data)
 
 
 def wine_env(prefix, language="en_US.UTF-8"):

@@ -19,25 +19,8 @@ import sys
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import (WINE, Desktop, Device, Failure, end_wine, log, map_port, options, run, run_test,  # noqa: E402
-                      until, wine_env)
-
-
-# A stored program: header block, text section with kind markers and high bytes
-# (never 0x1B, which the line cannot carry), 0x00, and the 5001 block with 0xFF.
-def program(kind, digit, text_size, seed):
-    hdr = bytearray(((i * 5 + seed) % 0x7F) | 0x80 if i % 3 else 0x20 + (i + seed) % 0x5F for i in range(128))
-    hdr[10], hdr[11], hdr[14], hdr[16] = ord(kind), ord(" "), ord(digit), ord(" ")
-    text = bytes(1 + (i // 37) % 4 if i % 37 == 36 else 0x80 + (i + seed) % 0x7F if i % 11 == 5
-                 else 0x20 + (i + seed) % 0x5F for i in range(text_size))
-    block = b"".join(bytes([0x41 + g if g < 11 else 0x20, 0x30 + (g * 97 % 1024 >> 4), 0x30 + (g * 97 & 15)])
-                     for g in range(22))
-    return bytes(hdr), text + b"\0" + block + b"\xff"
-
-
-def store(base, hdr, src, listing=b""):
-    for ext, data in (("hdr", hdr), ("src", src), ("TXT", listing)):
-        pathlib.Path(f"{base}.{ext}").write_bytes(data)
+from xdesktop import (WINE, Desktop, Device, Failure, end_wine, log, map_port, options, program, run,  # noqa: E402
+                      run_test, store, until, wine_env)
 
 
 def same(got, want, what):
@@ -84,7 +67,6 @@ def start_up(args, children, d, work, exe, steps, request):
     device = Device(children, args.device, steps, work)
     ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    check_ports(args.prefix, ports)
     # A technician starts it from the folder the files are saved in.
     children.start([WINE, exe], cwd=work, env=wine_env(args.prefix))
     # The request counts as acknowledged when it loses the activation; under Wine
@@ -92,15 +74,12 @@ def start_up(args, children, d, work, exe, steps, request):
     setup = "^Serial port setup$"
     until(lambda: d.search(f"^{request}$") or d.search(setup), f"the port request {request}")
     window = d.search(f"^{request}$")
-    answered = False
-    if window:
-        log(f"the port request \"{request}\" is shown")
+    if window and run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0 and \
+            d.active() == request:
         d.shot(window, f"{args.language}-request", args.shots)
-        if run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0 and \
-                d.active() == request:
-            d.keys("Return")
-            answered = True
-    if not answered:
+        d.keys("Return")
+        log(f"the port request \"{request}\" answered")
+    else:
         log(f"the port request \"{request}\" closed itself as the main window took the activation")
     d.activate(d.window(setup))
     d.shot(d.window(setup), f"{args.language}-setup", args.shots)  # the ports by their names
@@ -118,22 +97,6 @@ def start_up(args, children, d, work, exe, steps, request):
     return device, main
 
 
-def choose(d, key, title, name):
-    """F7 or F8, and a name typed into the file dialog."""
-    d.keys(key)
-    d.answer(f"^{title}$", text=name, closes=True)
-
-
-def keys(d, device, pressed, want):
-    """Keys typed in the main window give these bytes at the device; the period
-    key (0xBE) marks the end."""
-    d.keys(*pressed, "period")
-    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
-    if device.keys_received() != want + " BE":
-        raise Failure(f"the keys gave {device.keys_received()}, not {want} BE")
-    log(f"keys: {want}")
-
-
 def english(args, children, d, work, exe):
     rx_hdr, rx_src = program("L", "1", 3000, 7)  # a 5001 block follows
     tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
@@ -143,7 +106,7 @@ def english(args, children, d, work, exe):
     device, main = start_up(args, children, d, work, exe, steps, "WARNING")
 
     # Reception: F7 names the listing, the device sends its program.
-    choose(d, "F7", "Save As", "SAVED.TXT")
+    d.dialog("F7", "^Save As$", text="SAVED.TXT", closes=True)
     # Back from a dialog of its own, the main window is activated anew.
     until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
     device.write("\n")
@@ -160,18 +123,22 @@ def english(args, children, d, work, exe):
     # Transmission: F8 chooses another stored set, the device asks for it; the
     # device checks that the header came paced and the zero byte from the watchdog.
     d.activate(main)
-    choose(d, "F8", "Open", "STORED.TXT")
+    d.dialog("F8", "^Open$", text="STORED.TXT", closes=True)
     device.write("\n")
     device.shows("receive complete", limit=60)
     for ext in ("hdr", "src"):
         same(os.path.join(work, "BACK." + ext), os.path.join(work, "STORED." + ext), "transmission")
     log("transmission: BACK.hdr and BACK.src byte-exact, header paced")
 
-    # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing.
+    # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing,
+    # the period key (BE) marks the end.
     device.write("LINE FROM THE DEVICE 1234\n")
     d.activate(main)
-    keys(d, device, ["a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k"],
-         "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B")
+    d.keys("a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k", "period")
+    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
+    want = "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B BE"
+    if device.keys_received() != want:
+        raise Failure(f"the keys gave {device.keys_received()}, not {want}")
     d.shot(main, "en-terminal", args.shots)
 
 
@@ -184,7 +151,7 @@ def italian(args, children, d, work, exe):
     # closes, stays up until its OK (it used to lose the activation at once).
     store(os.path.join(work, "OLD"), *program("O", "0", 300, 3))
     d.activate(main)
-    choose(d, "F7", "Save As", "OLD.TXT")
+    d.dialog("F7", "^Save As$", text="OLD.TXT", closes=True)
     prompt = d.window("^AVVISO$")
     d.shot(prompt, "it-overwrite", args.shots)
     if not d.search("^AVVISO$"):
