@@ -5,6 +5,7 @@ as a console shows it, and Ctrl-C in the
 middle of a reception pressed as the console does; the exit statuses, the sets
 left in the folder and the journal's lines."""
 import argparse
+import contextlib
 import os
 import pathlib
 import pty
@@ -14,18 +15,13 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import CMAKE, Device, Failure, map_port, program, run, run_test, store  # noqa: E402
+from xdesktop import CMAKE, Device, expect, map_port, program, run, run_test, store  # noqa: E402
 
 p = argparse.ArgumentParser()
 for a in ("device", "cli", "ctrlc", "prefix"):
     p.add_argument("--" + a, required=True)
 args = p.parse_args()
 RUN = os.path.join(CMAKE, "wine-run.sh")
-
-
-def check(ok, what):
-    if not ok:
-        raise Failure(what)
 
 
 def win(path):
@@ -39,14 +35,9 @@ def on_console(*words):
                          env=dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8"))
     os.close(slave)
     shown = b""
-    while select.select([master], [], [], 60)[0]:
-        try:
-            chunk = os.read(master, 4096)
-        except OSError:  # the console has closed
-            break
-        if not chunk:
-            break
-        shown += chunk
+    with contextlib.suppress(OSError):  # until the console has closed
+        while select.select([master], [], [], 60)[0] and (chunk := os.read(master, 4096)):
+            shown += chunk
     os.close(master)
     return p.wait(60), re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", shown.decode("utf-8", "replace"))
 
@@ -79,32 +70,32 @@ def test(children, work):
     got = lambda *path: pathlib.Path(*path).read_bytes()  # noqa: E731
 
     rc, so, se = against(["send", "a.hdr", "a.src"], "receive", "--into", win(out))
-    check(rc == 0, f"receive ends 0: {rc} {se}")
-    check(got(out, "S0001.hdr") == hdr and got(out, "S0001.src") == src, "S0001 holds the program sent")
-    check(re.match(r"1 receive .*S0001\.txt %d bytes [0-9.]+ s ok\n$" % (128 + len(src)), so), "receive line: " + so)
+    expect(rc == 0, f"receive ends 0: {rc} {se}")
+    expect(got(out, "S0001.hdr") == hdr and got(out, "S0001.src") == src, "S0001 holds the program sent")
+    expect(re.match(r"1 receive .*S0001\.txt %d bytes [0-9.]+ s ok\n$" % (128 + len(src)), so), "receive line: " + so)
 
     rc, so, se = against(["receive", "back"], "send", stored)
-    check(rc == 0, f"send ends 0: {rc} {se}")
-    check(got(work, "back.src") == src and got(work, "back.hdr") == hdr, "the device got the set back")
+    expect(rc == 0, f"send ends 0: {rc} {se}")
+    expect(got(work, "back.src") == src and got(work, "back.hdr") == hdr, "the device got the set back")
 
     rc, so, se = against(["send", "a.hdr", "a.src"], "verify", stored)
-    check(rc == 0 and so.endswith(" identical\n"), f"verify says identical: {rc} {so} {se}")
+    expect(rc == 0 and so.endswith(" identical\n"), f"verify says identical: {rc} {so} {se}")
 
     rc, so, se = cli("receive", "--port", "COM9", "--into", win(out))
-    check(rc == 3 and "cannot open COM9" in se, f"an unmapped port ends 3: {rc} {se}")
+    expect(rc == 3 and "cannot open COM9" in se, f"an unmapped port ends 3: {rc} {se}")
     # A console shows a folder's accent as typed (it reads bytes in its own code page).
     rc, shown = on_console("receive", "--port", "COM1", "--into", "C:\\Società")
-    check(rc == 2 and "serbox-cli: C:\\Società: no such folder" in shown, f"the console's line: {rc} {shown!r}")
+    expect(rc == 2 and "serbox-cli: C:\\Società: no such folder" in shown, f"the console's line: {rc} {shown!r}")
 
     rc, so, se = against(["--baud", "--chunk", "256", "send", "big.hdr", "big.src"], "receive", "--into", win(out),
                          via=win(os.path.join(out, "~S0002.src")))
-    check(rc == 1, f"Ctrl-C ends 1: {rc} {so} {se}")
-    check(sorted(os.listdir(out)) == ["S0001.hdr", "S0001.src", "S0001.txt"], f"nothing else in the folder: {os.listdir(out)}")
+    expect(rc == 1, f"Ctrl-C ends 1: {rc} {so} {se}")
+    expect(sorted(os.listdir(out)) == ["S0001.hdr", "S0001.src", "S0001.txt"], f"nothing else in the folder: {os.listdir(out)}")
 
     lines = got(journal).decode("utf-8").splitlines()
-    check(len(lines) == 5 and lines[0].startswith("time,program,version,port"), f"a header and four lines: {lines}")
+    expect(len(lines) == 5 and lines[0].startswith("time,program,version,port"), f"a header and four lines: {lines}")
     rows = [(l.split(",")[5], l.split(",")[11]) for l in lines[1:]]
-    check(rows == [("receive", "ok"), ("send", "ok"), ("verify", "ok"), ("receive", "abandoned")], f"journaled: {rows}")
+    expect(rows == [("receive", "ok"), ("send", "ok"), ("verify", "ok"), ("receive", "abandoned")], f"journaled: {rows}")
 
 
 sys.exit(run_test(test, "wine-cli", finish=lambda: run(RUN, args.prefix, "--stop")))

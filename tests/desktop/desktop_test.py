@@ -19,7 +19,7 @@ import sys
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import Desktop, Failure, options, run, run_test, until, within  # noqa: E402
+from xdesktop import Desktop, Failure, expect, options, run, run_test, until, within  # noqa: E402
 
 MAIN, SETUP = "^KORVEL SU COM", "^Serial port setup$"
 
@@ -38,8 +38,7 @@ class Session(Desktop):
         bus = children.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
                              text=True)
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-        if not os.environ["DBUS_SESSION_BUS_ADDRESS"]:
-            raise Failure("no session bus")
+        expect(os.environ["DBUS_SESSION_BUS_ADDRESS"], "no session bus")
         # The accessibility bus, started before the program looks for it.
         run("dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
             "org.a11y.Bus.GetAddress")
@@ -54,8 +53,8 @@ class Session(Desktop):
         os.close(slave)
 
     def layout(self, layout, variant=""):
-        if run("setxkbmap", "-layout", layout, "-variant", variant).returncode != 0:
-            raise Failure(f"no keyboard layout {layout} {variant}")
+        expect(run("setxkbmap", "-layout", layout, "-variant", variant).returncode == 0,
+               f"no keyboard layout {layout} {variant}")
 
     def start_program(self):
         env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")

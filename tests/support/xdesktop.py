@@ -26,6 +26,11 @@ def log(text):
     print(f"[{time.monotonic() - START:6.1f} s] {text}", flush=True)
 
 
+def expect(ok, what):
+    if not ok:
+        raise Failure(what)
+
+
 def within(condition, limit):
     """The condition's first true value within the limit, or a false one."""
     end = time.monotonic() + limit
@@ -79,8 +84,7 @@ class Desktop:
         os.close(w)
         with os.fdopen(r) as f:
             display = f.readline().strip()
-        if not display:
-            raise Failure("Xvfb did not start")
+        expect(display, "Xvfb did not start")
         os.environ["DISPLAY"] = ":" + display
         children.start(["openbox", "--sm-disable"])
         until(lambda: "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
@@ -114,8 +118,8 @@ class Desktop:
     @staticmethod
     def keys(*keys, typed=None):
         """The keys pressed, or the text typed."""
-        if run("xdotool", *(("type", typed) if typed else ("key", *keys))).returncode != 0:
-            raise Failure(f"xdotool could not press {typed or keys}")
+        expect(run("xdotool", *(("type", typed) if typed else ("key", *keys))).returncode == 0,
+               f"xdotool could not press {typed or keys}")
 
     def answer(self, title, *keys, text=None, closes=False):
         """In the window titled so: the keys, then the text typed and Return; closes:
@@ -200,8 +204,7 @@ class Device:
 
     def shows(self, text, times=1, limit=LIMIT):
         def said():
-            if self.proc.poll() not in (None, 0):
-                raise Failure(f"the device failed:\n{self.text()}")
+            expect(self.proc.poll() in (None, 0), f"the device failed:\n{self.text()}")
             return self.text().count(text) >= times
         try:
             until(said, f"the device to say {text!r}", limit)
@@ -210,8 +213,7 @@ class Device:
 
     def ended(self):
         """Until the device has done its steps (--exit)."""
-        if self.proc.wait(120) != 0:
-            raise Failure(f"the device failed:\n{self.text()}")
+        expect(self.proc.wait(120) == 0, f"the device failed:\n{self.text()}")
 
     def write(self, text):
         self.proc.stdin.write(text.encode())
@@ -260,8 +262,7 @@ def wine(prefix, *argv):
 def map_port(prefix, com, pty):
     """COMn of the prefix to the pseudo-terminal, proven; the prefix's server left stopped."""
     r = run(os.path.join(CMAKE, "wine-com.sh"), prefix, com, pty)
-    if r.returncode != 0:
-        raise Failure(f"{com} is not mapped to {pty}: no byte is written: {r.stderr}")
+    expect(r.returncode == 0, f"{com} is not mapped to {pty}: no byte is written: {r.stderr}")
 
 
 def end_wine(prefix):

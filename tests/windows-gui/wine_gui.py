@@ -19,14 +19,13 @@ import sys
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import (WINE, Desktop, Device, Failure, end_wine, log, map_port, options, program, run,  # noqa: E402
+from xdesktop import (WINE, Desktop, Device, end_wine, expect, log, map_port, options, program, run,  # noqa: E402
                       run_test, store, until, wine_env)
 
 
 def same(got, want, what):
     got, want = pathlib.Path(got).read_bytes(), pathlib.Path(want).read_bytes()
-    if got != want:
-        raise Failure(f"{what}: {len(got)} bytes, not the {len(want)} sent")
+    expect(got == want, f"{what}: {len(got)} bytes, not the {len(want)} sent")
 
 
 def map_ports(prefix, device_port):
@@ -45,8 +44,7 @@ def map_ports(prefix, device_port):
 def check_ports(prefix, ports):
     for n, pty in enumerate(ports, start=1):
         target = os.readlink(os.path.join(prefix, "dosdevices", f"com{n}"))
-        if target != pty:
-            raise Failure(f"COM{n} leads to {target}, not to the test's line {pty}: no byte is written")
+        expect(target == pty, f"COM{n} leads to {target}, not to the test's line {pty}: no byte is written")
 
 
 def unpacked(args, work):
@@ -55,8 +53,7 @@ def unpacked(args, work):
     with zipfile.ZipFile(args.zip) as z:
         z.extractall(folder)
     exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files if f == args.exe), None)
-    if not exe:
-        raise Failure(f"{args.exe} is not in {args.zip}")
+    expect(exe, f"{args.exe} is not in {args.zip}")
     return exe
 
 
@@ -114,10 +111,8 @@ def english(args, children, d, work, exe):
     for ext in ("hdr", "src"):
         same(os.path.join(work, "SAVED." + ext), os.path.join(work, "DEVICE." + ext), "reception")
     os.remove(os.path.join(work, "DEVICE.TXT"))
-    if run(args.listing, os.path.join(work, "DEVICE.src")).returncode != 0:
-        raise Failure("serbox-listing wrote no listing")
+    expect(run(args.listing, os.path.join(work, "DEVICE.src")).returncode == 0, "serbox-listing wrote no listing")
     same(os.path.join(work, "SAVED.TXT"), os.path.join(work, "DEVICE.TXT"), "listing")
-    log("reception: SAVED.hdr, SAVED.src and SAVED.TXT byte-exact")
     d.shot(main, "en-received", args.shots)
 
     # Transmission: F8 chooses another stored set, the device asks for it; the
@@ -128,7 +123,6 @@ def english(args, children, d, work, exe):
     device.shows("receive complete", limit=60)
     for ext in ("hdr", "src"):
         same(os.path.join(work, "BACK." + ext), os.path.join(work, "STORED." + ext), "transmission")
-    log("transmission: BACK.hdr and BACK.src byte-exact, header paced")
 
     # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing,
     # the period key (BE) marks the end.
@@ -137,8 +131,7 @@ def english(args, children, d, work, exe):
     d.keys("a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k", "period")
     until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
     want = "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B BE"
-    if device.keys_received() != want:
-        raise Failure(f"the keys gave {device.keys_received()}, not {want}")
+    expect(device.keys_received() == want, f"the keys gave {device.keys_received()}, not {want}")
     d.shot(main, "en-terminal", args.shots)
 
 
@@ -154,15 +147,13 @@ def italian(args, children, d, work, exe):
     d.dialog("F7", "^Save As$", text="OLD.TXT", closes=True)
     prompt = d.window("^AVVISO$")
     d.shot(prompt, "it-overwrite", args.shots)
-    if not d.search("^AVVISO$"):
-        raise Failure("the overwrite prompt closed by itself")
+    expect(d.search("^AVVISO$"), "the overwrite prompt closed by itself")
     def answered():
         if not d.search("^AVVISO$"):
             return True
         run("xdotool", "mousemove", "--window", prompt, "188", "104", "click", "1")  # OK
         return False
     until(answered, "OK to close the overwrite prompt")
-    log("overwrite prompt: stayed up until its OK")
 
 
 def main():

@@ -21,7 +21,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import WINE, Desktop, Failure, end_wine, log, options, run, run_test, until, wine, wine_env  # noqa: E402
+from xdesktop import WINE, Desktop, Failure, end_wine, expect, log, options, run, run_test, until, wine, wine_env  # noqa: E402
 import wine_gui  # noqa: E402
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -39,16 +39,14 @@ def drive_c(args, path=""):
 
 
 def unix_path(windows):
-    if not windows.lower().startswith("c:\\"):
-        raise Failure(f"{windows} is not on drive C:")
+    expect(windows.lower().startswith("c:\\"), f"{windows} is not on drive C:")
     return windows[3:].replace("\\", "/")
 
 
 def entries(args):
     """The entries under Apps named serbox: (key, values)."""
     code, out = reg(args, "query", UNINSTALL, "/s")
-    if code != 0:
-        raise Failure(f"cannot read {UNINSTALL}")
+    expect(code == 0, f"cannot read {UNINSTALL}")
     found = []
     for block in re.split(r"\n(?=HKEY_)", out):
         values = dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", block, re.M))
@@ -59,14 +57,12 @@ def entries(args):
 
 def silent(args, exe, *options):
     r = run(WINE, exe, "/S", *options, env=wine_env(args.prefix))
-    if r.returncode != 0:
-        raise Failure(f"{exe} /S {' '.join(options)} exited with {r.returncode}")
+    expect(r.returncode == 0, f"{exe} /S {' '.join(options)} exited with {r.returncode}")
 
 
 def shortcut_target(path):
     """The program a shortcut starts: the local path it holds."""
-    if not os.path.isfile(path):
-        raise Failure(f"no Start-menu entry {path}")
+    expect(os.path.isfile(path), f"no Start-menu entry {path}")
     data = pathlib.Path(path).read_bytes()
     for text in (data.decode("latin-1"), data.decode("utf-16-le", "replace")):
         m = re.search(r"[A-Za-z]:\\[^\x00<>\"|?*]*?\.exe", text)
@@ -80,25 +76,22 @@ def check_installed(args, folder, version):
     base = drive_c(args, unix_path(folder))
     for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe", "Qt6Core.dll", "platforms/qwindows.dll",
               "uninstall.exe"):
-        if not os.path.isfile(os.path.join(base, f)):
-            raise Failure(f"{f} is not in {folder}")
+        expect(os.path.isfile(os.path.join(base, f)), f"{f} is not in {folder}")
         # Each program's properties give its version (the files are the first installer's).
         data = pathlib.Path(base, f).read_bytes()
-        if f.startswith("serbox") and not all(t.encode("utf-16-le") in data for t in ("ProductVersion", args.version)):
-            raise Failure(f"{f} has no version information {args.version}")
+        expect(not f.startswith("serbox") or all(t.encode("utf-16-le") in data for t in ("ProductVersion", args.version)),
+               f"{f} has no version information {args.version}")
     targets = [shortcut_target(drive_c(args, os.path.join(MENU, name))) for name in SHORTCUTS]
     want = [folder + "\\serbox.exe", folder + "\\serbox-it.exe"]
-    if [t.lower() for t in targets] != [w.lower() for w in want]:
-        raise Failure(f"the Start-menu entries {SHORTCUTS} start {targets}, not {want}")
+    expect([t.lower() for t in targets] == [w.lower() for w in want],
+           f"the Start-menu entries {SHORTCUTS} start {targets}, not {want}")
     found = entries(args)
-    if len(found) != 1:
-        raise Failure(f"{len(found)} entries named serbox under Apps, not one: {[k for k, _ in found]}")
+    expect(len(found) == 1, f"{len(found)} entries named serbox under Apps, not one: {[k for k, _ in found]}")
     want = {"DisplayVersion": version, "Publisher": "serbox developers", "InstallLocation": folder,
             "DisplayIcon": folder + "\\serbox.exe,0", "UninstallString": f'"{folder}\\uninstall.exe"',
             "QuietUninstallString": f'"{folder}\\uninstall.exe" /S'}
     wrong = {k: found[0][1].get(k) for k, w in want.items() if found[0][1].get(k) != w}
-    if wrong:
-        raise Failure(f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
+    expect(not wrong, f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
     log(f"installed in {folder}; Start menu: {', '.join(SHORTCUTS)}; one entry under Apps: serbox {version}")
     return targets[0]
 
@@ -122,14 +115,14 @@ def path_value(args):
 
 
 def set_path(args, value):
-    if reg(args, "add", ENVIRONMENT, "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value, "/f")[0] != 0:
-        raise Failure("cannot set PATH")
+    expect(reg(args, "add", ENVIRONMENT, "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value, "/f")[0] == 0,
+           "cannot set PATH")
     return value
 
 
 def same_path(args, want, when):
-    if path_value(args) != want:
-        raise Failure(f"PATH {when} is {path_value(args)!r}, not {want!r}")
+    got = path_value(args)
+    expect(got == want, f"PATH {when} is {got!r}, not {want!r}")
 
 
 def session(args, children, work):
@@ -153,13 +146,11 @@ def session(args, children, work):
     wine_gui.start_up(args, children, d, work, exe, ["type"], "WARNING")
     end_wine(args.prefix)  # the program ends with its prefix's server
     code, out = reg(args, "query", r"HKCU\Software\serbox", "/s")
-    if code != 0 or "COM1" not in out:
-        raise Failure(f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
+    expect(code == 0 and "COM1" in out, f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
 
     # A set the user keeps in his own folder.
     users = [u for u in os.listdir(drive_c(args, "users")) if u != "Public"]
-    if not users:
-        raise Failure("the prefix has no user folder")
+    expect(users, "the prefix has no user folder")
     kept = [drive_c(args, f"users/{users[0]}/Documents/KEPT.{ext}") for ext in ("hdr", "src", "TXT")]
     for f in kept:
         os.makedirs(os.path.dirname(f), exist_ok=True)
@@ -170,15 +161,14 @@ def session(args, children, work):
     tools = set_path(args, base + ";" + other + "-tools")
     silent(args, args.setup, "/PATH", "/D=" + other)
     check_installed(args, other, args.version)
-    if os.path.exists(drive_c(args, unix_path(default))):
-        raise Failure(f"{default} is still there after the install into {other}")
+    expect(not os.path.exists(drive_c(args, unix_path(default))),
+           f"{default} is still there after the install into {other}")
 
     # A newer one over it: the folder it knows, one entry; the older one takes
     # its folder off PATH and the newer puts it back, the -tools one stays.
     silent(args, args.newer, "/PATH")
     check_installed(args, other, args.newer_version)
     same_path(args, tools + ";" + other, "after the update")
-    log(f"newer version over it, {other} on PATH")
 
     # Uninstalled with PATH grown past what it can read whole: left as it is.
     long_path = set_path(args, long_path + ";" + other)
@@ -187,17 +177,12 @@ def session(args, children, work):
     silent(args, other + "\\uninstall.exe")
     until(lambda: not entries(args) and not os.path.exists(drive_c(args, unix_path(other))),
           "the uninstaller to remove the folder and the entry under Apps", 60)
-    if os.path.exists(drive_c(args, MENU)):
-        raise Failure("the Start-menu entries are left behind")
-    if reg(args, "query", r"HKLM\Software\serbox")[0] == 0:
-        raise Failure(r"HKLM\Software\serbox is left behind")
+    expect(not os.path.exists(drive_c(args, MENU)), "the Start-menu entries are left behind")
+    expect(reg(args, "query", r"HKLM\Software\serbox")[0] != 0, r"HKLM\Software\serbox is left behind")
     same_path(args, long_path, "after the uninstall")
     missing = [f for f in kept if not os.path.isfile(f)]
-    if missing:
-        raise Failure(f"the uninstall took the user's set: {missing}")
-    if reg(args, "query", r"HKCU\Software\serbox", "/s")[0] != 0:
-        raise Failure("the uninstall took the user's settings")
-    log("uninstalled: no files, shortcuts or registry entries left, PATH as it was; the user's set and settings kept")
+    expect(not missing, f"the uninstall took the user's set: {missing}")
+    expect(reg(args, "query", r"HKCU\Software\serbox", "/s")[0] == 0, "the uninstall took the user's settings")
 
 
 def main():
