@@ -5,12 +5,9 @@
 
 The program comes out of the zip a technician gets, unpacked into a folder of its
 own. It runs in a Wine prefix of the test's own, on an X server of its own with a
-window manager (Xvfb, openbox); keys go through the X server (xdotool). COM1 to
-COM4 of the prefix are mapped in its registry to pseudo-terminals of this test,
-COM1 to serbox-device's, and the mapping is checked before the program opens a
-port. Every wait is on a condition; the limits only end a run that has failed.
-Texts inside the windows cannot be read back under Wine: screenshots of the
-windows go to --shots, to be looked at.
+window manager (Xvfb, openbox); keys go through the X server (xdotool), COM1 is
+serbox-device's line. Texts inside the windows cannot be read back under Wine:
+screenshots of the windows go to --shots, to be looked at.
 """
 import argparse
 import os
@@ -95,10 +92,8 @@ def start_up(args, children, d, work, exe, steps, request):
 
 
 def english(args, children, d, work, exe):
-    rx_hdr, rx_src = program("L", "1", 3000, 7)  # a 5001 block follows
-    tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
-    store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
-    store(os.path.join(work, "STORED"), tx_hdr, tx_src)
+    store(os.path.join(work, "DEVICE"), *program("L", "1", 3000, 7))  # a 5001 block follows
+    store(os.path.join(work, "STORED"), *program("M", "0", 700, 40))  # a 5001 block follows too
     steps = ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"]
     device, main = start_up(args, children, d, work, exe, steps, "WARNING")
 

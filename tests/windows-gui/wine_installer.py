@@ -47,12 +47,9 @@ def entries(args):
     """The entries under Apps named serbox: (key, values)."""
     code, out = reg(args, "query", UNINSTALL, "/s")
     expect(code == 0, f"cannot read {UNINSTALL}")
-    found = []
-    for block in re.split(r"\n(?=HKEY_)", out):
-        values = dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", block, re.M))
-        if values.get("DisplayName") == "serbox":
-            found.append((block.splitlines()[0], values))
-    return found
+    keys = [(b.splitlines()[0], dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", b, re.M)))
+            for b in re.split(r"\n(?=HKEY_)", out)]
+    return [(key, values) for key, values in keys if values.get("DisplayName") == "serbox"]
 
 
 def silent(args, exe, *options):
