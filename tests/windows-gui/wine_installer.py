@@ -47,7 +47,7 @@ def entries(args):
     """The entries under Apps named serbox: (key, values)."""
     code, out = reg(args, "query", UNINSTALL, "/s")
     expect(code == 0, f"cannot read {UNINSTALL}")
-    keys = [(b.splitlines()[0], dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", b, re.M)))
+    keys = [(b.partition("\n")[0], dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", b, re.M)))
             for b in re.split(r"\n(?=HKEY_)", out)]
     return [(key, values) for key, values in keys if values.get("DisplayName") == "serbox"]
 
