@@ -38,12 +38,6 @@ def map_ports(prefix, device_port):
     return ports
 
 
-def check_ports(prefix, ports):
-    for n, pty in enumerate(ports, start=1):
-        target = os.readlink(os.path.join(prefix, "dosdevices", f"com{n}"))
-        expect(target == pty, f"COM{n} leads to {target}, not to the test's line {pty}: no byte is written")
-
-
 def unpacked(args, work):
     """The program out of the zip, in a folder of its own."""
     folder = os.path.join(work, "serbox")
@@ -77,7 +71,9 @@ def start_up(args, children, d, work, exe, steps, request):
         log(f"the port request \"{request}\" closed itself as the main window took the activation")
     d.activate(d.window(setup))
     d.shot(d.window(setup), f"{args.language}-setup", args.shots)  # the ports by their names
-    check_ports(args.prefix, ports)
+    # Just before the program opens a port: each name leads to a line of this test.
+    links = [os.readlink(os.path.join(args.prefix, "dosdevices", f"com{n}")) for n in range(1, 5)]
+    expect(links == ports, f"COM1 to COM4 lead to {links}, not to the test's lines {ports}: no byte is written")
     d.keys("Return")  # COM1, the dialog's first port
     d.gone("^Serial port setup$")
     device.shows("serbox has opened the port.")
@@ -87,7 +83,6 @@ def start_up(args, children, d, work, exe, steps, request):
     # main window's activation writes "KORVEL SU COM 1". Under Wine the activation
     # comes as the dialog closes, before the port is chosen, so "COM1" stays.
     until(lambda: d.title(main) in ("KORVEL SU COM1", "KORVEL SU COM 1"), "the title KORVEL SU COM1")
-    log(f"COM1 open: {d.title(main)}")
     return device, main
 
 

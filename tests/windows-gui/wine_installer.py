@@ -21,7 +21,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import WINE, Desktop, Failure, end_wine, expect, log, options, run, run_test, until, wine, wine_env  # noqa: E402
+from xdesktop import WINE, Desktop, Failure, end_wine, expect, options, run, run_test, until, wine, wine_env  # noqa: E402
 import wine_gui  # noqa: E402
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -39,7 +39,6 @@ def drive_c(args, path=""):
 
 
 def unix_path(windows):
-    expect(windows.lower().startswith("c:\\"), f"{windows} is not on drive C:")
     return windows[3:].replace("\\", "/")
 
 
@@ -89,7 +88,6 @@ def check_installed(args, folder, version):
             "QuietUninstallString": f'"{folder}\\uninstall.exe" /S'}
     wrong = {k: found[0][1].get(k) for k, w in want.items() if found[0][1].get(k) != w}
     expect(not wrong, f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
-    log(f"installed in {folder}; Start menu: {', '.join(SHORTCUTS)}; one entry under Apps: serbox {version}")
     return targets[0]
 
 
@@ -98,7 +96,6 @@ def first_pages(args, children, d):
     for language, title in (("en_US.UTF-8", "serbox .* Setup"), ("it_IT.UTF-8", "Installazione di serbox")):
         p = children.start([WINE, args.setup], env=wine_env(args.prefix, language))
         window = d.window(title)
-        log(f"the first page in {language}: {d.title(window)}")
         d.shot(window, f"setup-{language[:2]}", args.shots)
         p.kill()
         end_wine(args.prefix)
