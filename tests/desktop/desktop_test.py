@@ -180,13 +180,10 @@ def layouts(s):
     s.keys("y", "z", "shift+y", "less", "shift+less", "Caps_Lock", "y", "z", "Caps_Lock", "dead_acute", "e", "plus",
            "ssharp")
     check(s.received(), "59 5A 10 59 E2 10 E2 14 59 5A 14 DD 45 BB BF", "de")
-    for layout, variant, keys, want in (
-            ("fr", "", ("comma", "m", "semicolon", "colon", "ampersand", "minus", "a", "q"), "BC 4D BE BA 31 36 41 51"),
-            ("us", "dvorak", ("apostrophe", "comma", "period", "semicolon", "q", "w", "minus"), "DE BC BE BA 51 57 BD")):
-        s.layout(layout, variant)
-        s.keys(*keys)
-        s.layout("us")  # the marker key's own layout
-        check(s.received(), want, f"{layout} {variant}")
+    s.layout("fr")
+    s.keys("comma", "m", "semicolon", "colon", "ampersand", "minus", "a", "q")
+    s.layout("us")  # the marker key's own layout
+    check(s.received(), "BC 4D BE BA 31 36 41 51", "fr")
     # The second layout of two, its group locked: xdotool would pick its own group.
     s.layout("us,de")
     x, t = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")

@@ -206,10 +206,7 @@ class Device:
         def said():
             expect(self.proc.poll() in (None, 0), f"the device failed:\n{self.text()}")
             return self.text().count(text) >= times
-        try:
-            until(said, f"the device to say {text!r}", limit)
-        except Failure as e:
-            raise Failure(f"{e}; it said:\n{self.text()}") from None
+        expect(within(said, limit), f"gave up waiting for the device to say {text!r}; it said:\n{self.text()}")
 
     def ended(self):
         """Until the device has done its steps (--exit)."""
