@@ -1,7 +1,9 @@
 """A program's own X desktop for the tiers that type at real windows: Xvfb and
 openbox, keys through the X server (xdotool), windows found by their titles,
-child processes that end with the test. Every wait is on a condition; the limits
-only end a run that has already failed."""
+child processes that end with the test; serbox-device and Wine prefixes for the
+Windows tiers. Every wait is on a condition; the limits only end a run that has
+already failed."""
+import contextlib
 import ctypes
 import os
 import shutil
@@ -12,6 +14,8 @@ import time
 
 LIMIT = 30.0
 START = time.monotonic()
+CMAKE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake")
+WINE, WINESERVER = "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64"
 
 
 class Failure(Exception):
@@ -20,6 +24,11 @@ class Failure(Exception):
 
 def log(text):
     print(f"[{time.monotonic() - START:6.1f} s] {text}", flush=True)
+
+
+def expect(ok, what):
+    if not ok:
+        raise Failure(what)
 
 
 def within(condition, limit):
@@ -61,16 +70,10 @@ class Children:
 
     def end(self):
         for p in reversed(self.groups):
-            try:
-                os.killpg(p.pid, signal.SIGTERM)
-                p.wait(5)
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                pass
-            try:
-                os.killpg(p.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            p.wait()
+            for sig in (signal.SIGTERM, signal.SIGKILL):  # the whole group, whether its leader has gone or not
+                with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
+                    os.killpg(p.pid, sig)
+                    p.wait(5)
 
 
 class Desktop:
@@ -81,8 +84,7 @@ class Desktop:
         os.close(w)
         with os.fdopen(r) as f:
             display = f.readline().strip()
-        if not display:
-            raise Failure("Xvfb did not start")
+        expect(display, "Xvfb did not start")
         os.environ["DISPLAY"] = ":" + display
         children.start(["openbox", "--sm-disable"])
         until(lambda: "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
@@ -116,8 +118,8 @@ class Desktop:
     @staticmethod
     def keys(*keys, typed=None):
         """The keys pressed, or the text typed."""
-        if run("xdotool", *(("type", typed) if typed else ("key", *keys))).returncode != 0:
-            raise Failure(f"xdotool could not press {typed or keys}")
+        expect(run("xdotool", *(("type", typed) if typed else ("key", *keys))).returncode == 0,
+               f"xdotool could not press {typed or keys}")
 
     def answer(self, title, *keys, text=None, closes=False):
         """In the window titled so: the keys, then the text typed and Return; closes:
@@ -131,6 +133,11 @@ class Desktop:
         if closes:
             self.gone(title)
 
+    def dialog(self, key, title, *keys, text=None, closes=False):
+        """The key that opens the window titled so, then its answer."""
+        self.keys(key)
+        self.answer(title, *keys, text=text, closes=closes)
+
     def shot(self, window, name, shots):
         # A picture to look at, not a verdict: a window redrawn or re-shown under
         # the grab only costs another try.
@@ -140,12 +147,28 @@ class Desktop:
             log(f"screenshot {path}" if shot else f"no screenshot {path}")
 
 
-def run_test(body, work_prefix, failure_shot=None, finish=None):
-    """body(children, work) in a folder of its own, work: the exit status. A
-    picture of the whole screen goes to failure_shot when it failed."""
-    if failure_shot:
-        os.makedirs(os.path.dirname(failure_shot), exist_ok=True)
-    work = tempfile.mkdtemp(prefix=work_prefix)
+def options(parser, paths, hint):
+    """The arguments with --shots, the paths made absolute (the children run
+    elsewhere); None when a file but the prefix is missing (hint: what makes it)."""
+    for name in paths:
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--shots")
+    args = parser.parse_args()
+    for name in paths:
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    missing = [getattr(args, n) for n in paths if n != "prefix" and not os.path.exists(getattr(args, n))]
+    if missing:
+        print(f"missing {', '.join(missing)} ({hint})")
+    return None if missing else args
+
+
+def run_test(body, name, shots=None, finish=None):
+    """body(children, work) in a folder of its own, which is also the home of every
+    child; the exit status. A picture of the whole screen goes to shots when it failed."""
+    work = tempfile.mkdtemp(prefix=f"serbox-{name}-")
+    os.environ.update(HOME=work, XDG_RUNTIME_DIR=work, LANG="C.UTF-8")
+    for kept in ("XDG_CONFIG_HOME", "XDG_DATA_HOME"):  # the user's own settings and journal
+        os.environ.pop(kept, None)
     children = Children()
     try:
         body(children, work)
@@ -153,11 +176,92 @@ def run_test(body, work_prefix, failure_shot=None, finish=None):
         return 0
     except Failure as e:
         log(f"FAILED: {e}")
-        if "DISPLAY" in os.environ and failure_shot:
-            run("import", "-window", "root", failure_shot)
+        if "DISPLAY" in os.environ and shots:
+            os.makedirs(shots, exist_ok=True)
+            run("import", "-window", "root", os.path.join(shots, f"{name}-failure.png"))
         return 1
     finally:
         if finish:
             finish()
         children.end()
         shutil.rmtree(work, ignore_errors=True)
+
+
+class Device:
+    """serbox-device on a pseudo-terminal of its own, its words in a file; its
+    steps wait for Enter unless told --no-wait."""
+
+    def __init__(self, children, exe, steps, dir):
+        self.out = os.path.join(dir, "device.log")
+        self.proc = children.start([exe, *steps], stdin=subprocess.PIPE, stdout=open(self.out, "w"),
+                                   stderr=subprocess.STDOUT, cwd=dir)
+        self.shows("port: ")
+        self.port = next(l for l in self.text().splitlines() if l.startswith("port: "))[len("port: "):]
+
+    def text(self):
+        with open(self.out, errors="replace") as f:
+            return f.read()
+
+    def shows(self, text, times=1, limit=LIMIT):
+        def said():
+            expect(self.proc.poll() in (None, 0), f"the device failed:\n{self.text()}")
+            return self.text().count(text) >= times
+        expect(within(said, limit), f"gave up waiting for the device to say {text!r}; it said:\n{self.text()}")
+
+    def ended(self):
+        """Until the device has done its steps (--exit)."""
+        expect(self.proc.wait(120) == 0, f"the device failed:\n{self.text()}")
+
+    def write(self, text):
+        self.proc.stdin.write(text.encode())
+        self.proc.stdin.flush()
+
+    def keys_received(self):
+        """What has reached the device in its terminal step, in hex."""
+        return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
+
+
+def program(kind, digit, text_size, seed=0):
+    """A stored program: a header of any bytes, zero and escape among them, with
+    its kind and digit; a text section with kind markers and high bytes (never
+    0x1B, which the line cannot carry), 0x00, and the 5001 block with 0xFF."""
+    hdr = bytearray(((i * 5 + seed) % 0x7F) | 0x80 if i % 3 else 0x20 + (i + seed) % 0x5F for i in range(128))
+    hdr[3], hdr[5], hdr[10], hdr[11], hdr[14], hdr[16] = 0, 0x1B, ord(kind), ord(" "), ord(digit), ord(" ")
+    text = bytes(1 + (i // 37) % 4 if i % 37 == 36 else 0x80 + (i + seed) % 0x7F if i % 11 == 5
+                 else 0x20 + (i + seed) % 0x5F for i in range(text_size))
+    block = b"".join(bytes([0x41 + g if g < 11 else 0x20, 0x30 + (g * 97 % 1024 >> 4), 0x30 + (g * 97 & 15)])
+                     for g in range(22))
+    return bytes(hdr), text + b"\0" + block + b"\xff"
+
+
+def store(base, hdr, src, listing=b""):
+    for ext, data in (("hdr", hdr), ("src", src), ("TXT", listing)):
+        with open(f"{base}.{ext}", "wb") as f:
+            f.write(data)
+
+
+def wine_env(prefix, language="en_US.UTF-8"):
+    """A Windows program's environment: its prefix, the system's language, and
+    nothing but its own folder to supply its parts."""
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64",
+               WINEDLLOVERRIDES="mscoree,mshtml=", LANG=language, LC_ALL=language)
+    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
+        env.pop(v, None)
+    return env
+
+
+def wine(prefix, *argv):
+    """A console program of the prefix, without a display (wine-run.sh); its output without CRs."""
+    r = run(os.path.join(CMAKE, "wine-run.sh"), prefix, *argv)
+    return r.returncode, r.stdout.replace("\r", "")
+
+
+def map_port(prefix, com, pty):
+    """COMn of the prefix to the pseudo-terminal, proven; the prefix's server left stopped."""
+    r = run(os.path.join(CMAKE, "wine-com.sh"), prefix, com, pty)
+    expect(r.returncode == 0, f"{com} is not mapped to {pty}: no byte is written: {r.stderr}")
+
+
+def end_wine(prefix):
+    for flag in ("-k", "-w"):
+        run(WINESERVER, flag, env=dict(os.environ, WINEPREFIX=prefix))

@@ -1,173 +1,79 @@
 #!/usr/bin/python3
 """serbox.exe under Wine, driven as a technician drives it on a Windows PC.
 
-  wine_gui.py en|it --zip ZIP --prefix DIR --device SERBOX_DEVICE --listing SERBOX_LISTING
-              --wine-com WINE_COM_SH [--shots DIR]
+  wine_gui.py en|it --zip ZIP --prefix DIR --device SERBOX_DEVICE --listing SERBOX_LISTING [--shots DIR]
 
 The program comes out of the zip a technician gets, unpacked into a folder of its
 own. It runs in a Wine prefix of the test's own, on an X server of its own with a
-window manager (Xvfb, openbox); keys go through the X server (xdotool). COM1 to
-COM4 of the prefix are mapped in its registry to pseudo-terminals of this test,
-COM1 to serbox-device's, and the mapping is checked before the program opens a
-port. Every wait is on a condition; the limits only end a run that has failed.
-Texts inside the windows cannot be read back under Wine: screenshots of the
-windows go to --shots, to be looked at.
+window manager (Xvfb, openbox); keys go through the X server (xdotool), COM1 is
+serbox-device's line. Texts inside the windows cannot be read back under Wine:
+screenshots of the windows go to --shots, to be looked at.
 """
 import argparse
 import os
-import subprocess
+import pathlib
 import sys
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import LIMIT, Desktop, Failure, log, run, run_test, until  # noqa: E402
-
-WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver64"
-
-
-class Device:
-    """serbox-device on a pseudo-terminal of its own; its steps wait for Enter."""
-
-    def __init__(self, children, exe, steps, dir):
-        self.out = os.path.join(dir, "device.log")
-        self.proc = children.start([exe, *steps], stdin=subprocess.PIPE, stdout=open(self.out, "w"),
-                                   stderr=subprocess.STDOUT, cwd=dir)
-        self.shows("port: ")
-        self.port = next(l for l in self.text().splitlines() if l.startswith("port: "))[len("port: "):]
-
-    def text(self):
-        with open(self.out, errors="replace") as f:
-            return f.read()
-
-    def shows(self, text, times=1, limit=LIMIT):
-        def said():
-            if self.proc.poll() not in (None, 0):
-                raise Failure(f"the device failed:\n{self.text()}")
-            return self.text().count(text) >= times
-        try:
-            until(said, f"the device to say {text!r}", limit)
-        except Failure as e:
-            raise Failure(f"{e}; it said:\n{self.text()}") from None
-
-    def write(self, text):
-        self.proc.stdin.write(text.encode())
-        self.proc.stdin.flush()
-
-    def keys_received(self):
-        """What has reached the device in its terminal step, in hex."""
-        return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
-
-
-# A stored program: header block, text section with kind markers and high bytes
-# (never 0x1B, which the line cannot carry), 0x00, and the 5001 block with 0xFF.
-def program(kind, digit, text_size, seed):
-    hdr = bytearray(((i * 5 + seed) % 0x7F) | 0x80 if i % 3 else 0x20 + (i + seed) % 0x5F for i in range(128))
-    hdr[10], hdr[11], hdr[14], hdr[16] = ord(kind), ord(" "), ord(digit), ord(" ")
-    text = bytes(1 + (i // 37) % 4 if i % 37 == 36 else 0x80 + (i + seed) % 0x7F if i % 11 == 5
-                 else 0x20 + (i + seed) % 0x5F for i in range(text_size))
-    block = b"".join(bytes([0x41 + g if g < 11 else 0x20, 0x30 + (g * 97 % 1024 >> 4), 0x30 + (g * 97 & 15)])
-                     for g in range(22))
-    return bytes(hdr), text + b"\0" + block + b"\xff"
-
-
-def store(base, hdr, src, listing=b""):
-    for ext, data in (("hdr", hdr), ("src", src), ("TXT", listing)):
-        with open(f"{base}.{ext}", "wb") as f:
-            f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+from xdesktop import (WINE, Desktop, Device, end_wine, expect, log, map_port, options, program, run,  # noqa: E402
+                      run_test, store, until, wine_env)
 
 
 def same(got, want, what):
-    if read(got) != read(want):
-        raise Failure(f"{what}: {got} differs from {want} ({len(read(got))} and {len(read(want))} bytes)")
+    got, want = pathlib.Path(got).read_bytes(), pathlib.Path(want).read_bytes()
+    expect(got == want, f"{what}: {len(got)} bytes, not the {len(want)} sent")
 
 
-def map_ports(args, children, device_port):
+def map_ports(prefix, device_port):
     """COM1 to the device's line, COM2 to COM4 to lines of this test that nobody
     answers: no name the program offers leads to a port of the machine."""
-    spare = []
+    ports = [device_port]
     for _ in range(3):
         master, slave = os.openpty()
-        spare.append(os.ttyname(slave))
+        ports.append(os.ttyname(slave))
         os.close(slave)  # the master keeps the terminal; Wine opens the path
-    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all")
-    runner = os.path.join(os.path.dirname(args.wine_com), "wine-run.sh")
-    for n, pty in enumerate(spare, start=2):
-        # Again while it fails: a prefix's server that is just quitting refuses it.
-        until(lambda: run(runner, args.prefix, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", f"COM{n}", "/t",
-                          "REG_SZ", "/d", pty, "/f", env=env).returncode == 0, f"COM{n} mapped")
-    # Maps COM1, restarts the prefix's server and proves the mapping, or fails.
-    r = run(args.wine_com, args.prefix, "COM1", device_port, env=env)
-    if r.returncode != 0:
-        raise Failure(f"COM1 is not mapped to the device's line: {r.stderr}")
-    end_wine(args)  # the session the mapping left runs without a display; the program's starts afresh
-    return [device_port, *spare]
-
-
-def end_wine(args):
-    env = dict(os.environ, WINEPREFIX=args.prefix)
-    run(WINESERVER, "-k", env=env)
-    run(WINESERVER, "-w", env=env)
-
-
-def check_ports(args, ports):
     for n, pty in enumerate(ports, start=1):
-        target = os.readlink(os.path.join(args.prefix, "dosdevices", f"com{n}"))
-        if target != pty:
-            raise Failure(f"COM{n} leads to {target}, not to the test's line {pty}: no byte is written")
+        map_port(prefix, f"COM{n}", pty)
+    return ports
 
 
-def start_program(args, children, work):
-    # Installed (the path a shortcut names), or out of the zip.
-    exe = getattr(args, "installed", None)
-    if not exe:
-        folder = os.path.join(work, "serbox")
-        with zipfile.ZipFile(args.zip) as z:
-            z.extractall(folder)
-        exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files
-                    if f == args.exe), None)
-    if not exe:
-        raise Failure(f"{args.exe} is not in {args.zip}")
-    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64",
-               WINEDLLOVERRIDES="mscoree,mshtml=")
-    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
-        env.pop(v, None)  # nothing but the zip's folder may supply the program's parts
-    # A technician starts it from the folder the files are saved in.
-    children.start([WINE, exe], cwd=work, env=env)
+def unpacked(args, work):
+    """The program out of the zip, in a folder of its own."""
+    folder = os.path.join(work, "serbox")
+    with zipfile.ZipFile(args.zip) as z:
+        z.extractall(folder)
+    exe = next((os.path.join(root, f) for root, _, files in os.walk(folder) for f in files if f == args.exe), None)
+    expect(exe, f"{args.exe} is not in {args.zip}")
+    return exe
 
 
-def start_up(args, children, d, work, steps, request, shots):
+def start_up(args, children, d, work, exe, steps, request):
     """serbox-device on COM1, the program started, the start-up request
     acknowledged and the setup dialog that follows answered with COM1: the
     device and the main window."""
     device = Device(children, args.device, steps, work)
-    ports = map_ports(args, children, device.port)
+    ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    check_ports(args, ports)
-    start_program(args, children, work)
+    # A technician starts it from the folder the files are saved in.
+    children.start([WINE, exe], cwd=work, env=wine_env(args.prefix))
     # The request counts as acknowledged when it loses the activation; under Wine
     # the main window's first activation may come after it and take it away.
     setup = "^Serial port setup$"
     until(lambda: d.search(f"^{request}$") or d.search(setup), f"the port request {request}")
     window = d.search(f"^{request}$")
-    answered = False
-    if window:
-        log(f"the port request \"{request}\" is shown")
-        d.shot(window, f"{args.language}-request", shots)
-        if run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0 and \
-                d.active() == request:
-            d.keys("Return")
-            answered = True
-    if not answered:
+    if window and run("timeout", "5", "xdotool", "windowactivate", "--sync", window).returncode == 0 and \
+            d.active() == request:
+        d.shot(window, f"{args.language}-request", args.shots)
+        d.keys("Return")
+        log(f"the port request \"{request}\" answered")
+    else:
         log(f"the port request \"{request}\" closed itself as the main window took the activation")
     d.activate(d.window(setup))
-    d.shot(d.window(setup), f"{args.language}-setup", shots)  # the ports by their names
-    check_ports(args, ports)
+    d.shot(d.window(setup), f"{args.language}-setup", args.shots)  # the ports by their names
+    # Just before the program opens a port: each name leads to a line of this test.
+    links = [os.readlink(os.path.join(args.prefix, "dosdevices", f"com{n}")) for n in range(1, 5)]
+    expect(links == ports, f"COM1 to COM4 lead to {links}, not to the test's lines {ports}: no byte is written")
     d.keys("Return")  # COM1, the dialog's first port
     d.gone("^Serial port setup$")
     device.shows("serbox has opened the port.")
@@ -177,36 +83,17 @@ def start_up(args, children, d, work, steps, request, shots):
     # main window's activation writes "KORVEL SU COM 1". Under Wine the activation
     # comes as the dialog closes, before the port is chosen, so "COM1" stays.
     until(lambda: d.title(main) in ("KORVEL SU COM1", "KORVEL SU COM 1"), "the title KORVEL SU COM1")
-    log(f"COM1 open: {d.title(main)}")
     return device, main
 
 
-def choose(d, key, title, name):
-    """F7 or F8, and a name typed into the file dialog."""
-    d.keys(key)
-    d.answer(f"^{title}$", text=name, closes=True)
-
-
-def keys(d, device, pressed, want):
-    """Keys typed in the main window give these bytes at the device; the period
-    key (0xBE) marks the end."""
-    d.keys(*pressed, "period")
-    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
-    if device.keys_received() != want + " BE":
-        raise Failure(f"the keys gave {device.keys_received()}, not {want} BE")
-    log(f"keys: {want}")
-
-
-def english(args, children, d, work, shots):
-    rx_hdr, rx_src = program("L", "1", 3000, 7)  # a 5001 block follows
-    tx_hdr, tx_src = program("M", "0", 700, 40)  # a 5001 block follows too
-    store(os.path.join(work, "DEVICE"), rx_hdr, rx_src)
-    store(os.path.join(work, "STORED"), tx_hdr, tx_src)
+def english(args, children, d, work, exe):
+    store(os.path.join(work, "DEVICE"), *program("L", "1", 3000, 7))  # a 5001 block follows
+    store(os.path.join(work, "STORED"), *program("M", "0", 700, 40))  # a 5001 block follows too
     steps = ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"]
-    device, main = start_up(args, children, d, work, steps, "WARNING", shots)
+    device, main = start_up(args, children, d, work, exe, steps, "WARNING")
 
     # Reception: F7 names the listing, the device sends its program.
-    choose(d, "F7", "Save As", "SAVED.TXT")
+    d.dialog("F7", "^Save As$", text="SAVED.TXT", closes=True)
     # Back from a dialog of its own, the main window is activated anew.
     until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
     device.write("\n")
@@ -214,81 +101,63 @@ def english(args, children, d, work, shots):
     for ext in ("hdr", "src"):
         same(os.path.join(work, "SAVED." + ext), os.path.join(work, "DEVICE." + ext), "reception")
     os.remove(os.path.join(work, "DEVICE.TXT"))
-    if run(args.listing, os.path.join(work, "DEVICE.src")).returncode != 0:
-        raise Failure("serbox-listing wrote no listing")
+    expect(run(args.listing, os.path.join(work, "DEVICE.src")).returncode == 0, "serbox-listing wrote no listing")
     same(os.path.join(work, "SAVED.TXT"), os.path.join(work, "DEVICE.TXT"), "listing")
-    log("reception: SAVED.hdr, SAVED.src and SAVED.TXT byte-exact")
-    d.shot(main, "en-received", shots)
+    d.shot(main, "en-received", args.shots)
 
     # Transmission: F8 chooses another stored set, the device asks for it; the
     # device checks that the header came paced and the zero byte from the watchdog.
     d.activate(main)
-    choose(d, "F8", "Open", "STORED.TXT")
+    d.dialog("F8", "^Open$", text="STORED.TXT", closes=True)
     device.write("\n")
     device.shows("receive complete", limit=60)
     for ext in ("hdr", "src"):
         same(os.path.join(work, "BACK." + ext), os.path.join(work, "STORED." + ext), "transmission")
-    log("transmission: BACK.hdr and BACK.src byte-exact, header paced")
 
-    # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing.
+    # Terminal: a line from the device, and keys; F1, F2, F3 and F9 send nothing,
+    # the period key (BE) marks the end.
     device.write("LINE FROM THE DEVICE 1234\n")
     d.activate(main)
-    keys(d, device, ["a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k"],
-         "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B")
-    d.shot(main, "en-terminal", shots)
+    d.keys("a", "shift+1", "Return", "F5", "F6", "F1", "F2", "F3", "F9", "7", "0", "z", "k", "period")
+    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
+    want = "41 10 31 0D 07 07 07 11 07 07 07 12 37 30 5A 4B BE"
+    expect(device.keys_received() == want, f"the keys gave {device.keys_received()}, not {want}")
+    d.shot(main, "en-terminal", args.shots)
 
 
-def italian(args, children, d, work, shots):
-    device, main = start_up(args, children, d, work, ["type"], "AVVISO", shots)
-    device.write("RIGA DAL DISPOSITIVO\n")
-    keys(d, device, ["s", "n", "shift+9"], "53 4E 10 39")
-    d.shot(main, "it-terminal", shots)
+def italian(args, children, d, work, exe):
+    """The Italian program, its main window to look at: its keys are the English one's."""
+    _, main = start_up(args, children, d, work, exe, ["type"], "AVVISO")
+    d.shot(main, "it-main", args.shots)
 
     # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
     # closes, stays up until its OK (it used to lose the activation at once).
     store(os.path.join(work, "OLD"), *program("O", "0", 300, 3))
     d.activate(main)
-    choose(d, "F7", "Save As", "OLD.TXT")
+    d.dialog("F7", "^Save As$", text="OLD.TXT", closes=True)
     prompt = d.window("^AVVISO$")
-    d.shot(prompt, "it-overwrite", shots)
-    if not d.search("^AVVISO$"):
-        raise Failure("the overwrite prompt closed by itself")
+    d.shot(prompt, "it-overwrite", args.shots)
+    expect(d.search("^AVVISO$"), "the overwrite prompt closed by itself")
     def answered():
         if not d.search("^AVVISO$"):
             return True
         run("xdotool", "mousemove", "--window", prompt, "188", "104", "click", "1")  # OK
         return False
     until(answered, "OK to close the overwrite prompt")
-    log("overwrite prompt: stayed up until its OK")
 
 
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("language", choices=("en", "it"))
-    p.add_argument("--zip", required=True)
-    p.add_argument("--prefix", required=True)
-    p.add_argument("--device", required=True)
-    p.add_argument("--listing", required=True)
-    p.add_argument("--wine-com", required=True)
-    p.add_argument("--shots")
-    args = p.parse_args()
+    args = options(p, ("zip", "prefix", "device", "listing"),
+                   "make build builds the Linux tools, make package-windows the zip")
+    if not args:
+        return 1
     args.exe = "serbox.exe" if args.language == "en" else "serbox-it.exe"
-    for name in ("zip", "prefix", "device", "listing", "wine_com"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))  # the children run elsewhere
-    for tool in (args.device, args.listing, args.zip):
-        if not os.path.exists(tool):
-            print(f"missing {tool} (make build builds the Linux tools, make package-windows the zip)")
-            return 1
 
     def session(children, work):
-        home = os.path.join(work, "home")
-        os.makedirs(home)
-        os.environ.update(HOME=home, LANG="C.UTF-8")
-        d = Desktop(children)
-        (english if args.language == "en" else italian)(args, children, d, work, args.shots)
-
-    shot = args.shots and os.path.join(args.shots, f"{args.language}-failure.png")
-    return run_test(session, f"serbox-wine-gui-{args.language}-", shot, lambda: end_wine(args))
+        (english if args.language == "en" else italian)(args, children, Desktop(children), work, unpacked(args, work))
+    return run_test(session, f"wine-gui-{args.language}", args.shots, lambda: end_wine(args.prefix))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """serbox-<version>-setup.exe under Wine, as an IT department and a technician use it.
 
-  wine_installer.py --setup EXE --newer EXE --prefix DIR --device SERBOX_DEVICE
-                    --wine-com WINE_COM_SH [--shots DIR]
+  wine_installer.py --setup EXE --newer EXE --prefix DIR --device SERBOX_DEVICE [--shots DIR]
 
 In a prefix of its own: the first page in English and in Italian (screenshots, by
 the system's language); a silent install, its Start-menu entries and its entry
@@ -15,13 +14,14 @@ is left as it is, and only the entry that is the folder comes off.
 """
 import argparse
 import os
+import pathlib
 import re
 import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import Desktop, Failure, log, run, run_test, until  # noqa: E402
+from xdesktop import WINE, Desktop, Failure, end_wine, expect, options, run, run_test, until, wine, wine_env  # noqa: E402
 import wine_gui  # noqa: E402
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -30,22 +30,8 @@ MENU = "ProgramData/Microsoft/Windows/Start Menu/Programs/serbox"
 SHORTCUTS = ("serbox (English).lnk", "serbox (italiano).lnk")
 
 
-def wine_env(args, language="en_US.UTF-8"):
-    env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64",
-               WINEDLLOVERRIDES="mscoree,mshtml=", LANG=language, LC_ALL=language)
-    for v in ("QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "WINEPATH"):
-        env.pop(v, None)
-    return env
-
-
-def wine(args, *argv):
-    runner = os.path.join(os.path.dirname(args.wine_com), "wine-run.sh")
-    return run(runner, args.prefix, *argv, env=wine_env(args))
-
-
 def reg(args, *argv):
-    r = wine(args, "reg", *argv)
-    return r.returncode, r.stdout.replace("\r", "")
+    return wine(args.prefix, "reg", *argv)
 
 
 def drive_c(args, path=""):
@@ -53,48 +39,27 @@ def drive_c(args, path=""):
 
 
 def unix_path(windows):
-    if not windows.lower().startswith("c:\\"):
-        raise Failure(f"{windows} is not on drive C:")
     return windows[3:].replace("\\", "/")
 
 
 def entries(args):
     """The entries under Apps named serbox: (key, values)."""
     code, out = reg(args, "query", UNINSTALL, "/s")
-    if code != 0:
-        raise Failure(f"cannot read {UNINSTALL}")
-    found = []
-    for block in re.split(r"\n(?=HKEY_)", out):
-        values = dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", block, re.M))
-        if values.get("DisplayName") == "serbox":
-            found.append((block.splitlines()[0], values))
-    return found
+    expect(code == 0, f"cannot read {UNINSTALL}")
+    keys = [(b.partition("\n")[0], dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*)$", b, re.M)))
+            for b in re.split(r"\n(?=HKEY_)", out)]
+    return [(key, values) for key, values in keys if values.get("DisplayName") == "serbox"]
 
 
-def one_entry(args, version, folder):
-    found = entries(args)
-    if len(found) != 1:
-        raise Failure(f"{len(found)} entries named serbox under Apps, not one: {[k for k, _ in found]}")
-    key, v = found[0]
-    want = {"DisplayVersion": version, "Publisher": "serbox developers", "InstallLocation": folder,
-            "DisplayIcon": folder + "\\serbox.exe,0", "UninstallString": f'"{folder}\\uninstall.exe"',
-            "QuietUninstallString": f'"{folder}\\uninstall.exe" /S'}
-    wrong = {k: v.get(k) for k, w in want.items() if v.get(k) != w}
-    if wrong:
-        raise Failure(f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
-    log(f"one entry under Apps: serbox {version} by serbox developers in {folder}")
-
-
-def install(args, setup, *options):
-    r = run(wine_gui.WINE, setup, "/S", *options, env=wine_env(args))
-    if r.returncode != 0:
-        raise Failure(f"{os.path.basename(setup)} /S {' '.join(options)} exited with {r.returncode}")
+def silent(args, exe, *options):
+    r = run(WINE, exe, "/S", *options, env=wine_env(args.prefix))
+    expect(r.returncode == 0, f"{exe} /S {' '.join(options)} exited with {r.returncode}")
 
 
 def shortcut_target(path):
     """The program a shortcut starts: the local path it holds."""
-    with open(path, "rb") as f:
-        data = f.read()
+    expect(os.path.isfile(path), f"no Start-menu entry {path}")
+    data = pathlib.Path(path).read_bytes()
     for text in (data.decode("latin-1"), data.decode("utf-16-le", "replace")):
         m = re.search(r"[A-Za-z]:\\[^\x00<>\"|?*]*?\.exe", text)
         if m:
@@ -102,40 +67,38 @@ def shortcut_target(path):
     raise Failure(f"the shortcut {path} names no program")
 
 
-def check_installed(args, folder):
+def check_installed(args, folder, version):
+    """The files, the Start-menu entries and one entry under Apps; what the English entry starts."""
     base = drive_c(args, unix_path(folder))
     for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe", "Qt6Core.dll", "platforms/qwindows.dll",
               "uninstall.exe"):
-        if not os.path.isfile(os.path.join(base, f)):
-            raise Failure(f"{f} is not in {folder}")
-    # Each program's properties give its version (the files are the first installer's).
-    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe"):
-        with open(os.path.join(base, f), "rb") as exe:
-            data = exe.read()
-        if "ProductVersion".encode("utf-16-le") not in data or args.version.encode("utf-16-le") not in data:
-            raise Failure(f"{f} has no version information {args.version}")
-    targets = {}
-    for name in SHORTCUTS:
-        path = drive_c(args, os.path.join(MENU, name))
-        if not os.path.isfile(path):
-            raise Failure(f"no Start-menu entry {name}")
-        targets[name] = shortcut_target(path)
-    want = {SHORTCUTS[0]: folder + "\\serbox.exe", SHORTCUTS[1]: folder + "\\serbox-it.exe"}
-    if {k: v.lower() for k, v in targets.items()} != {k: v.lower() for k, v in want.items()}:
-        raise Failure(f"the Start-menu entries start {targets}, not {want}")
-    log(f"installed in {folder}; Start menu: {', '.join(SHORTCUTS)}")
-    return targets[SHORTCUTS[0]]
+        expect(os.path.isfile(os.path.join(base, f)), f"{f} is not in {folder}")
+        # Each program's properties give its version (the files are the first installer's).
+        data = pathlib.Path(base, f).read_bytes()
+        expect(not f.startswith("serbox") or all(t.encode("utf-16-le") in data for t in ("ProductVersion", args.version)),
+               f"{f} has no version information {args.version}")
+    targets = [shortcut_target(drive_c(args, os.path.join(MENU, name))) for name in SHORTCUTS]
+    want = [folder + "\\serbox.exe", folder + "\\serbox-it.exe"]
+    expect([t.lower() for t in targets] == [w.lower() for w in want],
+           f"the Start-menu entries {SHORTCUTS} start {targets}, not {want}")
+    found = entries(args)
+    expect(len(found) == 1, f"{len(found)} entries named serbox under Apps, not one: {[k for k, _ in found]}")
+    want = {"DisplayVersion": version, "Publisher": "serbox developers", "InstallLocation": folder,
+            "DisplayIcon": folder + "\\serbox.exe,0", "UninstallString": f'"{folder}\\uninstall.exe"',
+            "QuietUninstallString": f'"{folder}\\uninstall.exe" /S'}
+    wrong = {k: found[0][1].get(k) for k, w in want.items() if found[0][1].get(k) != w}
+    expect(not wrong, f"the entry under Apps has {wrong}, not {[want[k] for k in wrong]}")
+    return targets[0]
 
 
-def first_pages(args, children, d, shots):
+def first_pages(args, children, d):
     """The installer's first page, in the system's language."""
     for language, title in (("en_US.UTF-8", "serbox .* Setup"), ("it_IT.UTF-8", "Installazione di serbox")):
-        p = children.start([wine_gui.WINE, args.setup], env=wine_env(args, language))
+        p = children.start([WINE, args.setup], env=wine_env(args.prefix, language))
         window = d.window(title)
-        log(f"the first page in {language}: {d.title(window)}")
-        d.shot(window, f"setup-{language[:2]}", shots)
+        d.shot(window, f"setup-{language[:2]}", args.shots)
         p.kill()
-        wine_gui.end_wine(args)
+        end_wine(args.prefix)
         d.gone(title)
 
 
@@ -146,112 +109,85 @@ def path_value(args):
 
 
 def set_path(args, value):
-    if reg(args, "add", ENVIRONMENT, "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value, "/f")[0] != 0:
-        raise Failure("cannot set PATH")
+    expect(reg(args, "add", ENVIRONMENT, "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value, "/f")[0] == 0,
+           "cannot set PATH")
     return value
 
 
 def same_path(args, want, when):
-    if path_value(args) != want:
-        raise Failure(f"PATH {when} is {path_value(args)!r}, not {want!r}")
+    got = path_value(args)
+    expect(got == want, f"PATH {when} is {got!r}, not {want!r}")
 
 
 def session(args, children, work):
-    home = os.path.join(work, "home")
-    os.makedirs(home)
-    os.environ.update(HOME=home, LANG="C.UTF-8")
     d = Desktop(children)
     # A prefix as a new PC: nothing of an earlier run installed.
-    wine_gui.end_wine(args)
+    end_wine(args.prefix)
     shutil.rmtree(args.prefix, ignore_errors=True)
-    first_pages(args, children, d, args.shots)
+    first_pages(args, children, d)
 
     # A PATH of more than 1024 characters: /PATH must leave it as it is.
     base = path_value(args)
     long_path = set_path(args, base + "".join(f";C:\\Vendor\\tool{i:03}\\bin" for i in range(60)))
     default = "C:\\Program Files\\serbox"
-    install(args, args.setup, "/PATH")
-    exe = check_installed(args, default)
+    silent(args, args.setup, "/PATH")
+    exe = check_installed(args, default, args.version)
     same_path(args, long_path, "after /PATH")
-    one_entry(args, args.version, default)
 
     # The installed program, started as its shortcut starts it, opens COM1 (the
     # zip's test receives and sends with the same files).
-    args.installed = exe
-    args.language, args.exe = "en", "serbox.exe"
-    wine_gui.start_up(args, children, d, work, ["type"], "WARNING", args.shots)
-    wine_gui.end_wine(args)  # the program ends with its prefix's server
+    args.language = "en"
+    wine_gui.start_up(args, children, d, work, exe, ["type"], "WARNING")
+    end_wine(args.prefix)  # the program ends with its prefix's server
     code, out = reg(args, "query", r"HKCU\Software\serbox", "/s")
-    if code != 0 or "COM1" not in out:
-        raise Failure(f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
+    expect(code == 0 and "COM1" in out, f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
 
     # A set the user keeps in his own folder.
     users = [u for u in os.listdir(drive_c(args, "users")) if u != "Public"]
-    if not users:
-        raise Failure("the prefix has no user folder")
+    expect(users, "the prefix has no user folder")
     kept = [drive_c(args, f"users/{users[0]}/Documents/KEPT.{ext}") for ext in ("hdr", "src", "TXT")]
     for f in kept:
         os.makedirs(os.path.dirname(f), exist_ok=True)
-        with open(f, "wb") as out:
-            out.write(b"kept")
+        pathlib.Path(f).write_bytes(b"kept")
 
     # The same version again, into another folder: the first one goes.
     other = "C:\\Tools\\serbox"
     tools = set_path(args, base + ";" + other + "-tools")
-    install(args, args.setup, "/PATH", "/D=" + other)
-    check_installed(args, other)
-    if os.path.exists(drive_c(args, unix_path(default))):
-        raise Failure(f"{default} is still there after the install into {other}")
-    one_entry(args, args.version, other)
+    silent(args, args.setup, "/PATH", "/D=" + other)
+    check_installed(args, other, args.version)
+    expect(not os.path.exists(drive_c(args, unix_path(default))),
+           f"{default} is still there after the install into {other}")
 
     # A newer one over it: the folder it knows, one entry; the older one takes
     # its folder off PATH and the newer puts it back, the -tools one stays.
-    install(args, args.newer, "/PATH")
-    check_installed(args, other)
-    one_entry(args, args.newer_version, other)
+    silent(args, args.newer, "/PATH")
+    check_installed(args, other, args.newer_version)
     same_path(args, tools + ";" + other, "after the update")
-    log(f"newer version over it, {other} on PATH")
 
     # Uninstalled with PATH grown past what it can read whole: left as it is.
     long_path = set_path(args, long_path + ";" + other)
 
     # Silent uninstall: the uninstaller copies itself away and returns at once.
-    r = run(wine_gui.WINE, other + "\\uninstall.exe", "/S", env=wine_env(args))
-    if r.returncode != 0:
-        raise Failure(f"uninstall.exe /S exited with {r.returncode}")
+    silent(args, other + "\\uninstall.exe")
     until(lambda: not entries(args) and not os.path.exists(drive_c(args, unix_path(other))),
           "the uninstaller to remove the folder and the entry under Apps", 60)
-    left = [p for p in (drive_c(args, MENU), drive_c(args, "Tools/serbox")) if os.path.exists(p)]
-    if left:
-        raise Failure(f"left behind: {left}")
-    if reg(args, "query", r"HKLM\Software\serbox")[0] == 0:
-        raise Failure(r"HKLM\Software\serbox is left behind")
+    expect(not os.path.exists(drive_c(args, MENU)), "the Start-menu entries are left behind")
+    expect(reg(args, "query", r"HKLM\Software\serbox")[0] != 0, r"HKLM\Software\serbox is left behind")
     same_path(args, long_path, "after the uninstall")
     missing = [f for f in kept if not os.path.isfile(f)]
-    if missing:
-        raise Failure(f"the uninstall took the user's set: {missing}")
-    if reg(args, "query", r"HKCU\Software\serbox", "/s")[0] != 0:
-        raise Failure("the uninstall took the user's settings")
-    log("uninstalled: no files, shortcuts or registry entries left, PATH as it was; the user's set and settings kept")
+    expect(not missing, f"the uninstall took the user's set: {missing}")
+    expect(reg(args, "query", r"HKCU\Software\serbox", "/s")[0] == 0, "the uninstall took the user's settings")
 
 
 def main():
-    p = argparse.ArgumentParser()
-    for name in ("--setup", "--newer", "--prefix", "--device", "--wine-com"):
-        p.add_argument(name, required=True)
-    p.add_argument("--shots")
-    args = p.parse_args()
-    for name in ("setup", "newer", "prefix", "device", "wine_com"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))
-    for tool in (args.device, args.setup, args.newer):
-        if not os.path.exists(tool):
-            print(f"missing {tool} (make build builds the Linux tools, make installer-windows the installer)")
-            return 1
+    args = options(argparse.ArgumentParser(), ("setup", "newer", "prefix", "device"),
+                   "make build builds the Linux tools, make installer-windows the installer")
+    if not args:
+        return 1
     args.version = re.search(r"serbox-(.+)-setup\.exe$", args.setup).group(1)
     args.newer_version = re.search(r"serbox-(.+)-setup\.exe$", args.newer).group(1)
-    shot = args.shots and os.path.join(args.shots, "installer-failure.png")
-    return run_test(lambda children, work: session(args, children, work), "serbox-wine-installer-", shot,
-                    lambda: wine_gui.end_wine(args))
+    return run_test(lambda children, work: session(args, children, work), "wine-installer", args.shots,
+                    lambda: end_wine(args.prefix))
 
 
 if __name__ == "__main__":

@@ -11,21 +11,18 @@ here=$(cd "$(dirname "$0")/../../.." && pwd)
 work=$(mktemp -d)
 dev=
 cleanup() {
-    [ -n "$dev" ] && kill "$dev" 2>/dev/null
-    exec 3>&-
+    [ -z "$dev" ] || kill "$dev" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "wine-serial: $*" >&2; exit 1; }
 
 mkfifo "$work/in"
-"$device" --no-wait type <"$work/in" >"$work/out" 2>"$work/err" &
+# Read and write: the device's input stays open until the device goes.
+"$device" --no-wait type <>"$work/in" >"$work/out" 2>"$work/err" &
 dev=$!
-exec 3>"$work/in"  # the device's input stays open until the test is done
-i=0
 until grep -q '^port: ' "$work/out"; do
-    i=$((i + 1))
-    [ $i -le 200 ] && kill -0 "$dev" 2>/dev/null || fail "serbox-device gave no port: $(cat "$work/err")"
+    kill -0 "$dev" 2>/dev/null || fail "serbox-device gave no port: $(cat "$work/err")"
     sleep 0.05
 done
 pty=$(sed -n 's/^port: //p' "$work/out")
@@ -42,10 +39,7 @@ if [ -e "$work/vanish" ]; then
     # 4800 baud, 8N1, RTS/CTS handshake, raw bytes.
     line=" $(stty -F "$pty" -a 2>&1 | tr '\n;' '  ') " || true
     for want in ' speed 4800 baud ' ' cs8 ' ' -parenb ' ' -cstopb ' ' crtscts ' ' -opost ' ' -icanon ' ' -ixon '; do
-        case $line in
-        *"$want"*) ;;
-        *) settings="the port's line lacks '$want': $line" ;;
-        esac
+        echo "$line" | grep -qF -- "$want" || settings="the port's line lacks '$want': $line"
     done
     kill "$dev"
     wait "$dev" 2>/dev/null || true
