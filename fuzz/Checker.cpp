@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fuzz/Ops.h"
 #include "link/Router.h"
 #include "link/StoredFileSet.h"
 #include "link/Watchdog.h"
@@ -61,14 +62,6 @@ bool BlockFollows(std::string header)
     return SecondSectionFollows(fresh);
 }
 
-std::string Header(char klass, char digit)
-{
-    std::string h(128, ' ');
-    h[10] = klass;
-    h[14] = digit;
-    return h;
-}
-
 }  // namespace
 
 Rig::Rig()
@@ -83,15 +76,12 @@ Rig::Rig()
     F.Timer2.SetInterval(100);
     // A stored set with a 5001 block, and bytes after its 0xFF that are never sent.
     F.Files.Files["p.TXT"] = "NUM 1001 X\r\n";
-    F.Files.Files["p.hdr"] = Header('t', '1');
-    std::string block;
-    for (int i = 0; i < 22; ++i)
-        block += std::string("P") + char(0x30 + i) + char(0x30 + (i & 15));
-    F.Files.Files["p.src"] = std::string("FIRST\x01SECOND\x02\xC1\x80", 15) + '\0' + block + '\xFF' + "TAIL";
+    F.Files.Files["p.hdr"] = fuzzops::Header('t', '1');
+    F.Files.Files["p.src"] = std::string("FIRST\x01SECOND\x02\xC1\x80", 15) + '\0' + fuzzops::Block() + "TAIL";
     // Another stored set, without a block, so that a device given bytes of both
     // sets is caught (the capital P is another file where names keep their case).
     F.Files.Files["P.TXT"] = "NUM 1001 Y\r\n";
-    F.Files.Files["P.hdr"] = Header('q', '7');
+    F.Files.Files["P.hdr"] = fuzzops::Header('q', '7');
     F.Files.Files["P.src"] = std::string("OTHER\x01PROGRAM", 13) + '\0' + "REST";
 }
 
