@@ -1,6 +1,7 @@
 #include "fuzz/Checker.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "fuzz/Ops.h"
 #include "link/Router.h"
@@ -19,11 +20,7 @@ namespace {
     __builtin_trap();
 }
 
-#define MUST(cond, what)               \
-    do {                               \
-        if (!(cond))                   \
-            Broken(what, __LINE__);    \
-    } while (0)
+#define MUST(cond, what) ((cond) ? void() : Broken(what, __LINE__))
 
 using Writes = std::vector<std::string>;
 
@@ -38,15 +35,11 @@ Writes Reply(int index)
     return {std::string(kReplies[index], 5)};
 }
 
-// The reply a poll gets in each reception state; -1 for none.
+// The reply a poll gets in each reception state 0..11; -1 for none.
 int ReplyInState(int32_t rx)
 {
-    switch (rx) {
-    case 1: case 4: case 7: case 11: return 0;
-    case 5: case 9: return 1;
-    case 6: case 10: return 2;
-    default: return -1;
-    }
+    static const int kReplyIn[] = {-1, 0, -1, -1, 0, 1, 2, 0, -1, 1, 2, 0};
+    return rx >= 0 && rx <= 11 ? kReplyIn[rx] : -1;
 }
 
 bool Bit(int32_t v) { return v == 0 || v == 1; }
@@ -91,7 +84,6 @@ Checker::Checker(Rig& rig) : r_(rig)
         if (inByte_)
             EndByte();
         pre_ = Snap();
-        r_.Port.Writes.clear();
     };
     r_.Port.AfterRead = [this](uint8_t b) { BeginByte(b); };
 }
@@ -133,9 +125,9 @@ bool Checker::Whole(const std::string& hdr, const std::string& src) const
            (!BlockFollows(*Content(hdr)) || data.find('\xFF', end + 1) != std::string::npos);
 }
 
+// Every operation leaves no write unjudged, so each starts with none.
 void Checker::Receive(const std::string& bytes, int extra)
 {
-    r_.Port.Writes.clear();
     r_.Port.Input.insert(r_.Port.Input.end(), bytes.begin(), bytes.end());
     ComPort1RxChar(r_.S, r_.C, static_cast<int>(bytes.size()) + extra);
     if (inByte_)
@@ -155,8 +147,7 @@ void Checker::BeginByte(uint8_t b)
 void Checker::EndByte()
 {
     inByte_ = false;
-    const Writes w = r_.Port.Writes;
-    r_.Port.Writes.clear();
+    const Writes w = std::exchange(r_.Port.Writes, {});
     if (pre_.tx == 0)
         CheckReceiveByte(pre_, byte_, w);
     else
@@ -309,10 +300,8 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
 void Checker::Tick1()
 {
     const Pre p = Snap();
-    r_.Port.Writes.clear();
     Timer1Timer(r_.S, r_.C);
-    const Writes w = r_.Port.Writes;
-    r_.Port.Writes.clear();
+    const Writes w = std::exchange(r_.Port.Writes, {});
     const ProgramState& S = r_.S;
     const bool nul = p.nulPending == 1 && p.nulArmed == 1;
     MUST(w == (nul ? Writes{std::string(1, '\0')} : Writes{}), "zero byte not sent at the second tick");
@@ -335,10 +324,8 @@ void Checker::Tick2()
     if (!r_.F.Timer2.enabled)
         return;
     const Pre p = Snap();
-    r_.Port.Writes.clear();
     Timer2Timer(r_.S, r_.C);
-    const Writes w = r_.Port.Writes;
-    r_.Port.Writes.clear();
+    const Writes w = std::exchange(r_.Port.Writes, {});
     const ProgramState& S = r_.S;
     if (p.hdrActive != 1 || p.txEmpty != 1) {
         MUST(w.empty() && S.HdrSendOffset == p.hdrOffset, "header byte sent before the last one drained");
@@ -360,7 +347,6 @@ void Checker::Tick2()
 void Checker::PortLost()
 {
     const Pre p = Snap();
-    r_.Port.Writes.clear();
     const bool ended = ::PortLost(r_.S, r_.C);
     const ProgramState& S = r_.S;
     MUST(r_.Port.Writes.empty(), "bytes sent to a lost port");
@@ -375,7 +361,6 @@ void Checker::PortLost()
 
 void Checker::Quiet(const std::function<void()>& command)
 {
-    r_.Port.Writes.clear();
     // What a menu command fails on (F8 reading a set that is being received, F7
     // trying a folder) is no failure of the reception under way.
     const std::set<std::string> failed = r_.F.Files.Failed;
