@@ -64,9 +64,8 @@ int main(int argc, char** argv)
     Write(dir, "round-trip", SendBack(Received(true, false)));
     Write(dir, "time-out", Script().Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y").Ticks1(91));
 
-    Script failing;
-    failing.Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y" + Header('T', '0'));
-    failing.bytes += std::string{char(FileOp), char(RxSrc), char(FailWrite)};
+    Script failing = Script().Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y" + Header('T', '0'));
+    failing.bytes += {char(FileOp), char(RxSrc), char(FailWrite)};
     for (const std::string& step : Reception(false, "TEXT\x01"))
         if (step.size() < 100 && step != E + "C")
             failing.Rx(step);
