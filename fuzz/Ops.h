@@ -92,16 +92,13 @@ public:
             Rx(std::string(1, c));
         return *this;
     }
-    Script& Ticks1(int n)
+    Script& Ticks1(int n) { return Repeated(Tick1, n, 100); }
+    Script& PaceOut(int n) { return Repeated(Pace, n, 256); }
+    // n times, in operations of at most limit each, whose parameter is their count less one.
+    Script& Repeated(Op op, int n, int limit)
     {
-        for (; n > 0; n -= 100)
-            bytes += {char(Tick1), char((n > 100 ? 100 : n) - 1)};
-        return *this;
-    }
-    Script& PaceOut(int n)
-    {
-        for (; n > 0; n -= 256)
-            bytes += {char(Pace), char((n > 256 ? 256 : n) - 1)};
+        for (; n > 0; n -= limit)
+            bytes += {char(op), char((n > limit ? limit : n) - 1)};
         return *this;
     }
     Script& Choose(Op menu, uint8_t name)
