@@ -30,16 +30,11 @@ struct Reader {
     }
 };
 
-const std::string& TargetPath(const ProgramState& S, uint8_t t)
-{
-    const std::string* paths[] = {&S.RxFileName, &S.RxHdrPath, &S.RxSrcPath,
-                                  &S.TxFileName, &S.TxHdrPath, &S.TxSrcPath};
-    return *paths[t % kTargetCount];
-}
-
 void FileOperation(fuzzrig::Rig& rig, fuzzrig::Checker& check, Reader& in)
 {
-    const std::string path = TargetPath(rig.S, in.Byte());
+    const std::string* targets[] = {&rig.S.RxFileName, &rig.S.RxHdrPath, &rig.S.RxSrcPath,
+                                    &rig.S.TxFileName, &rig.S.TxHdrPath, &rig.S.TxSrcPath};
+    const std::string path = *targets[in.Byte() % kTargetCount];
     const uint8_t action = in.Byte() % kActionCount;
     const std::string content = action == SetContent ? in.Bytes(in.Byte()) : "";
     if (path.empty())
