@@ -1,7 +1,9 @@
 #include "fuzz/Checker.h"
 
 #include <cstdio>
+#include <utility>
 
+#include "fuzz/Ops.h"
 #include "link/Router.h"
 #include "link/StoredFileSet.h"
 #include "link/Watchdog.h"
@@ -18,15 +20,10 @@ namespace {
     __builtin_trap();
 }
 
-#define MUST(cond, what)               \
-    do {                               \
-        if (!(cond))                   \
-            Broken(what, __LINE__);    \
-    } while (0)
+#define MUST(cond, what) ((cond) ? void() : Broken(what, __LINE__))
 
 using Writes = std::vector<std::string>;
 
-const std::string kEsc = "\x1B";
 const std::string kDone = "OPERAZIONE ESEGUITA";
 
 // The replies by index, spelt out again rather than taken from the dispatcher.
@@ -37,15 +34,11 @@ Writes Reply(int index)
     return {std::string(kReplies[index], 5)};
 }
 
-// The reply a poll gets in each reception state; -1 for none.
+// The reply a poll gets in each reception state 0..11; -1 for none.
 int ReplyInState(int32_t rx)
 {
-    switch (rx) {
-    case 1: case 4: case 7: case 11: return 0;
-    case 5: case 9: return 1;
-    case 6: case 10: return 2;
-    default: return -1;
-    }
+    static const int kReplyIn[] = {-1, 0, -1, -1, 0, 1, 2, 0, -1, 1, 2, 0};
+    return rx >= 0 && rx <= 11 ? kReplyIn[rx] : -1;
 }
 
 bool Bit(int32_t v) { return v == 0 || v == 1; }
@@ -59,14 +52,6 @@ bool BlockFollows(std::string header)
     ProgramState fresh;
     ClassifyHeader(fresh, reinterpret_cast<const uint8_t*>(header.data()));
     return SecondSectionFollows(fresh);
-}
-
-std::string Header(char klass, char digit)
-{
-    std::string h(128, ' ');
-    h[10] = klass;
-    h[14] = digit;
-    return h;
 }
 
 }  // namespace
@@ -83,15 +68,12 @@ Rig::Rig()
     F.Timer2.SetInterval(100);
     // A stored set with a 5001 block, and bytes after its 0xFF that are never sent.
     F.Files.Files["p.TXT"] = "NUM 1001 X\r\n";
-    F.Files.Files["p.hdr"] = Header('t', '1');
-    std::string block;
-    for (int i = 0; i < 22; ++i)
-        block += std::string("P") + char(0x30 + i) + char(0x30 + (i & 15));
-    F.Files.Files["p.src"] = std::string("FIRST\x01SECOND\x02\xC1\x80", 15) + '\0' + block + '\xFF' + "TAIL";
+    F.Files.Files["p.hdr"] = fuzzops::Header('t', '1');
+    F.Files.Files["p.src"] = std::string("FIRST\x01SECOND\x02\xC1\x80", 15) + '\0' + fuzzops::Block() + "TAIL";
     // Another stored set, without a block, so that a device given bytes of both
     // sets is caught (the capital P is another file where names keep their case).
     F.Files.Files["P.TXT"] = "NUM 1001 Y\r\n";
-    F.Files.Files["P.hdr"] = Header('q', '7');
+    F.Files.Files["P.hdr"] = fuzzops::Header('q', '7');
     F.Files.Files["P.src"] = std::string("OTHER\x01PROGRAM", 13) + '\0' + "REST";
 }
 
@@ -101,7 +83,6 @@ Checker::Checker(Rig& rig) : r_(rig)
         if (inByte_)
             EndByte();
         pre_ = Snap();
-        r_.Port.Writes.clear();
     };
     r_.Port.AfterRead = [this](uint8_t b) { BeginByte(b); };
 }
@@ -143,9 +124,9 @@ bool Checker::Whole(const std::string& hdr, const std::string& src) const
            (!BlockFollows(*Content(hdr)) || data.find('\xFF', end + 1) != std::string::npos);
 }
 
+// Every operation leaves no write unjudged, so each starts with none.
 void Checker::Receive(const std::string& bytes, int extra)
 {
-    r_.Port.Writes.clear();
     r_.Port.Input.insert(r_.Port.Input.end(), bytes.begin(), bytes.end());
     ComPort1RxChar(r_.S, r_.C, static_cast<int>(bytes.size()) + extra);
     if (inByte_)
@@ -165,8 +146,7 @@ void Checker::BeginByte(uint8_t b)
 void Checker::EndByte()
 {
     inByte_ = false;
-    const Writes w = r_.Port.Writes;
-    r_.Port.Writes.clear();
+    const Writes w = std::exchange(r_.Port.Writes, {});
     if (pre_.tx == 0)
         CheckReceiveByte(pre_, byte_, w);
     else
@@ -190,8 +170,7 @@ void Checker::CheckReceiveByte(const Pre& p, uint8_t b, const Writes& w)
         } else {
             MUST(Whole(S.TxHdrPath, S.TxSrcPath), "a set that is not whole went out");
             MUST(w == Writes{std::string("\x80\x80", 2)}, "lead-in not 80 80 in one write");
-            MUST(S.TxState == 2 && S.RxState == 100 && S.HdrSendActive == 1 && S.HdrSendOffset == 0 &&
-                     S.TxEmpty == 0 && r_.F.Timer2.enabled,
+            MUST(S.TxState == 2 && S.HdrSendActive == 1 && S.HdrSendOffset == 0 && S.TxEmpty == 0 && r_.F.Timer2.enabled,
                  "transmission start left the machines wrong");
             // The set chosen last, now or while an older one was going out.
             MUST(r_.F.Edit2.text == S.TxFileName && S.TxNextFileName.empty(),
@@ -211,8 +190,7 @@ void Checker::CheckSection(const Pre& p, uint64_t offset, uint8_t term, const Wr
 {
     const ProgramState& S = r_.S;
     if (!Readable(tx_.src)) {
-        MUST(w.empty() && S.TxState == 0 && S.RxState == 0 && S.ErrorKind == 3,
-             "an unreadable source not told");
+        MUST(w.empty() && S.RxState == 0 && S.ErrorKind == 3, "an unreadable source not told");
         return;
     }
     const std::string& data = *Content(tx_.src);
@@ -232,12 +210,10 @@ void Checker::CheckSection(const Pre& p, uint64_t offset, uint8_t term, const Wr
         MUST(S.TxState == p.tx, "a section cut short by the end of the file moved the machine");
         return;
     }
-    if (term == 0x00) {
+    if (term == 0x00)
         MUST(S.NulPending == 1 && S.SecondSectionOffset == t + 1, "text section end not recorded");
-        MUST(S.TxState == (tx_.blockFollows ? 3 : 0), "wrong state after the text section");
-    } else {
-        MUST(S.TxState == 0, "transmission not ended after the 5001 block");
-    }
+    // Only a text section whose header calls for the block leaves the transmission running.
+    MUST(S.TxState == (term == 0x00 && tx_.blockFollows ? 3 : 0), "wrong state after a section");
     if (S.TxState == 0)
         MUST(r_.F.Memo2.Text() == kDone && S.RxState == 0, "finished transmission not shown as done");
 }
@@ -296,8 +272,7 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
         return;
     rec_.active = false;
     const bool success = r_.F.Memo2.Text() == kDone;
-    if (failed)
-        MUST(!success, "a reception with a failed file reported as done");
+    MUST(!(failed && success), "a reception with a failed file reported as done");
     if (!success) {
         MUST(S.ErrorKind == 7, "an unfinished reception not told");
         return;
@@ -319,19 +294,15 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
 void Checker::Tick1()
 {
     const Pre p = Snap();
-    r_.Port.Writes.clear();
     Timer1Timer(r_.S, r_.C);
-    const Writes w = r_.Port.Writes;
-    r_.Port.Writes.clear();
+    const Writes w = std::exchange(r_.Port.Writes, {});
     const ProgramState& S = r_.S;
     const bool nul = p.nulPending == 1 && p.nulArmed == 1;
     MUST(w == (nul ? Writes{std::string(1, '\0')} : Writes{}), "zero byte not sent at the second tick");
     MUST(S.NulArmed == S.NulPending, "zero byte not armed");
     const bool busy = p.rx != 0 || p.tx != 0;
     if (busy && p.watchdog == 90) {
-        MUST(S.RxState == 0 && S.TxState == 0 && S.ErrorKind == 4 && S.HdrSendActive == 0 &&
-                 !r_.F.ProgressBar1.visible,
-             "no time-out at the 91st busy tick");
+        MUST(S.RxState == 0 && S.ErrorKind == 4 && !r_.F.ProgressBar1.visible, "no time-out at the 91st busy tick");
         rec_.active = false;
     } else {
         MUST(S.WatchdogTicks == (busy ? p.watchdog + 1 : 0), "busy ticks miscounted");
@@ -345,16 +316,13 @@ void Checker::Tick2()
     if (!r_.F.Timer2.enabled)
         return;
     const Pre p = Snap();
-    r_.Port.Writes.clear();
     Timer2Timer(r_.S, r_.C);
-    const Writes w = r_.Port.Writes;
-    r_.Port.Writes.clear();
+    const Writes w = std::exchange(r_.Port.Writes, {});
     const ProgramState& S = r_.S;
     if (p.hdrActive != 1 || p.txEmpty != 1) {
         MUST(w.empty() && S.HdrSendOffset == p.hdrOffset, "header byte sent before the last one drained");
     } else if (!Readable(tx_.hdr)) {
-        MUST(w.empty() && S.HdrSendActive == 0 && S.TxState == 0 && S.ErrorKind == 3,
-             "a header that vanished while paced not told");
+        MUST(w.empty() && S.TxState == 0 && S.ErrorKind == 3, "a header that vanished while paced not told");
     } else {
         const std::string& hdr = *Content(tx_.hdr);
         const size_t at = static_cast<size_t>(p.hdrOffset);
@@ -370,22 +338,19 @@ void Checker::Tick2()
 void Checker::PortLost()
 {
     const Pre p = Snap();
-    r_.Port.Writes.clear();
     const bool ended = ::PortLost(r_.S, r_.C);
     const ProgramState& S = r_.S;
     MUST(r_.Port.Writes.empty(), "bytes sent to a lost port");
     MUST(S.NulPending == 0 && S.NulArmed == 0, "a zero byte kept for the next device");
     // Command state alone ends silently; a transfer is reported by the caller.
     MUST(ended == (p.rx > 1 || p.tx != 0), "a lost port misjudged the exchange");
-    MUST(S.RxState == 0 && S.TxState == 0 && S.HdrSendActive == 0 && S.EscSeen == 0 && S.RxText.empty(),
-         "something of the lost port's exchange was kept for the next device");
+    MUST(S.RxState == 0 && S.EscSeen == 0 && S.RxText.empty(), "the lost port's exchange kept for the next device");
     rec_.active = false;
     CheckState();
 }
 
 void Checker::Quiet(const std::function<void()>& command)
 {
-    r_.Port.Writes.clear();
     // What a menu command fails on (F8 reading a set that is being received, F7
     // trying a folder) is no failure of the reception under way.
     const std::set<std::string> failed = r_.F.Files.Failed;
@@ -397,20 +362,21 @@ void Checker::Quiet(const std::function<void()>& command)
 
 void Checker::Touched(const std::string& path)
 {
-    if (path == rec_.list || path == rec_.hdr || path == rec_.src)
-        rec_.disturbed = true;
+    rec_.disturbed |= path == rec_.list || path == rec_.hdr || path == rec_.src;
 }
 
 void Checker::ChooseIncoming(const std::function<void()>& command)
 {
-    const Reception before = rec_;
-    const ProgramState& S = r_.S;
     Quiet(command);
+    const ProgramState& S = r_.S;
     if (rec_.active)
-        MUST(S.RxFileName == before.list && S.RxHdrPath == before.hdr && S.RxSrcPath == before.src,
+        MUST(S.RxFileName == rec_.list && S.RxHdrPath == rec_.hdr && S.RxSrcPath == rec_.src,
              "a name chosen during a reception moved it to other files");
 }
 
+// Judged after every step, so the checks of a step leave out what follows from
+// these: no transmission without RxState 100, no pacing without a transmission,
+// no pacing offset once it ended.
 void Checker::CheckState() const
 {
     const ProgramState& S = r_.S;

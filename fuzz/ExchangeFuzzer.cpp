@@ -15,38 +15,28 @@ namespace {
 
 using namespace fuzzops;
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-    bool More() const { return p_ < end_; }
-    uint8_t Byte() { return p_ < end_ ? *p_++ : 0; }
+// Past the end of the input every byte reads as 0.
+struct Reader {
+    const uint8_t* p;
+    const uint8_t* end;
+    bool More() const { return p < end; }
+    uint8_t Byte() { return p < end ? *p++ : 0; }
     std::string Bytes(size_t n)
     {
-        n = std::min<size_t>(n, static_cast<size_t>(end_ - p_));
-        std::string s(reinterpret_cast<const char*>(p_), n);
-        p_ += n;
+        n = std::min<size_t>(n, static_cast<size_t>(end - p));
+        std::string s(reinterpret_cast<const char*>(p), n);
+        p += n;
         return s;
     }
-
-private:
-    const uint8_t* p_;
-    const uint8_t* end_;
 };
-
-const std::string& TargetPath(const ProgramState& S, uint8_t t)
-{
-    const std::string* paths[] = {&S.RxFileName, &S.RxHdrPath, &S.RxSrcPath,
-                                  &S.TxFileName, &S.TxHdrPath, &S.TxSrcPath};
-    return *paths[t % kTargetCount];
-}
 
 void FileOperation(fuzzrig::Rig& rig, fuzzrig::Checker& check, Reader& in)
 {
-    const std::string path = TargetPath(rig.S, in.Byte());
+    const std::string* targets[] = {&rig.S.RxFileName, &rig.S.RxHdrPath, &rig.S.RxSrcPath,
+                                    &rig.S.TxFileName, &rig.S.TxHdrPath, &rig.S.TxSrcPath};
+    const std::string path = *targets[in.Byte() % kTargetCount];
     const uint8_t action = in.Byte() % kActionCount;
-    std::string content;
-    if (action == SetContent)
-        content = in.Bytes(in.Byte());
+    const std::string content = action == SetContent ? in.Bytes(in.Byte()) : "";
     if (path.empty())
         return;
     FakeFileSystem& fs = rig.F.Files;
@@ -56,15 +46,14 @@ void FileOperation(fuzzrig::Rig& rig, fuzzrig::Checker& check, Reader& in)
     case FailWrite: fs.FailWrite.insert(path); break;
     case FailCreate: fs.FailCreate.insert(path); break;
     case Heal:
-        fs.FailOpen.erase(path);
-        fs.FailWrite.erase(path);
-        fs.FailCreate.erase(path);
+        for (std::set<std::string>* failing : {&fs.FailOpen, &fs.FailWrite, &fs.FailCreate})
+            failing->erase(path);
         break;
     default: fs.Files[path] = content; check.Touched(path); break;
     }
 }
 
-void Run(Reader& in)
+void Run(Reader in)
 {
     fuzzrig::Rig rig;
     fuzzrig::Checker check(rig);
@@ -129,7 +118,6 @@ void Run(Reader& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Reader in(data, size);
-    Run(in);
+    Run(Reader{data, data + size});
     return 0;
 }

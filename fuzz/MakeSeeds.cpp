@@ -16,50 +16,26 @@ using namespace fuzzops;
 
 const std::string E = "\x1B";
 
-std::string Header(char klass, char digit)
-{
-    std::string h(128, 'h');
-    h[10] = klass;
-    h[14] = digit;
-    h[100] = '\x1B';  // a header byte that must not start a pair
-    return h;
-}
-
-std::string Block()
-{
-    std::string b;
-    for (int i = 0; i < 22; ++i)
-        b += std::string("P") + char(0x30 + (i >> 1)) + char(0x30 + (i & 15));
-    return b + '\xFF';
-}
-
 // The device's side of a reception, step by step.
 std::vector<std::string> Reception(bool block, const std::string& text)
 {
     std::vector<std::string> steps = {E + "A", E + "I", E + "C", E + "Y" + Header(block ? 't' : 'T', '0'),
-                                      E + "I", E + "U"};
-    steps.push_back(text + E + "I");
-    steps.push_back(std::string("LAST\x02\xC1", 6) + '\0');
-    steps.push_back(E + "I");
-    steps.push_back(E + "I");
-    if (block) {
-        steps.push_back(E + "U" + Block());
-        steps.push_back(E + "I");
-        steps.push_back(E + "I");
-    }
+                                      E + "I", E + "U", text + E + "I", std::string("LAST\x02\xC1", 6) + '\0',
+                                      E + "I", E + "I"};
+    if (block)
+        steps.insert(steps.end(), {E + "U" + Block(), E + "I", E + "I"});
     return steps;
 }
 
 Script Received(bool block, bool bytewise, const std::string& text = "LINE ONE\x01")
 {
-    Script s;
-    s.Choose(F7, 2);  // q.TXT, not there yet
+    Script s = Script().Choose(F7, 2);  // q.TXT, not there yet
     for (const std::string& step : Reception(block, text))
         bytewise ? s.RxBytewise(step) : s.Rx(step);
     return s;
 }
 
-Script& SendBack(Script& s)
+Script SendBack(Script s)
 {
     s.Rx(E + "A").Rx(E + "Z").PaceOut(129).Rx(E + "I").Rx(E + "V").Ticks1(2);
     return s.Rx(E + "I").Rx(E + "V");
@@ -84,20 +60,12 @@ int main(int argc, char** argv)
     Write(dir, "reception-bytewise", Received(true, true));
     Write(dir, "reception-long-chunk", Received(false, false, std::string(3000, 'x') + "\x01"));
 
-    Script tx;
-    tx.Choose(F8, 1);  // the stored set p
-    Write(dir, "transmission", SendBack(tx));
+    Write(dir, "transmission", SendBack(Script().Choose(F8, 1)));  // the stored set p
+    Write(dir, "round-trip", SendBack(Received(true, false)));
+    Write(dir, "time-out", Script().Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y").Ticks1(91));
 
-    Script back = Received(true, false);
-    Write(dir, "round-trip", SendBack(back));
-
-    Script late;
-    late.Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y").Ticks1(91);
-    Write(dir, "time-out", late);
-
-    Script failing;
-    failing.Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y" + Header('T', '0'));
-    failing.bytes += std::string{char(FileOp), char(RxSrc), char(FailWrite)};
+    Script failing = Script().Choose(F7, 2).Rx(E + "A" + E + "C" + E + "Y" + Header('T', '0'));
+    failing.bytes += {char(FileOp), char(RxSrc), char(FailWrite)};
     for (const std::string& step : Reception(false, "TEXT\x01"))
         if (step.size() < 100 && step != E + "C")
             failing.Rx(step);

@@ -2,7 +2,7 @@
 // The fuzz input format: a stream of operations, each a selector byte (taken
 // modulo kOpCount) and its own parameter bytes. The fuzzer decodes it
 // (ExchangeFuzzer.cpp); the seed generator (MakeSeeds.cpp) writes valid
-// exchanges in it with Script.
+// exchanges in it with Script. Header and Block make the sets of both.
 //
 //   RxShortA..C  len, len bytes       one characters-received event
 //   RxLong       len (2 bytes LE, at most 8191), bytes
@@ -47,26 +47,42 @@ constexpr uint8_t kNameCount = sizeof kNames / sizeof kNames[0];
 enum Target : uint8_t { RxList, RxHdr, RxSrc, TxList, TxHdr, TxSrc, kTargetCount };
 enum Action : uint8_t { Vanish, FailOpen, FailWrite, FailCreate, Heal, SetContent, kActionCount };
 
+// A header of 128 bytes of the given class and digit, with an ESC inside that
+// must not start a pair.
+inline std::string Header(char klass, char digit)
+{
+    std::string h(128, 'h');
+    h[10] = klass;
+    h[14] = digit;
+    h[100] = '\x1B';
+    return h;
+}
+
+// A 5001 block closed by its 0xFF.
+inline std::string Block()
+{
+    std::string b;
+    for (int i = 0; i < 22; ++i)
+        b += std::string("P") + char(0x30 + (i >> 1)) + char(0x30 + (i & 15));
+    return b + '\xFF';
+}
+
 class Script {
 public:
     std::string bytes;
 
+    // One event per 8191 bytes at most; an empty one too.
     Script& Rx(const std::string& data)
     {
-        for (size_t at = 0; at < data.size() || at == 0; at += 8191) {
+        size_t at = 0;
+        do {
             const std::string part = data.substr(at, 8191);
-            if (part.size() < 256) {
-                bytes += char(RxShortA);
-                bytes += char(part.size());
-            } else {
-                bytes += char(RxLong);
-                bytes += char(part.size() & 0xFF);
-                bytes += char(part.size() >> 8);
-            }
+            if (part.size() < 256)
+                bytes += {char(RxShortA), char(part.size())};
+            else
+                bytes += {char(RxLong), char(part.size() & 0xFF), char(part.size() >> 8)};
             bytes += part;
-            if (data.empty())
-                break;
-        }
+        } while ((at += 8191) < data.size());
         return *this;
     }
     // The same bytes, one event each.
@@ -76,26 +92,18 @@ public:
             Rx(std::string(1, c));
         return *this;
     }
-    Script& Ticks1(int n)
+    Script& Ticks1(int n) { return Repeated(Tick1, n, 100); }
+    Script& PaceOut(int n) { return Repeated(Pace, n, 256); }
+    // n times, in operations of at most limit each, whose parameter is their count less one.
+    Script& Repeated(Op op, int n, int limit)
     {
-        for (; n > 0; n -= 100) {
-            bytes += char(Tick1);
-            bytes += char((n > 100 ? 100 : n) - 1);
-        }
-        return *this;
-    }
-    Script& PaceOut(int n)
-    {
-        for (; n > 0; n -= 256) {
-            bytes += char(Pace);
-            bytes += char((n > 256 ? 256 : n) - 1);
-        }
+        for (; n > 0; n -= limit)
+            bytes += {char(op), char((n > limit ? limit : n) - 1)};
         return *this;
     }
     Script& Choose(Op menu, uint8_t name)
     {
-        bytes += char(menu);
-        bytes += char(name);
+        bytes += {char(menu), char(name)};
         return *this;
     }
 };

@@ -33,7 +33,7 @@ fi
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/corpus" "$scratch/found"
+mkdir -p "$scratch/corpus" "$scratch/found" "$scratch/grown"
 "$TREE/fuzz/serbox_fuzz_seeds" "$scratch/corpus"
 # Earlier findings and the seeds are replayed first, each once.
 replay=("$scratch"/corpus/*)
@@ -43,24 +43,22 @@ fi
 "$fuzzer" "${replay[@]}" >"$scratch/replay" 2>&1 || { cat "$scratch/replay"; echo "fuzz: a saved input fails" >&2; exit 1; }
 echo "fuzz: ${#replay[@]} saved inputs and seeds replayed"
 
-# Fixed addresses for the gate: libstdc++'s string code branches on how two
-# addresses compare, so with address randomisation the same inputs could reach
-# different coverage and the search go another way. The environment is fixed
-# too: its size moves the stack.
 same=()
-if [ "$open" -eq 0 ] && setarch "$(uname -m)" -R true 2>/dev/null; then
-  same=(env -i "ASAN_OPTIONS=$ASAN_OPTIONS" "UBSAN_OPTIONS=$UBSAN_OPTIONS" "$(command -v setarch)" "$(uname -m)" -R)
-fi
 if [ "$open" -eq 1 ]; then
   budget=(-max_total_time="${FUZZ_SECONDS:-600}")
 else
   # No re-reading of the corpus folder on a timer: that is what made runs differ.
   budget=(-runs="${FUZZ_RUNS:-80000}" -seed="${FUZZ_SEED:-1}" -reload=0)
+  # Fixed addresses for the gate: libstdc++'s string code branches on how two
+  # addresses compare, so with address randomisation the same inputs could reach
+  # different coverage and the search go another way. The environment is fixed
+  # too: its size moves the stack.
+  setarch "$(uname -m)" -R true 2>/dev/null &&
+    same=(env -i "ASAN_OPTIONS=$ASAN_OPTIONS" "UBSAN_OPTIONS=$UBSAN_OPTIONS" "$(command -v setarch)" "$(uname -m)" -R)
 fi
 # The seeds named one by one in a fixed order: a folder is read in an order of
 # the file system's own, and equal-sized inputs would then start in another order.
 seeds=$(printf '%s\n' "$scratch"/corpus/* | sort | paste -sd, -)
-mkdir -p "$scratch/grown"
 status=0
 "${same[@]}" "$fuzzer" "$scratch/grown" -seed_inputs="$seeds" "${budget[@]}" -max_len=8192 \
   -dict=fuzz/exchange.dict -artifact_prefix="$scratch/found/" -print_final_stats=1 >"$scratch/log" 2>&1 || status=$?
