@@ -42,7 +42,7 @@ void DeviceSends(const std::string& line)
 
 TEST(WineSerial, Com1CarriesEveryByteTellsOutputEmptyOnceAndALostDeviceOnce)
 {
-    ASSERT_FALSE(Shared("SERBOX_DEVICE_INPUT").empty()) << "run through tests/platform/wine-serial.sh";
+    ASSERT_FALSE(Shared("SERBOX_DEVICE_INPUT").empty()) << "run through tests/platform/serial/wine-serial.sh";
     platform::SerialComponent port;
     port.SetPort("COM1");
     ASSERT_EQ(port.DeviceFor("COM1"), "COM1");  // the system's port of that name, never another
