@@ -1,5 +1,7 @@
 #include "shell/Unit1.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -259,6 +261,15 @@ void TForm1::FormCreate(int languageFlag)
         Label3->setText("FILE TO TRASMIT:");
         Label4->setText("MESSAGES:");
     }
+    // A system font wider than the form was laid out for (Wine's stand-in for
+    // the Windows one is) would hide the labels' ends behind the fields: they
+    // grow leftwards, as far as the window's edge, their left edges in line.
+    const int right = Label2->geometry().right() + 1;
+    int width = Label2->width();
+    for (QLabel* l : {Label2, Label3, Label4})
+        width = std::max(width, std::min(l->sizeHint().width(), right));
+    for (QLabel* l : {Label2, Label3, Label4})
+        l->setGeometry(right - width, l->y(), width, l->height());
     setupItem_->setText(texts::kPortSetupItem[S.LanguageFlag]);
     // What a screen reader says for the text components: the fields after their
     // labels, the two text areas after what they hold.

@@ -72,6 +72,21 @@ TEST(Windows, OpensInTheBuildsLanguageReadOnlyWithTheWatchdogTicking)
     }
 }
 
+// A system font wider than the one the form was laid out for (Wine's stand-in for
+// the Windows one is) shows each label whole, the labels still in line.
+TEST(Windows, LabelsShowTheirWholeTextInAWideFont)
+{
+    const QFont system = QApplication::font();
+    QApplication::setFont(QFont("DejaVu Serif", 12));
+    for (int lang : {0, 1}) {
+        TForm1 f(lang);
+        for (int n : {2, 3, 4})
+            EXPECT_EQ(std::tuple(f.Label(n)->width() >= f.Label(n)->sizeHint().width(), f.Label(n)->x()),
+                      std::tuple(true, f.Label(2)->x())) << f.Label(n)->text().toStdString();
+    }
+    QApplication::setFont(system);
+}
+
 TEST(Windows, ExitDialogSelectsTheFirstItemAndIgnoresAnEditedLine)
 {
     Windows w(1);
