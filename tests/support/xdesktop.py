@@ -165,6 +165,8 @@ def options(parser, paths, hint):
 def run_test(body, name, shots=None, finish=None):
     """body(children, work) in a folder of its own, which is also the home of every
     child; the exit status. A picture of the whole screen goes to shots when it failed."""
+    if shots:
+        os.makedirs(shots, exist_ok=True)
     work = tempfile.mkdtemp(prefix=f"serbox-{name}-")
     os.environ.update(HOME=work, XDG_RUNTIME_DIR=work, LANG="C.UTF-8")
     for kept in ("XDG_CONFIG_HOME", "XDG_DATA_HOME"):  # the user's own settings and journal
@@ -177,7 +179,6 @@ def run_test(body, name, shots=None, finish=None):
     except Failure as e:
         log(f"FAILED: {e}")
         if "DISPLAY" in os.environ and shots:
-            os.makedirs(shots, exist_ok=True)
             run("import", "-window", "root", os.path.join(shots, f"{name}-failure.png"))
         return 1
     finally:
