@@ -138,11 +138,11 @@ TEST_F(Link, TheSetupItemsChoiceIsTakenAsAMenuChoice)
     EXPECT_EQ(std::tuple(F.ComPort1.Opened, F.Form3.Shows), std::tuple(false, 2));
 
     FakeProgram P;
-    SelectPort(P.S, P.C, 2);
+    SelectPort(P.S, P.C, 1);  // the menu's first port: the edge of its range
     P.F.ComPort1.Name = "/dev/ttyUSB7";
     TakeSetupChoice(P.S, P.C);
     EXPECT_EQ(std::tuple(P.F.ComPort1.Port(), P.F.ComPort1.OpenName, P.F.ComPort1.Opened, P.F.Sound.Beeps),
-              std::tuple("COM2", "COM2", true, 1));
+              std::tuple("COM1", "COM1", true, 1));
     EXPECT_EQ(P.F.Form3.Text, "Serial port not ready");
 }
 
