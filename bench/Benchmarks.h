@@ -22,6 +22,9 @@ void CliFigures(const std::string& program, int seconds, const std::vector<size_
 // serbox-cli receiving rounds small sets in one batch: its memory after the
 // first and before the last.
 void CliSoak(const std::string& program, int rounds);
+// A received set stored in each folder, with and without its syncs; then the
+// replies of receptions in the real window, the last poll's beside the others.
+void Store(const std::vector<std::string>& folders, int rounds);
 // Device text lines flooding Memo1 in the idle state.
 void Terminal(size_t lines);
 

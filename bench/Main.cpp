@@ -5,6 +5,7 @@
 //   serbox_bench listing [MB...]
 //   serbox_bench idle PROGRAM [SECONDS]
 //   serbox_bench terminal [LINES]
+//   serbox_bench store [FOLDER...]          storing a set, with and without syncs
 //   serbox_bench cli SERBOX-CLI [SECONDS]     idle CPU waiting for a device, throughput
 //   serbox_bench cli-soak SERBOX-CLI [ROUNDS]  memory over a batch of receptions
 // bench/run.sh runs them all, each in its own process so that each peak memory
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,7 @@ std::vector<size_t> Sizes(int argc, char** argv, std::vector<size_t> fallback)
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: serbox_bench latency [POLLS] | throughput [MB...] | listing [MB...] | idle PROGRAM [SECONDS] | terminal [LINES] | cli SERBOX-CLI [SECONDS] | cli-soak SERBOX-CLI [ROUNDS]\n");
+                 "usage: serbox_bench latency [POLLS] | throughput [MB...] | listing [MB...] | idle PROGRAM [SECONDS] | terminal [LINES] | store [FOLDER...] | cli SERBOX-CLI [SECONDS] | cli-soak SERBOX-CLI [ROUNDS]\n");
     return 2;
 }
 
@@ -61,7 +63,12 @@ int main(int argc, char** argv)
             bench::CliFigures(argv[2], argc > 3 ? std::atoi(argv[3]) : 30, {1, 4});
         else if (what == "cli-soak" && argc > 2)
             bench::CliSoak(argv[2], argc > 3 ? std::atoi(argv[3]) : 200);
-        else if (what == "terminal")
+        else if (what == "store") {
+            std::vector<std::string> folders(argv + 2, argv + argc);
+            if (folders.empty())
+                folders.push_back(std::filesystem::temp_directory_path().string());
+            bench::Store(folders, 20);
+        } else if (what == "terminal")
             bench::Terminal(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000);
         else
             return Usage();

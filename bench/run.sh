@@ -17,6 +17,19 @@ echo "serbox benchmarks, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) CPUs, $(uname -r)
 "$BIN" listing 1 10
 "$BIN" idle "$B/en/serbox" "$idle"
 "$BIN" cli "$B/cli/serbox-cli" "$idle"
+# Storing a set: on the build's disk, and on a small FAT image (a USB stick's file
+# system) where this machine lets one be mounted through a loop device.
+folders=("$(cd "$B" && pwd)")
+fat=$(mktemp -d)
+if command -v mkfs.vfat >/dev/null && truncate -s 32M "$fat/fat.img" && mkfs.vfat "$fat/fat.img" >/dev/null &&
+    mkdir "$fat/mnt" && mount -o loop "$fat/fat.img" "$fat/mnt" 2>"$fat/why"; then
+  folders+=("$fat/mnt")
+else
+  echo "  (no FAT image: $(command -v mkfs.vfat >/dev/null && tr '\n' ' ' <"$fat/why" || echo 'mkfs.vfat is missing'))"
+fi
+"$BIN" store "${folders[@]}"
+mountpoint -q "$fat/mnt" 2>/dev/null && umount "$fat/mnt"
+rm -rf "$fat"
 for n in $lines; do  # one process each: each peak memory is its own
   "$BIN" terminal "$n"
 done

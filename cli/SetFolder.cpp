@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/SetNames.h"
+#include "link/SetCommit.h"
 
 namespace cli {
 
@@ -31,9 +32,11 @@ std::string SetFolder::Named(const std::string& ext, int number) const
 
 void SetFolder::DropData()
 {
+    // The set aside, and what a reception into it writes beside it.
     for (const char* ext : {"txt", "hdr", "src"})
-        if (files_.Exists(Aside(ext)))
-            files_.Delete(Aside(ext));
+        for (const std::string& path : {Aside(ext), AsidePath(Aside(ext))})
+            if (files_.Exists(path))
+                files_.Delete(path);
 }
 
 void SetFolder::Drop()
@@ -99,8 +102,14 @@ std::string SetFolder::Publish(std::string& why)
         for (; moved < 3; ++moved)
             if ((taken = files_.MoveIfFree(Aside(exts[moved]), Named(exts[moved], n), why)) != Created::Yes)
                 break;
-        if (moved == 3)
+        // Whole only once its new names are on the disk too.
+        std::string reason;
+        if (moved == 3 && files_.SyncFolder(Named("txt", n), reason))
             return Named("txt", n);
+        if (moved == 3) {
+            why = Named("txt", n) + ": " + reason;
+            taken = Created::Failed;
+        }
         std::string back;
         while (moved-- > 0)
             if (files_.MoveIfFree(Named(exts[moved], n), Aside(exts[moved]), back) != Created::Yes)

@@ -1,5 +1,6 @@
 #include "link/Exchange.h"
 
+#include "link/SetCommit.h"
 #include "link/StoredFileSet.h"
 
 bool TransferUnderWay(const ProgramState& S) { return S.RxState > RxCommand || S.TxState != TxIdle; }
@@ -33,6 +34,12 @@ void EndTransfer(ProgramState& S, Form1Components& C)
     S.TxState = TxIdle;
     C.ProgressBar1.SetPosition(0);
     C.ProgressBar1.Hide();
+}
+
+void DropAbandonedReception(const ProgramState& S, Form1Components& C)
+{
+    if (S.RxState >= RxStarted && S.RxState <= RxFinalPoll)
+        DropAside(C.Files, S.RxFileName);
 }
 
 void SetOutgoingNames(ProgramState& S, std::string name)

@@ -25,6 +25,10 @@ void StopHeaderPacing(ProgramState& S);
 // idle, the header pacing stopped, the progress bar emptied and hidden.
 void EndTransfer(ProgramState& S, Form1Components& C);
 
+// A reception under way ends without its set: what it wrote aside goes, and the
+// set under the name stays as it was. Nothing when no reception is under way.
+void DropAbandonedReception(const ProgramState& S, Form1Components& C);
+
 // The outgoing set's three names from its listing's name; a name chosen while a
 // set was going out (TxNextFileName) is used up by this. By value: name may be
 // that pending one.

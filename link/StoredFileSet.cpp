@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "link/SetCommit.h"
+
 std::string DeriveSetPath(const std::string& name, const std::string& ext)
 {
     // Only the last path component may carry the extension: a "." in a folder name
@@ -95,6 +97,8 @@ size_t FindByte(platform::FileSystem& files, const std::string& path, uint64_t f
 
 SetCheck CheckWholeSet(platform::FileSystem& files, const std::string& hdrPath, const std::string& srcPath)
 {
+    if (ReplaceInterrupted(files, hdrPath))
+        return {SetFault::Interrupted, hdrPath};
     std::string header;
     if (!ReadUpTo(files, hdrPath, kHeaderSize + 1, header))
         return {SetFault::Unreadable, hdrPath};

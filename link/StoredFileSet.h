@@ -24,5 +24,5 @@ bool SecondSectionFollows(const ProgramState& S);
 // Whether a stored set can be sent whole: a .hdr of exactly 128 bytes, a .src whose
 // text section ends with its 0x00 and, where the header calls for the 5001 block,
 // a block ended by 0xFF. A set whose files are all empty was named with F7 and
-// never received.
+// never received; one whose replace was cut (link/SetCommit.h) may mix two sets.
 SetCheck CheckWholeSet(platform::FileSystem& files, const std::string& hdrPath, const std::string& srcPath);

@@ -44,6 +44,7 @@ void PortOpening(ProgramState& S, Form1Components& C)
 void Abandon(ProgramState& S, Form1Components& C)
 {
     S.WatchdogTicks = 0;
+    DropAbandonedReception(S, C);
     // An abandoned header pacing would otherwise go on and corrupt the next one.
     EndTransfer(S, C);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/Exchange.h"
+#include "link/SetCommit.h"
 #include "shell/Messages.h"
 
 namespace {
@@ -187,27 +188,38 @@ void GenerateListing(ProgramState& S, Form1Components& C)
     S.EscSeen = 0;
     EndTransfer(S, C);
 
+    // The device has had its last reply: the set is written, stored and moved in
+    // now, and only a set whole on the disk is told done.
+    const std::string listing = AsidePath(S.RxFileName), hdr = AsidePath(S.RxHdrPath);
     // A listing named like its own header (P.HDR beside P.hdr in a folder that
     // ignores case) would be written over it; WriteListing guards the source.
-    if (C.Files.SameFile(S.RxFileName, S.RxHdrPath) ||
-        !WriteListing(C.Files, S.RxSrcPath, S.RxFileName, S.DeviceClass, S.HighBitMarks))
+    if (C.Files.SameFile(listing, hdr) ||
+        !WriteListing(C.Files, AsidePath(S.RxSrcPath), listing, S.DeviceClass, S.HighBitMarks))
         S.RxFileFailed = 1;
-
-    if (S.RxFileFailed) {
-        // The device got all its replies; the user must learn that the set is not
-        // whole. The message line says it in one text for both builds, as it says
-        // every other step of a transfer; the dialog speaks the build's language.
-        ShowLine(C, Line::WriteError);
-        C.Sound.Beep();
-        ShowMessage(S, C, Message::FileError);
-    } else if (const platform::LineErrors damaged = LineErrorsSinceStart(S, C); damaged.Total() > 0) {
-        // Every byte was answered, but some came damaged: the set is kept for a
-        // look, not offered for sending.
-        C.Memo2.SetText(LineErrorsText(LineErrorsAt::Reception, damaged, S.LanguageFlag));
-        C.Sound.Beep();
-    } else {
+    const platform::LineErrors damaged = LineErrorsSinceStart(S, C);
+    std::string why;
+    if (!S.RxFileFailed && damaged.Total() == 0 && CommitSet(C.Files, S.RxFileName, why)) {
         ShowLine(C, Line::Done);
         TakeOutgoingSet(S, C, S.RxFileName);
+        S.EscSeen = 0;
+        return;
+    }
+    // Whatever failed, the set under the name is the one from before.
+    DropAside(C.Files, S.RxFileName);
+    C.Sound.Beep();
+    if (!S.RxFileFailed && why.empty()) {
+        // Every byte was answered, but some came damaged: not a set to keep.
+        C.Memo2.SetText(LineErrorsText(LineErrorsAt::Reception, damaged, S.LanguageFlag));
+    } else {
+        // The device got all its replies; the user must learn that the set is not
+        // saved. The message line says it in one text for both builds, as it says
+        // every other step of a transfer; the dialog speaks the build's language.
+        S.RxFileFailed = 1;
+        ShowLine(C, Line::WriteError);
+        if (why.empty())
+            ShowMessage(S, C, Message::FileError);
+        else
+            ShowNotStored(S, C, why);
     }
     S.EscSeen = 0;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/Exchange.h"
+#include "link/SetCommit.h"
 #include "link/StoredFileSet.h"
 #include "receive/Dispatcher.h"
 #include "receive/Listing.h"
@@ -43,39 +44,35 @@ void Fail(ProgramState& S) { S.RxFileFailed = 1; }
 
 // Whether the set named name can be written, asked while the user is choosing
 // it: a folder that is missing or read-only is told now, before the device sends
-// its program, and the name stays unchosen. A new name's three files are created
-// empty (create); an existing set is only opened, a missing file of it created
-// and removed again, so nothing of it changes before the reception. A name chosen
-// during a reception touches no file: the next reception's start checks it.
-bool Unwritable(ProgramState& S, Form1Components& C, const std::string& name, bool create)
+// its program, and the name stays unchosen. Nothing under the name changes: an
+// existing file of the set is only opened, and each aside file the reception
+// will write is made and removed again (one left by an unfinished save is only
+// opened). A name chosen during a reception touches no file: the next
+// reception's start checks it.
+bool Unwritable(ProgramState& S, Form1Components& C, const std::string& name)
 {
     if (ReceptionUnderWay(S))
         return false;
     std::string listing, hdr, src;
     NameSet(name, listing, hdr, src);
-    std::vector<std::string> made;
+    const auto canWrite = [&](const std::string& path) {
+        auto f = C.Files.OpenWrite(path);
+        return f && f->Close();
+    };
     for (const std::string& path : {listing, hdr, src}) {
-        bool ok;
-        if (!create && C.Files.Exists(path)) {
-            auto f = C.Files.OpenWrite(path);
-            ok = f && f->Close();
-        } else {
-            ok = C.Files.CreateEmpty(path);
-            if (ok)
-                made.push_back(path);
-        }
+        const std::string aside = AsidePath(path);
+        bool ok = !C.Files.Exists(path) || canWrite(path);
+        if (ok && C.Files.Exists(aside))
+            ok = canWrite(aside);
+        else if (ok)
+            ok = C.Files.CreateEmpty(aside) && C.Files.Delete(aside);
         if (!ok) {
-            for (const std::string& m : made)
-                C.Files.Delete(m);
             C.Sound.Beep();
             C.SaveDialog1.SetFileName("");
             ShowCannotWrite(S, C, path);
             return true;
         }
     }
-    if (!create)
-        for (const std::string& m : made)
-            C.Files.Delete(m);
     return false;
 }
 
@@ -97,7 +94,7 @@ bool WriteToFile(platform::FileSystem& files, const std::string& path, const std
 // whatever bytes it holds: a 0x00 inside the 5001 block is data like any other.
 void WriteChunk(ProgramState& S, Form1Components& C)
 {
-    if (!WriteToFile(C.Files, S.RxSrcPath, S.RxText, true))
+    if (!WriteToFile(C.Files, AsidePath(S.RxSrcPath), S.RxText, true))
         Fail(S);
     S.RxText.clear();
 }
@@ -112,7 +109,7 @@ void HeaderByte(ProgramState& S, Form1Components& C, uint8_t b)
     if (static_cast<size_t>(S.BlockCount) < kHeaderSize)
         return;
     const std::string block(S.BlockBuffer.begin(), S.BlockBuffer.begin() + kHeaderSize);
-    if (!WriteToFile(C.Files, S.RxHdrPath, block, false))
+    if (!WriteToFile(C.Files, AsidePath(S.RxHdrPath), block, false))
         Fail(S);
     ClassifyHeader(S, S.BlockBuffer.data());
     S.RxState = RxHeaderStored;
@@ -163,8 +160,11 @@ void FileinF71Click(ProgramState& S, Form1Components& C)
     const std::string name = C.SaveDialog1.FileName();
     if (name.empty())
         return;
-    // The stored program beside a new listing name is asked about too: creating
-    // the set empty would wipe it without a word.
+    // Said while the name is chosen: a new save into it is what mends it.
+    if (ReplaceInterrupted(C.Files, name))
+        C.Memo2.SetText(SetFaultReason({SetFault::Interrupted, name}, S.LanguageFlag));
+    // The stored program beside a new listing name is asked about too: a
+    // reception would replace it without a word.
     if (C.Files.Exists(name) || C.Files.Exists(DeriveSetPath(name, "hdr")) ||
         C.Files.Exists(DeriveSetPath(name, "src"))) {
         // The name waits in the dialog for the answer (ConfirmOverwrite).
@@ -172,7 +172,7 @@ void FileinF71Click(ProgramState& S, Form1Components& C)
         ShowMessage(S, C, Message::OverwritePrompt);
         return;
     }
-    if (Unwritable(S, C, name, true))
+    if (Unwritable(S, C, name))
         return;
     ChooseName(S, C, name);
 }
@@ -183,7 +183,7 @@ void ConfirmOverwrite(ProgramState& S, Form1Components& C)
     if (name.empty())
         return;
     // Nothing is created or truncated until the device starts a reception.
-    if (Unwritable(S, C, name, false))
+    if (Unwritable(S, C, name))
         return;
     ChooseName(S, C, name);
 }
@@ -198,10 +198,12 @@ void StartReception(ProgramState& S, Form1Components& C)
     S.RxState = RxStarted;
     CountLineErrorsFromHere(S, C);
     ShowLine(C, Line::Receiving);
+    // The set under the name stays as it is until this one is whole (GenerateListing).
     for (const std::string* path : {&S.RxFileName, &S.RxHdrPath, &S.RxSrcPath}) {
-        if (C.Files.Exists(*path))
-            C.Files.Delete(*path);
-        if (!C.Files.CreateEmpty(*path))
+        const std::string aside = AsidePath(*path);
+        if (C.Files.Exists(aside))
+            C.Files.Delete(aside);
+        if (!C.Files.CreateEmpty(aside))
             Fail(S);
     }
     C.ProgressBar1.Show();

@@ -1,12 +1,12 @@
 #pragma once
 // F7 and the reception of a device's program (receive states 2 to 11).
 //
-// F7 names the incoming set; the device's ESC "C" starts the reception, which
-// empties the three files; then come ESC "Y" and the 128 header bytes (.hdr, one
+// F7 names the incoming set; the device's ESC "C" starts the reception into the
+// set's aside files (link/SetCommit.h), the set under the name untouched; then come ESC "Y" and the 128 header bytes (.hdr, one
 // write), ESC "U" and the text section in chunks, each chunk closed by a poll
 // ESC "I" and appended to the .src file, the section ended by 0x00; and, when the
 // header calls for it, the 5001 block in the same way, ended by 0xFF. The last poll
-// generates the listing (receive/Listing.h).
+// generates the listing (receive/Listing.h) and the whole set takes its name.
 //
 // Any file of the set that cannot be created, opened or written marks the
 // reception failed (RxFileFailed): the device still gets every reply, but the

@@ -55,6 +55,11 @@ std::string SetFaultReason(const SetCheck& check, int32_t languageFlag)
     case SetFault::NoBlockEnd:
         return it ? "l'intestazione chiede il blocco 5001, e nessun byte 0xFF di chiusura segue la sezione di testo"
                   : "its header calls for a 5001 block, and no closing 0xFF byte follows the text section";
+    case SetFault::Interrupted:
+        return it ? "un salvataggio si e' fermato mentre ne sostituiva i file, che possono mescolare due programmi: "
+                    "salvarlo di nuovo (i file di prima sono accanto, con ~ davanti e .old in fondo al nome)"
+                  : "a save stopped while it replaced its files, which may mix two programs: save it again "
+                    "(the files from before are beside them, named with ~ before and .old after)";
     }
     return {};
 }
@@ -72,6 +77,15 @@ void ShowCannotWrite(ProgramState& S, Form1Components& C, const std::string& pat
     ShowAbout(S, C, TextOf(Message::FileError).ErrorKind,
               S.LanguageFlag == 0 ? "Impossibile scrivere " + path + "\nla cartella manca o e' di sola lettura"
                                   : "Cannot write " + path + "\nthe folder is missing or read-only");
+}
+
+void ShowNotStored(ProgramState& S, Form1Components& C, const std::string& why)
+{
+    ShowAbout(S, C, TextOf(Message::FileError).ErrorKind,
+              (S.LanguageFlag == 0 ? "Programma ricevuto non salvato; i file con quel nome sono quelli di prima\n"
+                                   : "The program received was not saved; the files of that name are the ones "
+                                     "from before\n") +
+                  why);
 }
 
 void ShowMessage(ProgramState& S, Form1Components& C, Message m)
@@ -134,11 +148,11 @@ std::string LineErrorsText(LineErrorsAt where, const platform::LineErrors& seen,
     switch (where) {
     case LineErrorsAt::Reception:
         return it ? "RICEVUTO CON ERRORI DI LINEA (" + counts +
-                        "): il programma puo' essere danneggiato e non e' proposto per la trasmissione. Controllare "
-                        "velocita' e cavo e ripetere la ricezione"
+                        "): il programma puo' essere danneggiato e non e' stato salvato; i file con quel nome sono "
+                        "quelli di prima. Controllare velocita' e cavo e ripetere la ricezione"
                   : "RECEIVED WITH LINE ERRORS (" + counts +
-                        "): the program may be damaged and is not offered for sending. Check the speed and the cable "
-                        "and receive it again";
+                        "): the program may be damaged and was not saved; the files of that name are the ones from "
+                        "before. Check the speed and the cable and receive it again";
     case LineErrorsAt::Transmission:
         return it ? "TRASMESSO CON ERRORI DI LINEA (" + counts +
                         "): le richieste del dispositivo sono arrivate danneggiate. Controllare il programma sul "

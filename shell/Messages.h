@@ -34,7 +34,7 @@ struct MessageText {
 const MessageText& TextOf(Message m);
 
 // Why a stored set cannot be sent whole: which file, and what is wrong with it.
-enum class SetFault { None, Unreadable, NeverReceived, HeaderSize, NoTextEnd, NoBlockEnd };
+enum class SetFault { None, Unreadable, NeverReceived, HeaderSize, NoTextEnd, NoBlockEnd, Interrupted };
 struct SetCheck {
     SetFault Fault = SetFault::None;
     std::string Path;        // the file at fault
@@ -48,6 +48,9 @@ void ShowSetFault(ProgramState& S, Form1Components& C, const SetCheck& check);
 // A file of the set named with F7 cannot be created or written: the folder is
 // missing or read-only. Told while the name is chosen, before the device sends.
 void ShowCannotWrite(ProgramState& S, Form1Components& C, const std::string& path);
+// A whole set received could not be stored or take its name: why names the file
+// and gives the system's reason. The set under the name is the one from before.
+void ShowNotStored(ProgramState& S, Form1Components& C, const std::string& why);
 
 // Sets the dialog's caption and text in the build's language, ErrorKind, the
 // visibility of Button2, and shows the dialog without waiting. Callers beep first

@@ -331,6 +331,7 @@ void TForm1::FormClose()
         r->Device = ComPort1.DeviceFor(r->Port);
         journal_->Write(*r);
     }
+    DropAbandonedReception(S, *C);
     closed_ = true;
     Timer1.stop();
     Timer2.stop();

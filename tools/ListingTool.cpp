@@ -148,9 +148,14 @@ private:
             Fail(o_.listing, "cannot be written (disk full or the source vanished?)");
             return false;
         }
-        if (!files_.Rename(temp, o_.listing, why)) {
+        // Stored before it takes the name, and the name stored before "done".
+        if (!files_.Sync(temp, why) || !files_.Rename(temp, o_.listing, why)) {
             files_.Delete(temp);
             Fail(o_.listing, "cannot be written: " + why);
+            return false;
+        }
+        if (!files_.SyncFolder(o_.listing, why)) {
+            Fail(o_.listing, "written, but not stored on the disk: " + why);
             return false;
         }
         return true;

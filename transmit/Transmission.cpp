@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/Exchange.h"
+#include "link/SetCommit.h"
 #include "link/StoredFileSet.h"
 
 namespace {
@@ -191,6 +192,13 @@ void FileoutF81Click(ProgramState& S, Form1Components& C)
     const std::string name = C.OpenDialog1.FileName();
     if (name.empty())
         return;
+    // A save cut while it replaced this set's files: whichever of them are there,
+    // they may be of two programs.
+    if (ReplaceInterrupted(C.Files, name)) {
+        C.Sound.Beep();
+        C.OpenDialog1.SetFileName("");
+        return ShowSetFault(S, C, {SetFault::Interrupted, DeriveSetPath(name, "hdr")});
+    }
     if (!C.Files.Exists(name))
         return FileChoiceError(S, C, Message::TxtNotFound);
     const std::string hdr = DeriveSetPath(name, "hdr");

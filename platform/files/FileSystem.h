@@ -45,6 +45,16 @@ public:
     // append at once never mixes inside one append. A file not there yet is first
     // made holding start, whole and once however many append at that moment.
     virtual bool AppendWhole(const std::string& path, const std::string& start, const std::string& data) = 0;
+
+    // What a set is said to be is what a stick pulled or a power cut right after
+    // leaves: these put a file's data, and a folder's names, on the disk. Each
+    // says the system's reason in why when it fails.
+    // The data written to path (fsync; FlushFileBuffers).
+    virtual bool Sync(const std::string& path, std::string& why) = 0;
+    // The names in the folder that holds path: files made, renamed or removed there.
+    virtual bool SyncFolder(const std::string& path, std::string& why) = 0;
+    // from takes the name to, replacing a file of that name in one step.
+    virtual bool Rename(const std::string& from, const std::string& to, std::string& why) = 0;
 };
 
 }  // namespace platform

@@ -187,11 +187,18 @@ StdFileSystem::Created StdFileSystem::MoveIfFree(const std::string& from, const 
 
 bool StdFileSystem::Rename(const std::string& from, const std::string& to, std::string& why)
 {
-    std::error_code ec;
-    fs::rename(PathFromUtf8(from), PathFromUtf8(to), ec);
-    if (ec)
-        why = ec.message();
-    return !ec;
+    return native::Replace(PathFromUtf8(from), PathFromUtf8(to), why);
+}
+
+bool StdFileSystem::Sync(const std::string& path, std::string& why)
+{
+    return native::SyncData(PathFromUtf8(path), why);
+}
+
+bool StdFileSystem::SyncFolder(const std::string& path, std::string& why)
+{
+    fs::path folder = PathFromUtf8(path).parent_path();
+    return native::SyncNames(folder.empty() ? fs::path(".") : folder, why);
 }
 
 }  // namespace platform

@@ -31,6 +31,9 @@ public:
     std::unique_ptr<File> OpenWrite(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
     bool AppendWhole(const std::string& path, const std::string& start, const std::string& data) override;
+    bool Sync(const std::string& path, std::string& why) override;
+    bool SyncFolder(const std::string& path, std::string& why) override;
+    bool Rename(const std::string& from, const std::string& to, std::string& why) override;
 
     // For the listing tool, which writes beside its target and renames.
     // A new empty file, only if nothing has that name yet; why says what failed.
@@ -38,8 +41,6 @@ public:
     Created CreateNew(const std::string& path, std::string& why);
     // Moves a file to a name only while that name is free (from stays otherwise).
     Created MoveIfFree(const std::string& from, const std::string& to, std::string& why);
-    // Replaces an existing file named to; why says what failed.
-    bool Rename(const std::string& from, const std::string& to, std::string& why);
 };
 
 }  // namespace platform

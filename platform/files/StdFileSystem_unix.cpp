@@ -69,3 +69,46 @@ bool AppendOnce(const std::filesystem::path& path, const std::string& data)
 }
 
 }  // namespace platform::native
+
+namespace platform::native {
+
+namespace {
+
+bool SyncOpened(const std::filesystem::path& path, int flags, std::string& why)
+{
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    bool ok = ::fsync(fd) == 0;
+    // A folder whose file system keeps no such thing to sync has nothing waiting.
+    if (!ok && errno == EINVAL && (flags & O_DIRECTORY))
+        ok = true;
+    if (!ok)
+        why = std::strerror(errno);
+    if (::close(fd) != 0 && ok) {
+        why = std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool SyncData(const std::filesystem::path& path, std::string& why) { return SyncOpened(path, O_RDONLY, why); }
+
+bool SyncNames(const std::filesystem::path& folder, std::string& why)
+{
+    return SyncOpened(folder, O_RDONLY | O_DIRECTORY, why);
+}
+
+bool Replace(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why)
+{
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    why = std::strerror(errno);
+    return false;
+}
+
+}  // namespace platform::native

@@ -48,7 +48,7 @@ std::filesystem::path UserDataFolder()
 bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     // Without MOVEFILE_REPLACE_EXISTING the move fails on a name that is taken.
-    return ::MoveFileExW(from.c_str(), to.c_str(), 0) != 0;
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool AppendOnce(const std::filesystem::path& path, const std::string& data)
@@ -71,6 +71,65 @@ bool AppendOnce(const std::filesystem::path& path, const std::string& data)
         ::UnlockFileEx(h, 0, 1, 0, &turn);
     const BOOL closed = ::CloseHandle(h);
     return ok && closed && wrote == data.size();
+}
+
+}  // namespace platform::native
+
+namespace platform::native {
+
+namespace {
+
+// The system's words for the last error, as UTF-8.
+std::string LastErrorText()
+{
+    const DWORD code = ::GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring w(text ? text : L"", n);
+    if (text)
+        ::LocalFree(text);
+    while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L' ' || w.back() == L'.'))
+        w.pop_back();
+    std::string out = Utf8FromPath(std::filesystem::path(w));
+    return out.empty() ? "error " + std::to_string(code) : out;
+}
+
+}  // namespace
+
+bool SyncData(const std::filesystem::path& path, std::string& why)
+{
+    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        why = LastErrorText();
+        return false;
+    }
+    const bool ok = ::FlushFileBuffers(h) != 0;
+    if (!ok)
+        why = LastErrorText();
+    ::CloseHandle(h);
+    return ok;
+}
+
+// A move made with MOVEFILE_WRITE_THROUGH is on the disk when it returns; only a
+// folder that is not there is told.
+bool SyncNames(const std::filesystem::path& folder, std::string& why)
+{
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    why = attributes == INVALID_FILE_ATTRIBUTES ? LastErrorText() : "not a folder";
+    return false;
+}
+
+bool Replace(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why)
+{
+    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    why = LastErrorText();
+    return false;
 }
 
 }  // namespace platform::native

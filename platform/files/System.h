@@ -27,5 +27,12 @@ bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path
 // One write of data at the end of an existing file (O_APPEND, FILE_APPEND_DATA):
 // the system keeps appends of several programs apart.
 bool AppendOnce(const std::filesystem::path& path, const std::string& data);
+// The file's data on the disk; why: the system's reason when it fails.
+bool SyncData(const std::filesystem::path& path, std::string& why);
+// The folder's names on the disk (Linux); Windows stores a move by itself (Replace).
+bool SyncNames(const std::filesystem::path& folder, std::string& why);
+// from takes the name to, a file there replaced, the move stored before it returns
+// where the system can (Windows' write-through).
+bool Replace(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why);
 
 }  // namespace platform::native

@@ -16,6 +16,9 @@
 namespace platform {
 namespace {
 
+// A write this short fits an empty driver queue whole.
+constexpr int64_t kHandOverBytes = 256;
+
 class SystemCalls : public LineCalls {
 public:
     bool Attributes(int fd, termios* t) override { return ::tcgetattr(fd, t) == 0; }
@@ -195,7 +198,17 @@ public:
             port_.clearError();  // nothing more had come: no fault
         return false;
     }
-    void Write(const char* data, int64_t size) override { port_.write(data, size); }
+    // On an idle line a short write is handed to the driver now, not when the
+    // event loop next runs: a reply must not wait on what the handler that wrote
+    // it does next (a set written out to the disk after the last poll's reply).
+    // Behind other bytes it waits its turn: a full queue is never forced.
+    void Write(const char* data, int64_t size) override
+    {
+        const bool idle = !OutputPending();
+        port_.write(data, size);
+        if (idle && size <= kHandOverBytes)
+            port_.flush();
+    }
     bool OutputPending() override
     {
         return port_.isOpen() && (port_.bytesToWrite() > 0 || calls_->OutputQueued(Fd()) > 0);

@@ -198,7 +198,7 @@ TEST_F(Cli, ACutReceptionLeavesNoSet)
         auto device = std::make_unique<Device>(steps);
         CliRun cli(Receive(*device), data);
         ASSERT_TRUE(device->Says("header sent"));
-        ASSERT_TRUE(Until([&] { return fs::exists(sets / "~S0001.src") && fs::file_size(sets / "~S0001.src") > 0; }));
+        ASSERT_TRUE(Until([&] { return fs::exists(sets / "~~S0001.src") && fs::file_size(sets / "~~S0001.src") > 0; }));
         if (interrupt)
             ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
         else

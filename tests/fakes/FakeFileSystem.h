@@ -1,7 +1,15 @@
 #pragma once
 // An in-memory file system for tests, with faults on purpose: paths listed in
-// FailCreate, FailOpen, FailSeek, FailWrite or FailClose make those operations fail.
-// Failed keeps every path an operation failed on, until the user clears it.
+// FailCreate, FailOpen, FailSeek, FailWrite or FailClose make those operations fail,
+// and so do FailSync and FailRename (the path renamed from); FailSyncFolder fails
+// every folder sync. Failed keeps every path an operation failed on, until the
+// user clears it.
+//
+// It also keeps what a power cut would leave: a file's data reaches the disk
+// with Sync, its name (made, renamed, removed) with SyncFolder. PowerCut gives
+// the files then, with any choice of the name changes still pending; files put
+// into Files by a test are on the disk as they are. CutAfter makes every
+// operation past that many throw PowerCutNow.
 
 #include <algorithm>
 #include <cstdint>
@@ -10,17 +18,39 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/files/FileSystem.h"
 
 class FakeFileSystem : public platform::FileSystem {
 public:
     std::map<std::string, std::string> Files;  // path -> content
-    std::set<std::string> FailCreate, FailOpen, FailSeek, FailWrite, FailClose, Failed;
+    std::set<std::string> FailCreate, FailOpen, FailSeek, FailWrite, FailClose, FailSync, FailRename, Failed;
+    bool FailSyncFolder = false;
+    std::vector<std::string> Log;  // "sync P", "folder", "rename A B", "delete P", "create P"
+    struct PowerCutNow {};
+    long CutAfter = -1;
 
     bool Exists(const std::string& path) override { return Files.count(path) != 0; }
-    bool Delete(const std::string& path) override { return Files.erase(path) != 0; }
-    bool CreateEmpty(const std::string& path) override { return Note(path, !FailCreate.count(path) && (Files[path].clear(), true)); }
+    bool Delete(const std::string& path) override
+    {
+        Step("delete " + path);
+        if (!Files.erase(path))
+            return false;
+        Pending.push_back({path, ""});
+        return Ids.erase(path), true;
+    }
+    bool CreateEmpty(const std::string& path) override
+    {
+        Step("create " + path);
+        if (FailCreate.count(path))
+            return Note(path, false);
+        if (!Ids.count(path)) {
+            Ids[path] = ++lastId_;
+            Pending.push_back({"", path, lastId_});
+        }
+        return Files[path].clear(), true;
+    }
     std::unique_ptr<platform::File> OpenRead(const std::string& path) override { return Open(path, false); }
     std::unique_ptr<platform::File> OpenWrite(const std::string& path) override { return Open(path, true); }
     bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
@@ -32,7 +62,61 @@ public:
             Files[path] = start;
         return Files[path] += data, true;
     }
+    bool Sync(const std::string& path, std::string& why) override
+    {
+        Step("sync " + path);
+        if (FailSync.count(path) || !Files.count(path))
+            return why = "Input/output error", Note(path, false);
+        return Synced[Ids.at(path)] = Files[path], true;
+    }
+    bool SyncFolder(const std::string& path, std::string& why) override
+    {
+        Step("folder");
+        if (FailSyncFolder)
+            return why = "Input/output error", Note(path, false);
+        return DurableIds = Ids, Pending.clear(), true;
+    }
+    bool Rename(const std::string& from, const std::string& to, std::string& why) override
+    {
+        Step("rename " + from + " " + to);
+        if (FailRename.count(from) || !Files.count(from))
+            return why = "Permission denied", Note(from, false);
+        Files[to] = Files[from];
+        Files.erase(from);
+        Ids[to] = Ids[from];
+        Ids.erase(from);
+        Pending.push_back({from, to, Ids[to]});
+        return true;
+    }
 
+    // Name changes not yet on the disk, in order: made (from empty), removed (to
+    // empty) or renamed.
+    struct NameChange {
+        std::string from, to;
+        long id = 0;
+    };
+    std::vector<NameChange> Pending;
+    // The files after a power cut now, with the pending name changes whose bits
+    // are set in reached on the disk too.
+    std::map<std::string, std::string> PowerCut(unsigned long reached) const
+    {
+        std::map<std::string, long> names = DurableIds;
+        for (size_t i = 0; i < Pending.size(); ++i) {
+            if (!(reached >> i & 1))
+                continue;
+            const NameChange& c = Pending[i];
+            if (!c.from.empty() && !names.count(c.from))
+                continue;  // what it renamed never reached the disk
+            if (!c.from.empty())
+                names.erase(c.from);
+            if (!c.to.empty())
+                names[c.to] = c.id;
+        }
+        std::map<std::string, std::string> files;
+        for (const auto& [name, id] : names)
+            files[name] = Synced.count(id) ? Synced.at(id) : std::string();
+        return files;
+    }
 private:
     class MemFile : public platform::File {
     public:
@@ -70,6 +154,21 @@ private:
         bool failed_ = false;
     };
     bool Note(const std::string& path, bool ok) { return ok || (Failed.insert(path), false); }
+    // Every operation that changes the disk: files a test put there are on it.
+    void Step(const std::string& what)
+    {
+        for (const auto& [name, data] : Files)
+            if (!Ids.count(name)) {
+                Ids[name] = DurableIds[name] = ++lastId_;
+                Synced[lastId_] = data;
+            }
+        if (CutAfter >= 0 && static_cast<long>(Log.size()) >= CutAfter)
+            throw PowerCutNow{};
+        Log.push_back(what);
+    }
+    std::map<std::string, long> Ids, DurableIds;  // name -> file, now and on the disk
+    std::map<long, std::string> Synced;         // file -> its data on the disk
+    long lastId_ = 0;
     std::unique_ptr<platform::File> Open(const std::string& path, bool writable)
     {
         if (!Exists(path) || FailOpen.count(path))

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <set>
 #include <tuple>
 
+#include "link/Watchdog.h"
 #include "receive/Dispatcher.h"
 #include "receive/Reception.h"
 #include "tests/fakes/FakeForm1.h"
@@ -72,30 +75,32 @@ TEST_F(Reception, WholeExchangeWithoutTheSecondSection)
     }
 }
 
-// A byte the line damaged on the way: the set is kept but not offered for sending,
-// and the message line says why. Errors from before the reception are not its own.
+// A byte the line damaged on the way: the set is not saved, the one under the name
+// stays, and the message line says why. Errors from before the reception are not its own.
 TEST_F(Reception, LineErrorsMeanTheSetIsNotDone)
 {
     S.LanguageFlag = 0;
     const std::string header = Header('T', '0');
+    F.Files.Files["/tmp/LINE1.src"] = "older";
     Device(Start(header) + kText.substr(0, 4), 3);
     F.ComPort1.Errors.Framing = 2;
     F.ComPort1.Errors.Break = 1;
     const int beeps = F.Sound.Beeps;
     Device(kText.substr(4) + kNul + kPoll + kPoll, 3);
     EXPECT_EQ(F.Memo2.Text(), "RICEVUTO CON ERRORI DI LINEA (formato 2, interruzione 1): il programma puo' essere "
-                              "danneggiato e non e' proposto per la trasmissione. Controllare velocita' e cavo e "
-                              "ripetere la ricezione");
+                              "danneggiato e non e' stato salvato; i file con quel nome sono quelli di prima. "
+                              "Controllare velocita' e cavo e ripetere la ricezione");
     EXPECT_EQ(std::tuple(F.Sound.Beeps, S.RxState, F.Edit2.text, S.TxSrcPath), std::tuple(beeps + 1, 0, "", ""));
-    EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul);  // kept for a look
+    EXPECT_EQ(F.Files.Files, (std::map<std::string, std::string>{{"/tmp/LINE1.src", "older"}}));
 
     S.LanguageFlag = 1;
     FileIn("/tmp/LINE2.TXT");
     Device(Start(header) + kText.substr(0, 4), 4);
     F.ComPort1.Errors.Overrun = 1;
     Device(kText.substr(4) + kNul + kPoll + kPoll, 4);
-    EXPECT_EQ(F.Memo2.Text(), "RECEIVED WITH LINE ERRORS (overrun 1): the program may be damaged and is not offered "
-                              "for sending. Check the speed and the cable and receive it again");
+    EXPECT_EQ(F.Memo2.Text(), "RECEIVED WITH LINE ERRORS (overrun 1): the program may be damaged and was not saved; "
+                              "the files of that name are the ones from before. Check the speed and the cable and "
+                              "receive it again");
 
     FileIn("/tmp/LINE3.TXT");  // the line is clean again: what it did before does not count
     Device(Start(header) + kText + kNul + kPoll + kPoll, 5);
@@ -124,9 +129,9 @@ TEST_F(Reception, WholeExchangeWithTheSecondSection)
 TEST_F(Reception, EscapeRulesLongChunksAndStatesThatIgnoreWhatTheyDoNotName)
 {
     Device(Start(Header('T', '0')) + "ab" + kPoll, 1);
-    EXPECT_EQ(File("/tmp/LINE1.src"), "ab");  // on the disk once the device is told so
+    EXPECT_EQ(File("/tmp/~LINE1.src"), "ab");  // written once the device is told so, aside
     Device("\x1B" "q" "\x1B\x1B" "I" "cd" + kNul + "z\x1B" "q", 1);
-    EXPECT_EQ(File("/tmp/LINE1.src"), std::string("abcd\0", 5));
+    EXPECT_EQ(File("/tmp/~LINE1.src"), std::string("abcd\0", 5));
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kChunkOk, kChunkOk}));
     Device(kPoll + "z\x1B" "q", 1);  // after the section only polls are answered
     EXPECT_EQ(F.ComPort1.Writes.size(), 3u);
@@ -166,11 +171,11 @@ TEST_F(Reception, CommandStateAndAReceptionWithNoName)
     EXPECT_EQ(std::tuple(S.ErrorKind, S.RxState, F.Sound.Beeps), std::tuple(6, 0, 2));
 }
 
-// F7 names three empty files, but asks first where that would empty a stored
-// listing or a stored pair; the name is taken only on OK, and nothing is emptied before.
+// F7 names a set and makes no file, but asks first where a reception would
+// replace a stored listing or a stored pair; the name is taken only on OK.
 TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
 {
-    EXPECT_EQ(SetOf("/tmp/LINE1"), std::tuple("", "", ""));
+    EXPECT_TRUE(F.Files.Files.empty());
     F.Files.Files["/tmp/OLD.TXT"] = "keep";
     F.Files.Files["/tmp/OLD.hdr"] = "header";
     F.Files.Files["/tmp/OLD.src"] = "source";
@@ -196,12 +201,12 @@ TEST_F(Reception, F7AsksBeforeEmptyingAStoredProgram)
 // the device sends its program; the name stays unchosen and nothing is left half made.
 TEST_F(Reception, F7ToAFolderThatCannotBeWrittenSaysSoAtOnce)
 {
-    F.Files.FailCreate = {"/nope/X.hdr"};
+    F.Files.FailCreate = {"/nope/~X.hdr"};
     FileIn("/nope/X.TXT");
     EXPECT_EQ(F.Form3.Text, "Cannot write /nope/X.hdr\nthe folder is missing or read-only");
     EXPECT_EQ(std::tuple(S.ErrorKind, F.Sound.Beeps, F.SaveDialog1.name, S.RxFileName, F.Edit1.text),
               std::tuple(7, 1, "", "/tmp/LINE1.TXT", "/tmp/LINE1.TXT"));
-    EXPECT_FALSE(F.Files.Exists("/nope/X.TXT"));
+    EXPECT_TRUE(F.Files.Files.empty());
     // An existing set, confirmed at the overwrite prompt: opened, never changed.
     S.LanguageFlag = 0;
     F.Files.Files["/ro/Y.TXT"] = "keep", F.Files.Files["/ro/Y.hdr"] = "h", F.Files.Files["/ro/Y.src"] = "s";
@@ -253,21 +258,57 @@ TEST_F(Reception, F7DuringAReceptionNamesTheNextOne)
         }
 }
 
-// Whatever step of storing fails, and for either file, the device still gets
-// every reply, but the set is not called done nor offered for sending.
+// Whatever step of storing fails, the device still gets every reply, but the set
+// is not called done nor offered for sending: the set under the name is the one
+// from before, byte for byte, nothing is left aside, and a failure of the disk
+// is told with its file and the system's reason.
 TEST_F(Reception, AStoreThatFailsIsNeverDone)
 {
     const auto exchange = Start(Header('T', '0')) + kText + kNul + kPoll + kPoll;
-    for (auto fault : {&FakeFileSystem::FailCreate, &FakeFileSystem::FailOpen, &FakeFileSystem::FailSeek,
-                       &FakeFileSystem::FailWrite, &FakeFileSystem::FailClose})
-        for (const char* path : {"/tmp/LINE1.hdr", "/tmp/LINE1.src"}) {
-            Reset();
+    const std::map<std::string, std::string> old{{"/tmp/LINE1.TXT", "l"}, {"/tmp/LINE1.hdr", "h"}, {"/tmp/LINE1.src", "s"}};
+    using F_ = FakeFileSystem;
+    const std::tuple<std::set<std::string> F_::*, std::string, std::string> cases[] = {
+        {&F_::FailCreate, "/tmp/~LINE1.hdr", ""}, {&F_::FailOpen, "/tmp/~LINE1.src", ""},
+        {&F_::FailSeek, "/tmp/~LINE1.hdr", ""}, {&F_::FailWrite, "/tmp/~LINE1.src", ""},
+        {&F_::FailClose, "/tmp/~LINE1.hdr", ""}, {&F_::FailWrite, "/tmp/~LINE1.TXT", ""},
+        {&F_::FailSync, "/tmp/~LINE1.src", "/tmp/~LINE1.src: Input/output error"},
+        {&F_::FailSync, "/tmp/~LINE1.TXT", "/tmp/~LINE1.TXT: Input/output error"},
+        {&F_::FailRename, "/tmp/LINE1.src", "/tmp/LINE1.src: Permission denied"},   // the old one held
+        {&F_::FailRename, "/tmp/~LINE1.src", "/tmp/~LINE1.src: Permission denied"},  // the new one
+        {nullptr, "", "/tmp/LINE1.TXT: Input/output error"}};                        // the folder's sync
+    for (const auto& [fault, path, why] : cases) {
+        Reset();
+        F.Files.Files = old;
+        if (fault)
             (F.Files.*fault).insert(path);
-            const int beeps = F.Sound.Beeps;
-            Device(exchange, 2);
-            EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
-            EXPECT_EQ(F.Memo2.Text(), "Errore di scrittura del file ricevuto") << path;
-            // Told with a beep, and never offered for sending.
-            EXPECT_EQ(std::tuple(F.Sound.Beeps, S.ErrorKind, S.TxFileName), std::tuple(beeps + 1, 7, "")) << path;
-        }
+        F.Files.FailSyncFolder = !fault;
+        const int beeps = F.Sound.Beeps;
+        Device(exchange, 2);
+        EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck})) << path;
+        EXPECT_EQ(F.Memo2.Text(), "Errore di scrittura del file ricevuto") << path;
+        // Told with a beep, and never offered for sending.
+        EXPECT_EQ(std::tuple(F.Sound.Beeps, S.ErrorKind, S.TxFileName), std::tuple(beeps + 1, 7, "")) << path;
+        EXPECT_EQ(F.Files.Files, old) << path;
+        const std::string told = F.Form3.Text;
+        EXPECT_EQ(told.substr(told.size() - why.size()), why) << path;
+    }
+}
+
+// A reception cut at any byte, by a port that goes, leaves the set under the name
+// as it was before F7 and nothing aside; the next one goes whole.
+TEST_F(Reception, ACutReceptionLeavesTheStoredSetAsItWas)
+{
+    const std::string exchange =
+        Start(Header('t', '0')) + kText + kNul + kPoll + kPoll + "\x1B" "U" "\xFF" + kPoll + kPoll;
+    const std::map<std::string, std::string> old{{"/tmp/LINE1.TXT", "l"}, {"/tmp/LINE1.hdr", "h"}, {"/tmp/LINE1.src", "s"}};
+    for (size_t cut = 1; cut < exchange.size(); ++cut) {
+        Reset();
+        F.Files.Files = old;
+        Device(exchange.substr(0, cut), static_cast<unsigned>(cut));
+        PortLost(S, C);
+        ASSERT_EQ(F.Files.Files, old) << cut;
+    }
+    Device(exchange, 1);
+    ExpectOffered("/tmp/LINE1");
+    EXPECT_EQ(File("/tmp/LINE1.src"), kText + kNul + "\xFF");
 }

@@ -74,6 +74,7 @@ TEST_F(Transmit, F8TakesOnlyAWholeSet)
         std::string hdr, src;
         int language;
         std::string told, gone = "";
+        bool cut = false;  // a save's replace of the set cut short
     } cases[] = {
         {h, whole, 1, "File (*.txt ) not found", "TXT"},
         {h, whole, 1, "File (*.hdr ) not found", "hdr"},
@@ -84,11 +85,19 @@ TEST_F(Transmit, F8TakesOnlyAWholeSet)
         {block, std::string("x\0A0A\0", 7), 1,
          "Not a whole stored program: Q.src\nits header calls for a 5001 block, and no closing 0xFF byte follows "
          "the text section"},
+        {h, whole, 1,
+         "Not a whole stored program: Q.hdr\na save stopped while it replaced its files, which may mix two programs: "
+         "save it again (the files from before are beside them, named with ~ before and .old after)",
+         "TXT", true},
         {"", "", 1, "Not a whole stored program: Q.hdr\nnamed with F7 and never received: its files are empty"}};
     for (const auto& c : cases) {
         S.LanguageFlag = c.language;
         F.Files.Files["/d/Q.TXT"] = "", F.Files.Files["/d/Q.hdr"] = c.hdr, F.Files.Files["/d/Q.src"] = c.src;
         F.Files.Files.erase("/d/Q." + c.gone);
+        if (c.cut)
+            F.Files.Files["/d/~Q.replacing"] = "";
+        else
+            F.Files.Files.erase("/d/~Q.replacing");
         const int beeps = F.Sound.Beeps;
         FileOut("/d/Q.TXT");
         EXPECT_EQ(F.Form3.Text, c.told);
