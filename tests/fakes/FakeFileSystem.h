@@ -1,15 +1,12 @@
 #pragma once
 // An in-memory file system for tests, with faults on purpose: paths listed in
-// FailCreate, FailOpen, FailSeek, FailWrite or FailClose make those operations fail,
-// and so do FailSync and FailRename (the path renamed from); FailSyncFolder fails
-// every folder sync. Failed keeps every path an operation failed on, until the
-// user clears it.
+// FailCreate, FailOpen, FailSeek, FailWrite, FailClose, FailSync or FailRename (its
+// from) make those operations fail, FailSyncFolder every folder sync. Failed keeps
+// every path an operation failed on, until the user clears it.
 //
-// It also keeps what a power cut would leave: a file's data reaches the disk
-// with Sync, its name (made, renamed, removed) with SyncFolder. PowerCut gives
-// the files then, with any choice of the name changes still pending; files put
-// into Files by a test are on the disk as they are. CutAfter makes every
-// operation past that many throw PowerCutNow.
+// It keeps what a power cut would leave: data reaches the disk with Sync, a name
+// made, renamed or removed with SyncFolder; files a test puts in Files are on it.
+// CutAfter = n: the n+1th operation that changes the disk throws PowerCutNow.
 
 #include <algorithm>
 #include <cstdint>
@@ -27,28 +24,23 @@ public:
     std::map<std::string, std::string> Files;  // path -> content
     std::set<std::string> FailCreate, FailOpen, FailSeek, FailWrite, FailClose, FailSync, FailRename, Failed;
     bool FailSyncFolder = false;
-    std::vector<std::string> Log;  // "sync P", "folder", "rename A B", "delete P", "create P"
-    struct PowerCutNow {};
     long CutAfter = -1;
+    struct PowerCutNow {};
+    // Name changes not on the disk yet: made (from ""), removed (to "") or renamed.
+    struct NameChange {
+        std::string from, to;
+        long id;
+    };
+    std::vector<NameChange> Pending;
 
     bool Exists(const std::string& path) override { return Files.count(path) != 0; }
-    bool Delete(const std::string& path) override
-    {
-        Step("delete " + path);
-        if (!Files.erase(path))
-            return false;
-        Pending.push_back({path, ""});
-        return Ids.erase(path), true;
-    }
+    bool Delete(const std::string& path) override { return Step() && Files.erase(path) && Change(path, ""); }
     bool CreateEmpty(const std::string& path) override
     {
-        Step("create " + path);
-        if (FailCreate.count(path))
+        if (!Step() || FailCreate.count(path))
             return Note(path, false);
-        if (!Ids.count(path)) {
-            Ids[path] = ++lastId_;
-            Pending.push_back({"", path, lastId_});
-        }
+        if (!Ids.count(path))
+            Ids[path] = ++lastId_, Pending.push_back({"", path, lastId_});
         return Files[path].clear(), true;
     }
     std::unique_ptr<platform::File> OpenRead(const std::string& path) override { return Open(path, false); }
@@ -64,59 +56,37 @@ public:
     }
     bool Sync(const std::string& path, std::string& why) override
     {
-        Step("sync " + path);
-        if (FailSync.count(path) || !Files.count(path))
+        if (!Step() || FailSync.count(path) || !Files.count(path))
             return why = "Input/output error", Note(path, false);
-        return Synced[Ids.at(path)] = Files[path], true;
+        return Synced[Ids[path]] = Files[path], true;
     }
     bool SyncFolder(const std::string& path, std::string& why) override
     {
-        Step("folder");
-        if (FailSyncFolder)
+        if (!Step() || FailSyncFolder)
             return why = "Input/output error", Note(path, false);
         return DurableIds = Ids, Pending.clear(), true;
     }
     bool Rename(const std::string& from, const std::string& to, std::string& why) override
     {
-        Step("rename " + from + " " + to);
-        if (FailRename.count(from) || !Files.count(from))
+        if (!Step() || FailRename.count(from) || !Files.count(from))
             return why = "Permission denied", Note(from, false);
         Files[to] = Files[from];
-        Files.erase(from);
-        Ids[to] = Ids[from];
-        Ids.erase(from);
-        Pending.push_back({from, to, Ids[to]});
-        return true;
+        return Files.erase(from), Change(from, to);
     }
-
-    // Name changes not yet on the disk, in order: made (from empty), removed (to
-    // empty) or renamed.
-    struct NameChange {
-        std::string from, to;
-        long id = 0;
-    };
-    std::vector<NameChange> Pending;
-    // The files after a power cut now, with the pending name changes whose bits
-    // are set in reached on the disk too.
+    // The files after a power cut now, with the pending changes whose bits are set
+    // in reached on the disk too.
     std::map<std::string, std::string> PowerCut(unsigned long reached) const
     {
         std::map<std::string, long> names = DurableIds;
-        for (size_t i = 0; i < Pending.size(); ++i) {
-            if (!(reached >> i & 1))
-                continue;
-            const NameChange& c = Pending[i];
-            if (!c.from.empty() && !names.count(c.from))
-                continue;  // what it renamed never reached the disk
-            if (!c.from.empty())
-                names.erase(c.from);
-            if (!c.to.empty())
-                names[c.to] = c.id;
-        }
+        for (size_t i = 0; i < Pending.size(); ++i)
+            if ((reached >> i & 1) && (Pending[i].from.empty() || names.erase(Pending[i].from)) && !Pending[i].to.empty())
+                names[Pending[i].to] = Pending[i].id;
         std::map<std::string, std::string> files;
         for (const auto& [name, id] : names)
-            files[name] = Synced.count(id) ? Synced.at(id) : std::string();
+            files[name] = Synced.count(id) ? Synced.at(id) : "";
         return files;
     }
+
 private:
     class MemFile : public platform::File {
     public:
@@ -154,17 +124,22 @@ private:
         bool failed_ = false;
     };
     bool Note(const std::string& path, bool ok) { return ok || (Failed.insert(path), false); }
-    // Every operation that changes the disk: files a test put there are on it.
-    void Step(const std::string& what)
+    bool Step()
     {
         for (const auto& [name, data] : Files)
-            if (!Ids.count(name)) {
-                Ids[name] = DurableIds[name] = ++lastId_;
-                Synced[lastId_] = data;
-            }
-        if (CutAfter >= 0 && static_cast<long>(Log.size()) >= CutAfter)
+            if (!Ids.count(name))
+                Ids[name] = DurableIds[name] = ++lastId_, Synced[lastId_] = data;
+        if (CutAfter-- == 0)
             throw PowerCutNow{};
-        Log.push_back(what);
+        return true;
+    }
+    bool Change(const std::string& from, const std::string& to)
+    {
+        const long id = Ids[from];
+        Ids.erase(from);
+        if (!to.empty())
+            Ids[to] = id;
+        return Pending.push_back({from, to, id}), true;
     }
     std::map<std::string, long> Ids, DurableIds;  // name -> file, now and on the disk
     std::map<long, std::string> Synced;         // file -> its data on the disk
