@@ -5,6 +5,7 @@
 
 #include "fuzz/Ops.h"
 #include "link/Router.h"
+#include "link/SetCommit.h"
 #include "link/StoredFileSet.h"
 #include "link/Watchdog.h"
 #include "receive/Dispatcher.h"
@@ -104,7 +105,10 @@ const std::string* Checker::Content(const std::string& path) const
 bool Checker::FailedAny() const
 {
     const std::set<std::string>& failed = r_.F.Files.Failed;
-    return failed.count(rec_.list) || failed.count(rec_.hdr) || failed.count(rec_.src);
+    for (const std::string* path : {&rec_.list, &rec_.hdr, &rec_.src})
+        if (failed.count(*path) || failed.count(AsidePath(*path)))
+            return true;
+    return false;
 }
 
 bool Checker::Readable(const std::string& path) const
@@ -240,10 +244,13 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
     ProgramState& S = r_.S;
     if (p.rx == 1 && p.esc == 1 && b == 'C' && p.edit1) {
         MUST(S.RxState == 2, "reception did not start");
-        rec_ = Reception{true, false, S.RxFileName, S.RxHdrPath, S.RxSrcPath, "", ""};
-        if (!FailedAny())
-            for (const std::string* path : {&rec_.list, &rec_.hdr, &rec_.src})
-                MUST(Content(*path) && Content(*path)->empty(), "files of a reception not emptied at its start");
+        rec_ = Reception{true, false, S.RxFileName, S.RxHdrPath, S.RxSrcPath, "", "", {}};
+        for (const std::string* path : {&rec_.list, &rec_.hdr, &rec_.src}) {
+            if (Content(*path))
+                rec_.before[*path] = *Content(*path);
+            MUST(FailedAny() || (Content(AsidePath(*path)) && Content(AsidePath(*path))->empty()),
+                 "files of a reception not emptied at its start");
+        }
         return;
     }
     if (!rec_.active || p.rx < 2 || p.rx > 11)
@@ -258,15 +265,15 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
 
     const bool failed = FailedAny();
     const bool done = (p.rx == 7 || p.rx == 11) && S.RxState == 0;
-    if (!failed && !rec_.disturbed) {
-        const std::string* src = Content(rec_.src);
+    if (!failed && !rec_.disturbed && !done) {
+        const std::string* src = Content(AsidePath(rec_.src));
         MUST(src, "source file of a reception gone");
         const bool pending = S.RxState == 5 || S.RxState == 9;
         MUST(src->size() + (pending ? S.RxText.size() : 0) == rec_.srcBytes.size(), "section bytes lost or added");
         if (!w.empty() || S.RxState != p.rx)
             MUST(*src + (pending ? S.RxText : std::string()) == rec_.srcBytes, "section bytes stored wrong");
         if (p.rx == 3 && S.RxState == 4)
-            MUST(Content(rec_.hdr) && *Content(rec_.hdr) == rec_.hdrBytes, "header stored wrong");
+            MUST(Content(AsidePath(rec_.hdr)) && *Content(AsidePath(rec_.hdr)) == rec_.hdrBytes, "header stored wrong");
     }
     if (!done)
         return;
@@ -275,6 +282,13 @@ void Checker::FollowReception(const Pre& p, uint8_t b, const Writes& w)
     MUST(!(failed && success), "a reception with a failed file reported as done");
     if (!success) {
         MUST(S.ErrorKind == 7, "an unfinished reception not told");
+        for (const std::string* path : {&rec_.list, &rec_.hdr, &rec_.src}) {
+            MUST(!Content(AsidePath(*path)), "a failed reception left files aside");
+            const auto was = rec_.before.find(*path);
+            MUST(rec_.disturbed || (Content(*path) ? was != rec_.before.end() && *Content(*path) == was->second
+                                                   : was == rec_.before.end()),
+                 "a failed reception changed the set under its name");
+        }
         return;
     }
     // At once: no transmission runs beside a reception.
@@ -362,7 +376,8 @@ void Checker::Quiet(const std::function<void()>& command)
 
 void Checker::Touched(const std::string& path)
 {
-    rec_.disturbed |= path == rec_.list || path == rec_.hdr || path == rec_.src;
+    for (const std::string* name : {&rec_.list, &rec_.hdr, &rec_.src})
+        rec_.disturbed |= path == *name || path == AsidePath(*name);
 }
 
 void Checker::ChooseIncoming(const std::function<void()>& command)

@@ -17,13 +17,15 @@
 //     whether a transmission runs, a header paced only while its transmission
 //     runs, the time-out at the 91st busy tick, the 5001 block awaited exactly
 //     when the header of this transfer alone calls for it;
-//   - the data: during a reception the .hdr and .src files hold exactly the bytes
-//     received so far (unless someone else touched them), a name chosen meanwhile
-//     moves none of them, and a reception reported as done had no failed file
-//     operation and kept every byte.
+//   - the data: during a reception the .hdr and .src files it writes aside hold
+//     exactly the bytes received so far (unless someone else touched them), a name
+//     chosen meanwhile moves none of them, a reception reported as done had no
+//     failed file operation and kept every byte under the name, and one that
+//     failed left the set under the name as it was and nothing aside.
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,7 @@ private:
         bool active = false, disturbed = false;
         std::string list, hdr, src;  // paths
         std::string hdrBytes, srcBytes;  // what the device sent
+        std::map<std::string, std::string> before;  // the set under the name at the start
     };
 
     // The set a transmission started with: every byte it sends comes from it.

@@ -7,6 +7,7 @@
 
 #include "fuzz/Checker.h"
 #include "fuzz/Ops.h"
+#include "link/SetCommit.h"
 #include "receive/Reception.h"
 #include "transmit/Pacing.h"
 #include "transmit/Transmission.h"
@@ -33,8 +34,11 @@ struct Reader {
 void FileOperation(fuzzrig::Rig& rig, fuzzrig::Checker& check, Reader& in)
 {
     const std::string* targets[] = {&rig.S.RxFileName, &rig.S.RxHdrPath, &rig.S.RxSrcPath,
-                                    &rig.S.TxFileName, &rig.S.TxHdrPath, &rig.S.TxSrcPath};
-    const std::string path = *targets[in.Byte() % kTargetCount];
+                                    &rig.S.TxFileName, &rig.S.TxHdrPath, &rig.S.TxSrcPath,
+                                    &rig.S.RxFileName, &rig.S.RxHdrPath, &rig.S.RxSrcPath};
+    const uint8_t target = in.Byte() % kTargetCount;
+    const std::string& named = *targets[target];
+    const std::string path = target >= RxListAside && !named.empty() ? AsidePath(named) : named;
     const uint8_t action = in.Byte() % kActionCount;
     const std::string content = action == SetContent ? in.Bytes(in.Byte()) : "";
     if (path.empty())

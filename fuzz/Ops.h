@@ -43,8 +43,9 @@ enum Op : uint8_t {
 inline const char* const kNames[] = {"", "p.TXT", "q.TXT", "q.hdr", "r", "dir.v1/s", "P.TXT"};
 constexpr uint8_t kNameCount = sizeof kNames / sizeof kNames[0];
 
-// FileOp targets: the names of the current incoming and outgoing sets.
-enum Target : uint8_t { RxList, RxHdr, RxSrc, TxList, TxHdr, TxSrc, kTargetCount };
+// FileOp targets: the names of the current incoming and outgoing sets, and the
+// files a reception writes beside the incoming one.
+enum Target : uint8_t { RxList, RxHdr, RxSrc, TxList, TxHdr, TxSrc, RxListAside, RxHdrAside, RxSrcAside, kTargetCount };
 enum Action : uint8_t { Vanish, FailOpen, FailWrite, FailCreate, Heal, SetContent, kActionCount };
 
 // A header of 128 bytes of the given class and digit, with an ESC inside that
