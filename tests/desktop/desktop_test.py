@@ -177,6 +177,7 @@ def dialogs(s):
     s.keys("alt+F4")
     s.answer("^USCITA PROGRAMMA$", "Return")
     s.gone(MAIN)
+    check([f for f in os.listdir(s.work) if "NEW." in f], [], "files left by the reception the close cut")
 
 
 def layouts(s):
