@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/Report.h"
 #include "cli/SetFolder.h"
 #include "cli/SetNames.h"
 #include "cli/Windowless.h"
@@ -33,13 +34,6 @@ namespace cli {
 
 namespace {
 
-std::string OneLine(std::string text)
-{
-    for (size_t at; (at = text.find('\n')) != std::string::npos;)
-        text.replace(at, 1, ": ");
-    return text;
-}
-
 void Say(const std::string& text) { Print(stderr, "serbox-cli: " + OneLine(text) + "\n"); }
 
 class Session {
@@ -50,6 +44,7 @@ public:
           watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, Say)
     {
         S.LanguageFlag = 1;
+        tally_.asked = o_.command == Command::Verify ? 1 : o_.count;
         S.PortPromptStage = 2;  // the port is named on the command line
         dialog_.OnShow = [this](const std::string& text) {
             told_ = text;
@@ -66,6 +61,9 @@ public:
     // Everything that can be said before the port opens; -1 when all is ready.
     int Prepare()
     {
+        // A journal named on the command line is the user's record: checked as the folder is.
+        if (!o_.journal.empty() && !journal_.Ready())
+            return Say(JournalUnwritable(journal_.Path(), S.LanguageFlag)), kUsage;
         switch (o_.command) {
         case Command::Receive: {
             if (!QDir(QString::fromStdString(o_.into)).exists()) {
@@ -125,7 +123,7 @@ public:
         component_.OnError = [this](const std::string& why) {
             // The last device may go as soon as it has all it asked for.
             if (finishing_)
-                return Finish(failed_ ? kFailed : kWhole);
+                return Finish(finishStatus_);
             ending_ = true;
             watch_.Told(why);
             Handle([&] { PortLost(S, C); });
@@ -156,17 +154,20 @@ public:
                 if (watch_.UnderWay())
                     return;
                 Say("no device started a transfer within " + std::to_string(o_.waitSeconds) + " s");
-                Finish(kFailed);
+                Finish(kNoDevice);
             });
             wait_.start();
         }
-        if (!o_.quiet && ErrorIsTerminal()) {
+        live_ = !o_.quiet && ErrorIsTerminal();
+        if (live_) {
             progress_.setInterval(250);
             QObject::connect(&progress_, &QTimer::timeout, &context_, [this] { ShowProgress(); });
             progress_.start();
         }
         OnInterrupt(&context_, [this] { Interrupted(); });
         clock_.start();
+        started_ = true;
+        Waiting();
         return -1;
     }
 
@@ -236,10 +237,16 @@ private:
     {
         r.Port = o_.port;
         r.Device = device_;
+        r.Label = o_.label;
+        r.Run = journal_.Run();
         bool whole = r.Outcome == "ok";
+        bool folderFault = false;  // every following set would fail the same way
         std::string verdict = whole ? "ok" : "failed: " + OneLine(r.Reason);
+        const bool ours = (o_.command == Command::Send) == (r.Direction == "send");
         if (o_.command == Command::Receive && r.Direction == "receive") {
-            r.SetPath = folder_.Named("txt");
+            // A set that is not whole never had its name: the next whole one takes it.
+            r.SetPath.clear();
+            folderFault = S.RxFileFailed != 0;
             if (whole) {
                 std::string why;
                 if (const std::string final = folder_.Publish(why); !final.empty()) {
@@ -247,9 +254,10 @@ private:
                 } else {
                     // A whole set is never thrown away: it stays aside, with its claim.
                     whole = false;
+                    folderFault = true;
                     r.Outcome = "failed";
                     r.SetPath = QDir::toNativeSeparators(QString::fromStdString(folder_.Aside("txt"))).toStdString();
-                    r.Reason = "the set received cannot take its name (" + why + "): it is kept as " + r.SetPath;
+                    r.Reason = "the set received cannot take its name (" + why + "): it is kept aside as " + r.SetPath;
                     verdict = "failed: " + r.Reason;
                     folder_.Keep();
                 }
@@ -264,31 +272,41 @@ private:
                 const std::string where = FirstDifference(files_, storedHdr_, storedSrc_, S.RxHdrPath, S.RxSrcPath,
                                                           scratch_->path().toStdString());
                 r.Reason = where.empty() ? "identical" : "differs: " + where;
-                if (!where.empty()) {
+                if (!where.empty())
                     r.Outcome = "different";
-                    whole = false;
-                }
                 verdict = r.Reason;
             }
         } else if (o_.command == Command::Send && r.Direction == "send") {
             r.SetPath = o_.set;
+        } else {
+            r.SetPath.clear();  // nothing of this command's sets
         }
         ClearProgress();
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f", r.Seconds);
-        Print(stdout, std::to_string(++sequence_) + " " + r.Direction + " " + r.SetPath + " " + std::to_string(r.Bytes) +
-                          " bytes " + seconds + " s " + verdict + "\n");
-        journal_.Write(r);
-        const bool ours = (o_.command == Command::Send) == (r.Direction == "send");
-        if (!ours)
-            whole = false;  // a device that sent while we were loading is no load
-        if (whole)
-            ++whole_;
+        const int device = tally_.whole + tally_.different + 1;
+        const std::time_t at = std::time(nullptr);
+        ++sequence_;
+        Print(stdout, o_.json ? JsonLine(sequence_, r, at) : PeopleLine(sequence_, r, verdict));
+        journal_.Write(r, at);
+        if (ours)
+            tally_.Add(sequence_, r.Outcome, r.Reason);
         else
-            ++failed_;
+            tally_.Add(sequence_, "failed", r.Direction == "send" ? "the device asked for a load" : "the device sent a program");
+        if (!o_.quiet)
+            Say(DeviceOf(device, tally_.asked) + " ended: " + (ours ? verdict : "failed: " + tally_.failed.back().second));
         if (ending_)
             return;
-        if (o_.command == Command::Verify || whole_ >= o_.count) {
+        const int end = AfterTransfer(tally_, o_.command == Command::Verify, o_.maxFailures, folderFault);
+        // A verify ends as every verify does; a batch stops before the next device.
+        if (end == kFailed && o_.command != Command::Verify) {
+            if (folderFault)
+                Say(o_.into + " takes no more sets (a full disk?): the run ends");
+            else if (o_.maxFailures > 0 && tally_.Failures() >= o_.maxFailures)
+                Say(std::to_string(tally_.Failures()) + " transfers failed (--max-failures " +
+                    std::to_string(o_.maxFailures) + "): the run ends");
+            return Finish(kFailed);
+        }
+        if (end >= 0) {
+            finishStatus_ = end;
             finishing_ = true;
             drained_ = false;  // the last reply or section has just been written
             return;
@@ -297,6 +315,15 @@ private:
             return Finish(kFailed);
         if (o_.waitSeconds > 0)
             wait_.start();
+        Waiting();
+    }
+
+    // Between devices: said once where no live line shows it with the time waited.
+    void Waiting()
+    {
+        waitingSince_ = Now();
+        if (!o_.quiet && !live_)
+            Say(WaitingText(tally_.whole + tally_.different + 1, tally_.asked, o_.port));
     }
 
     // A load's last zero byte goes out a tick after the text: the port stays
@@ -308,10 +335,10 @@ private:
         if (!finishing_ || finished_ || S.NulPending != 0)
             return;
         if (drained_)
-            return Finish(failed_ ? kFailed : kWhole);
+            return Finish(finishStatus_);
         if (!drainBound_.isActive()) {
             drainBound_.setSingleShot(true);
-            QObject::connect(&drainBound_, &QTimer::timeout, &context_, [this] { Finish(failed_ ? kFailed : kWhole); });
+            QObject::connect(&drainBound_, &QTimer::timeout, &context_, [this] { Finish(finishStatus_); });
             drainBound_.start(3000);
         }
     }
@@ -327,7 +354,7 @@ private:
                 Ended(*r);
         }
         folder_.Drop();
-        Finish(kFailed);
+        Finish(kInterrupted);
     }
 
     void Finish(int code)
@@ -337,6 +364,8 @@ private:
         finished_ = true;
         exit_ = code;
         ClearProgress();
+        if (started_ && !o_.quiet)
+            Say(Summary(tally_));
         t1_.stop();
         t2_.stop();
         wait_.stop();
@@ -349,8 +378,11 @@ private:
     void ShowProgress()
     {
         const TransferRecord* r = watch_.Current();
-        if (!r)
-            return ClearProgress();
+        if (!r) {
+            char waited[32];
+            std::snprintf(waited, sizeof waited, " %.0f s", Now() - waitingSince_);
+            return Show(WaitingText(tally_.whole + tally_.different + 1, tally_.asked, o_.port) + waited);
+        }
         const bool sending = r->Direction == "send";
         // A load: the header bytes paced so far, then the text section once sent.
         const uint64_t bytes = sending ? static_cast<uint64_t>(std::clamp(S.HdrSendOffset, 0, 128)) +
@@ -360,19 +392,26 @@ private:
         std::string percent;
         if (sending && total_)
             percent = std::to_string(std::min<uint64_t>(100, bytes * 100 / total_)) + "% ";
-        std::fprintf(stderr, "\r%s %s%llu bytes %.0f s ", r->Direction.c_str(), percent.c_str(),
-                     static_cast<unsigned long long>(bytes), Now() - watch_.Started());
-        std::fflush(stderr);
-        shown_ = true;
+        char line[128];
+        std::snprintf(line, sizeof line, "%s %s%llu bytes %.0f s", r->Direction.c_str(), percent.c_str(),
+                      static_cast<unsigned long long>(bytes), Now() - watch_.Started());
+        Show(line);
+    }
+
+    // The live line, over the one before it.
+    void Show(const std::string& text)
+    {
+        const size_t width = text.size() + 1;
+        Print(stderr, "\r" + text + std::string(std::max(shown_, width) - width, ' ') + " ");
+        shown_ = width;
     }
 
     void ClearProgress()
     {
         if (!shown_)
             return;
-        std::fprintf(stderr, "\r%60s\r", "");
-        std::fflush(stderr);
-        shown_ = false;
+        Print(stderr, "\r" + std::string(shown_, ' ') + "\r");
+        shown_ = 0;
     }
 
     Options o_;
@@ -396,9 +435,12 @@ private:
     QElapsedTimer clock_;
     std::unique_ptr<QTemporaryDir> scratch_;  // verify: where the device's set goes
     std::string device_, told_, storedListing_, storedHdr_, storedSrc_;
-    int sequence_ = 0, whole_ = 0, failed_ = 0, exit_ = kWhole;
+    Tally tally_;
+    int sequence_ = 0, exit_ = kWhole, finishStatus_ = kWhole;
     uint64_t total_ = 0, received_ = 0, inAtStart_ = 0;
-    bool finishing_ = false, finished_ = false, ending_ = false, shown_ = false, drained_ = true;
+    size_t shown_ = 0;  // the width of the live line on the terminal
+    double waitingSince_ = 0;
+    bool finishing_ = false, finished_ = false, ending_ = false, drained_ = true, started_ = false, live_ = false;
 };
 
 }  // namespace

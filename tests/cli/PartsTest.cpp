@@ -9,6 +9,8 @@
 #include <regex>
 #include <thread>
 
+#include "cli/Report.h"
+#include "cli/Session.h"
 #include "cli/SetNames.h"
 #include "link/Journal.h"
 #include "platform/files/StdFileSystem.h"
@@ -27,6 +29,43 @@ TEST(SetNames, CarryOnAfterTheHighestSetInTheFolder)
                                      "S0600.txt.bak", "S00999.txt", "SX012.txt", "notes.txt"})),
               "S0042");
     EXPECT_EQ(NextSetNumber({"S9999.src"}), 0);  // no 8.3 name left
+}
+
+// After each transfer: whether the batch waits for the next device or ends, and
+// with which status; then the summary of the same transfers.
+TEST(Report, EachEndOfARunHasItsStatusAndTheSummaryNamesTheFailures)
+{
+    using namespace cli;
+    const struct {
+        int asked;
+        std::vector<const char*> outcomes;
+        bool verify;
+        int maxFailures;
+        bool folderFault;
+        int status;
+    } cases[] = {
+        {3, {"ok", "failed", "ok"}, false, 0, false, -1},
+        {3, {"ok", "failed", "ok", "ok"}, false, 0, false, kWhole},  // a retried failure stays out of the status
+        {3, {"failed"}, false, 2, false, -1},
+        {3, {"failed", "abandoned"}, false, 2, false, kFailed},
+        {3, {"ok"}, false, 0, true, kFailed},  // every following set would fail too
+        {1, {"ok"}, true, 0, false, kWhole},
+        {1, {"different"}, true, 0, false, kDifferent},
+        {1, {"failed"}, true, 0, false, kFailed},
+    };
+    for (const auto& c : cases) {
+        Tally t;
+        t.asked = c.asked;
+        for (size_t i = 0; i < c.outcomes.size(); ++i)
+            t.Add(static_cast<int>(i + 1), c.outcomes[i], "why");
+        EXPECT_EQ(AfterTransfer(t, c.verify, c.maxFailures, c.folderFault), c.status) << c.outcomes.size();
+    }
+    Tally t;
+    t.asked = 3;
+    for (const auto& [outcome, reason] : {std::pair{"ok", ""}, {"failed", "device lost\nagain"}, {"ok", ""},
+                                          {"abandoned", "interrupted"}, {"failed", "timed out"}})
+        t.Add(t.whole + t.Failures() + 1, outcome, reason);
+    EXPECT_EQ(Summary(t), "3 asked, 2 whole, 2 failed (#2: device lost: again; #5: timed out), 1 abandoned (#4: interrupted)");
 }
 
 TEST(Journal, LinesAreCsvWithTheLocalTimeAndItsOffset)
