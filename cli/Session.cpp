@@ -41,7 +41,7 @@ public:
     Session(const Options& o, const std::string& journalPath, const std::string& version)
         : o_(o),
           C{component_, window_, memo1_, memo2_, edit1_, edit2_, bar_, timer1_, timer2_, save_, open_, dialog_, beep_, files_},
-          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, Say)
+          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, [this](const std::string& text) { Tell(text); })
     {
         S.LanguageFlag = 1;
         tally_.asked = o_.command == Command::Verify ? 1 : o_.count;
@@ -63,11 +63,11 @@ public:
     {
         // A journal named on the command line is the user's record: checked as the folder is.
         if (!o_.journal.empty() && !journal_.Ready())
-            return Say(JournalUnwritable(journal_.Path(), S.LanguageFlag)), kUsage;
+            return Tell(JournalUnwritable(journal_.Path(), S.LanguageFlag)), kUsage;
         switch (o_.command) {
         case Command::Receive: {
             if (!QDir(QString::fromStdString(o_.into)).exists()) {
-                Say(o_.into + ": no such folder");
+                Tell(o_.into + ": no such folder");
                 return kUsage;
             }
             return NameNext() ? -1 : kUsage;
@@ -76,21 +76,21 @@ public:
             open_.SetFileName(o_.set);
             FileoutF81Click(S, C);
             if (!told_.empty())
-                return Say(o_.set + ": " + told_), kUsage;
+                return Tell(o_.set + ": " + told_), kUsage;
             total_ = Size(S.TxHdrPath) + Size(S.TxSrcPath);
             return -1;
         case Command::Verify: {
             NameSet(o_.set, storedListing_, storedHdr_, storedSrc_);
             const SetCheck check = CheckWholeSet(files_, storedHdr_, storedSrc_);
             if (check.Fault != SetFault::None)
-                return Say(check.Path + ": " + SetFaultReason(check, 1)), kUsage;
+                return Tell(check.Path + ": " + SetFaultReason(check, 1)), kUsage;
             scratch_ = std::make_unique<QTemporaryDir>();
             if (!scratch_->isValid())
-                return Say("no scratch folder for the set received: " + scratch_->errorString().toStdString()), kUsage;
+                return Tell("no scratch folder for the set received: " + scratch_->errorString().toStdString()), kUsage;
             save_.SetFileName(scratch_->filePath("V.txt").toStdString());
             FileinF71Click(S, C);
             if (!told_.empty())
-                return Say(told_), kUsage;
+                return Tell(told_), kUsage;
             return -1;
         }
         }
@@ -105,7 +105,7 @@ public:
         try {
             component_.Open();
         } catch (const platform::EComPort& e) {
-            Say("cannot open " + o_.port + ": " + e.what());
+            Tell("cannot open " + o_.port + ": " + e.what());
             return kNoPort;
         }
         device_ = component_.DeviceFor(o_.port);
@@ -128,19 +128,19 @@ public:
             watch_.Told(why);
             Handle([&] { PortLost(S, C); });
             told_.clear();
-            Say(why);
+            Tell(why);
             Finish(kFailed);
         };
         // A held line is the likeliest reason a batch stands still: said at once.
         component_.OnLineHeld = [this](bool held) {
             Handle([&] { ComPort1LineHeld(S, C, held); });
-            Say(held ? LineHeldText(S.LanguageFlag) : "the device lets the bytes go again (CTS)");
+            Tell(held ? LineHeldText(S.LanguageFlag) : "the device lets the bytes go again (CTS)");
         };
         component_.OnLineErrors = [this](const platform::LineErrors& seen) {
             const int32_t shown = S.LineErrorsShown;
             Handle([&] { ComPort1LineErrors(S, C, seen); });
             if (S.LineErrorsShown != shown)
-                Say(LineErrorsText(LineErrorsAt::Terminal, seen, S.LanguageFlag));
+                Tell(LineErrorsText(LineErrorsAt::Terminal, seen, S.LanguageFlag));
         };
         t1_.setInterval(1000);
         t2_.setInterval(100);
@@ -153,7 +153,7 @@ public:
             QObject::connect(&wait_, &QTimer::timeout, &context_, [this] {
                 if (watch_.UnderWay())
                     return;
-                Say("no device started a transfer within " + std::to_string(o_.waitSeconds) + " s");
+                Tell("no device started a transfer within " + std::to_string(o_.waitSeconds) + " s");
                 Finish(kNoDevice);
             });
             wait_.start();
@@ -174,6 +174,13 @@ public:
     int Exit() const { return exit_; }
 
 private:
+    // A line of its own on standard error, never after the live line.
+    void Tell(const std::string& text)
+    {
+        ClearProgress();
+        Say(text);
+    }
+
     double Now() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
 
     uint64_t Size(const std::string& path)
@@ -197,7 +204,7 @@ private:
         const bool before = watch_.UnderWay();
         const uint64_t in = received_;  // a transfer's bytes count from the event that starts it
         const int32_t owed = S.NulPending;
-        RunAndReport(handler, [](const std::string& message) { Say(message); });
+        RunAndReport(handler, [this](const std::string& message) { Tell(message); });
         if (finished_)
             return;
         if (!before)
@@ -209,7 +216,7 @@ private:
             told_.clear();
             Ended(*ended);
         } else if (!told_.empty() && !watch_.UnderWay()) {
-            Say(told_);  // a request refused, outside any transfer
+            Tell(told_);  // a request refused, outside any transfer
             told_.clear();
         }
         if (watch_.UnderWay())
@@ -222,13 +229,13 @@ private:
     {
         std::string why;
         if (!folder_.Claim(why))
-            return Say(why), false;
+            return Tell(why), false;
         told_.clear();
         save_.SetFileName(folder_.Aside("txt"));
         FileinF71Click(S, C);
         if (told_.empty())
             return true;
-        Say(told_);
+        Tell(told_);
         told_.clear();
         return false;
     }
@@ -285,23 +292,23 @@ private:
         const int device = tally_.whole + tally_.different + 1;
         const std::time_t at = std::time(nullptr);
         ++sequence_;
+        journal_.Write(r, at);  // on the disk before the line says so
         Print(stdout, o_.json ? JsonLine(sequence_, r, at) : PeopleLine(sequence_, r, verdict));
-        journal_.Write(r, at);
         if (ours)
             tally_.Add(sequence_, r.Outcome, r.Reason);
         else
             tally_.Add(sequence_, "failed", r.Direction == "send" ? "the device asked for a load" : "the device sent a program");
         if (!o_.quiet)
-            Say(DeviceOf(device, tally_.asked) + " ended: " + (ours ? verdict : "failed: " + tally_.failed.back().second));
+            Tell(DeviceOf(device, tally_.asked) + " ended: " + (ours ? verdict : "failed: " + tally_.failed.back().second));
         if (ending_)
             return;
         const int end = AfterTransfer(tally_, o_.command == Command::Verify, o_.maxFailures, folderFault);
         // A verify ends as every verify does; a batch stops before the next device.
         if (end == kFailed && o_.command != Command::Verify) {
             if (folderFault)
-                Say(o_.into + " takes no more sets (a full disk?): the run ends");
+                Tell(o_.into + " takes no more sets (a full disk?): the run ends");
             else if (o_.maxFailures > 0 && tally_.Failures() >= o_.maxFailures)
-                Say(std::to_string(tally_.Failures()) + " transfers failed (--max-failures " +
+                Tell(std::to_string(tally_.Failures()) + " transfers failed (--max-failures " +
                     std::to_string(o_.maxFailures) + "): the run ends");
             return Finish(kFailed);
         }
@@ -323,7 +330,7 @@ private:
     {
         waitingSince_ = Now();
         if (!o_.quiet && !live_)
-            Say(WaitingText(tally_.whole + tally_.different + 1, tally_.asked, o_.port));
+            Tell(WaitingText(tally_.whole + tally_.different + 1, tally_.asked, o_.port));
     }
 
     // A load's last zero byte goes out a tick after the text: the port stays
@@ -365,7 +372,7 @@ private:
         exit_ = code;
         ClearProgress();
         if (started_ && !o_.quiet)
-            Say(Summary(tally_));
+            Tell(Summary(tally_));
         t1_.stop();
         t2_.stop();
         wait_.stop();

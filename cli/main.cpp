@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     const QCommandLineOption port("port", "The serial port: COM1..COM4 or a device path.", "PORT");
     const QCommandLineOption into("into", "receive: the folder the sets go to.", "DIR");
     const QCommandLineOption count("count", "receive, send: end after N whole transfers (default 1).", "N");
-    const QCommandLineOption wait("wait", "End, failed, when no transfer starts within S seconds of the last (default: wait for ever).", "S");
+    const QCommandLineOption wait("wait", "End, status 4, when no transfer starts within S seconds of the last (default: wait for ever; at most 2000000).", "S");
     const QCommandLineOption flow("flow", "Flow control: hardware (default, as the window program) or none.", "none|hardware");
     const QCommandLineOption journal("journal", "Append the journal of transfers to FILE instead of the user's data folder's journal.csv.", "FILE");
     const QCommandLineOption quiet("quiet", "Standard error says only what went wrong: no progress, no summary.");
