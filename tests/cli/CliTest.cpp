@@ -3,7 +3,6 @@
 // what the journal keeps. The machines themselves are proven elsewhere.
 
 #include <signal.h>
-#include <sys/resource.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,11 +28,11 @@ const Program kLarge{HeaderOf('t', '0'), Text(20000) + '\0' + Block()};
 QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 // One run of serbox-cli (or of a shell running it), with data as the user's data
-// folder, from the folder cwd, its files no larger than fileLimit bytes if given.
+// folder, from the folder cwd.
 struct CliRun : Child {
     QString out, err;
     explicit CliRun(const QStringList& args, const fs::path& data, const fs::path& cwd = {},
-                    const QString& program = SERBOX_CLI, rlim_t fileLimit = 0)
+                    const QString& program = SERBOX_CLI)
     {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", QString::fromStdString(data.string()));
@@ -41,19 +40,7 @@ struct CliRun : Child {
         fs::create_directories(data / "tmp");
         setProcessEnvironment(env);
         setWorkingDirectory(Q(cwd.empty() ? data : cwd));
-        setProgram(program);
-        setArguments(args);
-        setChildProcessModifier([fileLimit] {
-            ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (fileLimit) {
-                ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails, as on a full disk
-                const rlimit limit{fileLimit, fileLimit};
-                ::setrlimit(RLIMIT_FSIZE, &limit);
-            }
-        });
-        start();
-        waitForStarted();
+        Start(QStringList{program} << args);
     }
     int Status()
     {
@@ -240,15 +227,16 @@ TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
 TEST_F(Cli, ACutReceptionLeavesNoSetNamesNoneAndEndsTheRun)
 {
     const QString loop = R"(for unit in 1 2; do "$0" receive --port "$1" --into "$2" --wait 5; echo "after $unit: $?"; done)";
+    // Files of at most 1024 bytes: a write past that fails, as on a full disk.
+    const QString small = R"(ulimit -f 1; trap "" XFSZ; exec "$0" receive --port "$1" --into "$2" --count 2)";
     for (const char* cut : {"unplugged", "interrupted", "disk full"}) {
         const fs::path data = t.path / cut;  // a journal each
         const bool interrupt = cut == std::string("interrupted"), full = cut == std::string("disk full");
         auto device = std::make_unique<Device>(
             full ? QStringList{"--no-wait", "--exit", "send"} << Store("p", kPlain) << "send" << Store("p", kPlain)
                  : QStringList{"--no-wait", "--exit", "--baud", "--chunk", "256", "send"} << Store("big", kLarge));
-        const QString port = Q(device->path);
-        auto cli = interrupt ? std::make_unique<CliRun>(QStringList{"-c", loop, SERBOX_CLI, port, Q(sets)}, data, fs::path(), "/bin/bash")
-                             : std::make_unique<CliRun>(Receive(*device) << "--count" << "2", data, fs::path(), SERBOX_CLI, full ? 1000 : 0);
+        const QString script = interrupt ? loop : full ? small : "exec \"$0\" receive --port \"$1\" --into \"$2\"";
+        auto cli = std::make_unique<CliRun>(QStringList{"-c", script, SERBOX_CLI, Q(device->path), Q(sets)}, data, fs::path(), "/bin/bash");
         if (!full) {
             ASSERT_TRUE(device->Says("header sent"));
             ASSERT_TRUE(Until([&] { return fs::exists(sets / "~S0001.src") && fs::file_size(sets / "~S0001.src") > 0; }));

@@ -48,6 +48,7 @@ TEST(Report, EachEndOfARunHasItsStatusAndTheSummaryNamesTheFailures)
         {3, {"ok", "failed", "ok", "ok"}, false, 0, false, kWhole},  // a retried failure stays out of the status
         {3, {"failed"}, false, 2, false, -1},
         {3, {"failed", "abandoned"}, false, 2, false, kFailed},
+        {3, {"failed"}, false, 1, false, kFailed},
         {3, {"ok"}, false, 0, true, kFailed},  // every following set would fail too
         {1, {"ok"}, true, 0, false, kWhole},
         {1, {"different"}, true, 0, false, kDifferent},
