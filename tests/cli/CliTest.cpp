@@ -180,17 +180,13 @@ TEST_F(Cli, SendsOneSetToTwoDevicesInARowToldAsJson)
         QJsonParseError error;
         const QJsonObject o = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << lines[i].toStdString();
-        EXPECT_EQ(o["sequence"].toInt(), i + 1);
-        EXPECT_EQ(o["time"].toString(), journal[i + 1][0]);
-        for (const auto& [key, field] : {std::pair{"direction", 5}, {"set", 6}, {"outcome", 11}, {"label", 13}, {"run", 14}})
-            EXPECT_EQ(o[key].toString(), journal[i + 1][field]) << key;
-        EXPECT_EQ(o["set"].toString(), set);
-        EXPECT_EQ(o["label"].toString(), label);
-        EXPECT_EQ(o["device class"].toInt(-1), 7);
-        EXPECT_EQ(o["header digit"].toInt(-1), 1);
-        EXPECT_EQ(o["bytes"].toInteger(), static_cast<qint64>(128 + kWithBlock.src.size()));
+        const QStringList& row = journal[i + 1];
+        for (const auto& [key, want] : std::vector<std::pair<QString, QJsonValue>>{
+                 {"time", row[0]}, {"sequence", i + 1}, {"direction", "send"}, {"set", set}, {"device class", 7},
+                 {"header digit", 1}, {"bytes", qint64(128 + kWithBlock.src.size())}, {"outcome", "ok"}, {"reason", ""},
+                 {"label", label}, {"run", row[14]}})
+            EXPECT_EQ(o[key], want) << key.toStdString() << " in " << lines[i].toStdString();
         EXPECT_GT(o["seconds"].toDouble(), 0.0);
-        EXPECT_EQ(o["reason"].toString("null"), "");
     }
 }
 
