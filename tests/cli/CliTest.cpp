@@ -156,8 +156,7 @@ TEST_F(Cli, ReceivesABatchAsWholeSetsNamedOnFromTheFolder)
 }
 
 // One set, in a folder with a space in its name, loaded into two devices in a
-// row, each as F8 sends it; both journaled, and told as JSON a script reads back
-// whole, quotes and all.
+// row as F8 sends it; both journaled, and told as JSON a script reads back whole.
 TEST_F(Cli, SendsOneSetToTwoDevicesInARowToldAsJson)
 {
     const fs::path folder = stored / "Mario Rossi";
@@ -215,11 +214,9 @@ TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
     }
 }
 
-// A reception that does not end whole: the device unplugged midway, Ctrl-C in a
-// shell's loop over devices (pressed as a terminal presses it, to the whole
-// process group), a disk that fills (a file size limit stands for it). Nothing
-// under a set's name, the failed attempt names no set, and the run ends: status
-// 1, or by the signal itself, so that the loop stops too.
+// A reception cut by the device going, by Ctrl-C in a shell's loop (to the whole
+// process group, as a terminal sends it), by a full disk: no set named, and the
+// run ends: status 1, or by the signal itself, so that the loop stops too.
 TEST_F(Cli, ACutReceptionLeavesNoSetNamesNoneAndEndsTheRun)
 {
     const QString loop = R"(for unit in 1 2; do "$0" receive --port "$1" --into "$2" --wait 5; echo "after $unit: $?"; done)";

@@ -31,8 +31,7 @@ TEST(SetNames, CarryOnAfterTheHighestSetInTheFolder)
     EXPECT_EQ(NextSetNumber({"S9999.src"}), 0);  // no 8.3 name left
 }
 
-// After each transfer: whether the batch waits for the next device or ends, and
-// with which status; then the summary of the same transfers.
+// After each transfer: wait for the next device, or end with which status; the summary.
 TEST(Report, EachEndOfARunHasItsStatusAndTheSummaryNamesTheFailures)
 {
     using namespace cli;
