@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     const QCommandLineOption quiet("quiet", "Standard error says only what went wrong: no progress, no summary.");
     const QCommandLineOption format("format", "The lines on standard output: text (default, for people) or json.", "text|json");
     const QCommandLineOption label("label", "A name for the unit (an asset tag, a station), in every line and the journal.", "TEXT");
-    const QCommandLineOption maxFailures("max-failures", "End the run, status 1, after N failed transfers.", "N");
+    const QCommandLineOption maxFailures("max-failures", "End the run, status 1, after N transfers failed or abandoned.", "N");
     parser.addOptions({port, into, count, wait, flow, journal, quiet, format, label, maxFailures});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
