@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/Report.h"
 #include "cli/SetFolder.h"
 #include "cli/SetNames.h"
 #include "cli/Windowless.h"
@@ -33,13 +34,6 @@ namespace cli {
 
 namespace {
 
-std::string OneLine(std::string text)
-{
-    for (size_t at; (at = text.find('\n')) != std::string::npos;)
-        text.replace(at, 1, ": ");
-    return text;
-}
-
 void Say(const std::string& text) { Print(stderr, "serbox-cli: " + OneLine(text) + "\n"); }
 
 class Session {
@@ -47,9 +41,10 @@ public:
     Session(const Options& o, const std::string& journalPath, const std::string& version)
         : o_(o),
           C{component_, window_, memo1_, memo2_, edit1_, edit2_, bar_, timer1_, timer2_, save_, open_, dialog_, beep_, files_},
-          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, Say)
+          watch_(files_), journal_(files_, journalPath, "serbox-cli", version, 1, [this](const std::string& text) { Tell(text); })
     {
         S.LanguageFlag = 1;
+        tally_.asked = o_.command == Command::Verify ? 1 : o_.count;
         S.PortPromptStage = 2;  // the port is named on the command line
         dialog_.OnShow = [this](const std::string& text) {
             told_ = text;
@@ -66,10 +61,13 @@ public:
     // Everything that can be said before the port opens; -1 when all is ready.
     int Prepare()
     {
+        // A journal named on the command line is the user's record: checked as the folder is.
+        if (!o_.journal.empty() && !journal_.Ready())
+            return Tell(JournalUnwritable(journal_.Path(), S.LanguageFlag)), kUsage;
         switch (o_.command) {
         case Command::Receive: {
             if (!QDir(QString::fromStdString(o_.into)).exists()) {
-                Say(o_.into + ": no such folder");
+                Tell(o_.into + ": no such folder");
                 return kUsage;
             }
             return NameNext() ? -1 : kUsage;
@@ -78,21 +76,21 @@ public:
             open_.SetFileName(o_.set);
             FileoutF81Click(S, C);
             if (!told_.empty())
-                return Say(o_.set + ": " + told_), kUsage;
+                return Tell(o_.set + ": " + told_), kUsage;
             total_ = Size(S.TxHdrPath) + Size(S.TxSrcPath);
             return -1;
         case Command::Verify: {
             NameSet(o_.set, storedListing_, storedHdr_, storedSrc_);
             const SetCheck check = CheckWholeSet(files_, storedHdr_, storedSrc_);
             if (check.Fault != SetFault::None)
-                return Say(check.Path + ": " + SetFaultReason(check, 1)), kUsage;
+                return Tell(check.Path + ": " + SetFaultReason(check, 1)), kUsage;
             scratch_ = std::make_unique<QTemporaryDir>();
             if (!scratch_->isValid())
-                return Say("no scratch folder for the set received: " + scratch_->errorString().toStdString()), kUsage;
+                return Tell("no scratch folder for the set received: " + scratch_->errorString().toStdString()), kUsage;
             save_.SetFileName(scratch_->filePath("V.txt").toStdString());
             FileinF71Click(S, C);
             if (!told_.empty())
-                return Say(told_), kUsage;
+                return Tell(told_), kUsage;
             return -1;
         }
         }
@@ -107,7 +105,7 @@ public:
         try {
             component_.Open();
         } catch (const platform::EComPort& e) {
-            Say("cannot open " + o_.port + ": " + e.what());
+            Tell("cannot open " + o_.port + ": " + e.what());
             return kNoPort;
         }
         device_ = component_.DeviceFor(o_.port);
@@ -125,24 +123,24 @@ public:
         component_.OnError = [this](const std::string& why) {
             // The last device may go as soon as it has all it asked for.
             if (finishing_)
-                return Finish(failed_ ? kFailed : kWhole);
+                return Finish(finishStatus_);
             ending_ = true;
             watch_.Told(why);
             Handle([&] { PortLost(S, C); });
             told_.clear();
-            Say(why);
+            Tell(why);
             Finish(kFailed);
         };
         // A held line is the likeliest reason a batch stands still: said at once.
         component_.OnLineHeld = [this](bool held) {
             Handle([&] { ComPort1LineHeld(S, C, held); });
-            Say(held ? LineHeldText(S.LanguageFlag) : "the device lets the bytes go again (CTS)");
+            Tell(held ? LineHeldText(S.LanguageFlag) : "the device lets the bytes go again (CTS)");
         };
         component_.OnLineErrors = [this](const platform::LineErrors& seen) {
             const int32_t shown = S.LineErrorsShown;
             Handle([&] { ComPort1LineErrors(S, C, seen); });
             if (S.LineErrorsShown != shown)
-                Say(LineErrorsText(LineErrorsAt::Terminal, seen, S.LanguageFlag));
+                Tell(LineErrorsText(LineErrorsAt::Terminal, seen, S.LanguageFlag));
         };
         t1_.setInterval(1000);
         t2_.setInterval(100);
@@ -155,24 +153,34 @@ public:
             QObject::connect(&wait_, &QTimer::timeout, &context_, [this] {
                 if (watch_.UnderWay())
                     return;
-                Say("no device started a transfer within " + std::to_string(o_.waitSeconds) + " s");
-                Finish(kFailed);
+                Tell("no device started a transfer within " + std::to_string(o_.waitSeconds) + " s");
+                Finish(kNoDevice);
             });
             wait_.start();
         }
-        if (!o_.quiet && ErrorIsTerminal()) {
+        live_ = !o_.quiet && ErrorIsTerminal();
+        if (live_) {
             progress_.setInterval(250);
             QObject::connect(&progress_, &QTimer::timeout, &context_, [this] { ShowProgress(); });
             progress_.start();
         }
         OnInterrupt(&context_, [this] { Interrupted(); });
         clock_.start();
+        started_ = true;
+        Waiting();
         return -1;
     }
 
     int Exit() const { return exit_; }
 
 private:
+    // A line of its own on standard error, never after the live line.
+    void Tell(const std::string& text)
+    {
+        ClearProgress();
+        Say(text);
+    }
+
     double Now() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
 
     uint64_t Size(const std::string& path)
@@ -196,7 +204,7 @@ private:
         const bool before = watch_.UnderWay();
         const uint64_t in = received_;  // a transfer's bytes count from the event that starts it
         const int32_t owed = S.NulPending;
-        RunAndReport(handler, [](const std::string& message) { Say(message); });
+        RunAndReport(handler, [this](const std::string& message) { Tell(message); });
         if (finished_)
             return;
         if (!before)
@@ -208,7 +216,7 @@ private:
             told_.clear();
             Ended(*ended);
         } else if (!told_.empty() && !watch_.UnderWay()) {
-            Say(told_);  // a request refused, outside any transfer
+            Tell(told_);  // a request refused, outside any transfer
             told_.clear();
         }
         if (watch_.UnderWay())
@@ -221,13 +229,13 @@ private:
     {
         std::string why;
         if (!folder_.Claim(why))
-            return Say(why), false;
+            return Tell(why), false;
         told_.clear();
         save_.SetFileName(folder_.Aside("txt"));
         FileinF71Click(S, C);
         if (told_.empty())
             return true;
-        Say(told_);
+        Tell(told_);
         told_.clear();
         return false;
     }
@@ -236,10 +244,16 @@ private:
     {
         r.Port = o_.port;
         r.Device = device_;
+        r.Label = o_.label;
+        r.Run = journal_.Run();
         bool whole = r.Outcome == "ok";
+        bool folderFault = false;  // every following set would fail the same way
         std::string verdict = whole ? "ok" : "failed: " + OneLine(r.Reason);
+        const bool ours = (o_.command == Command::Send) == (r.Direction == "send");
         if (o_.command == Command::Receive && r.Direction == "receive") {
-            r.SetPath = folder_.Named("txt");
+            // A set that is not whole never had its name: the next whole one takes it.
+            r.SetPath.clear();
+            folderFault = S.RxFileFailed != 0;
             if (whole) {
                 std::string why;
                 if (const std::string final = folder_.Publish(why); !final.empty()) {
@@ -247,9 +261,10 @@ private:
                 } else {
                     // A whole set is never thrown away: it stays aside, with its claim.
                     whole = false;
+                    folderFault = true;
                     r.Outcome = "failed";
                     r.SetPath = QDir::toNativeSeparators(QString::fromStdString(folder_.Aside("txt"))).toStdString();
-                    r.Reason = "the set received cannot take its name (" + why + "): it is kept as " + r.SetPath;
+                    r.Reason = "the set received cannot take its name (" + why + "): it is kept aside as " + r.SetPath;
                     verdict = "failed: " + r.Reason;
                     folder_.Keep();
                 }
@@ -264,31 +279,41 @@ private:
                 const std::string where = FirstDifference(files_, storedHdr_, storedSrc_, S.RxHdrPath, S.RxSrcPath,
                                                           scratch_->path().toStdString());
                 r.Reason = where.empty() ? "identical" : "differs: " + where;
-                if (!where.empty()) {
+                if (!where.empty())
                     r.Outcome = "different";
-                    whole = false;
-                }
                 verdict = r.Reason;
             }
         } else if (o_.command == Command::Send && r.Direction == "send") {
             r.SetPath = o_.set;
+        } else {
+            r.SetPath.clear();  // nothing of this command's sets
         }
         ClearProgress();
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f", r.Seconds);
-        Print(stdout, std::to_string(++sequence_) + " " + r.Direction + " " + r.SetPath + " " + std::to_string(r.Bytes) +
-                          " bytes " + seconds + " s " + verdict + "\n");
-        journal_.Write(r);
-        const bool ours = (o_.command == Command::Send) == (r.Direction == "send");
-        if (!ours)
-            whole = false;  // a device that sent while we were loading is no load
-        if (whole)
-            ++whole_;
+        const int device = tally_.whole + tally_.different + 1;
+        const std::time_t at = std::time(nullptr);
+        ++sequence_;
+        journal_.Write(r, at);  // on the disk before the line says so
+        Print(stdout, o_.json ? JsonLine(sequence_, r, at) : PeopleLine(sequence_, r, verdict));
+        if (ours)
+            tally_.Add(sequence_, r.Outcome, r.Reason);
         else
-            ++failed_;
+            tally_.Add(sequence_, "failed", r.Direction == "send" ? "the device asked for a load" : "the device sent a program");
+        if (!o_.quiet)
+            Tell(DeviceOf(device, tally_.asked) + " ended: " + (ours ? verdict : "failed: " + tally_.failed.back().second));
         if (ending_)
             return;
-        if (o_.command == Command::Verify || whole_ >= o_.count) {
+        const int end = AfterTransfer(tally_, o_.command == Command::Verify, o_.maxFailures, folderFault);
+        // A verify ends as every verify does; a batch stops before the next device.
+        if (end == kFailed && o_.command != Command::Verify) {
+            if (folderFault)
+                Tell(o_.into + " takes no more sets (a full disk?): the run ends");
+            else if (o_.maxFailures > 0 && tally_.Failures() >= o_.maxFailures)
+                Tell(std::to_string(tally_.Failures()) + " transfers failed (--max-failures " +
+                    std::to_string(o_.maxFailures) + "): the run ends");
+            return Finish(kFailed);
+        }
+        if (end >= 0) {
+            finishStatus_ = end;
             finishing_ = true;
             drained_ = false;  // the last reply or section has just been written
             return;
@@ -297,6 +322,15 @@ private:
             return Finish(kFailed);
         if (o_.waitSeconds > 0)
             wait_.start();
+        Waiting();
+    }
+
+    // Between devices: said once where no live line shows it with the time waited.
+    void Waiting()
+    {
+        waitingSince_ = Now();
+        if (!o_.quiet && !live_)
+            Tell(WaitingText(tally_.whole + tally_.different + 1, tally_.asked, o_.port));
     }
 
     // A load's last zero byte goes out a tick after the text: the port stays
@@ -308,10 +342,10 @@ private:
         if (!finishing_ || finished_ || S.NulPending != 0)
             return;
         if (drained_)
-            return Finish(failed_ ? kFailed : kWhole);
+            return Finish(finishStatus_);
         if (!drainBound_.isActive()) {
             drainBound_.setSingleShot(true);
-            QObject::connect(&drainBound_, &QTimer::timeout, &context_, [this] { Finish(failed_ ? kFailed : kWhole); });
+            QObject::connect(&drainBound_, &QTimer::timeout, &context_, [this] { Finish(finishStatus_); });
             drainBound_.start(3000);
         }
     }
@@ -327,7 +361,7 @@ private:
                 Ended(*r);
         }
         folder_.Drop();
-        Finish(kFailed);
+        Finish(kInterrupted);
     }
 
     void Finish(int code)
@@ -337,6 +371,8 @@ private:
         finished_ = true;
         exit_ = code;
         ClearProgress();
+        if (started_ && !o_.quiet)
+            Tell(Summary(tally_));
         t1_.stop();
         t2_.stop();
         wait_.stop();
@@ -349,8 +385,11 @@ private:
     void ShowProgress()
     {
         const TransferRecord* r = watch_.Current();
-        if (!r)
-            return ClearProgress();
+        if (!r) {
+            char waited[32];
+            std::snprintf(waited, sizeof waited, " %.0f s", Now() - waitingSince_);
+            return Show(WaitingText(tally_.whole + tally_.different + 1, tally_.asked, o_.port) + waited);
+        }
         const bool sending = r->Direction == "send";
         // A load: the header bytes paced so far, then the text section once sent.
         const uint64_t bytes = sending ? static_cast<uint64_t>(std::clamp(S.HdrSendOffset, 0, 128)) +
@@ -360,19 +399,26 @@ private:
         std::string percent;
         if (sending && total_)
             percent = std::to_string(std::min<uint64_t>(100, bytes * 100 / total_)) + "% ";
-        std::fprintf(stderr, "\r%s %s%llu bytes %.0f s ", r->Direction.c_str(), percent.c_str(),
-                     static_cast<unsigned long long>(bytes), Now() - watch_.Started());
-        std::fflush(stderr);
-        shown_ = true;
+        char line[128];
+        std::snprintf(line, sizeof line, "%s %s%llu bytes %.0f s", r->Direction.c_str(), percent.c_str(),
+                      static_cast<unsigned long long>(bytes), Now() - watch_.Started());
+        Show(line);
+    }
+
+    // The live line, over the one before it.
+    void Show(const std::string& text)
+    {
+        const size_t width = text.size() + 1;
+        Print(stderr, "\r" + text + std::string(std::max(shown_, width) - width, ' ') + " ");
+        shown_ = width;
     }
 
     void ClearProgress()
     {
         if (!shown_)
             return;
-        std::fprintf(stderr, "\r%60s\r", "");
-        std::fflush(stderr);
-        shown_ = false;
+        Print(stderr, "\r" + std::string(shown_, ' ') + "\r");
+        shown_ = 0;
     }
 
     Options o_;
@@ -396,9 +442,12 @@ private:
     QElapsedTimer clock_;
     std::unique_ptr<QTemporaryDir> scratch_;  // verify: where the device's set goes
     std::string device_, told_, storedListing_, storedHdr_, storedSrc_;
-    int sequence_ = 0, whole_ = 0, failed_ = 0, exit_ = kWhole;
+    Tally tally_;
+    int sequence_ = 0, exit_ = kWhole, finishStatus_ = kWhole;
     uint64_t total_ = 0, received_ = 0, inAtStart_ = 0;
-    bool finishing_ = false, finished_ = false, ending_ = false, shown_ = false, drained_ = true;
+    size_t shown_ = 0;  // the width of the live line on the terminal
+    double waitingSince_ = 0;
+    bool finishing_ = false, finished_ = false, ending_ = false, drained_ = true, started_ = false, live_ = false;
 };
 
 }  // namespace

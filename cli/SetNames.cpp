@@ -16,9 +16,14 @@ std::string SetStem(int number)
 
 int SetNumberOf(const std::string& n)
 {
-    if (n.size() < 5 || (n[0] != 'S' && n[0] != 's') || (n.size() > 5 && n[5] != '.'))
+    // Only a set's own files: a report named S2026.xlsx beside the sets is no set.
+    if (n.size() != 9 || (n[0] != 'S' && n[0] != 's') || n[5] != '.')
         return 0;
     if (!std::all_of(n.begin() + 1, n.begin() + 5, [](unsigned char c) { return std::isdigit(c); }))
+        return 0;
+    std::string ext = n.substr(6);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext != "txt" && ext != "hdr" && ext != "src")
         return 0;
     return std::stoi(n.substr(1, 4));
 }

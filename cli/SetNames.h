@@ -9,8 +9,8 @@
 
 // S0001 to S9999: names the DOS-era editing software reads too (8.3).
 std::string SetStem(int number);
-// The number of a set's file name, S<four digits> in any case with any
-// extension; 0 for any other name.
+// The number of a set's file name, S<four digits>.txt, .hdr or .src in any
+// case; 0 for any other name.
 int SetNumberOf(const std::string& name);
 // One past the highest set number among names, so a batch carries on after what
 // a folder already holds; 0 when S9999 is taken.

@@ -10,9 +10,15 @@ class QObject;
 namespace cli {
 
 // Ctrl-C, SIGTERM, a closed terminal or console: ending runs once, on context's
-// thread, from its event loop. Where the system ends the process once its handler
+// thread, from its event loop; a second one ends the process at once. Where the system ends the process once its handler
 // returns (a console closed on Windows), the handler waits for ending to finish.
 void OnInterrupt(QObject* context, std::function<void()> ending);
+
+// After an interrupt's clean end: ends the process as the system ends a program
+// the user stopped (the signal's own default action; STATUS_CONTROL_C_EXIT on
+// Windows), so that a script or batch file running it stops too. Returns only
+// when no interrupt came.
+void EndAsInterrupted();
 
 // Standard error is a terminal: the live progress line goes there.
 bool ErrorIsTerminal();

@@ -22,14 +22,18 @@ BOOL WINAPI Caught(DWORD event)
     QObject* context = target.load();
     if (!context)
         return FALSE;  // the command has ended: the system's own handling
-    if (!asked.exchange(true))
-        QMetaObject::invokeMethod(context, [] {
-            onEnding();
-            ended = true;
-        }, Qt::QueuedConnection);
+    const bool closing = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+    if (asked.exchange(true)) {
+        // Ctrl-C again: the user does not want to wait for the clean end.
+        return closing ? TRUE : FALSE;
+    }
+    QMetaObject::invokeMethod(context, [] {
+        onEnding();
+        ended = true;
+    }, Qt::QueuedConnection);
     // A closed console ends the process as soon as this returns: the set aside
     // is removed and the journal written first (the system allows some seconds).
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+    if (closing)
         for (int i = 0; i < 400 && !ended; ++i)
             ::Sleep(10);
     return TRUE;
@@ -47,6 +51,14 @@ void OnInterrupt(QObject* context, std::function<void()> ending)
         target = nullptr;
         ::SetConsoleCtrlHandler(Caught, FALSE);
     });
+}
+
+// As the default handler ends a program on Ctrl-C: cmd.exe then asks whether
+// to terminate the batch job.
+void EndAsInterrupted()
+{
+    if (asked)
+        ::ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 bool ErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }

@@ -2,12 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "shell/Messages.h"
 
 const char* const kJournalHeader =
-    "time,program,version,port,device,direction,set,device class,header digit,bytes,seconds,outcome,reason\n";
+    "time,program,version,port,device,direction,set,device class,header digit,bytes,seconds,outcome,reason,label,run\n";
 
 namespace {
 
@@ -130,15 +131,27 @@ std::string JournalLine(const std::string& when, const std::string& program, con
     std::string line;
     for (const std::string& f : {when, program, version, r.Port, r.Device, r.Direction, r.SetPath,
                                  number(r.DeviceClass), number(r.HeaderDigit), std::to_string(r.Bytes),
-                                 std::string(seconds), r.Outcome, r.Reason})
+                                 std::string(seconds), r.Outcome, r.Reason, r.Label, r.Run})
         line += Field(f) + ',';
     line.back() = '\n';
     return line;
 }
 
-void Journal::Write(const TransferRecord& r)
+std::string Journal::NewRunId()
 {
-    const std::string line = JournalLine(LocalTimestamp(std::time(nullptr)), program_, version_, r);
+    std::random_device seed;
+    char id[16];
+    std::snprintf(id, sizeof id, "%08x", static_cast<unsigned>(seed()));
+    return id;
+}
+
+bool Journal::Ready() { return files_.AppendWhole(path_, kJournalHeader, std::string()); }
+
+void Journal::Write(const TransferRecord& r, std::time_t at)
+{
+    TransferRecord stamped = r;
+    stamped.Run = run_;
+    const std::string line = JournalLine(LocalTimestamp(at), program_, version_, stamped);
     if (files_.AppendWhole(path_, kJournalHeader, line) || warned_)
         return;
     warned_ = true;

@@ -1,7 +1,8 @@
 #pragma once
 // The journal of transfers both programs keep: one CSV line per transfer, ended
-// or abandoned, appended whole (FileSystem::AppendWhole) so that two programs
-// writing at once never mix their lines. TransferWatch reads the machines from
+// or abandoned, appended whole and synced (FileSystem::AppendWhole) so that two
+// programs writing at once never mix their lines. Columns are only ever added at
+// the end: spreadsheets made from older journals keep theirs. TransferWatch reads the machines from
 // outside, as a shell sees them after each event: neither machine knows of it.
 
 #include <cstdint>
@@ -23,6 +24,8 @@ struct TransferRecord {
     double Seconds = 0;
     std::string Outcome;       // "ok", "failed" or "abandoned"
     std::string Reason;        // empty when ok
+    std::string Label;         // the user's name for the unit (serbox-cli --label)
+    std::string Run;           // the run of the program that wrote the line
 };
 
 class TransferWatch {
@@ -59,7 +62,7 @@ extern const char* const kJournalHeader;
 
 // 2026-12-08T21:19:27+01:00: the local time with its offset from UTC.
 std::string LocalTimestamp(std::time_t t);
-// One line, CR LF ended, of a journal written by program at version.
+// One line, LF ended as the header line is, of a journal written by program at version.
 std::string JournalLine(const std::string& when, const std::string& program, const std::string& version,
                         const TransferRecord& r);
 
@@ -70,14 +73,23 @@ public:
     Journal(platform::FileSystem& files, std::string path, std::string program, std::string version,
             int32_t languageFlag, std::function<void(const std::string&)> warn)
         : files_(files), path_(std::move(path)), program_(std::move(program)), version_(std::move(version)),
-          languageFlag_(languageFlag), warn_(std::move(warn)) {}
-    void Write(const TransferRecord& r);
+          languageFlag_(languageFlag), warn_(std::move(warn)), run_(NewRunId()) {}
+    // The line of r, with this run's identifier, stamped at.
+    void Write(const TransferRecord& r, std::time_t at);
+    void Write(const TransferRecord& r) { Write(r, std::time(nullptr)); }
+    // The journal is there (made with its header line if new) and takes lines.
+    bool Ready();
     const std::string& Path() const { return path_; }
+    // Tells this run's lines from another's, of this program or of one running at once.
+    const std::string& Run() const { return run_; }
 
 private:
+    static std::string NewRunId();
+
     platform::FileSystem& files_;
     std::string path_, program_, version_;
     int32_t languageFlag_;
     std::function<void(const std::string&)> warn_;
+    std::string run_;
     bool warned_ = false;
 };

@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -60,12 +62,29 @@ bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path
 
 bool AppendOnce(const std::filesystem::path& path, const std::string& data)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Read access only to look at the last byte; a file that allows no reading is still appended to.
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const ssize_t wrote = ::write(fd, data.data(), data.size());
+    if (data.empty())
+        return ::close(fd) == 0;
+    // A row that a full disk cut short is ended before this one, so the two are
+    // never read as one. The writers take turns: another's append under way
+    // shows its end before its last byte is there.
+    const bool turn = ::flock(fd, LOCK_EX) == 0;
+    std::string whole = data;
+    struct stat st {};
+    char last = '\n';
+    if (turn && ::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+        whole.insert(0, 1, '\n');
+    const ssize_t wrote = ::write(fd, whole.data(), whole.size());
+    if (turn)
+        ::flock(fd, LOCK_UN);
+    const bool synced = wrote > 0 && ::fdatasync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    return closed && wrote == static_cast<ssize_t>(data.size());
+    return closed && synced && wrote == static_cast<ssize_t>(whole.size());
 }
 
 }  // namespace platform::native

@@ -61,16 +61,32 @@ bool AppendOnce(const std::filesystem::path& path, const std::string& data)
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
+    if (data.empty())
+        return ::CloseHandle(h) != 0;
     OVERLAPPED turn{};
     turn.Offset = 0xFFFFFFF0u;
     turn.OffsetHigh = 0x7FFFFFFFu;
     const BOOL locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
+    // A row that a full disk cut short is ended before this one, so the two are
+    // never read as one.
+    std::string whole = data;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(h, &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(size.QuadPart - 1);
+        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        char last = '\n';
+        DWORD got = 0;
+        if (::ReadFile(h, &last, 1, &got, &at) && got == 1 && last != '\n')
+            whole.insert(0, 1, '\n');
+    }
     DWORD wrote = 0;
-    const BOOL ok = ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
+    const BOOL ok = ::WriteFile(h, whole.data(), static_cast<DWORD>(whole.size()), &wrote, nullptr);
+    const BOOL flushed = ok && ::FlushFileBuffers(h);
     if (locked)
         ::UnlockFileEx(h, 0, 1, 0, &turn);
     const BOOL closed = ::CloseHandle(h);
-    return ok && closed && wrote == data.size();
+    return ok && flushed && closed && wrote == whole.size();
 }
 
 }  // namespace platform::native

@@ -1,7 +1,8 @@
 // serbox-ctrlc TRIGGER PROGRAM [ARGS...]: starts PROGRAM in this console and, once
 // the file TRIGGER holds a byte, presses Ctrl-C as the console does: the event goes
 // to every process attached to the console, this one ignoring it. Exit status:
-// the program's; 125 when it could not be started or did not end.
+// the program's (whole on standard error); 125 when it could not be started or
+// did not end.
 #include <windows.h>
 
 #include <cstdio>
@@ -38,5 +39,7 @@ int main(int argc, char** argv)
     DWORD status = 125;
     if (::WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0)
         ::GetExitCodeProcess(child.hProcess, &status);
+    // Whole here: Wine hands a Unix parent only the low byte.
+    std::fprintf(stderr, "serbox-ctrlc: status 0x%08lX\n", status);
     return static_cast<int>(status);
 }
