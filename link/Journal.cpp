@@ -100,7 +100,10 @@ TransferRecord TransferWatch::Finish(const ProgramState& S, double now)
         r.DeviceClass = S.DeviceClass;
         r.HeaderDigit = S.HeaderDigit;
     }
-    r.Bytes = SizeOf(files_, hdr_) + SizeOf(files_, src_);
+    // A reception that did not end whole stored nothing: the files under its name
+    // are the set from before, not what came.
+    const bool stored = r.Direction != "receive" || r.Outcome == "ok";
+    r.Bytes = stored ? SizeOf(files_, hdr_) + SizeOf(files_, src_) : 0;
     r.Seconds = now - started_;
     return r;
 }
