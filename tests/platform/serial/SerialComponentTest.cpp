@@ -165,27 +165,50 @@ TEST_F(Serial, PartReadsKeepTheCountAClearTakesEverythingArrivedAndALostDeviceIs
                           "its cable pulled, or the program at the other end closed it)");
 }
 
-// The clock decides: held short of the line time of everything written, the event
-// waits however often the component looks; at the line time it comes.
-TEST_F(Serial, OutputEmptyComesAtTheLineTimeOfEverythingWritten)
+// The clock decides: held short of the line time of everything written, as the
+// line is set (start, data and stop bits here), and the adapter's latency,
+// the event waits however often the component looks; at that time it comes.
+TEST_F(Serial, OutputEmptyComesAtTheLineTimeOfEverythingWrittenAndTheAdaptersLatency)
 {
-    Clock::time_point now = Clock::now();
-    int looked = 0, empties = 0;
-    port.SetClock([&] { return ++looked, now; });
-    port.Open();
-    port.OnTxEmpty = [&] { ++empties; };
-    const auto looksTwice = [&] {
-        const int from = looked;
-        return QTest::qWaitFor([&] { return pty.Drain(), looked >= from + 2; }, 10000);
+    struct Case {
+        platform::StopBits stop;
+        int ms;  // 48 bytes at 4800 baud, and 17 ms of latency
     };
-    port.WriteStr(std::string(24, 'x'));  // 50 ms on the line at 4800 baud
-    port.WriteStr(std::string(24, 'x'));  // and 50 ms after those
-    ASSERT_TRUE(looksTwice());
-    now += std::chrono::milliseconds(99);
-    ASSERT_TRUE(looksTwice());
-    EXPECT_EQ(empties, 0);
-    now += std::chrono::milliseconds(1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return pty.Drain(), empties == 1; }, 10000));
+    for (const Case c : {Case{platform::StopBits::One, 100 + 17}, Case{platform::StopBits::Two, 110 + 17}}) {
+        SCOPED_TRACE(c.ms);
+        Clock::time_point now = Clock::now();
+        int looked = 0, empties = 0;
+        port.SetClock([&] { return ++looked, now; });
+        port.SetStopBits(c.stop);
+        port.Open();
+        port.OnTxEmpty = [&] { ++empties; };
+        const auto looksTwice = [&] {
+            const int from = looked;
+            return QTest::qWaitFor([&] { return pty.Drain(), looked >= from + 2; }, 10000);
+        };
+        port.WriteStr(std::string(24, 'x'));  // half of it
+        port.WriteStr(std::string(24, 'x'));  // and the other half after those
+        ASSERT_TRUE(looksTwice());
+        now += std::chrono::milliseconds(c.ms - 1);
+        ASSERT_TRUE(looksTwice());
+        EXPECT_EQ(empties, 0);
+        now += std::chrono::milliseconds(1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pty.Drain(), empties == 1; }, 10000));
+        port.Close();
+    }
+}
+
+// Bytes that came before the open (at another program's settings) are no reply
+// to anything of ours.
+TEST_F(Serial, TheLineStartsEmpty)
+{
+    pty.Send("stale");
+    port.Open();
+    std::string got;
+    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
+    pty.Send("new");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got.ends_with("new"); }, 10000));
+    EXPECT_EQ(got, "new");
 }
 
 // The setup dialog's port is taken on OK only.
@@ -206,21 +229,27 @@ TEST_F(Serial, TheSetupDialogsChoiceIsTakenOnOkOnly)
     }
 }
 
-// Held again, then the port closes: nothing waits on the line any more.
+// On a UART the driver counts the held bytes; a USB adapter's chip holds them
+// where TIOCOUTQ does not see them. Held again, then the port closes: nothing
+// waits on the line any more.
 TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
 {
     port.SetBaudRate(1200);
-    port.Open();
-    line->Cts = false;
-    line->Queued = 10;
-    HeldByCts cts;
-    ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { line->Cts = true; }));
-    line->Cts = false;
-    port.WriteStr("x");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 3; }, 5000));
-    port.Close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 4; }, 5000));
-    EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
+    for (int queued : {10, 0}) {
+        SCOPED_TRACE(queued ? "UART" : "USB adapter");
+        port.Open();
+        line->Cts = false;
+        line->Queued = queued;
+        HeldByCts cts;
+        ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { line->Cts = true; }));
+        line->Cts = false;
+        port.WriteStr("x");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 3; }, 5000));
+        port.Close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 4; }, 5000));
+        EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
+        line->Cts = true;
+    }
 }
 
 // No device, a name that stands for none, the driver did not take the speed (read
@@ -248,6 +277,19 @@ TEST_F(Line, TheOpenSetsTheLineAsChosenOrFailsWithWhatWasRefused)
     port.SetDataBits(8);
     port.Open();
     EXPECT_TRUE(port.Connected()) << port.LastFailure();
+
+    // Refused on the open port, each time: told, and the port stays open.
+    std::vector<std::string> told;
+    port.OnError = [&](const std::string& why) { told.push_back(why); };
+    line->KeptSpeed = B4800;
+    for (int baud : {9600, 19200})
+        port.SetBaudRate(baud);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() == 2; }, 5000));
+    EXPECT_EQ(told[1], pty.path + " refused the setting 19200 baud (the driver kept its own): choose one the "
+                                  "adapter supports");
+    EXPECT_TRUE(port.Connected());
+    line->KeptSpeed = 0;
+    port.SetBaudRate(4800);
 
     // Flow control: serbox-cli's --flow sets it before the open, where no dialog is.
     auto handshake = [&] { return (LineOf(pty.path).c_cflag & CRTSCTS) != 0; };
