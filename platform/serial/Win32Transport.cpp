@@ -126,7 +126,12 @@ public:
         DWORD e = 0;
         handle_ = OpenBounded(calls_, WindowsDevicePath(device), &e);
         if (handle_ == INVALID_HANDLE_VALUE) {
-            failure_ = OpenFailureWords(device, e);
+            // A device still open for a request of ours the driver kept is not
+            // another program's.
+            failure_ = e == ERROR_ACCESS_DENIED && device == keptOn_
+                           ? device + " is still held by its driver, which never gave back a request of the last "
+                                      "use: unplug the adapter and plug it back in"
+                           : OpenFailureWords(device, e);
             return ErrnoOfOpenError(e);
         }
         dcb_ = DCB{};
@@ -349,10 +354,12 @@ private:
         if (!io)
             return;
         DWORD n = 0;
-        Drop(note, io,
-             ::WaitForSingleObject(io->ov.hEvent, kCancelBoundMs) != WAIT_OBJECT_0 ||
-                 (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE) &&
-                  ::GetLastError() == ERROR_IO_INCOMPLETE));
+        const bool kept = ::WaitForSingleObject(io->ov.hEvent, kCancelBoundMs) != WAIT_OBJECT_0 ||
+                          (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE) &&
+                           ::GetLastError() == ERROR_IO_INCOMPLETE);
+        if (kept)
+            keptOn_ = device_;
+        Drop(note, io, kept);
     }
 
     void StartRead()
@@ -424,6 +431,7 @@ private:
                 calls_->CancelIoEx(handle_, &io->ov);
                 if (::WaitForSingleObject(io->ov.hEvent, kCancelBoundMs) != WAIT_OBJECT_0) {
                     (void)io.release();  // the driver still owns it
+                    keptOn_ = device_;
                     LoseLater(ERROR_GEN_FAILURE);
                     return;
                 }
@@ -493,6 +501,7 @@ private:
     std::shared_ptr<CommCalls> calls_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::string device_, failure_;
+    std::string keptOn_;  // the device whose driver kept a request of ours
     DCB dcb_{}, applied_{};  // the line as set, and as the driver last took it
     COMSTAT stat_{};
     LineErrors errors_;

@@ -95,21 +95,14 @@ public:
     HANDLE Open(const wchar_t* path) override
     {
         ::Sleep(OpenTakesMs);
-        struct Count {
-            std::atomic<int>& n;
-            ~Count() { ++n; }
-        } count{Opens};
         LastPath = path;
         const DWORD e = OpenError                                          ? OpenError
                         : !std::wstring_view(path).starts_with(L"\\\\.\\") ? ERROR_FILE_NOT_FOUND
                         : open_ || !kept_.empty()                         ? ERROR_ACCESS_DENIED
                                                                            : 0;
-        if (e) {
-            ::SetLastError(e);
-            return INVALID_HANDLE_VALUE;
-        }
-        open_ = true;
-        return kHandle;
+        open_ = !e;
+        ++Opens;
+        return e ? (::SetLastError(e), INVALID_HANDLE_VALUE) : kHandle;
     }
     BOOL Close(HANDLE) override { return open_ = false, TRUE; }
     BOOL SetupComm(HANDLE, DWORD, DWORD) override { return TRUE; }
