@@ -134,6 +134,7 @@ public:
                            : OpenFailureWords(device, e);
             return ErrnoOfOpenError(e);
         }
+        keptOn_.clear();
         dcb_ = DCB{};
         dcb_.DCBlength = sizeof dcb_;
         if (!calls_->GetCommState(handle_, &dcb_))
