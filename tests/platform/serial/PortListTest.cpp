@@ -93,15 +93,6 @@ TEST(PortNames, EachMenuNameStandsForThePortOfThatName)
               (decltype(known){{"COM3", "\\\\.\\COM3"}, {"COM4", "\\\\.\\com4"}}));
 }
 
-// Every name through the device namespace, once: a bare CNCA0 would be a file of
-// the current folder.
-TEST(PortNames, EveryPortNameOpensThroughTheDeviceNamespace)
-{
-    for (const auto& [name, path] : {std::pair{"COM3", L"\\\\.\\COM3"}, {"COM10", L"\\\\.\\COM10"},
-                                     {"CNCA0", L"\\\\.\\CNCA0"}, {"\\\\.\\CNCB0", L"\\\\.\\CNCB0"}})
-        EXPECT_EQ(platform::WindowsDevicePath(name), path) << name;
-}
-
 TEST(PortNames, WhatIsNoSerialPortIsSaidInWords)
 {
     TempDir temp{"serbox-ports"};
