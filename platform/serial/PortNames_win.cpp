@@ -86,8 +86,10 @@ std::string Recognise(const DetectedPort&, const std::string&) { return {}; }
 std::wstring WindowsDevicePath(const std::string& device)
 {
     const std::wstring path = PathFromUtf8(device).native();
-    // COM10 and up are reachable only through the device namespace.
-    return ComName(device).empty() || device.rfind("\\\\.\\", 0) == 0 ? path : L"\\\\.\\" + path;
+    // Every port through the device namespace: COM10 and up and a virtual pair's
+    // CNCA0 are not reachable otherwise, and a bare name opens a file of the
+    // current folder.
+    return device.rfind("\\\\.\\", 0) == 0 ? path : L"\\\\.\\" + path;
 }
 
 int ErrnoOfOpenError(unsigned long error)

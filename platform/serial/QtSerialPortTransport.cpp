@@ -8,6 +8,7 @@
 
 #include <QSerialPort>
 #include <cerrno>
+#include <utility>
 
 #include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/System.h"
@@ -78,7 +79,7 @@ public:
     }
     ~QtTransport() override { port_.close(); }
 
-    int Open(const std::string& device) override
+    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
     {
         failure_.clear();
         device_ = device;
@@ -86,7 +87,17 @@ public:
         errno = 0;
         if (port_.open(QIODevice::ReadWrite)) {
             line_ = !calls_->PseudoTerminal(Fd());
-            return 0;
+            SetBaudRate(line.BaudRate);
+            SetDataBits(line.DataBits);
+            SetStopBits(line.Stop);
+            SetParity(ParityOf(line));
+            SetFlowControl(line.Flow);
+            SetDTR(dtr);
+            SetRTS(rts);
+            if (failure_.empty())
+                return 0;
+            port_.close();
+            return EIO;
         }
         const int sys = errno;
         int err = sys ? sys : EIO;
@@ -213,10 +224,10 @@ public:
     {
         return port_.isOpen() && (port_.bytesToWrite() > 0 || calls_->OutputQueued(Fd()) > 0);
     }
-    bool OutputHeld() override
+    bool LineHolds() override
     {
         int lines = 0;
-        return flow_ == FlowControl::Hardware && OutputPending() && calls_->ModemLines(Fd(), &lines) &&
+        return port_.isOpen() && flow_ == FlowControl::Hardware && calls_->ModemLines(Fd(), &lines) &&
                !(lines & TIOCM_CTS);
     }
     // Qt reports no framing or parity error: the kernel counts them where the
@@ -230,7 +241,7 @@ public:
                  now.Overrun - base_.Overrun + now.BufferOverrun - base_.BufferOverrun, now.Break - base_.Break};
         return seen_;
     }
-    std::string Failure() const override { return failure_; }
+    std::string TakeFailure() override { return std::exchange(failure_, {}); }
     void Clear(bool input, bool output) override
     {
         QSerialPort::Directions dirs;

@@ -4,8 +4,9 @@
 // Output-empty emulation. The port has no output-buffer-empty signal, and a
 // finished write only says that the driver took the bytes. Every write therefore
 // extends a deadline: the moment the bytes written so far would have left the line
-// at the port's baud rate (10 bits a byte at 8N1), counted from the later of now and
-// the previous deadline. A single-shot timer wakes at the deadline and then checks
+// at the port's speed and format (start, data, parity and stop bits), counted from
+// the later of now and the previous deadline. A single-shot timer wakes at the
+// deadline and the adapter's latency after it, and then checks
 // that neither the transport nor the driver's output queue holds a byte
 // (TIOCOUTQ on Linux, ClearCommError's cbOutQue on Windows; a pseudo-terminal
 // reports 0 at once, which is why the line time is the lower bound). Only then is
@@ -15,8 +16,12 @@
 //
 // A line that holds the bytes back (CTS low under hardware flow control) keeps
 // the driver's queue, and a USB adapter's or a UART's buffer the driver cannot
-// see, from moving: while it holds, output-empty waits, and once it lets go the
-// bytes written since the last event need their line time from that moment.
+// see, from moving. A USB adapter's driver hands a short write to the chip at
+// once and counts nothing queued, so a low CTS holds the line whenever bytes
+// written here cannot be on the wire yet (their line time has not passed since
+// the write), whatever the driver says: while it holds, output-empty waits, and
+// once it lets go the bytes written since the last event need their line time
+// from that moment.
 // Held about a second, the user is told (OnLineHeld), and told again when it
 // lets go.
 
@@ -76,10 +81,18 @@ constexpr auto kHeldTell = std::chrono::milliseconds(1000);
 constexpr int kHeldPollMs = 20;
 constexpr long long kWaitPollMs = 100;  // how soon a hold under a long write is seen
 
-std::chrono::microseconds LineTime(int64_t bytes, int baud)
+// What a USB adapter adds before written bytes are on the line: a USB frame and
+// the chip's latency timer (16 ms by default on FTDI). A UART needs less; waiting
+// it out costs a paced header byte nothing, as its tick is longer.
+constexpr auto kAdapterLatency = std::chrono::milliseconds(17);
+
+// Start, data, parity and stop bits of every byte, as the line is set.
+std::chrono::microseconds LineTime(int64_t bytes, const LineSettings& line)
 {
-    // 10 bits a byte at 8N1
-    return std::chrono::microseconds(bytes * 10'000'000LL / (baud > 0 ? baud : kDeviceLine.BaudRate));
+    const int stopHalves = line.Stop == StopBits::Two ? 4 : line.Stop == StopBits::OnePointFive ? 3 : 2;
+    const int64_t halfBits = 2 * (1 + line.DataBits + (ParityOf(line) != Parity::None ? 1 : 0)) + stopHalves;
+    const int64_t baud = line.BaudRate > 0 ? line.BaudRate : kDeviceLine.BaudRate;
+    return std::chrono::microseconds(bytes * halfBits * 500'000LL / baud);
 }
 
 std::vector<DetectedPort> Detect() { return DetectSerialPorts(); }
@@ -108,11 +121,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
         d_->lastFailure = d_->name +
                           ": device lost (the line went away: the adapter unplugged, the device switched off or "
                           "its cable pulled, or the program at the other end closed it)";
-        if (OnError)
-            QTimer::singleShot(0, this, [this, msg = d_->lastFailure] {
-                if (OnError)
-                    OnError(msg);
-            });
+        Tell(d_->lastFailure);
     };
     port.OnReadyRead = [this, lose] {
         if (d_->gathering)
@@ -139,10 +148,10 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
             return;
         const auto now = d_->clock();
         CheckLineErrors();
-        if (d_->port->IsOpen() && d_->port->OutputHeld()) {
-            if (!d_->holding)
-                d_->heldSince = now;
-            d_->holding = true;
+        SerialTransport& p = *d_->port;
+        if (p.IsOpen() && p.LineHolds() &&
+            (d_->holding || now < d_->deadline + kAdapterLatency || p.OutputPending())) {
+            StartHold(now);
             d_->drain.start(kHeldPollMs);
             if (!d_->toldHeld && now - d_->heldSince >= kHeldTell) {
                 d_->toldHeld = true;
@@ -153,7 +162,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
         }
         if (d_->holding) {
             d_->holding = false;
-            d_->deadline = std::max(d_->deadline, now + LineTime(d_->unsent, d_->line.BaudRate));
+            d_->deadline = std::max(d_->deadline, now + LineTime(d_->unsent, d_->line));
             if (d_->toldHeld) {
                 d_->toldHeld = false;
                 if (OnLineHeld)
@@ -162,8 +171,8 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
                     return;
             }
         }
-        if (now < d_->deadline) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
+        if (now < d_->deadline + kAdapterLatency) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline + kAdapterLatency - now);
             d_->drain.start(static_cast<int>(std::clamp<long long>(left.count(), 1, kWaitPollMs)));
             return;
         }
@@ -226,8 +235,10 @@ void SerialComponent::Open()
         throw EComPort(d_->lastFailure);
     }
     d_->DropStaged();
-    if (const int err = d_->port->Open(device)) {
-        const std::string why = d_->port->Failure();
+    // A setting the driver refused would leave the previous owner's line: garbage
+    // or silence. The open fails with what was refused.
+    if (const int err = d_->port->Open(device, d_->line, d_->dtr, d_->rts)) {
+        const std::string why = d_->port->TakeFailure();
         d_->lastFailure = why.empty() ? ExplainOpenFailure(device, err) : why;
         throw EComPort(d_->lastFailure);
     }
@@ -235,22 +246,9 @@ void SerialComponent::Open()
     d_->errors = {};
     d_->unsent = 0;
     d_->holding = d_->toldHeld = false;
-    const LineSettings l = d_->line;
-    SetBaudRate(l.BaudRate);
-    SetDataBits(l.DataBits);
-    SetStopBits(l.Stop);
-    SetParityCheck(l.ParityCheck);
-    d_->port->SetFlowControl(l.Flow);
-    SetDTR(d_->dtr);
-    if (DrivesRts(l.Flow))
-        SetRTS(d_->rts);
-    // A setting the driver refused leaves the previous owner's line: garbage or
-    // silence. The open fails with what was refused.
-    if (const std::string refused = d_->port->Failure(); !refused.empty()) {
-        d_->port->Close();
-        d_->lastFailure = refused;
-        throw EComPort(refused);
-    }
+    // What came before the line was set (at the previous owner's settings, or
+    // while they changed) is no reply to anything of ours.
+    d_->port->Clear(true, false);
     d_->port->Settle();
 }
 
@@ -260,6 +258,35 @@ void SerialComponent::Close()
     d_->DropStaged();
     d_->waiting = false;
     EndHold();
+}
+
+// Bytes written while CTS is low cannot leave, whatever the driver says.
+void SerialComponent::StartHold(std::chrono::steady_clock::time_point now)
+{
+    if (!d_->holding)
+        d_->heldSince = now;
+    d_->holding = true;
+}
+
+// A setting refused on the open port: the driver keeps its own, and the user
+// hears which.
+void SerialComponent::TellRefusal()
+{
+    const std::string why = d_->port->TakeFailure();
+    if (why.empty())
+        return;
+    d_->lastFailure = why;
+    Tell(why);
+}
+
+// From the event loop, as every event of the component.
+void SerialComponent::Tell(const std::string& message)
+{
+    if (OnError)
+        QTimer::singleShot(0, this, [this, message] {
+            if (OnError)
+                OnError(message);
+        });
 }
 
 // A held line told to the user is told let go when the port closes: nothing
@@ -281,36 +308,46 @@ bool SerialComponent::Connected() const { return d_->port->IsOpen(); }
 void SerialComponent::SetBaudRate(int baud)
 {
     d_->line.BaudRate = baud;
-    if (d_->port->IsOpen())
+    if (d_->port->IsOpen()) {
         d_->port->SetBaudRate(baud);
+        TellRefusal();
+    }
 }
 
 void SerialComponent::SetDataBits(int bits)
 {
     d_->line.DataBits = bits;
-    if (d_->port->IsOpen())
+    if (d_->port->IsOpen()) {
         d_->port->SetDataBits(bits);
+        TellRefusal();
+    }
 }
 
 void SerialComponent::SetStopBits(StopBits stop)
 {
     d_->line.Stop = stop;
-    if (d_->port->IsOpen())
+    if (d_->port->IsOpen()) {
         d_->port->SetStopBits(stop);
+        TellRefusal();
+    }
 }
 
 void SerialComponent::SetParityCheck(bool on)
 {
     d_->line.ParityCheck = on;
-    if (d_->port->IsOpen())
-        d_->port->SetParity(on ? d_->line.ParityBits : Parity::None);
+    if (d_->port->IsOpen()) {
+        d_->port->SetParity(ParityOf(d_->line));
+        TellRefusal();
+    }
 }
 
 void SerialComponent::SetFlowControl(FlowControl flow)
 {
     d_->line.Flow = flow;
-    if (d_->port->IsOpen())
+    if (d_->port->IsOpen()) {
         d_->port->SetFlowControl(flow);
+        TellRefusal();
+    }
 }
 
 void SerialComponent::SetDtrControl(DtrControl control) { d_->line.Dtr = control; }
@@ -384,8 +421,10 @@ void SerialComponent::WriteStr(const std::string& s)
     d_->port->Write(s.data(), static_cast<int64_t>(s.size()));
     d_->unsent += static_cast<int64_t>(s.size());
     const auto now = d_->clock();
-    d_->deadline = std::max(d_->deadline, now) + LineTime(static_cast<int64_t>(s.size()), d_->line.BaudRate);
+    d_->deadline = std::max(d_->deadline, now) + LineTime(static_cast<int64_t>(s.size()), d_->line);
     d_->waiting = true;
+    if (d_->port->LineHolds())
+        StartHold(now);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(d_->deadline - now);
     d_->drain.start(static_cast<int>(std::clamp<long long>(left.count(), 1, kWaitPollMs)));
 }

@@ -64,7 +64,10 @@ public:
 
 private:
     void CheckLineErrors();
+    void StartHold(std::chrono::steady_clock::time_point now);
     void EndHold();
+    void TellRefusal();
+    void Tell(const std::string& message);
     struct Impl;
     Impl* d_;
 };

@@ -44,6 +44,9 @@ struct LineSettings {
 
 inline constexpr LineSettings kDeviceLine{};
 
+// The parity the line carries: the chosen one only while parity is checked.
+constexpr Parity ParityOf(const LineSettings& line) { return line.ParityCheck ? line.ParityBits : Parity::None; }
+
 // Bytes the line damaged since the port opened, by kind: a wrong speed or format
 // (framing, parity), bytes the port had no room for (overrun), a break.
 struct LineErrors {

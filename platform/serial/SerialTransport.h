@@ -24,8 +24,10 @@ class SerialTransport {
 public:
     virtual ~SerialTransport() = default;
 
-    // 0, or the errno value that ExplainOpenFailure turns into words.
-    virtual int Open(const std::string& device) = 0;
+    // 0, or the errno value that ExplainOpenFailure turns into words. The line,
+    // DTR and RTS are set as the open's last step (on Windows one device state,
+    // applied once); a setting the driver refuses fails the open.
+    virtual int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) = 0;
     virtual void Close() = 0;  // also forgets a failure it had reported
     virtual bool IsOpen() const = 0;
 
@@ -48,15 +50,16 @@ public:
     // Written bytes still in the component's or the driver's hands.
     virtual bool OutputPending() = 0;
     virtual void Clear(bool input, bool output) = 0;
-    // Written bytes wait because the line holds them back (CTS low under
-    // hardware flow control).
-    virtual bool OutputHeld() = 0;
+    // The line holds back what is written: CTS low under hardware flow control,
+    // whatever the driver's queue says (a USB adapter's chip holds bytes the
+    // driver counts as sent).
+    virtual bool LineHolds() = 0;
     // Counted since Open, where the driver reports them.
     virtual LineErrors LineErrorsSeen() = 0;
     // Why the open failed, or which setting the driver refused since it, in words
-    // a technician can act on; empty when nothing failed or the errno Open
+    // a technician can act on, once; empty when nothing failed or the errno Open
     // returned says it all.
-    virtual std::string Failure() const = 0;
+    virtual std::string TakeFailure() = 0;
 
     std::function<void()> OnReadyRead;                 // bytes arrived
     std::function<void(const std::string& why)> OnLost;  // the device went

@@ -56,8 +56,8 @@ bool StandsForNoDevice(const std::string& device);
 // one that another program holds, or one the user may not open.
 std::string ExplainOpenFailure(const std::string& device, int err);
 
-// Windows only: the path that opens a port name (COM10 and up only through the
-// device namespace), and the errno value ExplainOpenFailure takes for the error of
+// Windows only: the path that opens a port name (every name through the device
+// namespace, \\.\), and the errno value ExplainOpenFailure takes for the error of
 // a failed open.
 std::wstring WindowsDevicePath(const std::string& device);
 int ErrnoOfOpenError(unsigned long error);

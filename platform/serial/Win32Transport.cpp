@@ -12,10 +12,13 @@
 // Writing: one overlapped WriteFile at a time; what is written meanwhile waits
 // here and goes as the next one.
 //
-// Every ClearCommError also reports the line errors since the last one; they are
-// counted here, never dropped. The user interface never waits on the driver
-// without a bound: a request the driver does not give back after a cancel is
-// left to it, with its buffer, rather than freeing what it may still write into.
+// Every request has its own event, kept with it until the driver gives it back:
+// a late completion of a request given up on wakes nothing that waits for
+// another. Every ClearCommError also reports the line errors since the last one;
+// they are counted here, never dropped. The user interface never waits on the
+// driver without a bound: a request the driver does not give back after a cancel
+// is left to it, with its buffer and event, rather than freeing what it may
+// still write into. A cancelled read keeps the bytes the driver says it copied.
 #include <windows.h>
 
 #include <QObject>
@@ -23,6 +26,11 @@
 #include <QWinEventNotifier>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "platform/serial/CommCalls_win.h"
 #include "platform/serial/System.h"
@@ -35,48 +43,98 @@ namespace {
 // A cancelled request the driver has not given back in this time is left to it.
 constexpr DWORD kCancelBoundMs = 500;
 
-// An overlapped request and its buffer, which the driver owns until it is done.
+// CreateFileW on a Bluetooth port whose device is off or away blocks until the
+// Bluetooth stack gives up, tens of seconds. It runs on a thread of its own and
+// the window waits this long; an open given up on closes its handle itself when
+// it comes back at last.
+constexpr auto kOpenBound = std::chrono::seconds(5);
+
+HANDLE OpenBounded(const std::shared_ptr<CommCalls>& calls, const std::wstring& path, DWORD* error)
+{
+    struct Pending {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false, givenUp = false;
+        HANDLE h = INVALID_HANDLE_VALUE;
+        DWORD error = 0;
+    };
+    auto p = std::make_shared<Pending>();
+    std::thread([p, calls, path] {
+        const HANDLE h = calls->Open(path.c_str());
+        const DWORD e = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+        std::lock_guard lock(p->m);
+        if (p->givenUp) {
+            if (h != INVALID_HANDLE_VALUE)
+                calls->Close(h);
+            return;
+        }
+        p->h = h, p->error = e, p->done = true;
+        p->cv.notify_one();
+    }).detach();
+    std::unique_lock lock(p->m);
+    if (!p->cv.wait_for(lock, kOpenBound, [&] { return p->done; })) {
+        p->givenUp = true;
+        *error = ERROR_SEM_TIMEOUT;  // as the system says of a port that does not answer
+        return INVALID_HANDLE_VALUE;
+    }
+    *error = p->error;
+    return p->h;
+}
+
+// An overlapped request, its buffer and its event, which the driver owns until
+// it is done.
 struct Io {
     OVERLAPPED ov{};
     std::string data;
+    Io() { ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~Io() { ::CloseHandle(ov.hEvent); }
+    Io(const Io&) = delete;
+    Io& operator=(const Io&) = delete;
 };
+
+// The request's event is watched from Qt's loop while it is under way.
+void Watch(QWinEventNotifier& note, const Io& io)
+{
+    note.setEnabled(false);
+    note.setHandle(io.ov.hEvent);
+    note.setEnabled(true);
+}
+
+// Given back, or left to the driver: its event is watched no more.
+void Drop(QWinEventNotifier& note, std::unique_ptr<Io>& io, bool driverKeepsIt = false)
+{
+    note.setEnabled(false);
+    if (driverKeepsIt)
+        (void)io.release();  // the driver may still write into it: it must outlive us
+    io.reset();
+}
 
 class Win32Transport : public SerialTransport {
 public:
-    explicit Win32Transport(std::shared_ptr<CommCalls> calls)
-        : calls_(std::move(calls)),
-          readEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          writeEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          takeEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          readNote_(readEvent_),
-          writeNote_(writeEvent_)
+    explicit Win32Transport(std::shared_ptr<CommCalls> calls) : calls_(std::move(calls))
     {
-        readNote_.setEnabled(false);
-        writeNote_.setEnabled(false);
         QObject::connect(&readNote_, &QWinEventNotifier::activated, &context_, [this] { ReadDone(); });
         QObject::connect(&writeNote_, &QWinEventNotifier::activated, &context_, [this] { WriteDone(); });
     }
-    ~Win32Transport() override
-    {
-        Close();
-        readNote_.setEnabled(false);
-        writeNote_.setEnabled(false);
-        ::CloseHandle(readEvent_);
-        ::CloseHandle(writeEvent_);
-        ::CloseHandle(takeEvent_);
-    }
+    ~Win32Transport() override { Close(); }
 
-    int Open(const std::string& device) override
+    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
     {
         failure_.clear();
         errors_ = {};
         device_ = device;
-        handle_ = calls_->Open(WindowsDevicePath(device).c_str());
+        DWORD e = 0;
+        handle_ = OpenBounded(calls_, WindowsDevicePath(device), &e);
         if (handle_ == INVALID_HANDLE_VALUE) {
-            const DWORD e = ::GetLastError();
-            failure_ = OpenFailureWords(device, e);
+            // A device still open for a request of ours the driver kept is not
+            // another program's.
+            failure_ = e == ERROR_ACCESS_DENIED && device == keptOn_
+                           ? device + " is still held by its driver, which never gave back a request of the last "
+                                      "use: unplug the adapter and plug it back in"
+                           : OpenFailureWords(device, e);
             return ErrnoOfOpenError(e);
         }
+        keptOn_.clear();
         dcb_ = DCB{};
         dcb_.DCBlength = sizeof dcb_;
         if (!calls_->GetCommState(handle_, &dcb_))
@@ -90,10 +148,22 @@ public:
         dcb_.fErrorChar = FALSE;
         dcb_.fDsrSensitivity = FALSE;
         dcb_.fOutxDsrFlow = FALSE;
-        dcb_.fDtrControl = DTR_CONTROL_ENABLE;
-        dcb_.fRtsControl = RTS_CONTROL_ENABLE;
+        // The whole line in one state, applied once: each call would leave the
+        // line in a state of its own on the way.
+        opening_ = true;
+        SetBaudRate(line.BaudRate);
+        SetDataBits(line.DataBits);
+        SetStopBits(line.Stop);
+        SetParity(ParityOf(line));
+        SetFlowControl(line.Flow);
+        opening_ = false;
+        dcb_.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        rts_ = rts;
+        if (DrivesRts(flow_))
+            dcb_.fRtsControl = rts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
         if (!calls_->SetCommState(handle_, &dcb_))
             return Abandon(Refusal(::GetLastError()), EIO);
+        applied_ = dcb_;
         COMMTIMEOUTS none{};
         if (!calls_->SetCommTimeouts(handle_, &none))
             return Abandon(device + ": the driver refused the read and write time-outs (" +
@@ -101,8 +171,6 @@ public:
                            EIO);
         ++session_;
         lostPending_ = false;
-        readNote_.setEnabled(true);
-        writeNote_.setEnabled(true);
         StartRead();
         return 0;
     }
@@ -113,14 +181,10 @@ public:
             return;
         ++session_;  // a loss told later is of this session, not of the next
         calls_->CancelIoEx(handle_, nullptr);
-        Finish(read_, readEvent_);
-        Finish(write_, writeEvent_);
+        Finish(read_, readNote_);
+        Finish(write_, writeNote_);
         calls_->Close(handle_);
         handle_ = INVALID_HANDLE_VALUE;
-        readNote_.setEnabled(false);
-        writeNote_.setEnabled(false);
-        ::ResetEvent(readEvent_);
-        ::ResetEvent(writeEvent_);
         received_.clear();
         queued_.clear();
         purged_ = false;
@@ -170,7 +234,7 @@ public:
     // Wine has none) is left as it is.
     void SetDTR(bool on) override
     {
-        dcb_.fDtrControl = on ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        dcb_.fDtrControl = applied_.fDtrControl = on ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
         calls_->EscapeCommFunction(handle_, on ? SETDTR : CLRDTR);
     }
     void SetRTS(bool on) override
@@ -178,7 +242,7 @@ public:
         rts_ = on;
         if (!DrivesRts(flow_))
             return;
-        dcb_.fRtsControl = on ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+        dcb_.fRtsControl = applied_.fRtsControl = on ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
         calls_->EscapeCommFunction(handle_, on ? SETRTS : CLRRTS);
     }
     void Settle() override
@@ -205,11 +269,11 @@ public:
             StartWrite();
     }
     bool OutputPending() override { return IsOpen() && (write_ || !queued_.empty() || (Poll() && stat_.cbOutQue > 0)); }
-    bool OutputHeld() override
+    bool LineHolds() override
     {
-        if (!IsOpen() || flow_ != FlowControl::Hardware || !OutputPending())
+        if (!IsOpen() || flow_ != FlowControl::Hardware)
             return false;
-        if (stat_.fCtsHold)
+        if (Poll() && stat_.fCtsHold)
             return true;
         DWORD lines = 0;
         return calls_->GetCommModemStatus(handle_, &lines) && !(lines & MS_CTS_ON);
@@ -220,7 +284,7 @@ public:
             Poll();
         return errors_;
     }
-    std::string Failure() const override { return failure_; }
+    std::string TakeFailure() override { return std::exchange(failure_, {}); }
     void Clear(bool input, bool output) override
     {
         if (!IsOpen())
@@ -255,11 +319,19 @@ private:
                "): choose one the adapter supports";
     }
 
-    // A refused setting is kept for the caller to tell; the driver keeps its own.
+    // A refused setting is kept for the caller to tell; the driver keeps its own,
+    // and so does the next setting, which must not carry the refused one along.
     void Apply()
     {
-        if (IsOpen() && !calls_->SetCommState(handle_, &dcb_) && failure_.empty())
+        if (opening_ || !IsOpen())
+            return;
+        if (calls_->SetCommState(handle_, &dcb_)) {
+            applied_ = dcb_;
+            return;
+        }
+        if (failure_.empty())
             failure_ = Refusal(::GetLastError());
+        dcb_ = applied_;
     }
 
     // The driver's status, and the line errors it had flagged, counted.
@@ -278,15 +350,17 @@ private:
     }
 
     // After a cancel: the request back from the driver within the bound, or left to it.
-    void Finish(std::unique_ptr<Io>& io, HANDLE event)
+    void Finish(std::unique_ptr<Io>& io, QWinEventNotifier& note)
     {
         if (!io)
             return;
         DWORD n = 0;
-        if (::WaitForSingleObject(event, kCancelBoundMs) != WAIT_OBJECT_0 ||
-            (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE) && ::GetLastError() == ERROR_IO_INCOMPLETE))
-            (void)io.release();  // the driver may still write into it: it must outlive us
-        io.reset();
+        const bool kept = ::WaitForSingleObject(io->ov.hEvent, kCancelBoundMs) != WAIT_OBJECT_0 ||
+                          (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE) &&
+                           ::GetLastError() == ERROR_IO_INCOMPLETE);
+        if (kept)
+            keptOn_ = device_;
+        Drop(note, io, kept);
     }
 
     void StartRead()
@@ -295,12 +369,12 @@ private:
             return;
         read_ = std::make_unique<Io>();
         read_->data.resize(1);
-        read_->ov.hEvent = readEvent_;
+        Watch(readNote_, *read_);
         if (calls_->ReadFile(handle_, read_->data.data(), 1, nullptr, &read_->ov))
             QTimer::singleShot(0, &context_, [this] { ReadDone(); });  // done at once: the event may not say so
-        else if (::GetLastError() != ERROR_IO_PENDING) {
-            read_.reset();
-            LoseLater(::GetLastError());
+        else if (const DWORD e = ::GetLastError(); e != ERROR_IO_PENDING) {
+            Drop(readNote_, read_);
+            LoseLater(e);
         }
     }
 
@@ -322,14 +396,12 @@ private:
             const DWORD e = ::GetLastError();
             if (e == ERROR_IO_INCOMPLETE)
                 return false;
-            read_.reset();
-            ::ResetEvent(readEvent_);
+            Drop(readNote_, read_);
             tellNow ? Lose(e) : LoseLater(e);
             return false;
         }
         const char byte = read_->data[0];
-        read_.reset();
-        ::ResetEvent(readEvent_);
+        Drop(readNote_, read_);
         if (n == 0) {  // the device closed its end
             tellNow ? Lose(ERROR_HANDLE_EOF) : LoseLater(ERROR_HANDLE_EOF);
             return false;
@@ -349,33 +421,28 @@ private:
             return;
         auto io = std::make_unique<Io>();
         io->data.resize(want);
-        io->ov.hEvent = takeEvent_;
         DWORD n = 0;
         if (!calls_->ReadFile(handle_, io->data.data(), want, &n, &io->ov)) {
             if (::GetLastError() != ERROR_IO_PENDING)
                 return;
             // The bytes are in the driver already; a read that still waits is
-            // cut short rather than left to block the user interface, and only
-            // a read that completed counts what it brought.
-            if (::WaitForSingleObject(takeEvent_, 200) != WAIT_OBJECT_0) {
+            // cut short rather than left to block the user interface. A read
+            // cut short still brings what the driver had copied into it.
+            if (::WaitForSingleObject(io->ov.hEvent, 200) != WAIT_OBJECT_0) {
                 calls_->CancelIoEx(handle_, &io->ov);
-                if (::WaitForSingleObject(takeEvent_, kCancelBoundMs) != WAIT_OBJECT_0) {
+                if (::WaitForSingleObject(io->ov.hEvent, kCancelBoundMs) != WAIT_OBJECT_0) {
                     (void)io.release();  // the driver still owns it
+                    keptOn_ = device_;
                     LoseLater(ERROR_GEN_FAILURE);
                     return;
                 }
             }
-            if (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE)) {
-                // Woken by an earlier abandoned request on the same event: this
-                // one is still the driver's, and must outlive the wait.
-                if (::GetLastError() == ERROR_IO_INCOMPLETE) {
-                    calls_->CancelIoEx(handle_, &io->ov);
-                    (void)io.release();
-                }
+            n = 0;
+            if (!calls_->GetOverlappedResult(handle_, &io->ov, &n, FALSE) &&
+                ::GetLastError() != ERROR_OPERATION_ABORTED)
                 return;
-            }
         }
-        received_.append(io->data, 0, n);
+        received_.append(io->data, 0, std::min<size_t>(n, io->data.size()));
     }
 
     void StartWrite()
@@ -384,13 +451,13 @@ private:
             return;
         write_ = std::make_unique<Io>();
         write_->data.swap(queued_);
-        write_->ov.hEvent = writeEvent_;
+        Watch(writeNote_, *write_);
         if (calls_->WriteFile(handle_, write_->data.data(), static_cast<DWORD>(write_->data.size()), nullptr,
                               &write_->ov))
             QTimer::singleShot(0, &context_, [this] { WriteDone(); });
-        else if (::GetLastError() != ERROR_IO_PENDING) {
-            write_.reset();
-            LoseLater(::GetLastError());
+        else if (const DWORD e = ::GetLastError(); e != ERROR_IO_PENDING) {
+            Drop(writeNote_, write_);
+            LoseLater(e);
         }
     }
 
@@ -403,8 +470,7 @@ private:
             const DWORD e = ::GetLastError();
             if (e == ERROR_IO_INCOMPLETE)
                 return;
-            write_.reset();
-            ::ResetEvent(writeEvent_);
+            Drop(writeNote_, write_);
             const bool purged = e == ERROR_OPERATION_ABORTED && purged_;
             purged_ = false;
             if (!purged)
@@ -413,8 +479,7 @@ private:
             return StartWrite();
         }
         purged_ = false;
-        write_.reset();
-        ::ResetEvent(writeEvent_);
+        Drop(writeNote_, write_);
         StartWrite();
     }
 
@@ -437,14 +502,14 @@ private:
     std::shared_ptr<CommCalls> calls_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::string device_, failure_;
-    DCB dcb_{};
+    std::string keptOn_;  // the device whose driver kept a request of ours
+    DCB dcb_{}, applied_{};  // the line as set, and as the driver last took it
     COMSTAT stat_{};
     LineErrors errors_;
     FlowControl flow_ = FlowControl::None;
     bool rts_ = true;
-    HANDLE readEvent_, writeEvent_, takeEvent_;
     std::unique_ptr<Io> read_, write_;  // the requests under way
-    bool purged_ = false, lostPending_ = false;
+    bool purged_ = false, lostPending_ = false, opening_ = false;
     unsigned session_ = 0;
     std::string received_;  // read from the driver, not yet taken
     std::string queued_;    // written, to follow the write under way

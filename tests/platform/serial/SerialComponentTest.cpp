@@ -96,6 +96,7 @@ TEST_F(Serial, OpensWithTheStartSettingsAndEveryByteGoesBothWays)
     // Kept while closed and applied by Open; at once while open.
     port.SetBaudRate(9600);
     port.SetStopBits(platform::StopBits::Two);
+    pty.Send("stale");  // from before the open: no reply to anything of ours
     port.Open();  // DTR and RTS on a pty must not stop it
     EXPECT_EQ(BaudAndStop(), "9600 2");
     port.SetBaudRate(4800);
@@ -165,23 +166,25 @@ TEST_F(Serial, PartReadsKeepTheCountAClearTakesEverythingArrivedAndALostDeviceIs
                           "its cable pulled, or the program at the other end closed it)");
 }
 
-// The clock decides: held short of the line time of everything written, the event
-// waits however often the component looks; at the line time it comes.
-TEST_F(Serial, OutputEmptyComesAtTheLineTimeOfEverythingWritten)
+// The clock decides: held short of the line time of everything written, as the
+// line is set (start, data and stop bits), and the adapter's latency, the event
+// waits however often the component looks; at that time it comes.
+TEST_F(Serial, OutputEmptyComesAtTheLineTimeOfEverythingWrittenAndTheAdaptersLatency)
 {
     Clock::time_point now = Clock::now();
     int looked = 0, empties = 0;
     port.SetClock([&] { return ++looked, now; });
+    port.SetStopBits(platform::StopBits::Two);
     port.Open();
     port.OnTxEmpty = [&] { ++empties; };
     const auto looksTwice = [&] {
         const int from = looked;
         return QTest::qWaitFor([&] { return pty.Drain(), looked >= from + 2; }, 10000);
     };
-    port.WriteStr(std::string(24, 'x'));  // 50 ms on the line at 4800 baud
-    port.WriteStr(std::string(24, 'x'));  // and 50 ms after those
+    port.WriteStr(std::string(24, 'x'));  // 55 ms on the line at 4800 baud, 8N2
+    port.WriteStr(std::string(24, 'x'));  // and 55 ms after those
     ASSERT_TRUE(looksTwice());
-    now += std::chrono::milliseconds(99);
+    now += std::chrono::milliseconds(110 + 17 - 1);
     ASSERT_TRUE(looksTwice());
     EXPECT_EQ(empties, 0);
     now += std::chrono::milliseconds(1);
@@ -206,21 +209,27 @@ TEST_F(Serial, TheSetupDialogsChoiceIsTakenOnOkOnly)
     }
 }
 
-// Held again, then the port closes: nothing waits on the line any more.
+// On a UART the driver counts the held bytes; a USB adapter's chip holds them
+// where TIOCOUTQ does not see them. Held again, then the port closes: nothing
+// waits on the line any more.
 TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
 {
     port.SetBaudRate(1200);
-    port.Open();
-    line->Cts = false;
-    line->Queued = 10;
-    HeldByCts cts;
-    ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { line->Cts = true; }));
-    line->Cts = false;
-    port.WriteStr("x");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 3; }, 5000));
-    port.Close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 4; }, 5000));
-    EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
+    for (int queued : {10, 0}) {
+        SCOPED_TRACE(queued ? "UART" : "USB adapter");
+        port.Open();
+        line->Cts = false;
+        line->Queued = queued;
+        HeldByCts cts;
+        ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { line->Cts = true; }));
+        line->Cts = false;
+        port.WriteStr("x");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 3; }, 5000));
+        port.Close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cts.held.size() == 4; }, 5000));
+        EXPECT_EQ(cts.held, (std::vector<bool>{true, false, true, false}));
+        line->Cts = true;
+    }
 }
 
 // No device, a name that stands for none, the driver did not take the speed (read
@@ -248,6 +257,16 @@ TEST_F(Line, TheOpenSetsTheLineAsChosenOrFailsWithWhatWasRefused)
     port.SetDataBits(8);
     port.Open();
     EXPECT_TRUE(port.Connected()) << port.LastFailure();
+
+    std::vector<std::string> told;  // refused on the open port, each time
+    port.OnError = [&](const std::string& why) { told.push_back(why); };
+    line->KeptSpeed = B4800;
+    port.SetBaudRate(9600);
+    port.SetBaudRate(19200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() == 2; }, 5000));
+    EXPECT_TRUE(told[1].starts_with(pty.path + " refused the setting 19200 baud")) << told[1];
+    line->KeptSpeed = 0;
+    port.SetBaudRate(4800);
 
     // Flow control: serbox-cli's --flow sets it before the open, where no dialog is.
     auto handshake = [&] { return (LineOf(pty.path).c_cflag & CRTSCTS) != 0; };

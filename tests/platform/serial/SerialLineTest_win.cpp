@@ -36,27 +36,68 @@ struct Line : ::testing::Test {
 
 }  // namespace
 
-// Then held again: a clear of the output aborts the write CTS holds; what is
-// written after it goes at once, alone, and output-empty follows it.
+// On a UART the driver keeps the held write; a USB adapter's driver hands it to
+// the chip at once and counts nothing queued. Then held again: a clear of the
+// output aborts the held write; what is written after it goes at once, alone,
+// and output-empty follows it.
 TEST_F(Line, BytesHeldByCtsAreToldAndOutputEmptyWaitsForTheWire)
 {
-    comm->Cts = false;
-    port.SetBaudRate(1200);
-    port.Open();
-    HeldByCts cts;
-    ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { comm->SetCts(true); }, [&] { EXPECT_EQ(comm->Wire, ""); }));
-    EXPECT_EQ(comm->Wire, "0123456789");
+    for (size_t fifo : {0, 512}) {
+        SCOPED_TRACE(fifo ? "USB adapter" : "UART");
+        comm->UsbFifo = fifo;
+        comm->Wire.clear();
+        comm->Cts = false;
+        port.SetBaudRate(1200);
+        port.Open();
+        HeldByCts cts;
+        ASSERT_NO_FATAL_FAILURE(cts.Run(port, [&] { comm->SetCts(true); }, [&] { EXPECT_EQ(comm->Wire, ""); }));
+        EXPECT_EQ(comm->Wire, "0123456789");
 
-    comm->Cts = false;
-    port.WriteStr("stale");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return comm->Pending() == "stale"; }, 3000));
-    port.ClearBuffer(false, true);
-    port.WriteStr("B");
-    comm->SetCts(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cts.empties == 2; }, 3000)) << "wire: " << comm->Wire;
-    EXPECT_EQ(comm->Wire, "0123456789B");
-    QTest::qWait(100);  // and output-empty comes once per emptying
-    EXPECT_EQ(cts.empties, 2);
+        comm->Cts = false;
+        port.WriteStr("stale");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return comm->Pending() == "stale"; }, 3000));
+        port.ClearBuffer(false, true);
+        port.WriteStr("B");
+        comm->SetCts(true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cts.empties == 2; }, 3000)) << "wire: " << comm->Wire;
+        EXPECT_EQ(comm->Wire, "0123456789B");
+        QTest::qWait(100);  // and output-empty comes once per emptying
+        EXPECT_EQ(cts.empties, 2);
+        port.Close();
+    }
+}
+
+// A port of any name opens through the device namespace, with the whole line in
+// one state set once; a setting refused later is told, and the driver's own line
+// stays under the next one. Then the adapter is pulled out.
+TEST_F(Line, TheLineIsSetOnceAndARefusalIsToldWhenever)
+{
+    port.Bind("COM1", "CNCA0");
+    port.SetBaudRate(9600);
+    port.SetStopBits(platform::StopBits::Two);
+    port.SetParityCheck(true);
+    port.Open();
+    EXPECT_EQ(comm->LastPath, L"\\\\.\\CNCA0");
+    EXPECT_EQ(comm->StateSets, 1);
+    const DCB& d = comm->Dcb;
+    EXPECT_EQ(std::vector<int>({int(d.BaudRate), int(d.ByteSize), int(d.StopBits), int(d.fOutxCtsFlow),
+                                int(d.fRtsControl), int(d.fDtrControl)}),
+              std::vector<int>({9600, 8, TWOSTOPBITS, 1, RTS_CONTROL_HANDSHAKE, DTR_CONTROL_ENABLE}));
+
+    comm->RefusedBaud = 19200;
+    port.SetBaudRate(19200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 3000));
+    EXPECT_TRUE(errors[0].starts_with("CNCA0 refused the setting 19200 baud")) << errors[0];
+    port.SetStopBits(platform::StopBits::One);
+    QTest::qWait(50);
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(std::vector<int>({int(d.BaudRate), int(d.StopBits)}), std::vector<int>({9600, ONESTOPBIT}));
+
+    comm->Unplug();  // lost, told once
+    ASSERT_TRUE(QTest::qWaitFor([&] { return errors.size() == 2; }, 3000));
+    QTest::qWait(50);
+    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_FALSE(port.Connected());
 }
 
 // Why an open failed, in words a technician can act on: the system's reason, or
@@ -89,17 +130,29 @@ TEST_F(Line, OpenFailuresKeepTheirReason)
     EXPECT_TRUE(port.Connected()) << port.LastFailure();
     EXPECT_EQ(comm->Dcb.BaudRate, 4800u);
     EXPECT_EQ(comm->Dcb.XonLim, 10);
+    port.Close();
+
+    // An open that blocks holds the window a bounded time; the handle that
+    // comes at last is closed, not left holding the port.
+    comm->OpenTakesMs = 5600;
+    const int opens = comm->Opens;
+    const auto start = Clock::now();
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_LT(Clock::now() - start, 5500ms);
+    EXPECT_TRUE(port.LastFailure().starts_with("COM1 does not answer: a Bluetooth port")) << port.LastFailure();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return comm->Opens > opens && !comm->HeldOpen(); }, 5000));
 }
 
 // Framing, parity, overrun and break come with bytes: counted, each told once,
 // and what setting the port up left is not the line's.
-// Then a bulk read the driver still holds is cancelled: what a cancelled read
-// reports is its buffer, not bytes, and the bytes come with the next reads. A
-// driver that never gives a cancelled request back freezes nothing: the port is
-// told lost and closes within a second.
-TEST_F(Line, LineErrorsAreCountedAndACancelledReadBringsNothingAndNoWaitIsUnbounded)
+// Then a bulk read the driver still holds is cancelled: the bytes it had copied
+// come all the same. A driver that does not give a cancelled request back
+// freezes nothing: the port is told lost and closes within a second, and stays
+// busy until the driver lets the request go, as a real one does.
+TEST_F(Line, LineErrorsAreCountedAndACancelledReadKeepsItsBytesAndNoWaitIsUnbounded)
 {
-    comm->Errors = CE_RXPARITY;  // from the previous owner's line
+    comm->Errors = CE_RXPARITY;  // from the previous owner's line, as are these bytes
+    comm->Input = "stale";
     port.Open();
     std::vector<int> told;
     port.OnLineErrors = [&](const platform::LineErrors& e) { told.push_back(e.Total()); };
@@ -123,6 +176,9 @@ TEST_F(Line, LineErrorsAreCountedAndACancelledReadBringsNothingAndNoWaitIsUnboun
     ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 5000));
     EXPECT_EQ(errors[0].rfind("COM1: device lost", 0), 0u) << errors[0];
 
+    EXPECT_THROW(port.Open(), platform::EComPort);
+    EXPECT_EQ(port.LastFailure().rfind("COM1 is still held by its driver", 0), 0u) << port.LastFailure();
+    comm->GiveBack();
     comm->Input.clear();
     port.Open();  // its read waits for a byte, and the driver keeps it
     const auto start = Clock::now();
