@@ -1,5 +1,5 @@
 # cmake -P windows-zip.cmake: stages the Windows programs with the DLLs they load,
-# stripped, checks that every DLL named in an import table is in the folder or is
+# stripped, Qt's Italian texts and the licence texts, checks that every DLL named in an import table is in the folder or is
 # Windows' own, and zips the folder (see windows.cmake for the inputs).
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/made.cmake)
@@ -26,6 +26,23 @@ else()
   file(REMOVE ${dir}/styles)
 endif()
 file(COPY ${RUNTIME} DESTINATION ${dir})
+# Qt's own texts in Italian for serbox-it.exe (standard buttons, dialog titles);
+# the .qm is the same on every system.
+file(COPY ${QT_TRANSLATIONS} DESTINATION ${dir}/translations)
+# What the shipped Qt and MinGW runtime are given under, as Debian ships the
+# texts: its licence files and the copyright files of the same sources.
+set(licences ${dir}/licences)
+file(MAKE_DIRECTORY ${licences})
+string(REPLACE "|" ";" LICENCES "${LICENCES}")
+foreach(pair IN LISTS LICENCES)
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 name)
+  list(GET pair 1 from)
+  if(NOT EXISTS ${from})
+    message(FATAL_ERROR "no ${from} for licences/${name}: scripts/install-deps.sh installs what holds it")
+  endif()
+  file(COPY_FILE ${from} ${licences}/${name})
+endforeach()
 
 file(GLOB_RECURSE binaries ${dir}/*.exe ${dir}/*.dll)
 foreach(f ${binaries})
