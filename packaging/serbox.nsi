@@ -105,6 +105,19 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
   StrCpy $2 0
   ClearErrors
   ReadRegStr $0 SHCTX "$Environment" "Path"
+  ${If} ${Errors}
+    ; No value at all (a user's PATH often has none) is an empty PATH.
+    StrCpy $3 0
+    ${Do}
+      EnumRegValue $5 SHCTX "$Environment" $3
+      IntOp $3 $3 + 1
+    ${LoopUntil} $5 == ""
+    ${OrIf} $5 == "Path"
+    ${If} $5 == ""
+      StrCpy $0 ""
+      ClearErrors
+    ${EndIf}
+  ${EndIf}
   ${IfNot} ${Errors}
     StrLen $3 $0
     IntOp $3 $3 + ${ROOM}
@@ -272,6 +285,9 @@ Section "Uninstall"
       DetailPrint "$(PathNotCleaned)"
       MessageBox MB_ICONEXCLAMATION "$(PathNotCleaned)" /SD IDOK
       SetErrorLevel 5
+    ${ElseIf} $1 == ""
+      DeleteRegValue SHCTX "$Environment" "Path"
+      SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
     ${ElseIf} $1 != $0
       WriteRegExpandStr SHCTX "$Environment" "Path" "$1"
       SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
