@@ -103,22 +103,26 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
 ; (or would become, with ROOM characters more) that long is not to be written.
 !macro ReadPath ROOM
   StrCpy $2 0
+  StrCpy $6 1
   ClearErrors
   ReadRegStr $0 SHCTX "$Environment" "Path"
   ${If} ${Errors}
-    ; No value at all (a user's PATH often has none) is an empty PATH.
+    ; No value at all (a user's PATH often has none) is an empty PATH; one
+    ; that is there but gave nothing is too long.
+    StrCpy $6 0
     StrCpy $3 0
     ${Do}
       EnumRegValue $5 SHCTX "$Environment" $3
+      ${If} $5 == ""
+        StrCpy $6 1
+        StrCpy $0 ""
+        ${ExitDo}
+      ${EndIf}
+      ${IfThen} $5 == "Path" ${|} ${ExitDo} ${|}
       IntOp $3 $3 + 1
-    ${LoopUntil} $5 == ""
-    ${OrIf} $5 == "Path"
-    ${If} $5 == ""
-      StrCpy $0 ""
-      ClearErrors
-    ${EndIf}
+    ${Loop}
   ${EndIf}
-  ${IfNot} ${Errors}
+  ${If} $6 == 1
     StrLen $3 $0
     IntOp $3 $3 + ${ROOM}
     ${If} $3 < ${NSIS_MAX_STRLEN}
@@ -299,7 +303,12 @@ SectionEnd
 
 ; After the sections: it selects one by its index.
 Function .onInit
+  ; /D= sets the folder before this; the install mode would replace it.
+  StrCpy $R9 $INSTDIR
   !insertmacro MULTIUSER_INIT
+  ${If} $R9 != ""
+    StrCpy $INSTDIR $R9
+  ${EndIf}
   !insertmacro RefuseWhileRunning
   ${GetParameters} $R0
 

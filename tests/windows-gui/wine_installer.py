@@ -95,6 +95,17 @@ def icon_sizes(data):
     return []
 
 
+def shortcut_target(path):
+    """The program a shortcut starts: the local path it holds."""
+    expect(os.path.isfile(path), f"no Start-menu entry {path}")
+    data = pathlib.Path(path).read_bytes()
+    for text in (data.decode("latin-1"), data.decode("utf-16-le", "replace")):
+        m = re.search(r"[A-Za-z]:\\[^\x00<>\"|?*]*?\.exe", text)
+        if m:
+            return m.group(0)
+    raise Failure(f"the shortcut {path} names no program")
+
+
 def check_installed(args, folder, version, root="HKLM"):
     """The files, the Start-menu entries and one entry under Apps (of the machine,
     or of the user: root HKCU); what the English entry starts, and the entry."""
