@@ -3,7 +3,7 @@
 ;            -DUNINSTALL_LIST= -DSIZE_KIB= -DRUNNING_MUTEX= serbox.nsi
 ; Its pages speak the system's language (English or Italian). Silent install for
 ; IT departments: serbox-<version>-setup.exe /S [/PATH] [/DOWNGRADE] [/CurrentUser] [/D=C:\folder]
-; (/PATH puts the folder on PATH, and an update keeps that choice; /D= must come
+; (/PATH puts its bin folder on PATH, and an update keeps that choice; /D= must come
 ; last). Exit status: 0 done; 1 cancelled; 2 stopped by an error; 3 serbox is
 ; running; 4 a newer version is installed; 5 installed, PATH left as it was
 ; (too long to change safely).
@@ -28,6 +28,8 @@ AllowSkipFiles off
 ; The PATH the install mode changes: the machine's or the user's.
 Var Environment
 !define MENU "$SMPROGRAMS\serbox"
+; What goes on PATH: the command-line programs alone (windows-zip.cmake).
+!define PATH_DIR "$INSTDIR\bin"
 
 Name "serbox ${VERSION}"
 OutFile "${OUTFILE}"
@@ -75,12 +77,12 @@ LangString StartNow ${LANG_ENGLISH} "Start serbox"
 LangString StartNow ${LANG_ITALIAN} "Avvia serbox"
 LangString MainSection ${LANG_ENGLISH} "serbox (both languages, the listing tool)"
 LangString MainSection ${LANG_ITALIAN} "serbox (le due lingue, lo strumento dei listati)"
-LangString PathSection ${LANG_ENGLISH} "Add the folder to PATH (command-line tools)"
-LangString PathSection ${LANG_ITALIAN} "Aggiungi la cartella al PATH (strumenti da riga di comando)"
-LangString PathNotAdded ${LANG_ENGLISH} "PATH left as it is: too long to add $INSTDIR to it safely"
-LangString PathNotAdded ${LANG_ITALIAN} "PATH lasciato com'è: troppo lungo per aggiungervi $INSTDIR senza rischi"
-LangString PathNotCleaned ${LANG_ENGLISH} "PATH left as it is: too long to change safely; remove $INSTDIR from it by hand"
-LangString PathNotCleaned ${LANG_ITALIAN} "PATH lasciato com'è: troppo lungo per modificarlo senza rischi; toglietene $INSTDIR a mano"
+LangString PathSection ${LANG_ENGLISH} "Put the command-line tools on PATH (the bin folder)"
+LangString PathSection ${LANG_ITALIAN} "Metti nel PATH gli strumenti da riga di comando (la cartella bin)"
+LangString PathNotAdded ${LANG_ENGLISH} "PATH left as it is: too long to add ${PATH_DIR} to it safely"
+LangString PathNotAdded ${LANG_ITALIAN} "PATH lasciato com'è: troppo lungo per aggiungervi ${PATH_DIR} senza rischi"
+LangString PathNotCleaned ${LANG_ENGLISH} "PATH left as it is: too long to change safely; remove ${PATH_DIR} from it by hand"
+LangString PathNotCleaned ${LANG_ITALIAN} "PATH lasciato com'è: troppo lungo per modificarlo senza rischi; toglietene ${PATH_DIR} a mano"
 LangString Running ${LANG_ENGLISH} "serbox is running. Close every serbox window, then try again."
 LangString Running ${LANG_ITALIAN} "serbox è in esecuzione. Chiudete ogni finestra di serbox e riprovate."
 LangString Newer ${LANG_ENGLISH} "serbox $0 is installed, newer than ${VERSION}. To install ${VERSION} all the same, start the installer with /DOWNGRADE."
@@ -98,7 +100,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
 
 ; The PATH of the install mode in $0 and, in $1, the same without the entries that are
-; exactly $INSTDIR; $2 is 1 when that worked. Past NSIS_MAX_STRLEN - 1
+; exactly PATH_DIR; $2 is 1 when that worked. Past NSIS_MAX_STRLEN - 1
 ; characters ReadRegStr gives "" and longer strings are cut, so a PATH that is
 ; (or would become, with ROOM characters more) that long is not to be written.
 !macro ReadPath ROOM
@@ -132,7 +134,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
       StrCpy $1 ";$0;"
       ${Do}
         StrCpy $3 $1
-        ${WordReplace} $3 ";$INSTDIR;" ";" "+" $1
+        ${WordReplace} $3 ";${PATH_DIR};" ";" "+" $1
       ${LoopUntil} $1 == $3
       StrCpy $1 $1 "" 1
       StrCpy $1 $1 -1
@@ -234,7 +236,7 @@ SectionEnd
 Section /o "$(PathSection)" SecPath
   ; Chosen: the next update keeps it, with or without /PATH.
   WriteRegDWORD SHCTX "${KEY}" "PathChosen" 1
-  StrLen $4 ";$INSTDIR"
+  StrLen $4 ";${PATH_DIR}"
   !insertmacro ReadPath $4
   ${If} $2 != 1
     ; Not marked as added, so the uninstaller leaves PATH alone too.
@@ -243,9 +245,9 @@ Section /o "$(PathSection)" SecPath
     SetErrorLevel 5
   ${ElseIf} $1 == $0  ; not on it yet
     ${If} $0 == ""
-      WriteRegExpandStr SHCTX "$Environment" "Path" "$INSTDIR"
+      WriteRegExpandStr SHCTX "$Environment" "Path" "${PATH_DIR}"
     ${Else}
-      WriteRegExpandStr SHCTX "$Environment" "Path" "$0;$INSTDIR"
+      WriteRegExpandStr SHCTX "$Environment" "Path" "$0;${PATH_DIR}"
     ${EndIf}
     SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
     ; Added by serbox: the uninstaller takes it off. An entry that was there

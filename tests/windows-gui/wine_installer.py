@@ -110,10 +110,10 @@ def check_installed(args, folder, version, root="HKLM"):
     """The files, the Start-menu entries and one entry under Apps (of the machine,
     or of the user: root HKCU); what the English entry starts, and the entry."""
     base = drive_c(args, unix_path(folder))
-    for f in ("serbox.exe", "serbox-it.exe", "serbox-listing.exe", "serbox-cli.exe", "Qt6Core.dll", "platforms/qwindows.dll",
-              "translations/qtbase_it.qm", "uninstall.exe") + tuple("licences/" + n for n in LICENCES):
+    for f in ("serbox.exe", "serbox-it.exe", "bin/serbox-listing.exe", "bin/serbox-cli.exe", "Qt6Core.dll",
+              "platforms/qwindows.dll", "translations/qtbase_it.qm", "uninstall.exe") + tuple("licences/" + n for n in LICENCES):
         expect(os.path.isfile(os.path.join(base, f)), f"{f} is not in {folder}")
-        if not f.startswith("serbox"):
+        if not f.endswith(".exe") or f == "uninstall.exe":
             continue
         # Each program's properties give its version (the files are the first
         # installer's), its manifest its rights, systems and long paths, its icon
@@ -125,6 +125,8 @@ def check_installed(args, folder, version, root="HKLM"):
         expect(not missing, f"{f}'s manifest lacks {missing}")
         sizes = icon_sizes(data)
         expect(sizes[:1] + sizes[-1:] == [16, 256], f"{f}'s icon has the sizes {sizes}, not 16 to 256")
+    gui = [f for f in os.listdir(os.path.join(base, "bin")) if f.lower() in ("qt6gui.dll", "qt6widgets.dll")]
+    expect(not gui, f"the folder for PATH holds {gui}")
     menu = MENU if root == "HKLM" else user_menu(args)
     targets = [shortcut_target(drive_c(args, os.path.join(menu, name))) for name in SHORTCUTS]
     for name in SHORTCUTS:  # each starts in the Documents of whoever starts it
@@ -221,17 +223,17 @@ def session(args, children, work):
     # it back; the -tools one stays.
     silent(args, args.newer)
     check_installed(args, other, args.newer_version)
-    same_path(args, tools + ";" + other, "after the update")
+    same_path(args, tools + ";" + other + "\\bin", "after the update")
 
     # The older one over it: refused, unless asked for.
     silent(args, args.setup, status=NEWER)
     check_installed(args, other, args.newer_version)
     silent(args, args.setup, "/DOWNGRADE")
     _, entry = check_installed(args, other, args.version)
-    same_path(args, tools + ";" + other, "after the downgrade")
+    same_path(args, tools + ";" + other + "\\bin", "after the downgrade")
 
     # Uninstalled with PATH grown past what it can read whole: left as it is, and said.
-    long_path = set_path(args, long_path + ";" + other)
+    long_path = set_path(args, long_path + ";" + other + "\\bin")
 
     # The quiet uninstall returns when it is done: the files, shortcuts and keys
     # are gone; its own file and the folder go at the next restart.
@@ -253,7 +255,7 @@ def session(args, children, work):
     silent(args, args.setup, "/CurrentUser", "/PATH")
     _, entry = check_installed(args, mine, args.version, root="HKCU")
     expect(not entries(args) and not os.path.exists(drive_c(args, MENU)) and path_value(args) == long_path
-           and path_value(args, USER_ENVIRONMENT).endswith(mine), "a per-user install is not the user's alone")
+           and path_value(args, USER_ENVIRONMENT).endswith(mine + "\\bin"), "a per-user install is not the user's alone")
     quiet_uninstall(args, entry)
     run(WINE, "wineboot", "-r", env=wine_env(args.prefix))  # a restart: the deletions left for it
     expect(not entries(args, "HKCU") and not os.path.exists(drive_c(args, unix_path(mine)))
