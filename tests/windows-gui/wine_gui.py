@@ -12,6 +12,7 @@ screenshots of the windows go to --shots, to be looked at.
 import argparse
 import os
 import pathlib
+import shutil
 import sys
 import zipfile
 
@@ -48,15 +49,6 @@ def unpacked(args, work):
     return exe
 
 
-def documents(args):
-    """The prefix user's Documents, where the file dialogs first open."""
-    users = [u for u in os.listdir(os.path.join(args.prefix, "drive_c", "users")) if u != "Public"]
-    expect(users, "the prefix has no user folder")
-    folder = os.path.join(args.prefix, "drive_c", "users", users[0], "Documents")
-    os.makedirs(folder, exist_ok=True)
-    return folder
-
-
 def start_up(args, children, d, work, exe, steps, request, cwd=None, language="en_US.UTF-8"):
     """serbox-device on COM1, the program started (in work unless cwd), the
     start-up request acknowledged and the setup dialog that follows answered
@@ -64,6 +56,12 @@ def start_up(args, children, d, work, exe, steps, request, cwd=None, language="e
     device = Device(children, args.device, steps, work)
     ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
+    # The prefix user's Documents, where the file dialogs first open, is this
+    # run's folder (Wine links it to the home folder of the run that made the prefix).
+    users = os.path.join(args.prefix, "drive_c", "users")
+    documents = os.path.join(users, next(u for u in os.listdir(users) if u != "Public"), "Documents")
+    os.remove(documents) if os.path.islink(documents) else shutil.rmtree(documents, ignore_errors=True)
+    os.symlink(work, documents)
     children.start([WINE, exe], cwd=cwd or work, env=wine_env(args.prefix, language))
     # The request counts as acknowledged when it loses the activation; under Wine
     # the main window's first activation may come after it and take it away.
@@ -101,7 +99,7 @@ def english(args, children, d, work, exe):
     device, main = start_up(args, children, d, work, exe, steps, "WARNING")
 
     # Reception: F7 names the listing, the device sends its program. The dialog
-    # opens in Documents, which Wine makes the home folder: the test's folder.
+    # opens in Documents: the test's folder.
     d.dialog("F7", "^Save As$", text="SAVED.TXT", closes=True)
     # Back from a dialog of its own, the main window is activated anew.
     until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
@@ -135,8 +133,7 @@ def english(args, children, d, work, exe):
 
 
 def italian(args, children, d, work, exe):
-    """The Italian program on an Italian system, its main window to look at:
-    its keys are the English one's."""
+    """The Italian program on an Italian system, its main window to look at."""
     _, main = start_up(args, children, d, work, exe, ["type"], "AVVISO", cwd=os.path.dirname(exe),
                        language="it_IT.UTF-8")
     d.shot(main, "it-main", args.shots)
@@ -144,9 +141,9 @@ def italian(args, children, d, work, exe):
     # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
     # closes, stays up until its OK (it used to lose the activation at once).
     # The dialog is the system's, titled in Italian by Qt's Italian texts, and
-    # opens in Documents, not in the program's folder it was started in: the
-    # bare name is found there.
-    store(os.path.join(documents(args), "OLD"), *program("O", "0", 300, 3))
+    # opens in Documents (this test's folder), not in the program's folder it
+    # was started in: the bare name is found.
+    store(os.path.join(work, "OLD"), *program("O", "0", 300, 3))
     d.activate(main)
     d.keys("F7")
     d.shot(d.window("^Salva come$"), "it-save-as", args.shots)

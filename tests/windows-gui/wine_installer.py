@@ -3,12 +3,9 @@
 
   wine_installer.py --setup EXE --newer EXE --prefix DIR --device SERBOX_DEVICE [--shots DIR]
 
-In a fresh prefix: the first pages (screenshots); silent installs, their files,
-manifests, icons, licences, shortcuts and Apps entry; the installed program on
-COM1, whose F8 opens in Documents and whose running stops an update and an
-uninstall; an update without /PATH, a downgrade, the Apps entry's quiet
-uninstall returning when done, PATH losing nothing; a per-user install and
-uninstall.
+In a fresh prefix: the first pages, silent installs and what they make; the
+installed program on COM1 and what its running stops; an update, a downgrade,
+the quiet uninstall, PATH losing nothing; a per-user install and uninstall.
 """
 import argparse
 import os
@@ -189,8 +186,8 @@ def session(args, children, work):
     exe, _ = check_installed(args, default, args.version)
     same_path(args, long_path, "after /PATH")
 
-    # A set the user keeps in his Documents.
-    kept = [os.path.join(wine_gui.documents(args), f"KEPT.{ext}") for ext in ("hdr", "src", "TXT")]
+    # A set the user keeps in his Documents (this test's folder: wine_gui.start_up).
+    kept = [os.path.join(work, f"KEPT.{ext}") for ext in ("hdr", "src", "TXT")]
     wine_gui.store(kept[0][:-4], *wine_gui.program("K", "0", 200, 5))
 
     # The installed program, started from its own folder, as a shortcut without
