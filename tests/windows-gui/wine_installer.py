@@ -160,14 +160,14 @@ def path_value(args, key=ENVIRONMENT):
     return m.group(1) if m else ""
 
 
-def set_path(args, value):
-    expect(reg(args, "add", ENVIRONMENT, "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value, "/f")[0] == 0,
+def set_path(args, value, key=ENVIRONMENT):
+    expect(reg(args, "add", key, "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value, "/f")[0] == 0,
            "cannot set PATH")
     return value
 
 
-def same_path(args, want, when):
-    got = path_value(args)
+def same_path(args, want, when, key=ENVIRONMENT):
+    got = path_value(args, key)
     expect(got == want, f"PATH {when} is {got!r}, not {want!r}")
 
 
@@ -247,17 +247,18 @@ def session(args, children, work):
     expect(reg(args, "query", r"HKCU\Software\serbox", "/s")[0] == 0, "the uninstall took the user's settings")
 
     # For this user alone: the user's folder, Start menu, Apps list and PATH;
-    # the machine's untouched.
+    # the machine's untouched. The folder was on the user's PATH before: it stays.
     mine = f"C:\\users\\{user(args)}\\AppData\\Local\\Programs\\serbox"
+    own = set_path(args, "C:\\Own;" + mine + "\\bin", USER_ENVIRONMENT)
     silent(args, args.setup, "/CurrentUser", "/PATH")
     _, entry = check_installed(args, mine, args.version, root="HKCU")
     expect(not entries(args) and not os.path.exists(drive_c(args, MENU)) and path_value(args) == long_path
-           and path_value(args, USER_ENVIRONMENT).endswith(mine + "\\bin"), "a per-user install is not the user's alone")
+           and path_value(args, USER_ENVIRONMENT) == own, "a per-user install is not the user's alone")
     quiet_uninstall(args, entry)
     run(WINE, "wineboot", "-r", env=wine_env(args.prefix))  # a restart: the deletions left for it
     expect(not entries(args, "HKCU") and not os.path.exists(drive_c(args, unix_path(mine)))
            and not os.path.exists(drive_c(args, user_menu(args))), "the per-user uninstall left something")
-    expect(mine not in path_value(args, USER_ENVIRONMENT), "the per-user uninstall left the folder on the user's PATH")
+    same_path(args, own, "after the per-user uninstall", USER_ENVIRONMENT)
 
 
 def main():
