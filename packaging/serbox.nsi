@@ -87,8 +87,8 @@ LangString Running ${LANG_ENGLISH} "serbox is running. Close every serbox window
 LangString Running ${LANG_ITALIAN} "serbox è in esecuzione. Chiudete ogni finestra di serbox e riprovate."
 LangString Newer ${LANG_ENGLISH} "serbox $0 is installed, newer than ${VERSION}. To install ${VERSION} all the same, start the installer with /DOWNGRADE."
 LangString Newer ${LANG_ITALIAN} "È installato serbox $0, più recente di ${VERSION}. Per installare comunque ${VERSION}, avviate l'installazione con /DOWNGRADE."
-LangString PreviousFailed ${LANG_ENGLISH} "The version installed in $0 could not be removed (status $1): nothing was changed."
-LangString PreviousFailed ${LANG_ITALIAN} "Non è stato possibile rimuovere la versione installata in $0 (stato $1): non è cambiato nulla."
+LangString PreviousFailed ${LANG_ENGLISH} "The version installed in $0 could not be removed (status $1): ${VERSION} was not installed."
+LangString PreviousFailed ${LANG_ITALIAN} "Non è stato possibile rimuovere la versione installata in $0 (stato $1): ${VERSION} non è stato installato."
 
 VIProductVersion "${VERSION4}"
 VIFileVersion "${VERSION4}"
