@@ -10,6 +10,7 @@ serbox-device's line. Texts inside the windows cannot be read back under Wine:
 screenshots of the windows go to --shots, to be looked at.
 """
 import argparse
+import getpass
 import os
 import pathlib
 import shutil
@@ -58,8 +59,7 @@ def start_up(args, children, d, work, exe, steps, request, cwd=None, language="e
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
     # The prefix user's Documents, where the file dialogs first open, is this
     # run's folder (Wine links it to the home folder of the run that made the prefix).
-    users = os.path.join(args.prefix, "drive_c", "users")
-    documents = os.path.join(users, next(u for u in os.listdir(users) if u != "Public"), "Documents")
+    documents = os.path.join(args.prefix, "drive_c", "users", getpass.getuser(), "Documents")
     os.remove(documents) if os.path.islink(documents) else shutil.rmtree(documents, ignore_errors=True)
     os.symlink(work, documents)
     children.start([WINE, exe], cwd=cwd or work, env=wine_env(args.prefix, language))

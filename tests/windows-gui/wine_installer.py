@@ -8,6 +8,7 @@ installed program on COM1 and what its running stops; an update, a downgrade,
 the quiet uninstall, PATH losing nothing; a per-user install and uninstall.
 """
 import argparse
+import getpass
 import os
 import pathlib
 import re
@@ -34,14 +35,8 @@ def drive_c(args, path=""):
     return os.path.join(args.prefix, "drive_c", path)
 
 
-def user(args):
-    users = [u for u in os.listdir(drive_c(args, "users")) if u != "Public"]
-    expect(users, "the prefix has no user folder")
-    return users[0]
-
-
-def user_menu(args):
-    return f"users/{user(args)}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/serbox"
+USER = getpass.getuser()  # Wine's user is this machine's
+USER_MENU = f"users/{USER}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/serbox"
 
 
 def unix_path(windows):
@@ -124,7 +119,7 @@ def check_installed(args, folder, version, root="HKLM"):
         expect(sizes[:1] + sizes[-1:] == [16, 256], f"{f}'s icon has the sizes {sizes}, not 16 to 256")
     gui = [f for f in os.listdir(os.path.join(base, "bin")) if f.lower() in ("qt6gui.dll", "qt6widgets.dll")]
     expect(not gui, f"the folder for PATH holds {gui}")
-    menu = MENU if root == "HKLM" else user_menu(args)
+    menu = MENU if root == "HKLM" else USER_MENU
     targets = [shortcut_target(drive_c(args, os.path.join(menu, name))) for name in SHORTCUTS]
     for name in SHORTCUTS:  # each starts in the Documents of whoever starts it
         data = pathlib.Path(drive_c(args, os.path.join(menu, name))).read_bytes()
@@ -248,7 +243,7 @@ def session(args, children, work):
 
     # For this user alone: the user's folder, Start menu, Apps list and PATH;
     # the machine's untouched. The folder was on the user's PATH before: it stays.
-    mine = f"C:\\users\\{user(args)}\\AppData\\Local\\Programs\\serbox"
+    mine = f"C:\\users\\{USER}\\AppData\\Local\\Programs\\serbox"
     own = set_path(args, "C:\\Own;" + mine + "\\bin", USER_ENVIRONMENT)
     silent(args, args.setup, "/CurrentUser", "/PATH")
     _, entry = check_installed(args, mine, args.version, root="HKCU")
@@ -257,7 +252,7 @@ def session(args, children, work):
     quiet_uninstall(args, entry)
     run(WINE, "wineboot", "-r", env=wine_env(args.prefix))  # a restart: the deletions left for it
     expect(not entries(args, "HKCU") and not os.path.exists(drive_c(args, unix_path(mine)))
-           and not os.path.exists(drive_c(args, user_menu(args))), "the per-user uninstall left something")
+           and not os.path.exists(drive_c(args, USER_MENU)), "the per-user uninstall left something")
     same_path(args, own, "after the per-user uninstall", USER_ENVIRONMENT)
 
 
