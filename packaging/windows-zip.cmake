@@ -77,7 +77,7 @@ function(dll_imports file out)
 endfunction()
 
 # bin\ is what goes on PATH: the command-line programs with exactly the DLLs
-# they load, so that Qt's GUI and the rest enter no other program's DLL search.
+# they import, and nothing else of the program to enter other programs' DLL search.
 file(MAKE_DIRECTORY ${dir}/bin)
 set(todo "")
 foreach(exe serbox-cli.exe serbox-listing.exe)
