@@ -236,6 +236,9 @@ bool QtFileDialog::Execute()
         QFileDialog dialog(parent_);
         if (!kSystemFileDialogs)
             dialog.setOption(QFileDialog::DontUseNativeDialog);
+        // Titled as Qt titles its own, in the build's language: the system's
+        // dialog is not titled everywhere (Wine's has no title of its own).
+        dialog.setWindowTitle(QCoreApplication::translate("QFileDialog", mode_ == Mode::Save ? "Save As" : "Open"));
         // *.TXT matches .txt too.
         dialog.setNameFilter("VARN TXT FILES (*.TXT *.txt)");
         if (!folder_.isEmpty())
