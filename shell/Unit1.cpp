@@ -110,6 +110,16 @@ TForm1::TForm1(int languageFlag)
             SaveDialog1.SetFolder(chosen);
             OpenDialog1.SetFolder(chosen);
         };
+        // Back from the system's dialog is back from a dialog of the program,
+        // whether the activation has come back yet or comes later.
+        d->OnSystemDialogClosed = [this] {
+            if (lastActive_ != this)
+                return;
+            if (platform::ProgramActiveWindow() == this)
+                FormActivate();
+            else
+                lastActive_ = nullptr;
+        };
     }
     watch_ = std::make_unique<TransferWatch>(*files_);
     static_cast<ErrorDialogProxy&>(*form3Proxy_).watch = watch_.get();

@@ -256,6 +256,8 @@ bool QtFileDialog::Execute()
             dialog.selectFile(QFileInfo(QString::fromStdString(name_)).fileName());
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().first().toStdString();  // UTF-8, as the file layer expects
+        if (kSystemFileDialogs && OnSystemDialogClosed)
+            OnSystemDialogClosed();
         NoteModalClosed();
     }
     if (!chosen || chosen->empty())

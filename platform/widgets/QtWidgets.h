@@ -148,6 +148,9 @@ public:
     void SetFolder(const QString& folder) { folder_ = folder; }
     QString Folder() const { return folder_; }
     std::function<void(const std::string& name)> OnChosen;
+    // The system's dialog has closed. It is no window of the toolkit's: the
+    // program saw the activation go elsewhere, not to a dialog of its own.
+    std::function<void()> OnSystemDialogClosed;
 
 private:
     QWidget* parent_;

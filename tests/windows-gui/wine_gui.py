@@ -13,7 +13,6 @@ import argparse
 import getpass
 import os
 import pathlib
-import shutil
 import sys
 import zipfile
 
@@ -57,11 +56,14 @@ def start_up(args, children, d, work, exe, steps, request, cwd=None, language="e
     device = Device(children, args.device, steps, work)
     ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    # The prefix user's Documents, where the file dialogs first open, is this
-    # run's folder (Wine links it to the home folder of the run that made the prefix).
-    documents = os.path.join(args.prefix, "drive_c", "users", getpass.getuser(), "Documents")
-    os.remove(documents) if os.path.islink(documents) else shutil.rmtree(documents, ignore_errors=True)
-    os.symlink(work, documents)
+    # Wine links the prefix user's Desktop, Documents and the like to the home
+    # folder of the run that made the prefix, gone since (Wine's file dialog
+    # then crashes): to this run's folder instead. The file dialogs first open
+    # in Documents: this run's folder.
+    home = os.path.join(args.prefix, "drive_c", "users", getpass.getuser())
+    for link in (os.path.join(home, n) for n in os.listdir(home) if os.path.islink(os.path.join(home, n))):
+        os.remove(link)
+        os.symlink(work, link)
     children.start([WINE, exe], cwd=cwd or work, env=wine_env(args.prefix, language))
     # The request counts as acknowledged when it loses the activation; under Wine
     # the main window's first activation may come after it and take it away.
