@@ -1,6 +1,7 @@
 # cmake -P windows-installer.cmake: serbox-<version>-setup.exe from the staged
 # folder of the zip (windows-zip.cmake), whatever it holds. Inputs: VERSION,
-# PUBLISHER, MAKENSIS, STAGE (the staged folder), OUT (the installer's path).
+# PUBLISHER, MAKENSIS, STAGE (the staged folder), OUT (the installer's path),
+# RUNNING_MUTEX (the mark a running serbox holds).
 # The uninstaller removes exactly the files listed here, so that nothing a user
 # put in the folder goes with it.
 cmake_minimum_required(VERSION 3.25)
@@ -55,7 +56,7 @@ string(REGEX MATCH "^[0-9]+\\.[0-9]+\\.[0-9]+" numeric "${VERSION}")
 execute_process(COMMAND ${MAKENSIS} -V2 -NOCD -INPUTCHARSET UTF8
     -DVERSION=${VERSION} -DVERSION4=${numeric}.0 "-DPUBLISHER=${PUBLISHER}" -DOUTFILE=${OUT}
     -DICON=${CMAKE_CURRENT_LIST_DIR}/serbox.ico -DINSTALL_LIST=${lists}/install.nsh
-    -DUNINSTALL_LIST=${lists}/uninstall.nsh -DSIZE_KIB=${kib}
+    -DUNINSTALL_LIST=${lists}/uninstall.nsh -DSIZE_KIB=${kib} -DRUNNING_MUTEX=${RUNNING_MUTEX}
     ${CMAKE_CURRENT_LIST_DIR}/serbox.nsi
   RESULT_VARIABLE r)
 report_made("${r}" ${OUT} "makensis failed")

@@ -11,7 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   openbox x11-xkb-utils xkb-data x11-apps dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
   dpkg-dev file
-  g++-mingw-w64-x86-64-posix wine64 nsis
+  g++-mingw-w64-x86-64-posix wine64 nsis qt6-translations-l10n
 )
 
 missing=()

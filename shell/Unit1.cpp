@@ -27,6 +27,7 @@
 #include "link/Router.h"
 #include "receive/Reception.h"
 #include "platform/serial/PortNames.h"
+#include "shell/DialogFolder.h"
 #include "shell/Messages.h"
 #include "shell/ProcessEnd.h"
 #include "shell/Texts.h"
@@ -100,6 +101,26 @@ TForm1::TForm1(int languageFlag)
     C = std::make_unique<Form1Components>(Form1Components{
         ComPort1, window_, memo1_, memo2_, edit1_, edit2_, progress_, timer1_, timer2_, SaveDialog1,
         OpenDialog1, *form3Proxy_, beeper_, *files_});
+    // Both dialogs open where a set was last chosen in either.
+    const QString folder = DialogFolder();
+    for (platform::QtFileDialog* d : {&SaveDialog1, &OpenDialog1}) {
+        d->SetFolder(folder);
+        d->OnChosen = [this](const std::string& name) {
+            const QString chosen = RememberDialogFolder(QString::fromStdString(name));
+            SaveDialog1.SetFolder(chosen);
+            OpenDialog1.SetFolder(chosen);
+        };
+        // Back from the system's dialog is back from a dialog of the program,
+        // whether the activation has come back yet or comes later.
+        d->OnSystemDialogClosed = [this] {
+            if (lastActive_ != this)
+                return;
+            if (platform::ProgramActiveWindow() == this)
+                FormActivate();
+            else
+                lastActive_ = nullptr;
+        };
+    }
     watch_ = std::make_unique<TransferWatch>(*files_);
     static_cast<ErrorDialogProxy&>(*form3Proxy_).watch = watch_.get();
     journal_ = std::make_unique<Journal>(*files_, platform::UserDataPath("journal.csv"), "serbox", SERBOX_VERSION,

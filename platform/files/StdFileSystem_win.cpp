@@ -40,9 +40,28 @@ Created CreateExclusive(const std::filesystem::path& path, std::string& why)
 
 std::filesystem::path UserDataFolder()
 {
-    // The wide variable: the narrow one is in the ANSI code page.
-    const wchar_t* data = ::_wgetenv(L"APPDATA");
-    return data ? std::filesystem::path(data) : std::filesystem::temp_directory_path();
+    // The wide variables: the narrow ones are in the ANSI code page. A growing
+    // journal belongs to this PC, not to the roaming profile that follows the
+    // user to every logon.
+    const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+    const wchar_t* roaming = ::_wgetenv(L"APPDATA");
+    if (!local)
+        return roaming ? std::filesystem::path(roaming) : std::filesystem::temp_directory_path();
+    const std::filesystem::path folder(local);
+    if (roaming) {
+        // Where earlier versions kept the journal: carried over once, while the
+        // new place has none. Without MOVEFILE_REPLACE_EXISTING a journal already
+        // there is never overwritten; a failed move leaves the old one whole.
+        const std::filesystem::path old = std::filesystem::path(roaming) / "serbox" / "journal.csv";
+        const std::filesystem::path now = folder / "serbox" / "journal.csv";
+        std::error_code ec;
+        if (std::filesystem::exists(old, ec) && !std::filesystem::exists(now, ec)) {
+            std::filesystem::create_directories(now.parent_path(), ec);
+            if (::MoveFileExW(old.c_str(), now.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+                std::filesystem::remove(old.parent_path(), ec);  // only while empty
+        }
+    }
+    return folder;
 }
 
 bool MoveIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)

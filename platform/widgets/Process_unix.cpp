@@ -22,4 +22,8 @@ void StartCommandInterpreter()
     // A failure shows nothing.
 }
 
+const bool kSystemFileDialogs = false;
+
+void MarkRunning(const char*) {}
+
 }  // namespace platform

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <qt_windows.h>
 
+#include <string>
+
 namespace platform {
 
 void StartCommandInterpreter()
@@ -19,6 +21,17 @@ void StartCommandInterpreter()
         args->startupInfo->dwFlags &= ~static_cast<DWORD>(STARTF_USESTDHANDLES);
     });
     p.startDetached();  // a failure shows nothing
+}
+
+const bool kSystemFileDialogs = true;
+
+void MarkRunning(const char* name)
+{
+    // Held until the process ends, which closes the handle. A copy already
+    // running, or one of another user whose mutex this user cannot open, leaves
+    // the mark as it is: the installer sees it either way.
+    const std::string full = std::string("Global\\") + name;
+    ::CreateMutexA(nullptr, FALSE, full.c_str());
 }
 
 }  // namespace platform

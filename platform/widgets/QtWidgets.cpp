@@ -1,10 +1,13 @@
 #include "platform/widgets/QtWidgets.h"
 
+#include "platform/widgets/System.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QWindow>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputMethodQueryEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -231,9 +234,15 @@ bool QtFileDialog::Execute()
         chosen = chooser_();
     } else {
         QFileDialog dialog(parent_);
-        // The same dialog everywhere; *.TXT matches .txt too.
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (!kSystemFileDialogs)
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+        // Titled as Qt titles its own, in the build's language: the system's
+        // dialog is not titled everywhere (Wine's has no title of its own).
+        dialog.setWindowTitle(QCoreApplication::translate("QFileDialog", mode_ == Mode::Save ? "Save As" : "Open"));
+        // *.TXT matches .txt too.
         dialog.setNameFilter("VARN TXT FILES (*.TXT *.txt)");
+        if (!folder_.isEmpty())
+            dialog.setDirectory(folder_);
         if (mode_ == Mode::Save) {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setDefaultSuffix("TXT");
@@ -242,10 +251,13 @@ bool QtFileDialog::Execute()
         } else {
             dialog.setFileMode(QFileDialog::ExistingFile);
         }
+        // The name chosen before, offered again in the folder the dialog opens in.
         if (!name_.empty())
-            dialog.selectFile(QString::fromStdString(name_));
+            dialog.selectFile(QFileInfo(QString::fromStdString(name_)).fileName());
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().first().toStdString();  // UTF-8, as the file layer expects
+        if (kSystemFileDialogs && OnSystemDialogClosed)
+            OnSystemDialogClosed();
         NoteModalClosed();
     }
     if (!chosen || chosen->empty())
@@ -253,6 +265,8 @@ bool QtFileDialog::Execute()
     // The name as the system writes it (C:\Users\... on Windows) wherever it is
     // shown: the fields and the messages take it from here. Files open either way.
     name_ = QDir::toNativeSeparators(QString::fromStdString(*chosen)).toStdString();
+    if (OnChosen)
+        OnChosen(name_);
     return true;
 }
 

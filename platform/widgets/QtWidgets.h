@@ -133,8 +133,10 @@ void NoteModalClosed();
 void AwaitActivationBack(QWidget* owner);
 
 // A file dialog that waits for the user; timers and serial events go on meanwhile.
-// Tests and scripted runs answer through SetChooser instead of a real dialog: the
-// chooser returns a name, or nothing for a cancel.
+// The system's own dialog where there is one (Windows: its language, Quick access,
+// network places). It opens in Folder, whatever the working folder; OnChosen hears
+// each name chosen. Tests and scripted runs answer through SetChooser instead of a
+// real dialog: the chooser returns a name, or nothing for a cancel.
 class QtFileDialog : public FileDialog {
 public:
     enum class Mode { Open, Save };
@@ -143,11 +145,18 @@ public:
     std::string FileName() const override { return name_; }
     void SetFileName(const std::string& name) override { name_ = name; }
     void SetChooser(std::function<std::optional<std::string>()> chooser) { chooser_ = std::move(chooser); }
+    void SetFolder(const QString& folder) { folder_ = folder; }
+    QString Folder() const { return folder_; }
+    std::function<void(const std::string& name)> OnChosen;
+    // The system's dialog has closed. It is no window of the toolkit's: the
+    // program saw the activation go elsewhere, not to a dialog of its own.
+    std::function<void()> OnSystemDialogClosed;
 
 private:
     QWidget* parent_;
     Mode mode_;
     std::string name_;
+    QString folder_;
     std::function<std::optional<std::string>()> chooser_;
 };
 

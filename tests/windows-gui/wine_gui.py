@@ -10,6 +10,7 @@ serbox-device's line. Texts inside the windows cannot be read back under Wine:
 screenshots of the windows go to --shots, to be looked at.
 """
 import argparse
+import getpass
 import os
 import pathlib
 import sys
@@ -48,15 +49,22 @@ def unpacked(args, work):
     return exe
 
 
-def start_up(args, children, d, work, exe, steps, request):
-    """serbox-device on COM1, the program started, the start-up request
-    acknowledged and the setup dialog that follows answered with COM1: the
-    device and the main window."""
+def start_up(args, children, d, work, exe, steps, request, cwd=None, language="en_US.UTF-8"):
+    """serbox-device on COM1, the program started (in work unless cwd), the
+    start-up request acknowledged and the setup dialog that follows answered
+    with COM1: the device and the main window."""
     device = Device(children, args.device, steps, work)
     ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
-    # A technician starts it from the folder the files are saved in.
-    children.start([WINE, exe], cwd=work, env=wine_env(args.prefix))
+    # Wine links the prefix user's Desktop, Documents and the like to the home
+    # folder of the run that made the prefix, gone since (Wine's file dialog
+    # then crashes): to this run's folder instead. The file dialogs first open
+    # in Documents: this run's folder.
+    home = os.path.join(args.prefix, "drive_c", "users", getpass.getuser())
+    for link in (os.path.join(home, n) for n in os.listdir(home) if os.path.islink(os.path.join(home, n))):
+        os.remove(link)
+        os.symlink(work, link)
+    children.start([WINE, exe], cwd=cwd or work, env=wine_env(args.prefix, language))
     # The request counts as acknowledged when it loses the activation; under Wine
     # the main window's first activation may come after it and take it away.
     setup = "^Serial port setup$"
@@ -92,7 +100,8 @@ def english(args, children, d, work, exe):
     steps = ["send", "DEVICE.hdr", "DEVICE.src", "receive", "BACK", "type"]
     device, main = start_up(args, children, d, work, exe, steps, "WARNING")
 
-    # Reception: F7 names the listing, the device sends its program.
+    # Reception: F7 names the listing, the device sends its program. The dialog
+    # opens in Documents: the test's folder.
     d.dialog("F7", "^Save As$", text="SAVED.TXT", closes=True)
     # Back from a dialog of its own, the main window is activated anew.
     until(lambda: d.title(main) == "KORVEL SU COM 1", "the title KORVEL SU COM 1")
@@ -126,15 +135,21 @@ def english(args, children, d, work, exe):
 
 
 def italian(args, children, d, work, exe):
-    """The Italian program, its main window to look at: its keys are the English one's."""
-    _, main = start_up(args, children, d, work, exe, ["type"], "AVVISO")
+    """The Italian program on an Italian system, its main window to look at."""
+    _, main = start_up(args, children, d, work, exe, ["type"], "AVVISO", cwd=os.path.dirname(exe),
+                       language="it_IT.UTF-8")
     d.shot(main, "it-main", args.shots)
 
     # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
     # closes, stays up until its OK (it used to lose the activation at once).
+    # The dialog is the system's, titled in Italian by Qt's Italian texts, and
+    # opens in Documents (this test's folder), not in the program's folder it
+    # was started in: the bare name is found.
     store(os.path.join(work, "OLD"), *program("O", "0", 300, 3))
     d.activate(main)
-    d.dialog("F7", "^Save As$", text="OLD.TXT", closes=True)
+    d.keys("F7")
+    d.shot(d.window("^Salva come$"), "it-save-as", args.shots)
+    d.answer("^Salva come$", text="OLD.TXT", closes=True)
     prompt = d.window("^AVVISO$")
     d.shot(prompt, "it-overwrite", args.shots)
     expect(d.search("^AVVISO$"), "the overwrite prompt closed by itself")
