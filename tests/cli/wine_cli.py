@@ -90,7 +90,7 @@ def test(children, work):
     expect(rc == 2 and "serbox-cli: C:\\Società: no such folder" in shown, f"the console's line: {rc} {shown!r}")
 
     rc, so, se = against(["--baud", "--chunk", "256", "send", "big.hdr", "big.src"], "receive", "--into", win(out),
-                         via=win(os.path.join(out, "~S0002.src")))
+                         via=win(os.path.join(out, "~~S0002.src")))
     # Ended as the console ends a program on Ctrl-C, so that cmd.exe stops a batch file.
     expect("serbox-ctrlc: status 0xC000013A" in se, f"Ctrl-C ends with STATUS_CONTROL_C_EXIT: {rc} {so} {se}")
     expect(sorted(os.listdir(out)) == ["S0001.hdr", "S0001.src", "S0001.txt"], f"nothing else in the folder: {os.listdir(out)}")
