@@ -10,6 +10,7 @@
 #include "cli/Session.h"
 #include "cli/System.h"
 #include "platform/files/StdFileSystem.h"
+#include "platform/widgets/System.h"
 
 namespace {
 
@@ -146,6 +147,8 @@ int main(int argc, char** argv)
     if (parser.isSet(journal))
         o.journal = absolute(parser.value(journal));
     const std::string journalPath = !o.journal.empty() ? o.journal : platform::UserDataPath("journal.csv");
+    // A batch under way keeps an update or an uninstall from removing its files.
+    platform::MarkRunning(SERBOX_RUNNING_MUTEX);
     const int status = cli::Run(o, journalPath, SERBOX_VERSION);
     if (status == cli::kInterrupted)
         cli::EndAsInterrupted();
