@@ -201,6 +201,15 @@ def session(args, children, work):
     end_wine(args.prefix)  # the program ends with its prefix's server
     code, out = reg(args, "query", r"HKCU\Software\serbox", "/s")
     expect(code == 0 and "COM1" in out, f"the port chosen is not remembered in HKCU\\Software\\serbox:\n{out}")
+    # Nor while a batch of serbox-cli's waits for its devices.
+    os.makedirs(os.path.join(work, "batch"))  # the device's words apart from the first one's
+    device = wine_gui.Device(children, args.device, ["type"], os.path.join(work, "batch"))
+    wine_gui.map_ports(args.prefix, device.port)
+    children.start([WINE, default + "\\bin\\serbox-cli.exe", "receive", "--port", "COM1", "--into", "C:\\",
+                    "--wait", "120"], env=wine_env(args.prefix))
+    device.shows("serbox has opened the port.")
+    silent(args, args.newer, status=RUNNING)
+    end_wine(args.prefix)
 
     # The same version again, into another folder: the first one goes.
     other = "C:\\Tools\\serbox"
