@@ -26,88 +26,19 @@
 #include <QWinEventNotifier>
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 #include "platform/serial/CommCalls_win.h"
 #include "platform/serial/System.h"
 #include "platform/serial/PortNames.h"
 #include "platform/serial/SerialTransport.h"
+#include "platform/serial/Win32Requests.h"
 
 namespace platform {
 namespace {
 
 // A cancelled request the driver has not given back in this time is left to it.
 constexpr DWORD kCancelBoundMs = 500;
-
-// CreateFileW on a Bluetooth port whose device is off or away blocks until the
-// Bluetooth stack gives up, tens of seconds. It runs on a thread of its own and
-// the window waits this long; an open given up on closes its handle itself when
-// it comes back at last.
-constexpr auto kOpenBound = std::chrono::seconds(5);
-
-HANDLE OpenBounded(const std::shared_ptr<CommCalls>& calls, const std::wstring& path, DWORD* error)
-{
-    struct Pending {
-        std::mutex m;
-        std::condition_variable cv;
-        bool done = false, givenUp = false;
-        HANDLE h = INVALID_HANDLE_VALUE;
-        DWORD error = 0;
-    };
-    auto p = std::make_shared<Pending>();
-    std::thread([p, calls, path] {
-        const HANDLE h = calls->Open(path.c_str());
-        const DWORD e = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
-        std::lock_guard lock(p->m);
-        if (p->givenUp) {
-            if (h != INVALID_HANDLE_VALUE)
-                calls->Close(h);
-            return;
-        }
-        p->h = h, p->error = e, p->done = true;
-        p->cv.notify_one();
-    }).detach();
-    std::unique_lock lock(p->m);
-    if (!p->cv.wait_for(lock, kOpenBound, [&] { return p->done; })) {
-        p->givenUp = true;
-        *error = ERROR_SEM_TIMEOUT;  // as the system says of a port that does not answer
-        return INVALID_HANDLE_VALUE;
-    }
-    *error = p->error;
-    return p->h;
-}
-
-// An overlapped request, its buffer and its event, which the driver owns until
-// it is done.
-struct Io {
-    OVERLAPPED ov{};
-    std::string data;
-    Io() { ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-    ~Io() { ::CloseHandle(ov.hEvent); }
-    Io(const Io&) = delete;
-    Io& operator=(const Io&) = delete;
-};
-
-// The request's event is watched from Qt's loop while it is under way.
-void Watch(QWinEventNotifier& note, const Io& io)
-{
-    note.setEnabled(false);
-    note.setHandle(io.ov.hEvent);
-    note.setEnabled(true);
-}
-
-// Given back, or left to the driver: its event is watched no more.
-void Drop(QWinEventNotifier& note, std::unique_ptr<Io>& io, bool driverKeepsIt = false)
-{
-    note.setEnabled(false);
-    if (driverKeepsIt)
-        (void)io.release();  // the driver may still write into it: it must outlive us
-    io.reset();
-}
 
 class Win32Transport : public SerialTransport {
 public:
