@@ -33,10 +33,10 @@ std::string SetFolder::Named(const std::string& ext, int number) const
 void SetFolder::DropData()
 {
     // The set aside, and what a reception into it writes beside it.
+    DropAside(files_, Aside("txt"));
     for (const char* ext : {"txt", "hdr", "src"})
-        for (const std::string& path : {Aside(ext), AsidePath(Aside(ext))})
-            if (files_.Exists(path))
-                files_.Delete(path);
+        if (files_.Exists(Aside(ext)))
+            files_.Delete(Aside(ext));
 }
 
 void SetFolder::Drop()

@@ -5,10 +5,12 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files/Describe_win.h"
 #include "platform/files/System.h"
 
 namespace platform::native {
@@ -108,28 +110,9 @@ bool AppendOnce(const std::filesystem::path& path, const std::string& data)
     return ok && flushed && closed && wrote == whole.size();
 }
 
-}  // namespace platform::native
-
-namespace platform::native {
-
 namespace {
 
-// The system's words for the last error, as UTF-8.
-std::string LastErrorText()
-{
-    const DWORD code = ::GetLastError();
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring w(text ? text : L"", n);
-    if (text)
-        ::LocalFree(text);
-    while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L' ' || w.back() == L'.'))
-        w.pop_back();
-    std::string out = Utf8FromPath(std::filesystem::path(w));
-    return out.empty() ? "error " + std::to_string(code) : out;
-}
+std::string LastErrorText() { return Describe(::GetLastError()); }
 
 }  // namespace
 
@@ -168,3 +151,26 @@ bool Replace(const std::filesystem::path& from, const std::filesystem::path& to,
 }
 
 }  // namespace platform::native
+
+namespace platform {
+
+// Wide, converted once: the words keep the system's language.
+std::string Describe(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string s;
+    if (n && text) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+        s.resize(static_cast<size_t>(std::max(size, 0)));
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), s.data(), size, nullptr, nullptr);
+    }
+    ::LocalFree(text);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
+        s.pop_back();
+    return s.empty() ? "error " + std::to_string(error) : s;
+}
+
+}  // namespace platform

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/files/Describe_win.h"
+
 namespace platform {
 
 class SerialTransport;
@@ -36,8 +38,6 @@ struct CommCalls {
 // The system's own calls.
 std::shared_ptr<CommCalls> SystemCommCalls();
 
-// The system's text for an error, in its language (UTF-8).
-std::string Describe(DWORD error);
 // What a technician does about an open the system refused; empty for a port
 // missing or held by another program (ExplainOpenFailure says those).
 std::string OpenFailureWords(const std::string& device, DWORD error);

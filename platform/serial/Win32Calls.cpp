@@ -44,25 +44,6 @@ public:
 
 }  // namespace
 
-// Wide, converted once: the words keep the system's language.
-std::string Describe(DWORD error)
-{
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string s;
-    if (n && text) {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-        s.resize(static_cast<size_t>(std::max(size, 0)));
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), s.data(), size, nullptr, nullptr);
-    }
-    ::LocalFree(text);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.'))
-        s.pop_back();
-    return s.empty() ? "error " + std::to_string(error) : s;
-}
-
 std::string OpenFailureWords(const std::string& device, DWORD error)
 {
     switch (error) {
