@@ -288,7 +288,9 @@ TEST_F(Reception, OnlyAWholeStoredSetReplacesTheOneUnderTheName)
         EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck, kEnded, kAck})) << path;
         EXPECT_EQ(std::tuple(F.Memo2.Text(), F.Sound.Beeps, S.ErrorKind, S.TxFileName),
                   std::tuple("Errore di scrittura del file ricevuto", beeps + 1, 7, "")) << path;
-        EXPECT_EQ(F.Form3.Text.substr(F.Form3.Text.size() - why.size()), why) << path;
+        // A write that failed is told as such, not caught later as a set not whole.
+        EXPECT_EQ(why.empty() ? F.Form3.Text : F.Form3.Text.substr(F.Form3.Text.size() - why.size()),
+                  why.empty() ? "Received file write error" : why) << path;
         EXPECT_EQ(F.Files.Files, old) << path;
     }
     for (size_t cut = 1; cut < exchange.size(); ++cut) {
