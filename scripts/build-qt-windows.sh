@@ -20,7 +20,15 @@ qt_version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev 2>/dev/null) ||
 cxx=x86_64-w64-mingw32-g++-posix
 command -v "$cxx" >/dev/null || die "$cxx is missing (make setup installs g++-mingw-w64-x86-64-posix)"
 gcc_version=$($cxx -dumpfullversion)
-key="qtbase-${qt_version//[:+~]/_}-mingw${gcc_version}"
+# The modules and features built; part of the key, so a change builds anew.
+features=(-DFEATURE_sql=OFF -DFEATURE_network=ON -DFEATURE_ssl=OFF -DFEATURE_dtls=OFF -DFEATURE_sctp=OFF
+    -DFEATURE_libproxy=OFF -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF
+    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+    -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_png=OFF
+    -DFEATURE_tabletevent=OFF -DFEATURE_dynamicgl=OFF)
+key="qtbase-${qt_version//[:+~]/_}-mingw${gcc_version}-$(printf '%s\n' "${features[@]}" | sha1sum | cut -c1-8)"
 dir=$cache/$key
 prefix=$dir/prefix
 
@@ -78,8 +86,8 @@ if [ ! -e "$dir/src/.unpacked" ]; then
     touch "$dir/src/.unpacked"
 fi
 
-# 2. Configure: only what serbox uses (Core, Gui, Widgets, Test and the Windows
-# platform plugin); no OpenGL, network, database, printing or D-Bus.
+# 2. Configure: only what serbox uses (Core, Gui, Widgets, Network without TLS,
+# Test and the Windows platform plugin); no OpenGL, database, printing or D-Bus.
 build=$dir/build
 if [ ! -e "$build/.configured" ]; then
     step "2/4 configuring Qt for MinGW-w64 (gcc $gcc_version)"
@@ -90,12 +98,7 @@ if [ ! -e "$build/.configured" ]; then
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-        -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF \
-        -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
-        -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \
-        -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
-        -DFEATURE_system_freetype=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_png=OFF \
-        -DFEATURE_tabletevent=OFF -DFEATURE_dynamicgl=OFF >"$dir/configure.log" 2>&1 ||
+        "${features[@]}" >"$dir/configure.log" 2>&1 ||
         { tail -n 40 "$dir/configure.log" >&2; die "configuring Qt failed (whole log: $dir/configure.log)"; }
     touch "$build/.configured"
 fi

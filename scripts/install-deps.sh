@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xdotool x11-utils imagemagick
   openbox x11-xkb-utils xkb-data x11-apps dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
-  dpkg-dev file
+  dpkg-dev file ser2net
   g++-mingw-w64-x86-64-posix wine64 nsis qt6-translations-l10n
 )
 

@@ -185,6 +185,10 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
         if (OnTxEmpty)
             OnTxEmpty();
     });
+    port.OnWaiting = [this](const std::string& what) {
+        if (OnWaiting)
+            OnWaiting(what);
+    };
     port.OnLost = [this, lose](const std::string&) {
         if (!d_->port->IsOpen())
             return;

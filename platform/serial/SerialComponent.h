@@ -56,6 +56,9 @@ public:
     // vanished while open) are told here, once each.
     std::function<void(const std::string& message)> OnError;
 
+    // Open waits on something slow: what (the transport's words), then empty.
+    std::function<void(const std::string& what)> OnWaiting;
+
     // Why the last open failed, or the device was lost; empty after a good open.
     std::string LastFailure() const;
 

@@ -63,6 +63,10 @@ public:
 
     std::function<void()> OnReadyRead;                 // bytes arrived
     std::function<void(const std::string& why)> OnLost;  // the device went
+    // Open waits on something slow (a port whose driver answers late, a server
+    // across the network): what it waits for, in words a technician can act on,
+    // then empty when the wait is over. Called from inside Open.
+    std::function<void(const std::string& what)> OnWaiting;
 };
 
 // Limit of the received bytes held: a flood from the line must not grow memory.
