@@ -71,19 +71,31 @@ private:
         ServerSetting Which;
         uint32_t Value;
     };
-    void Remember(ServerSetting which, uint32_t value);
-    void Subnegotiation();
-    void Command(unsigned char verb, unsigned char option, std::string& reply);
+    // What one side has said of an option. Declined: off, and we said so.
+    enum Said : uint8_t { No, Yes, Wanted, Declined };
+    enum Side { Mine, His };
 
-    enum class In { Data, Iac, Verb, Sb, SbIac, CrSeen };
+    void Remember(ServerSetting which, uint32_t value);
+    void Byte(unsigned char c, std::string& data, std::string& reply);
+    void Keep(unsigned char c);
+    void Subnegotiation(std::string& reply);
+    void Answered(ServerSetting which, uint32_t value);
+    void Command(unsigned char verb, unsigned char option, std::string& reply);
+    bool Change(Side side, unsigned char option, Said to);
+    void DropSub(int64_t framing);
+
+    enum class In { Data, CrSeen, Iac, Verb, Sb, SbIac };
     In in_ = In::Data;
     unsigned char verb_ = 0;
-    std::string sb_;
-    bool sbOverlong_ = false;
+    std::string sb_;        // up to its bound; longer ones only counted
+    int64_t sbLength_ = 0;  // the subnegotiation's length so far
     Option option_ = Option::Asked;
-    bool serverBinary_ = false;
-    // Per option, what each side has said: so that only a change is answered.
-    uint8_t his_[256] = {}, mine_[256] = {};
+    // Per option, what each side has said, and how often it changed: so that only
+    // a change is answered, and a server that flips an option forever is heard
+    // only so many times.
+    Said said_[2][256] = {};
+    uint8_t changes_[2][256] = {};
+    int signatures_ = 0;
     std::vector<Asked> asked_;
     std::vector<Answer> refusals_;
     std::optional<bool> cts_;

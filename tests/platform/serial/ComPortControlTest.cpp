@@ -1,0 +1,171 @@
+// The Telnet port control codec against the bytes of RFC 2217 and the Telnet
+// RFCs, written out here again rather than taken from the code.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+
+#include "platform/serial/ComPortControl.h"
+
+using namespace platform;
+using S = std::string;
+
+namespace {
+
+S B(std::initializer_list<int> bytes)
+{
+    S s;
+    for (int b : bytes)
+        s += char(b);
+    return s;
+}
+S Sub(std::initializer_list<int> codeAndValue) { return B({255, 250, 44}) + B(codeAndValue) + B({255, 240}); }
+S Repeat(const S& s, int n)
+{
+    S all;
+    while (n-- > 0)
+        all += s;
+    return all;
+}
+const S kAgreed = B({255, 253, 44, 255, 253, 0, 255, 251, 0, 255, 253, 3, 255, 251, 3});
+
+struct Fed {
+    ComPortControl c;
+    S data, reply;
+    explicit Fed(const S& in, size_t piece = SIZE_MAX)
+    {
+        c.Hello();
+        for (size_t at = 0; at < in.size(); at += piece)
+            c.Take(S(in, at, piece), data, reply);
+    }
+};
+
+struct Case {
+    const char* what;
+    S in, data, reply;
+    ComPortControl::Option state;
+    int64_t nonsense = 0;
+};
+
+}  // namespace
+
+TEST(ComPortControl, AnswersTheServerAndUndoublesItsData)
+{
+    using O = ComPortControl::Option;
+    const S sixtyFive(65, 'x');
+    const Case cases[] = {
+        {"the server agrees to all", kAgreed + "A", "A", "", O::Agreed},
+        {"and refuses later", kAgreed + B({255, 254, 44}), "", B({255, 252, 44}), O::Refused},
+        {"the option refused", B({255, 254, 44}), "", "", O::Refused},
+        {"his WONT 44 is his side's", B({255, 252, 44}), "", "", O::Asked},
+        {"his WILL 44 declined", B({255, 251, 44}), "", B({255, 254, 44}), O::Asked},
+        {"others declined once", Repeat(B({255, 253, 24, 255, 251, 1, 255, 254, 24}), 3), "", B({255, 252, 24, 255, 254, 1}), O::Asked},
+        {"turned off and on", kAgreed + B({255, 252, 0, 255, 251, 0}), "", B({255, 254, 0, 255, 253, 0}), O::Agreed},
+        {"IAC IAC is 0xFF", B({'a', 255, 255, 255, 255, 'b'}), B({'a', 255, 255, 'b'}), "", O::Asked},
+        {"CR NUL is CR until binary", B({13, 0, 13, 10, 13, 255, 255, 13}), B({13, 13, 10, 13, 255, 13}), "", O::Asked},
+        {"binary keeps the NUL", kAgreed + B({13, 0}), B({13, 0}), "", O::Agreed},
+        {"no-ops and go-aheads", B({'a', 255, 241, 255, 249, 255, 242, 'b'}), "ab", "", O::Asked},
+        {"unknown commands", B({'a', 255, 65, 255, 240, 'b'}), "ab", "", O::Asked, 4},
+        {"other options' subnegotiations", B({255, 250, 24, 1, 255, 240, 'a'}), "a", "", O::Asked, 6},
+        {"a subnegotiation cut by a command", B({255, 250, 44, 106, 255, 253, 44, 'a'}), "a", "", O::Agreed, 4},
+        {"a bad answer", Sub({101, 0, 18}) + Sub({106}) + Sub({7, 1}), "", "", O::Asked, 21},
+        {"an overlong one, 0xFF doubled", B({255, 250, 44}) + sixtyFive + B({255, 255, 255, 240, 'a'}), "a", "", O::Asked, 71},
+        {"the signature", Sub({100}) + Sub({100, 'x'}), "", Sub({0, 's', 'e', 'r', 'b', 'o', 'x'}), O::Asked},
+    };
+    for (const Case& c : cases) {
+        for (size_t piece : {size_t(1), SIZE_MAX}) {
+            Fed f(c.in, piece);
+            EXPECT_EQ(f.data, c.data) << c.what;
+            EXPECT_EQ(f.reply, c.reply) << c.what;
+            EXPECT_EQ(f.c.State(), c.state) << c.what;
+            EXPECT_EQ(f.c.Nonsense(), c.nonsense) << c.what;
+        }
+    }
+}
+
+TEST(ComPortControl, AsksEachSettingAsTheRfcSpells)
+{
+    const std::pair<LineSettings, S> lines[] = {
+        {kDeviceLine, Sub({1, 0, 0, 0x12, 0xC0}) + Sub({2, 8}) + Sub({3, 1}) + Sub({4, 1})},
+        {{65535, 7, StopBits::Two, Parity::Even, true}, Sub({1, 0, 0, 255, 255, 255, 255}) + Sub({2, 7}) + Sub({3, 3}) + Sub({4, 2})},
+        {{300, 5, StopBits::OnePointFive, Parity::Mark, true}, Sub({1, 0, 0, 1, 44}) + Sub({2, 5}) + Sub({3, 4}) + Sub({4, 3})},
+        {{50, 6, StopBits::One, Parity::Space, true}, Sub({1, 0, 0, 0, 50}) + Sub({2, 6}) + Sub({3, 5}) + Sub({4, 1})},
+        {{9600, 8, StopBits::One, Parity::Odd, true}, Sub({1, 0, 0, 0x25, 0x80}) + Sub({2, 8}) + Sub({3, 2}) + Sub({4, 1})},
+        {{9600, 8, StopBits::One, Parity::Odd, false}, Sub({1, 0, 0, 0x25, 0x80}) + Sub({2, 8}) + Sub({3, 1}) + Sub({4, 1})},
+    };
+    for (const auto& [line, bytes] : lines) {
+        ComPortControl c;
+        S out = "x";
+        c.AskLine(out, line);
+        EXPECT_EQ(out, "x" + bytes);
+    }
+    ComPortControl c;
+    EXPECT_EQ(c.Hello(), B({255, 251, 44, 255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3}));
+    S out;
+    c.AskFlow(out, FlowControl::None), c.AskFlow(out, FlowControl::Software), c.AskFlow(out, FlowControl::Hardware);
+    c.AskDtr(out, true), c.AskDtr(out, false), c.AskRts(out, true), c.AskRts(out, false);
+    c.AskPurge(out, true, false), c.AskPurge(out, false, true), c.AskPurge(out, true, true), c.AskPurge(out, false, false);
+    c.AskNotifications(out);
+    EXPECT_EQ(out, Sub({5, 1}) + Sub({5, 2}) + Sub({5, 3}) + Sub({5, 8}) + Sub({5, 9}) + Sub({5, 11}) + Sub({5, 12}) +
+                       Sub({12, 1}) + Sub({12, 2}) + Sub({12, 3}) + Sub({10, 0x1E}) + Sub({11, 0x10}));
+}
+
+TEST(ComPortControl, MatchesAnswersToAsksAndTellsRefusals)
+{
+    ComPortControl c;
+    S out, data, reply;
+    c.AskLine(out, kDeviceLine), c.AskFlow(out, FlowControl::Hardware), c.AskDtr(out, true), c.AskRts(out, true);
+    c.AskDtr(out, false);
+    c.Take(Sub({101, 0, 0, 0x12, 0xC0}) + Sub({102, 7}) + Sub({105, 8}) + Sub({105, 1}) + Sub({105, 0}) +
+               Sub({105, 8}) + Sub({103, 1}) + Sub({103, 2}) + Sub({112, 1}),
+           data, reply);
+    EXPECT_EQ(c.Unanswered(), (std::vector{ServerSetting::StopSize, ServerSetting::Rts}));
+    const auto refused = c.TakeRefusals();
+    ASSERT_EQ(refused.size(), 3u);
+    EXPECT_EQ(std::tie(refused[0].Which, refused[0].Asked, refused[0].Got), std::tuple(ServerSetting::DataSize, 8u, 7u));
+    EXPECT_EQ(std::tie(refused[1].Which, refused[1].Asked, refused[1].Got), std::tuple(ServerSetting::Flow, 3u, 1u));
+    EXPECT_EQ(std::tie(refused[2].Which, refused[2].Asked, refused[2].Got), std::tuple(ServerSetting::Dtr, 9u, 8u));
+    EXPECT_TRUE(c.TakeRefusals().empty());
+    EXPECT_EQ(data + reply, "");
+}
+
+TEST(ComPortControl, CountsLineErrorsAndFollowsCtsAndSuspension)
+{
+    ComPortControl c;
+    S data, reply;
+    EXPECT_EQ(c.Cts(), std::nullopt);
+    c.Take(Sub({106, 0x1E}) + Sub({106, 0xE1}) + Sub({106, 0x08}) + Sub({107, 0x10}) + Sub({108}), data, reply);
+    EXPECT_EQ(std::tuple(c.Errors().Overrun, c.Errors().Parity, c.Errors().Framing, c.Errors().Break),
+              std::tuple(1, 1, 2, 1));
+    EXPECT_EQ(c.Cts(), true);
+    EXPECT_TRUE(c.Suspended());
+    c.Take(Sub({107, 0xEF}) + Sub({109}), data, reply);
+    EXPECT_EQ(c.Cts(), false);
+    EXPECT_FALSE(c.Suspended());
+}
+
+TEST(ComPortControl, TheLastBlockCrossesWholeWhereverTheConnectionSplitsIt)
+{
+    S block;
+    for (int i = 0; i < 5001; ++i)
+        block += char(i == 5000 ? 0xFF : i * 7 + i / 256);
+    S wire;
+    ComPortControl::AppendData(wire, block);
+    ASSERT_EQ(wire.size(), 5001 + size_t(std::count(block.begin(), block.end(), '\xFF')));
+    for (size_t at = 0; at <= wire.size(); ++at) {
+        Fed f(kAgreed);
+        f.c.Take(wire.substr(0, at), f.data, f.reply), f.c.Take(wire.substr(at), f.data, f.reply);
+        ASSERT_EQ(f.data, block) << "split at " << at;
+    }
+}
+
+TEST(ComPortControl, NoFloodOfTheServersGrowsTheReplies)
+{
+    S flood;
+    for (int option = 0; option < 256; ++option)
+        flood += B({255, 253, option, 255, 251, option, 255, 254, option, 255, 252, option});
+    Fed f(Repeat(flood, 20) + Repeat(Sub({100}), 100000) + Repeat(B({255, 253, 0, 255, 254, 0}), 1000) + "ok");
+    EXPECT_LT(f.reply.size(), 4096u);
+    EXPECT_EQ(f.data, "ok");
+    EXPECT_GT(f.c.Nonsense(), 99000 * 6);  // the signature requests not answered
+}
