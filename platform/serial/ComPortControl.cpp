@@ -254,7 +254,6 @@ void ComPortControl::DropSub(int64_t tail)
     if (sbLength_ <= kSubBound)
         nonsense_ += 2 + sbLength_;
     nonsense_ += tail;
-    sb_.clear();
 }
 
 bool ComPortControl::Change(Side side, unsigned char option, Said to)

@@ -6,7 +6,8 @@
 //
 // A server may send anything: what makes no sense is counted and dropped, a
 // subnegotiation is kept to a small bound, and an option is answered only when
-// its state changes, so no input grows memory or the replies without bound.
+// its state changes (and only so often, as the signature is said), so no input
+// grows memory or the replies without bound.
 
 #include <cstdint>
 #include <optional>
