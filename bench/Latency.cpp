@@ -2,14 +2,18 @@
 // ESC "I" to the moment it has read the fifth byte of the reply. Measured for
 // serbox (its real window and serial component on a pseudo-terminal, the event
 // loop on the main thread) and, in the same run, for a minimal poll() loop on a
-// second pseudo-terminal: the floor that the line itself costs.
+// second pseudo-terminal: the floor that the line itself costs. Then for serbox
+// behind a device server (Debian's ser2net on 127.0.0.1, serving the pseudo-
+// terminal), over Telnet with the port control and over raw TCP.
 
+#include <QTemporaryDir>
 #include <cstdio>
 #include <thread>
 
 #include "bench/Benchmarks.h"
 #include "bench/Common.h"
 #include "bench/Shell.h"
+#include "tests/support/Ser2net.h"
 
 namespace bench {
 
@@ -62,6 +66,22 @@ void Latency(int polls)
     Print("poll() loop (floor)", floor);
     std::printf("  ratio serbox/floor     median %.2f        p99 %.2f\n",
                 Percentile(serbox, 0.5) / Percentile(floor, 0.5), Percentile(serbox, 0.99) / Percentile(floor, 0.99));
+    for (const bool telnet : {true, false}) {
+        Pty line;
+        QTemporaryDir dir;
+        Ser2net server(line.path, dir.path().toStdString());
+        if (!server.Up()) {
+            std::printf("  (no ser2net: %s)\n", server.readAll().toStdString().c_str());
+            return;
+        }
+        std::vector<double> us;
+        {
+            Shell shell(telnet ? server.Rfc2217Url() : server.RawUrl());
+            // The server forwards nothing of the line until serbox has connected.
+            RunBeside([&] { us = Measure(line, polls); });
+        }
+        Print(telnet ? "serbox via ser2net 2217" : "serbox via ser2net raw", us);
+    }
 }
 
 }  // namespace bench

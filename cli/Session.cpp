@@ -100,6 +100,7 @@ public:
     int Start()
     {
         component_.SetPort(o_.port);
+        component_.OnNote = [this](const std::string& what) { Tell(what); };
         if (o_.flowNone)
             component_.SetFlowControl(platform::FlowControl::None);
         try {

@@ -29,7 +29,8 @@ const char* const kAbout =
     "\n"
     "The device leads: start the transfer on the device. PORT is COM1..COM4 (the\n"
     "devices the window program gives these names), or a device path; on Windows\n"
-    "any COMn. One line per transfer on standard output: sequence, direction, set\n"
+    "any COMn; or a device server's port: rfc2217://HOST:PORT (the line set from\n"
+    "here) or socket://HOST:PORT (raw TCP, the line as the server sets it). One line per transfer on standard output: sequence, direction, set\n"
     "(absolute; - when none was made), bytes, seconds, ok or failed: reason, and\n"
     "[LABEL]; with --format json one JSON object a line. Standard error says which\n"
     "device is awaited, how each ended, and a summary at the end. Ctrl-C abandons a\n"
@@ -74,7 +75,7 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(kAbout);
     parser.addPositionalArgument("command", "receive, send or verify");
     parser.addPositionalArgument("SET.txt", "send, verify: the stored set (its listing's name)", "[SET.txt]");
-    const QCommandLineOption port("port", "The serial port: COM1..COM4 or a device path.", "PORT");
+    const QCommandLineOption port("port", "The serial port: COM1..COM4, a device path, rfc2217://HOST:PORT or socket://HOST:PORT.", "PORT");
     const QCommandLineOption into("into", "receive: the folder the sets go to.", "DIR");
     const QCommandLineOption count("count", "receive, send: end after N whole transfers (default 1).", "N");
     const QCommandLineOption wait("wait", "End, status 4, when no transfer starts within S seconds of the last (default: wait for ever; at most 2000000).", "S");
@@ -111,7 +112,7 @@ int main(int argc, char** argv)
         return Wrong(receive ? "receive takes no set: the sets are named in the --into folder"
                              : command + " takes one set, the listing's name (SET.txt)");
     if (!parser.isSet(port) || parser.value(port).isEmpty())
-        return Wrong("--port is missing: COM1..COM4 or a device path");
+        return Wrong("--port is missing: COM1..COM4, a device path or a device server's port");
     o.port = parser.value(port).toStdString();
     if (receive != parser.isSet(into))
         return Wrong(receive ? "--into is missing: the folder the sets go to" : "--into is for receive only");

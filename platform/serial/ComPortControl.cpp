@@ -95,6 +95,18 @@ uint32_t FlowCode(FlowControl flow)
 
 }  // namespace
 
+uint32_t ComPortControl::WireValue(ServerSetting which, const LineSettings& line)
+{
+    switch (which) {
+    case ServerSetting::BaudRate: return static_cast<uint32_t>(line.BaudRate);
+    case ServerSetting::DataSize: return static_cast<uint32_t>(line.DataBits);
+    case ServerSetting::Parity: return ParityCode(ParityOf(line));
+    case ServerSetting::StopSize: return StopCode(line.Stop);
+    case ServerSetting::Flow: return FlowCode(line.Flow);
+    default: return 0;
+    }
+}
+
 std::string ComPortControl::Hello()
 {
     std::string out;

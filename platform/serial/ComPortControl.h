@@ -33,6 +33,8 @@ public:
 
     // Data for the device, as it goes on the connection (0xFF doubled).
     static void AppendData(std::string& out, std::string_view data);
+    // A setting of line as asked on the wire (0 for those not in LineSettings).
+    static uint32_t WireValue(ServerSetting which, const LineSettings& line);
 
     // The bytes asking for each setting, appended to out; each is remembered until
     // the server answers it.

@@ -1,5 +1,8 @@
 #include "platform/serial/PortNames.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "platform/serial/System.h"
 
 namespace platform {
@@ -12,6 +15,74 @@ int ComPortNumber(std::string_view name)
         if (name == ComPortName(n))
             return n;
     return 0;
+}
+
+namespace {
+constexpr std::string_view kRfc2217Scheme = "rfc2217://", kSocketScheme = "socket://";
+
+bool IsHostName(std::string_view host)
+{
+    if (host.empty() || host.size() > 253)
+        return false;
+    for (char c : host)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_')
+            return false;
+    return true;
+}
+
+bool IsIpv6(std::string_view host)
+{
+    if (host.size() < 2)
+        return false;
+    for (char c : host)
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.')
+            return false;
+    return host.find(':') != std::string_view::npos;
+}
+}  // namespace
+
+bool IsNetworkPortName(std::string_view name)
+{
+    return name.substr(0, kRfc2217Scheme.size()) == kRfc2217Scheme ||
+           name.substr(0, kSocketScheme.size()) == kSocketScheme;
+}
+
+std::string ParseNetworkPortName(std::string_view name, NetworkPortName& out)
+{
+    const std::string quoted = std::string(name);
+    const std::string form = "; write rfc2217://HOST:PORT or socket://HOST:PORT";
+    out = {};
+    out.Rfc2217 = name.substr(0, kRfc2217Scheme.size()) == kRfc2217Scheme;
+    if (!out.Rfc2217 && name.substr(0, kSocketScheme.size()) != kSocketScheme)
+        return quoted + " is not a network port's name" + form;
+    std::string_view rest = name.substr(out.Rfc2217 ? kRfc2217Scheme.size() : kSocketScheme.size());
+    std::string_view host;
+    if (!rest.empty() && rest.front() == '[') {
+        const size_t close = rest.find(']');
+        if (close == std::string_view::npos || !IsIpv6(rest.substr(1, close - 1)))
+            return quoted + ": the IPv6 address in brackets is not well formed" + form;
+        host = rest.substr(1, close - 1);
+        rest = rest.substr(close + 1);
+        if (rest.empty() || rest.front() != ':')
+            return quoted + " names no TCP port" + form;
+    } else {
+        const size_t colon = rest.find(':');
+        if (colon == std::string_view::npos)
+            return quoted + " names no TCP port" + form;
+        host = rest.substr(0, colon);
+        if (!IsHostName(host))
+            return quoted + ": \"" + std::string(host) + "\" is not a host name or address" + form;
+        rest = rest.substr(colon);
+    }
+    rest.remove_prefix(1);
+    unsigned long port = 0;
+    if (rest.empty() || rest.size() > 5 ||
+        !std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        (port = std::stoul(std::string(rest))) == 0 || port > 65535)
+        return quoted + ": the TCP port must be a number from 1 to 65535" + form;
+    out.Host = std::string(host);
+    out.Port = static_cast<uint16_t>(port);
+    return {};
 }
 
 std::map<std::string, std::string> RefreshBindings(const std::map<std::string, std::string>& current,

@@ -2,6 +2,7 @@
 // The port names COM1..COM4 and the device each stands for. Plain C++ so that the
 // bindings are tested without a port; what differs per system is in System.h.
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -32,6 +33,20 @@ std::string ComPortName(int n);              // "COM<n>"
 int ComPortNumber(std::string_view name);    // 1..4 for "COM1".."COM4", else 0
 // The component's name before any choice: it names no port.
 inline const std::string kStartPortName = "COM";
+
+// A serial port on the network, named as serial tools name it:
+// "rfc2217://HOST:PORT" (Telnet with the Com Port Control Option: the line is set
+// from here) or "socket://HOST:PORT" (raw TCP: only the bytes, the line is the
+// server's). HOST is a name, an IPv4 address or an IPv6 one in brackets.
+struct NetworkPortName {
+    bool Rfc2217 = false;
+    std::string Host;
+    uint16_t Port = 0;
+};
+bool IsNetworkPortName(std::string_view name);  // by its scheme alone
+// Empty when name is a network port's well-formed name (its parts in out),
+// otherwise what is wrong with it.
+std::string ParseNetworkPortName(std::string_view name, NetworkPortName& out);
 
 // Where the system keeps a stable link to each USB serial device.
 inline const std::string kStablePaths = "/dev/serial/by-id";

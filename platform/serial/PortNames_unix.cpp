@@ -96,6 +96,9 @@ std::string Recognise(const DetectedPort& port, const std::string& stablePaths)
 
 std::string CheckDevicePath(const std::string& path)
 {
+    NetworkPortName network;
+    if (IsNetworkPortName(path))
+        return ParseNetworkPortName(path, network);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return "No such device: " + path;

@@ -102,6 +102,9 @@ int ErrnoOfOpenError(unsigned long error)
 
 std::string CheckDevicePath(const std::string& path)
 {
+    NetworkPortName network;
+    if (IsNetworkPortName(path))
+        return ParseNetworkPortName(path, network);
     // A COM name is a port when the system has a device of that name; a file or
     // a folder of the same name in the current folder changes nothing.
     const std::string com = ComName(path);

@@ -80,7 +80,7 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
         name_->addItem(QString::fromStdString(ComPortName(n)));
     device_ = new QComboBox;
     device_->setObjectName("device");
-    device_->setEditable(true);  // any device path, a pseudo-terminal included
+    device_->setEditable(true);  // any device path, a pseudo-terminal or a device server's port included
     device_->setInsertPolicy(QComboBox::NoInsert);  // a path typed is not one of the ports found
     device_->setMinimumWidth(320);
     baud_ = new QComboBox;
@@ -112,6 +112,21 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     form->addRow("Stop bits", stopBits_);
     form->addRow("Flow control", flow_);
     layout->addLayout(form);
+    // A raw TCP port carries the bytes only: the settings above never reach its line.
+    auto* network = new QLabel;
+    network->setObjectName("networkNote");
+    network->setWordWrap(true);
+    network->hide();
+    layout->addWidget(network);
+    connect(device_, &QComboBox::currentTextChanged, network, [network](const QString& text) {
+        const std::string typed = text.trimmed().toStdString();
+        NetworkPortName where;
+        const bool raw = ParseNetworkPortName(typed, where).empty() && !where.Rfc2217;
+        network->setText(raw ? "Raw TCP: the line's speed, format and flow control are the device server's own; "
+                               "the settings above do not reach it."
+                             : "");
+        network->setVisible(raw);
+    });
     status_ = new QLabel;
     status_->setWordWrap(true);
     layout->addWidget(status_);

@@ -32,7 +32,9 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 
+#include "platform/serial/NetworkTransport.h"
 #include "platform/serial/PortNames.h"
 #include "platform/serial/System.h"
 #include "platform/serial/PortSetupDialog.h"
@@ -64,6 +66,7 @@ struct SerialComponent::Impl {
     size_t stagedAt = 0;
     bool gathering = false;                // more bytes are being read for one event
     bool lostMeanwhile = false;           // the device went while they were
+    std::string lostWhy;
 
     size_t Staged() const { return staged.size() - stagedAt; }
     void DropStaged()
@@ -99,7 +102,10 @@ std::vector<DetectedPort> Detect() { return DetectSerialPorts(); }
 
 }  // namespace
 
-SerialComponent::SerialComponent(QWidget* dialogParent) : SerialComponent(dialogParent, MakeSerialTransport()) {}
+SerialComponent::SerialComponent(QWidget* dialogParent)
+    : SerialComponent(dialogParent, WithNetworkPorts(MakeSerialTransport()))
+{
+}
 
 SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTransport> transport) : d_(new Impl)
 {
@@ -111,16 +117,19 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
     // A vanished device may be reported again and again: close at the first
     // report and tell once. The reason is the line's, not the error of whichever
     // call happened to notice (on a pseudo-terminal anything from EAGAIN to ENOTTY).
-    auto lose = [this] {
+    auto lose = [this](const std::string& why) {
         if (!d_->port->IsOpen())
             return;
+        const bool told = d_->port->TellsWhyLost() && !why.empty();
         d_->port->Close();
         d_->DropStaged();
         d_->waiting = false;
         EndHold();
-        d_->lastFailure = d_->name +
-                          ": device lost (the line went away: the adapter unplugged, the device switched off or "
-                          "its cable pulled, or the program at the other end closed it)";
+        d_->lastFailure = d_->name + ": device lost (" +
+                          (told ? why
+                                : "the line went away: the adapter unplugged, the device switched off or its cable "
+                                  "pulled, or the program at the other end closed it") +
+                          ")";
         Tell(d_->lastFailure);
     };
     port.OnReadyRead = [this, lose] {
@@ -140,7 +149,7 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
         if (d_->lostMeanwhile) {
             // The bytes that came before the loss have been handed over first.
             d_->lostMeanwhile = false;
-            lose();
+            lose(std::exchange(d_->lostWhy, {}));
         }
     };
     connect(&d_->drain, &QTimer::timeout, this, [this] {
@@ -189,14 +198,19 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
         if (OnWaiting)
             OnWaiting(what);
     };
-    port.OnLost = [this, lose](const std::string&) {
+    port.OnNote = [this](const std::string& what) {
+        if (OnNote)
+            OnNote(what);
+    };
+    port.OnLost = [this, lose](const std::string& why) {
         if (!d_->port->IsOpen())
             return;
         if (d_->gathering) {
             d_->lostMeanwhile = true;
+            d_->lostWhy = why;
             return;
         }
-        lose();
+        lose(why);
     };
 }
 

@@ -58,6 +58,8 @@ public:
 
     // Open waits on something slow: what (the transport's words), then empty.
     std::function<void(const std::string& what)> OnWaiting;
+    // What the port ignored of the settings, once after an open that goes ahead.
+    std::function<void(const std::string& what)> OnNote;
 
     // Why the last open failed, or the device was lost; empty after a good open.
     std::string LastFailure() const;

@@ -67,6 +67,12 @@ public:
     // across the network): what it waits for, in words a technician can act on,
     // then empty when the wait is over. Called from inside Open.
     std::function<void(const std::string& what)> OnWaiting;
+    // What the port ignored of the line's settings and what follows for the user,
+    // once after an open that goes ahead without it.
+    std::function<void(const std::string& what)> OnNote;
+    // OnLost's why names the cause (a server that closed the connection) rather
+    // than the error of whichever call noticed.
+    virtual bool TellsWhyLost() const { return false; }
 };
 
 // Limit of the received bytes held: a flood from the line must not grow memory.

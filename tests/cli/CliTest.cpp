@@ -14,6 +14,7 @@
 #include "platform/files/StdFileSystem.h"
 #include "receive/Listing.h"
 #include "tests/e2e/Session.h"
+#include "tests/support/Ser2net.h"
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -212,6 +213,28 @@ TEST_F(Cli, VerifySaysIdenticalOrWhereTheProgramFirstDiffers)
         EXPECT_TRUE(NamesIn(t.path / "tmp").empty()) << "the scratch set stays behind";
         EXPECT_EQ(JournalRows(t.path / "serbox" / "journal.csv").back().mid(11, 2), (QStringList{c.status ? "different" : "ok", c.verdict}));
     }
+}
+
+// Through a device server as through a cable, over either kind of port it
+// offers; one not running is a port that cannot be opened, said why.
+TEST_F(Cli, ThroughADeviceServerAsThroughACable)
+{
+    for (const bool telnet : {true, false}) {
+        Device device(QStringList{"--no-wait", "--exit", "send"} << Store("p", kWithBlock));
+        Ser2net server(device.path, t.path);
+        const QString url = QString::fromStdString(telnet ? server.Rfc2217Url() : server.RawUrl());
+        CliRun cli({"receive", "--port", url, "--into", Q(sets)}, t.path);
+        EXPECT_EQ(cli.Status(), 0) << cli.err.toStdString();
+        device.Finish();
+        EXPECT_EQ(ProgramIn(sets, telnet ? "S0001" : "S0002"), kWithBlock);
+    }
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const QString url = QString("rfc2217://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    CliRun cli({"receive", "--port", url, "--into", Q(sets)}, t.path);
+    EXPECT_EQ(cli.Status(), 3);
+    EXPECT_TRUE(cli.err.contains(url + ": nothing serves a port there (connection refused)")) << cli.err.toStdString();
 }
 
 // A reception cut by the device going, by Ctrl-C in a shell's loop (to the whole

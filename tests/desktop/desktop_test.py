@@ -4,7 +4,7 @@ with the accessibility bus behind it, and its line's device end on a
 pseudo-terminal. Keys are typed with xdotool; what a screen reader would say
 comes from the accessibility bus.
 
-  desktop_test.py dialogs|layouts|start-up|remembered --program SERBOX_EN [--shots DIR]
+  desktop_test.py dialogs|layouts|start-up|remembered|network --program SERBOX_EN [--shots DIR]
   desktop_test.py a11y active|names|text [NAME]     (the harness asking the bus)
 """
 import argparse
@@ -14,6 +14,7 @@ import fcntl
 import functools
 import os
 import select
+import socket
 import subprocess
 import sys
 import tty
@@ -77,11 +78,11 @@ class Session(Desktop):
         p.register(self.line, select.POLLOUT)
         until(lambda: p.poll(0) == [(self.line, select.POLLOUT)], "the program to open the line")
 
-    def answer_setup(self, port=""):
+    def answer_setup(self, port="", device=None):
         """The port by its name's keys (COM and the digit), then the device's line."""
         if port:
             self.answer(SETUP, "ctrl+a", *f"COM{port}")
-        self.answer(SETUP, "Tab", "ctrl+a", text=self.path, closes=True)
+        self.answer(SETUP, "Tab", "ctrl+a", text=device or self.path, closes=True)
 
     def away_and_back(self, back):
         self.activate(self.window("^OTHER$"))
@@ -285,7 +286,34 @@ def remembered(s):
     check(s.received(), "", "bytes after the setup dialog's Cancel")
 
 
-CASES = {"dialogs": dialogs, "layouts": layouts, "start-up": functools.partial(start_up, "2"), "remembered": remembered}
+def network(s):
+    """The device behind a device server (Debian's ser2net on this machine): its
+    port's URL typed into the setup dialog; keys reach the device through it."""
+    with socket.socket() as free:
+        free.bind(("127.0.0.1", 0))
+        port = free.getsockname()[1]
+    config = os.path.join(s.work, "ser2net.yaml")
+    with open(config, "w") as f:
+        f.write(f"connection: &rfc\n  accepter: telnet(rfc2217),tcp,127.0.0.1,{port}\n"
+                f"  connector: serialdev,{s.path},4800n81,local\n  options:\n    chardelay: false\n")
+    s.children.start(["/usr/sbin/ser2net", "-n", "-c", config, "-P", os.path.join(s.work, "ser2net.pid")])
+    listening = f"0100007F:{port:04X} 00000000:0000 0A"
+    until(lambda: any(listening in line for line in open("/proc/net/tcp")), "ser2net to listen")
+    s.start_program()
+    s.answer("^WARNING$", "Return")
+    s.answer_setup(device=f"rfc2217://127.0.0.1:{port}")
+    main = s.window(MAIN)
+    s.opened()
+    s.activate(main)
+    until(lambda: s.title(main) == "KORVEL SU COM1", "the title KORVEL SU COM1")
+    check(s.received(), "", "bytes before the first key")
+    s.keys("a", "1")
+    check(s.received(), "41 31", "keys through the device server")
+    s.shot(main, "desktop-network", s.args.shots)
+
+
+CASES = {"dialogs": dialogs, "layouts": layouts, "start-up": functools.partial(start_up, "2"), "remembered": remembered,
+         "network": network}
 
 
 def a11y(what, name=""):

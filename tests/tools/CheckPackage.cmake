@@ -16,7 +16,7 @@ if(NOT control MATCHES "Package: serbox\n")
   fail("package name is not serbox:\n${control}")
 endif()
 # The platform plugin too: without it the program does not start.
-foreach(dep IN ITEMS libqt6widgets6 libqt6serialport6 libqt6core6 qt6-qpa-plugins)
+foreach(dep IN ITEMS libqt6widgets6 libqt6serialport6 libqt6network6 libqt6core6 qt6-qpa-plugins)
   if(NOT control MATCHES "[ ,]${dep}[ ,(\n]")
     fail("Depends lacks ${dep}:\n${control}")
   endif()

@@ -1,0 +1,562 @@
+// A device server's port over TCP (Qt Network), with or without the Com Port
+// Control Option (ComPortControl does its bytes).
+//
+// The server has no output-empty event either: the component's line time, counted
+// at the line as set, stands for it as for a cable. What the server holds back
+// (CTS low under hardware flow, or its own suspend) holds the line here.
+
+#include "platform/serial/NetworkTransport.h"
+
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cerrno>
+#include <chrono>
+#include <optional>
+
+#include "platform/serial/ComPortControl.h"
+#include "platform/serial/PortNames.h"
+
+namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the modem lines' answers may trail the line's: a server that has not
+// answered them by then ignores them (one serving a line with no modem lines).
+constexpr auto kModemLinesGrace = std::chrono::milliseconds(300);
+// The answer to a setting changed on an open port.
+constexpr auto kSettingAnswer = std::chrono::seconds(2);
+
+std::string Describe(ServerSetting which, uint32_t value)
+{
+    switch (which) {
+    case ServerSetting::BaudRate:
+        return "the speed " + std::to_string(value) + " baud";
+    case ServerSetting::DataSize:
+        return std::to_string(value) + " data bits";
+    case ServerSetting::Parity: {
+        static const char* const names[] = {"?", "no parity", "odd parity", "even parity", "mark parity", "space parity"};
+        return value < 6 ? names[value] : "parity " + std::to_string(value);
+    }
+    case ServerSetting::StopSize:
+        return value == 1 ? "1 stop bit" : value == 2 ? "2 stop bits" : value == 3 ? "1.5 stop bits" : "stop size " + std::to_string(value);
+    case ServerSetting::Flow:
+        return value == 3 ? "hardware flow control (CTS/RTS)" : value == 2 ? "XON/XOFF flow control" : "no flow control";
+    case ServerSetting::Dtr:
+        return "DTR";
+    case ServerSetting::Rts:
+        return "RTS";
+    case ServerSetting::Purge:
+        return "the purge";
+    }
+    return "a setting";
+}
+
+bool IsModemLine(ServerSetting s) { return s == ServerSetting::Dtr || s == ServerSetting::Rts; }
+bool IsLineSetting(ServerSetting s) { return !IsModemLine(s) && s != ServerSetting::Purge; }
+
+// "5 s", "0.3 s".
+std::string Seconds(std::chrono::milliseconds bound)
+{
+    const auto ms = bound.count();
+    return std::to_string(ms / 1000) + (ms % 1000 ? "." + std::to_string(ms % 1000 / 100) : "") + " s";
+}
+
+class NetworkTransport final : public SerialTransport {
+public:
+    explicit NetworkTransport(std::chrono::milliseconds openBound) : openBound_(openBound) {}
+    ~NetworkTransport() override { Close(); }
+
+    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override;
+    void Close() override;
+    bool IsOpen() const override { return open_; }
+
+    void SetBaudRate(int baud) override { line_.BaudRate = baud, AskLine(); }
+    void SetDataBits(int bits) override { line_.DataBits = bits, AskLine(); }
+    void SetStopBits(StopBits stop) override { line_.Stop = stop, AskLine(); }
+    void SetParity(Parity parity) override
+    {
+        line_.ParityBits = parity;
+        line_.ParityCheck = parity != Parity::None;
+        AskLine();
+    }
+    void SetFlowControl(FlowControl flow) override;
+    void SetDTR(bool on) override { AskModemLine([&](std::string& out) { control_->AskDtr(out, on); }); }
+    void SetRTS(bool on) override
+    {
+        if (DrivesRts(line_.Flow))
+            AskModemLine([&](std::string& out) { control_->AskRts(out, on); });
+    }
+    void Settle() override { failure_.clear(); }
+
+    int64_t BytesAvailable() const override { return static_cast<int64_t>(rx_.size()); }
+    int64_t Read(char* data, int64_t max) override;
+    bool TakeMore() override;
+    void Write(const char* data, int64_t size) override;
+    bool OutputPending() override { return socket_ && socket_->bytesToWrite() > 0; }
+    void Clear(bool input, bool output) override;
+    bool LineHolds() override
+    {
+        if (!control_)
+            return false;
+        return control_->Suspended() ||
+               (line_.Flow == FlowControl::Hardware && !ignoresModemLines_ && control_->Cts() == false);
+    }
+    LineErrors LineErrorsSeen() override { return control_ ? control_->Errors() : LineErrors{}; }
+    std::string TakeFailure() override { return std::exchange(failure_, {}); }
+    bool TellsWhyLost() const override { return true; }
+
+private:
+    bool WaitUntil(const std::function<bool()>& done, Clock::time_point deadline);
+    bool Answered(bool (*kind)(ServerSetting)) const;
+    int Fail(int err, const std::string& why);
+    std::string RefusedText();
+    void Pump();
+    void Send(const std::string& bytes);
+    void AskLine();
+    void AskModemLine(const std::function<void(std::string&)>& ask);
+    void Arrived();
+    void NotifyLater();
+    void Dropped();
+    void Waiting(const std::string& what)
+    {
+        if (OnWaiting)
+            OnWaiting(what);
+    }
+
+    std::unique_ptr<QTcpSocket> socket_;
+    std::unique_ptr<ComPortControl> control_;
+    std::string name_, failure_, rx_;
+    LineSettings line_, confirmed_;
+    bool fresh_ = false;  // nothing read or cleared since the open
+    bool open_ = false, ignoresModemLines_ = false, dropped_ = false, notifying_ = false;
+    int attempt_ = 0;
+    LineErrors told_;
+    const std::chrono::milliseconds openBound_;
+};
+
+int NetworkTransport::Fail(int err, const std::string& why)
+{
+    failure_ = name_ + ": " + why;
+    const std::string kept = failure_;
+    Close();
+    failure_ = kept;
+    Waiting({});
+    return err;
+}
+
+int NetworkTransport::Open(const std::string& device, const LineSettings& line, bool dtr, bool rts)
+{
+    Close();
+    NetworkPortName where;
+    name_ = device;
+    if (const std::string why = ParseNetworkPortName(device, where); !why.empty()) {
+        failure_ = why;
+        return EINVAL;
+    }
+    line_ = line;
+    const int attempt = ++attempt_;
+    const auto deadline = Clock::now() + openBound_;
+    socket_ = std::make_unique<QTcpSocket>();
+    // A full buffer stops the reading and TCP holds the server back: a flood
+    // costs no memory here and loses no byte.
+    socket_->setReadBufferSize(kSerialReadBuffer);
+    QObject::connect(socket_.get(), &QTcpSocket::readyRead, socket_.get(), [this] { Arrived(); });
+    QObject::connect(socket_.get(), &QTcpSocket::disconnected, socket_.get(), [this] { Dropped(); });
+    QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, socket_.get(), [this] { Dropped(); });
+    const std::string bound = " (at most " + Seconds(openBound_) + ")";
+    Waiting(name_ + ": connecting to the device server" + bound + "...");
+    socket_->connectToHost(QString::fromStdString(where.Host), where.Port);
+    auto cancelled = [&] { return attempt != attempt_ || !socket_; };
+    if (!WaitUntil([&] { return cancelled() || dropped_ || socket_->state() == QAbstractSocket::ConnectedState; },
+                   deadline))
+        return Fail(ETIMEDOUT, "the device server did not answer within " + Seconds(openBound_) +
+                                   " (the host is off or unreachable, or a firewall drops the connection)");
+    if (cancelled())
+        return ECANCELED;
+    if (dropped_) {
+        switch (socket_->error()) {
+        case QAbstractSocket::ConnectionRefusedError:
+            return Fail(ECONNREFUSED, "nothing serves a port there (connection refused): is the device server "
+                                      "running, and is this its TCP port?");
+        case QAbstractSocket::HostNotFoundError:
+            return Fail(ENOENT, "no host of that name is known (the name resolves to nothing)");
+        default:
+            return Fail(EIO, "cannot connect: " + socket_->errorString().toStdString());
+        }
+    }
+    // The device waits for each reply: no byte may wait to be coalesced.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (where.Rfc2217) {
+        control_ = std::make_unique<ComPortControl>();
+        Waiting(name_ + ": asking the device server for control of the serial line (RFC 2217)" + bound + "...");
+        Send(control_->Hello());
+        Pump();
+        const bool answered = WaitUntil(
+            [&] { return cancelled() || dropped_ || control_->State() != ComPortControl::Option::Asked; }, deadline);
+        if (cancelled())
+            return ECANCELED;
+        if (dropped_)
+            return Fail(EIO, "the device server closed the connection before serving the line (it serves another "
+                            "client, or cannot open its serial port)");
+        if (!answered)
+            return Fail(ETIMEDOUT, "the device server did not take up control of the serial line (RFC 2217) within " +
+                                       Seconds(openBound_) + "; for a raw TCP port write socket://");
+        if (control_->State() == ComPortControl::Option::Refused)
+            return Fail(EPROTO, "the device server refuses control of the serial line (RFC 2217); for a raw TCP "
+                                "port write socket://");
+        std::string ask;
+        control_->AskLine(ask, line);
+        control_->AskFlow(ask, line.Flow);
+        control_->AskDtr(ask, dtr);
+        if (DrivesRts(line.Flow))
+            control_->AskRts(ask, rts);
+        control_->AskNotifications(ask);
+        Send(ask);
+        const bool settled =
+            WaitUntil([&] { return cancelled() || dropped_ || Answered(IsLineSetting); }, deadline);
+        if (!cancelled() && !dropped_ && settled)
+            WaitUntil([&] { return cancelled() || dropped_ || Answered(IsModemLine); },
+                      std::min(deadline, Clock::now() + kModemLinesGrace));
+        if (cancelled())
+            return ECANCELED;
+        if (dropped_)
+            return Fail(EIO, "the device server closed the connection while the line was set");
+        if (const std::string refused = RefusedText(); !refused.empty())
+            return Fail(EINVAL, refused);
+        std::string unanswered;
+        std::string ignored;
+        for (ServerSetting s : control_->Unanswered()) {
+            if (IsLineSetting(s))
+                unanswered += (unanswered.empty() ? "" : ", ") + Describe(s, ComPortControl::WireValue(s, line));
+            else if (IsModemLine(s) && ignored.find(Describe(s, 0)) == std::string::npos)
+                ignored += (ignored.empty() ? "" : " and ") + Describe(s, 0);
+        }
+        if (!unanswered.empty())
+            return Fail(ETIMEDOUT, "the device server did not confirm the line's settings (" + unanswered +
+                                       ") within " + Seconds(openBound_));
+        ignoresModemLines_ = !ignored.empty();
+        if (ignoresModemLines_ && OnNote) {
+            const std::string note = name_ + ": the device server did not set " + ignored +
+                                     " (its line has no modem lines, a pseudo-terminal say), so CTS is not "
+                                     "taken as holding the line";
+            QTimer::singleShot(0, socket_.get(), [this, note] {
+                if (OnNote)
+                    OnNote(note);
+            });
+        }
+    }
+    // A device server holds its line at its own settings, set up for the device,
+    // and forwards from the moment it is connected: what came meanwhile is the
+    // device's (a first poll, say) and is kept from the purge after an open.
+    fresh_ = true;
+    confirmed_ = line;
+    open_ = true;
+    Waiting({});
+    if (!rx_.empty())
+        NotifyLater();
+    return 0;
+}
+
+void NetworkTransport::Close()
+{
+    ++attempt_;
+    open_ = false;
+    if (socket_) {
+        socket_->disconnect();
+        socket_->abort();
+        // Close may come from inside one of the socket's own signals.
+        socket_.release()->deleteLater();
+    }
+    control_.reset();
+    rx_.clear();
+    dropped_ = ignoresModemLines_ = notifying_ = fresh_ = false;
+    told_ = {};
+    failure_.clear();
+}
+
+// The event loop turns (the window paints, user input waits) until done() or the
+// deadline; false at the deadline.
+bool NetworkTransport::WaitUntil(const std::function<bool()>& done, Clock::time_point deadline)
+{
+    while (!done()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(left, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);  // a Close from elsewhere ends the wait too
+        if (socket_) {
+            QObject::connect(socket_.get(), &QTcpSocket::connected, &loop, &QEventLoop::quit);
+            QObject::connect(socket_.get(), &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
+            QObject::connect(socket_.get(), &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+            QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        }
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
+bool NetworkTransport::Answered(bool (*kind)(ServerSetting)) const
+{
+    for (ServerSetting s : control_->Unanswered())
+        if (kind(s))
+            return false;
+    return true;
+}
+
+// A setting of the line the server answered with another value: the device would
+// hear garbage, so it is told as a driver's refusal is.
+std::string NetworkTransport::RefusedText()
+{
+    std::string refused;
+    for (const ComPortControl::Answer& a : control_->TakeRefusals()) {
+        if (!IsLineSetting(a.Which))
+            continue;
+        refused += (refused.empty() ? "" : "; ") + Describe(a.Which, a.Asked) + " (it set " + Describe(a.Which, a.Got) + ")";
+    }
+    return refused.empty() ? refused : "the device server refused " + refused;
+}
+
+void NetworkTransport::Pump()
+{
+    char buffer[4096];
+    while (socket_ && rx_.size() < static_cast<size_t>(kSerialReadBuffer) && socket_->bytesAvailable() > 0) {
+        const int64_t room = std::min<int64_t>(sizeof buffer, kSerialReadBuffer - static_cast<int64_t>(rx_.size()));
+        const int64_t got = socket_->read(buffer, room);
+        if (got <= 0)
+            return;
+        if (!control_) {
+            rx_.append(buffer, static_cast<size_t>(got));
+            continue;
+        }
+        std::string reply;
+        control_->Take(std::string_view(buffer, static_cast<size_t>(got)), rx_, reply);
+        if (!reply.empty())
+            Send(reply);
+    }
+}
+
+void NetworkTransport::Send(const std::string& bytes)
+{
+    if (!socket_ || bytes.empty())
+        return;
+    socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket_->flush();
+}
+
+// From the event loop: what came is taken in and the component told.
+void NetworkTransport::Arrived()
+{
+    const size_t before = rx_.size();
+    const LineErrors errors = LineErrorsSeen();
+    Pump();
+    if (!open_)
+        return;
+    if (control_) {
+        const std::string refused = RefusedText();
+        if (!refused.empty() && OnNote)
+            OnNote(name_ + ": " + refused);
+    }
+    if ((rx_.size() != before || LineErrorsSeen().Total() != errors.Total()) && OnReadyRead)
+        OnReadyRead();
+}
+
+void NetworkTransport::Dropped()
+{
+    if (dropped_ || !socket_)
+        return;
+    dropped_ = true;
+    if (!open_)
+        return;
+    const std::string why = socket_->error() == QAbstractSocket::RemoteHostClosedError
+                                ? "the device server closed the connection"
+                                : "the connection to the device server broke: " + socket_->errorString().toStdString();
+    // Bytes that came before the loss are the device's: handed over first.
+    Pump();
+    if (OnLost)
+        OnLost(why);
+}
+
+int64_t NetworkTransport::Read(char* data, int64_t max)
+{
+    fresh_ = false;
+    const int64_t n = std::min<int64_t>(max, static_cast<int64_t>(rx_.size()));
+    rx_.copy(data, static_cast<size_t>(n));
+    rx_.erase(0, static_cast<size_t>(n));
+    // What waited behind a full buffer is told from the event loop, as new bytes are.
+    if (socket_ && socket_->bytesAvailable() > 0)
+        NotifyLater();
+    return n;
+}
+
+void NetworkTransport::NotifyLater()
+{
+    if (notifying_ || !socket_)
+        return;
+    notifying_ = true;
+    QTimer::singleShot(0, socket_.get(), [this] {
+        notifying_ = false;
+        Pump();
+        if (open_ && !rx_.empty() && OnReadyRead)
+            OnReadyRead();
+    });
+}
+
+bool NetworkTransport::TakeMore()
+{
+    const size_t before = rx_.size();
+    Pump();
+    return rx_.size() != before;
+}
+
+void NetworkTransport::Write(const char* data, int64_t size)
+{
+    if (!open_)
+        return;
+    if (!control_)
+        return Send(std::string(data, static_cast<size_t>(size)));
+    std::string out;
+    ComPortControl::AppendData(out, std::string_view(data, static_cast<size_t>(size)));
+    Send(out);
+}
+
+void NetworkTransport::Clear(bool input, bool output)
+{
+    if (!open_)
+        return;
+    if (input && std::exchange(fresh_, false))
+        input = false;
+    if (input) {
+        Pump();
+        rx_.clear();
+    }
+    if (control_ && (input || output)) {
+        std::string ask;
+        control_->AskPurge(ask, input, output);
+        Send(ask);
+    }
+}
+
+void NetworkTransport::SetFlowControl(FlowControl flow)
+{
+    line_.Flow = flow;
+    if (!open_ || !control_ || flow == confirmed_.Flow)
+        return;
+    std::string ask;
+    control_->AskFlow(ask, flow);
+    Send(ask);
+    confirmed_.Flow = flow;
+}
+
+// A change on an open port waits, bounded, for the server's answer: a refusal is
+// told as a driver's is, at once.
+void NetworkTransport::AskLine()
+{
+    const auto same = [](const LineSettings& a, const LineSettings& b) {
+        return a.BaudRate == b.BaudRate && a.DataBits == b.DataBits && a.Stop == b.Stop && ParityOf(a) == ParityOf(b);
+    };
+    // Asking again what the server confirmed would only spin the event loop.
+    if (!open_ || !control_ || same(line_, confirmed_))
+        return;
+    std::string ask;
+    control_->AskLine(ask, line_);
+    Send(ask);
+    const int attempt = attempt_;
+    WaitUntil([&] { return attempt != attempt_ || dropped_ || Answered(IsLineSetting); },
+              Clock::now() + kSettingAnswer);
+    if (attempt != attempt_ || dropped_)
+        return;
+    failure_ = RefusedText();
+    if (!failure_.empty())
+        failure_ = name_ + ": " + failure_;
+    else if (!Answered(IsLineSetting))
+        failure_ = name_ + ": the device server did not confirm the line's new settings";
+    else
+        confirmed_ = line_;
+}
+
+void NetworkTransport::AskModemLine(const std::function<void(std::string&)>& ask)
+{
+    if (!open_ || !control_ || ignoresModemLines_)
+        return;
+    std::string out;
+    ask(out);
+    Send(out);
+}
+
+// Routes each open by the name: the network's names to the network port.
+class PortByName final : public SerialTransport {
+public:
+    PortByName(std::unique_ptr<SerialTransport> cable, std::unique_ptr<SerialTransport> network)
+        : cable_(std::move(cable)), network_(std::move(network)), active_(cable_.get())
+    {
+        for (SerialTransport* port : {cable_.get(), network_.get()}) {
+            port->OnReadyRead = [this] {
+                if (OnReadyRead)
+                    OnReadyRead();
+            };
+            port->OnLost = [this](const std::string& why) {
+                if (OnLost)
+                    OnLost(why);
+            };
+            port->OnWaiting = [this](const std::string& what) {
+                if (OnWaiting)
+                    OnWaiting(what);
+            };
+            port->OnNote = [this](const std::string& what) {
+                if (OnNote)
+                    OnNote(what);
+            };
+        }
+    }
+
+    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
+    {
+        SerialTransport* chosen = IsNetworkPortName(device) ? network_.get() : cable_.get();
+        if (chosen != active_)
+            active_->Close();
+        active_ = chosen;
+        return active_->Open(device, line, dtr, rts);
+    }
+    void Close() override { active_->Close(); }
+    bool IsOpen() const override { return active_->IsOpen(); }
+    void SetBaudRate(int baud) override { active_->SetBaudRate(baud); }
+    void SetDataBits(int bits) override { active_->SetDataBits(bits); }
+    void SetStopBits(StopBits stop) override { active_->SetStopBits(stop); }
+    void SetParity(Parity parity) override { active_->SetParity(parity); }
+    void SetFlowControl(FlowControl flow) override { active_->SetFlowControl(flow); }
+    void SetDTR(bool on) override { active_->SetDTR(on); }
+    void SetRTS(bool on) override { active_->SetRTS(on); }
+    void Settle() override { active_->Settle(); }
+    int64_t BytesAvailable() const override { return active_->BytesAvailable(); }
+    int64_t Read(char* data, int64_t max) override { return active_->Read(data, max); }
+    bool TakeMore() override { return active_->TakeMore(); }
+    void Write(const char* data, int64_t size) override { active_->Write(data, size); }
+    bool OutputPending() override { return active_->OutputPending(); }
+    void Clear(bool input, bool output) override { active_->Clear(input, output); }
+    bool LineHolds() override { return active_->LineHolds(); }
+    LineErrors LineErrorsSeen() override { return active_->LineErrorsSeen(); }
+    std::string TakeFailure() override { return active_->TakeFailure(); }
+    bool TellsWhyLost() const override { return active_->TellsWhyLost(); }
+
+private:
+    std::unique_ptr<SerialTransport> cable_, network_;
+    SerialTransport* active_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialTransport> MakeNetworkTransport(std::chrono::milliseconds openBound)
+{
+    return std::make_unique<NetworkTransport>(openBound);
+}
+
+std::unique_ptr<SerialTransport> WithNetworkPorts(std::unique_ptr<SerialTransport> cable,
+                                                  std::unique_ptr<SerialTransport> network)
+{
+    return std::make_unique<PortByName>(std::move(cable), std::move(network));
+}
+
+}  // namespace platform
