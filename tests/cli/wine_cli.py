@@ -3,7 +3,8 @@
 a reception, a load, a verify, the port that cannot be opened, a folder's name
 as a console shows it, and Ctrl-C in the
 middle of a reception pressed as the console does; the exit statuses, the sets
-left in the folder and the journal's lines."""
+left in the folder and the journal's lines. Then receptions through a device
+server, ser2net on this machine."""
 import argparse
 import contextlib
 import csv
@@ -17,7 +18,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import CMAKE, Device, expect, map_port, program, run, run_test, store  # noqa: E402
+from xdesktop import CMAKE, Device, expect, map_port, program, run, run_test, ser2net, store  # noqa: E402
 
 p = argparse.ArgumentParser()
 for a in ("device", "cli", "ctrlc", "prefix"):
@@ -101,6 +102,17 @@ def test(children, work):
     rows = [(l[5], l[11]) for l in lines[1:]]
     expect(rows == [("receive", "ok"), ("send", "ok"), ("verify", "ok"), ("receive", "abandoned")], f"journaled: {rows}")
     expect(lines[4][6] == "", f"the abandoned reception names no set: {lines[4]}")
+
+    # Through a device server (Debian's ser2net on this machine) over each kind of port it offers.
+    net = os.path.join(work, "net")
+    os.mkdir(net)
+    for kind in (0, 1):
+        device = Device(children, args.device, ["--no-wait", "--exit", "send", "a.hdr", "a.src"], work)
+        url = ser2net(children, work, device.port)[kind]
+        rc, so, se = cli("receive", "--port", url, "--into", win(net))
+        device.ended()
+        expect(rc == 0, f"receive through {url} ends 0: {rc} {se}")
+        expect(got(net, f"S000{kind + 1}.src") == src, f"the set through {url} holds the program sent")
 
 
 sys.exit(run_test(test, "wine-cli", finish=lambda: run(RUN, args.prefix, "--stop")))

@@ -14,13 +14,12 @@ import fcntl
 import functools
 import os
 import select
-import socket
 import subprocess
 import sys
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xdesktop import Desktop, Failure, expect, options, run, run_test, until, within  # noqa: E402
+from xdesktop import Desktop, Failure, expect, options, run, run_test, ser2net, until, within  # noqa: E402
 
 MAIN, SETUP = "^KORVEL SU COM", "^Serial port setup$"
 
@@ -289,19 +288,10 @@ def remembered(s):
 def network(s):
     """The device behind a device server (Debian's ser2net on this machine): its
     port's URL typed into the setup dialog; keys reach the device through it."""
-    with socket.socket() as free:
-        free.bind(("127.0.0.1", 0))
-        port = free.getsockname()[1]
-    config = os.path.join(s.work, "ser2net.yaml")
-    with open(config, "w") as f:
-        f.write(f"connection: &rfc\n  accepter: telnet(rfc2217),tcp,127.0.0.1,{port}\n"
-                f"  connector: serialdev,{s.path},4800n81,local\n  options:\n    chardelay: false\n")
-    s.children.start(["/usr/sbin/ser2net", "-n", "-c", config, "-P", os.path.join(s.work, "ser2net.pid")])
-    listening = f"0100007F:{port:04X} 00000000:0000 0A"
-    until(lambda: any(listening in line for line in open("/proc/net/tcp")), "ser2net to listen")
+    url, _ = ser2net(s.children, s.work, s.path)
     s.start_program()
     s.answer("^WARNING$", "Return")
-    s.answer_setup(device=f"rfc2217://127.0.0.1:{port}")
+    s.answer_setup(device=url)
     main = s.window(MAIN)
     s.opened()
     s.activate(main)

@@ -8,6 +8,7 @@ import ctypes
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -220,6 +221,26 @@ class Device:
     def keys_received(self):
         """What has reached the device in its terminal step, in hex."""
         return " ".join(l[len("received "):] for l in self.text().splitlines() if l.startswith("received "))
+
+
+def ser2net(children, dir, device):
+    """Debian's ser2net on 127.0.0.1 serving device, as a device server in a plant
+    does: the URLs of its RFC 2217 port and of its raw TCP port."""
+    ports = []
+    for _ in range(2):
+        with socket.socket() as free:
+            free.bind(("127.0.0.1", 0))
+            ports.append(free.getsockname()[1])
+    config = os.path.join(dir, "ser2net.yaml")
+    with open(config, "w") as f:
+        for name, accepter in (("rfc", f"telnet(rfc2217),tcp,127.0.0.1,{ports[0]}"), ("raw", f"tcp,127.0.0.1,{ports[1]}")):
+            f.write(f"connection: &{name}\n  accepter: {accepter}\n  connector: serialdev,{device},4800n81,local\n"
+                    "  options:\n    chardelay: false\n")
+    children.start(["/usr/sbin/ser2net", "-n", "-c", config, "-P", os.path.join(dir, "ser2net.pid")])
+    for port in ports:
+        listening = f"0100007F:{port:04X} 00000000:0000 0A"
+        until(lambda: any(listening in line for line in open("/proc/net/tcp")), "ser2net to listen")
+    return f"rfc2217://127.0.0.1:{ports[0]}", f"socket://127.0.0.1:{ports[1]}"
 
 
 def program(kind, digit, text_size, seed=0):

@@ -18,7 +18,7 @@ import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from xdesktop import (WINE, Desktop, Device, end_wine, expect, log, map_port, options, program, run,  # noqa: E402
-                      run_test, store, until, wine_env)
+                      run_test, ser2net, store, until, wine_env)
 
 
 def same(got, want, what):
@@ -49,11 +49,13 @@ def unpacked(args, work):
     return exe
 
 
-def start_up(args, children, d, work, exe, steps, request, cwd=None, language="en_US.UTF-8"):
+def start_up(args, children, d, work, exe, steps, request, cwd=None, language="en_US.UTF-8", server=False):
     """serbox-device on COM1, the program started (in work unless cwd), the
     start-up request acknowledged and the setup dialog that follows answered
-    with COM1: the device and the main window."""
+    with COM1, or with the device behind a device server (ser2net on this
+    machine) typed as COM1's device: the device and the main window."""
     device = Device(children, args.device, steps, work)
+    url = ser2net(children, work, device.port)[0] if server else None
     ports = map_ports(args.prefix, device.port)
     log(f"COM1 to COM4 mapped to {', '.join(ports)}")
     # Wine links the prefix user's Desktop, Documents and the like to the home
@@ -82,6 +84,9 @@ def start_up(args, children, d, work, exe, steps, request, cwd=None, language="e
     # Just before the program opens a port: each name leads to a line of this test.
     links = [os.readlink(os.path.join(args.prefix, "dosdevices", f"com{n}")) for n in range(1, 5)]
     expect(links == ports, f"COM1 to COM4 lead to {links}, not to the test's lines {ports}: no byte is written")
+    if url:
+        d.keys("Tab", "ctrl+a")
+        d.keys(typed=url)
     d.keys("Return")  # COM1, the dialog's first port
     d.gone("^Serial port setup$")
     device.shows("serbox has opened the port.")
@@ -135,10 +140,15 @@ def english(args, children, d, work, exe):
 
 
 def italian(args, children, d, work, exe):
-    """The Italian program on an Italian system, its main window to look at."""
-    _, main = start_up(args, children, d, work, exe, ["type"], "AVVISO", cwd=os.path.dirname(exe),
-                       language="it_IT.UTF-8")
+    """The Italian program on an Italian system, its device behind a device
+    server, its main window to look at."""
+    device, main = start_up(args, children, d, work, exe, ["type"], "AVVISO", cwd=os.path.dirname(exe),
+                            language="it_IT.UTF-8", server=True)
     d.shot(main, "it-main", args.shots)
+    d.activate(main)
+    d.keys("a", "period")  # through the device server
+    until(lambda: device.keys_received().endswith("BE"), "the marker key at the device")
+    expect(device.keys_received() == "41 BE", f"the keys gave {device.keys_received()}, not 41 BE")
 
     # F7 on a stored set's name: the overwrite prompt, shown as the file dialog
     # closes, stays up until its OK (it used to lose the activation at once).
