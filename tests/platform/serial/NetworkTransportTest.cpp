@@ -121,8 +121,12 @@ TEST(NetworkPort, ModemLinesLineErrorsAndALostServer)
         Server server(kAgrees, modemLines ? Server::Answer(Echo) : Server::Answer(NoModemLines));
         Opened open(server.Url());
         ASSERT_EQ(open.err, 0) << open.port->TakeFailure();
-        server.Say(Sb("\x6b\x00"s) + "ab" + Sb("\x6a\x08"));  // CTS low, a framing error
+        server.Say(Sb("\x6b\x00"s) + "a\xFF\xFF" + Sb("\x6a\x08"));  // CTS low, a framing error
         ASSERT_TRUE(Until([&] { return open.port->BytesAvailable() == 2; }));
+        char got[2];
+        EXPECT_EQ(std::string(got, static_cast<size_t>(open.port->Read(got, 2))), "a\xFF");
+        open.port->Write("b\xFF", 2);
+        ASSERT_TRUE(Until([&] { return server.heard.find("b\xFF\xFF") != std::string::npos; }));
         EXPECT_EQ(open.port->LineHolds(), modemLines);
         EXPECT_EQ(open.port->LineErrorsSeen().Framing, 1);
         ASSERT_TRUE(Until([&] { return !open.notes.empty() || modemLines; }));
