@@ -30,9 +30,10 @@ test-plain: build
 test-sanitize: build-sanitize
 	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
-# The receive and transmit machines under libFuzzer (build-fuzz): saved findings
-# and seeds replayed, then a fixed number of runs from a fixed seed, so the verdict
-# is the same every time. `make fuzz` searches open-ended (FUZZ_SECONDS, default 600).
+# The receive and transmit machines and the Telnet port control codec under
+# libFuzzer (build-fuzz): saved findings and seeds replayed, then a fixed number of
+# runs from a fixed seed, so the verdict is the same every time. `make fuzz`
+# searches open-ended (FUZZ_SECONDS, default 600; FUZZ_TELNET_SECONDS, 120).
 test-fuzz: setup
 	JOBS=$(JOBS) ./fuzz/run.sh
 

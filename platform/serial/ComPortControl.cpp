@@ -325,10 +325,11 @@ void ComPortControl::Subnegotiation(std::string& reply)
         return;
     }
     const auto code = static_cast<unsigned char>(sb_[1]);
+    const int command = code >= kFromServer ? code - kFromServer : -1;
     const std::string_view value = std::string_view(sb_).substr(2);
-    const bool one = value.size() == 1;
-    const unsigned char v = value.empty() ? 0 : static_cast<unsigned char>(value[0]);
-    switch (code >= kFromServer ? code - kFromServer : 0xFF) {
+    if (value.size() == 1 && OneByte(command, static_cast<unsigned char>(value[0])))
+        return;
+    switch (command) {
     case Signature:
         if (!value.empty())
             return;  // the server's own: nothing to do with it
@@ -343,24 +344,22 @@ void ComPortControl::Subnegotiation(std::string& reply)
         Answered(ServerSetting::BaudRate, uint32_t(uint8_t(value[0])) << 24 | uint32_t(uint8_t(value[1])) << 16 |
                                               uint32_t(uint8_t(value[2])) << 8 | uint8_t(value[3]));
         return;
-    case SetDataSize:
-        if (!one)
-            break;
-        Answered(ServerSetting::DataSize, v);
-        return;
-    case SetParity:
-        if (!one)
-            break;
-        Answered(ServerSetting::Parity, v);
-        return;
-    case SetStopSize:
-        if (!one)
-            break;
-        Answered(ServerSetting::StopSize, v);
-        return;
+    case FlowControlSuspend: suspended_ = true; return;
+    case FlowControlResume: suspended_ = false; return;
+    case SetLineStateMask: case SetModemStateMask: return;  // nothing waits for these
+    }
+    DropSub(2);
+}
+
+// The server's answers and reports of one byte; false for any other command.
+bool ComPortControl::OneByte(int command, unsigned char v)
+{
+    switch (command) {
+    case SetDataSize: Answered(ServerSetting::DataSize, v); return true;
+    case SetParity: Answered(ServerSetting::Parity, v); return true;
+    case SetStopSize: Answered(ServerSetting::StopSize, v); return true;
+    case PurgeData: Answered(ServerSetting::Purge, v); return true;
     case SetControl:
-        if (!one)
-            break;
         // One command, three settings: the value tells which was answered.
         if (v >= 1 && v <= 3)
             Answered(ServerSetting::Flow, v);
@@ -368,15 +367,8 @@ void ComPortControl::Subnegotiation(std::string& reply)
             Answered(ServerSetting::Dtr, v);
         else if (v >= 10 && v <= 12)
             Answered(ServerSetting::Rts, v);
-        return;
-    case PurgeData:
-        if (!one)
-            break;
-        Answered(ServerSetting::Purge, v);
-        return;
+        return true;
     case NotifyLineState:
-        if (!one)
-            break;
         if (v & kOverrun)
             Count(errors_.Overrun);
         if (v & kParityError)
@@ -385,17 +377,10 @@ void ComPortControl::Subnegotiation(std::string& reply)
             Count(errors_.Framing);
         if (v & kBreak)
             Count(errors_.Break);
-        return;
-    case NotifyModemState:
-        if (!one)
-            break;
-        cts_ = (v & kCts) != 0;
-        return;
-    case FlowControlSuspend: suspended_ = true; return;
-    case FlowControlResume: suspended_ = false; return;
-    case SetLineStateMask: case SetModemStateMask: return;  // nothing waits for these
+        return true;
+    case NotifyModemState: cts_ = (v & kCts) != 0; return true;
     }
-    DropSub(2);
+    return false;
 }
 
 std::vector<ServerSetting> ComPortControl::Unanswered() const

@@ -82,6 +82,7 @@ private:
     void Byte(unsigned char c, std::string& data, std::string& reply);
     void Keep(unsigned char c);
     void Subnegotiation(std::string& reply);
+    bool OneByte(int command, unsigned char value);
     void Answered(ServerSetting which, uint32_t value);
     void Command(unsigned char verb, unsigned char option, std::string& reply);
     bool Change(Side side, unsigned char option, Said to);

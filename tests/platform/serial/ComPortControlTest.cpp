@@ -101,22 +101,23 @@ TEST(ComPortControl, MatchesAnswersToAsksAndFollowsWhatTheServerReports)
     S out, data, reply;
     c.AskLine(out, kDeviceLine), c.AskFlow(out, FlowControl::Hardware), c.AskDtr(out, true), c.AskRts(out, true);
     c.AskDtr(out, false), c.AskRts(out, false), c.AskPurge(out, true, true), c.AskFlow(out, FlowControl::None);
+    c.AskDtr(out, true);
     EXPECT_EQ(c.Cts(), std::nullopt);
-    c.Take(Sub({101, 0, 1, 0xC2, 0}) + Sub({102, 7}) + Sub({105, 4}) + Sub({105, 13}) + Sub({105, 0}) + Sub({105, 3}) +
-               Sub({105, 7}) + Sub({105, 9}) + Sub({105, 10}) + Sub({105, 12}) + Sub({103, 2}) + Sub({103, 1}) +
+    c.Take(Sub({101, 1, 2, 3, 4}) + Sub({102, 7}) + Sub({105, 4}) + Sub({105, 13}) + Sub({105, 0}) + Sub({105, 3}) +
+               Sub({105, 1}) + Sub({105, 7}) + Sub({105, 9}) + Sub({105, 10}) + Sub({105, 12}) + Sub({103, 2}) + Sub({103, 1}) +
                Sub({112, 1}) + Sub({106, 0x1E}) + Sub({106, 0xE1}) + Sub({106, 0x08}) + Sub({107, 0x10}) + Sub({108}),
            data, reply);
-    EXPECT_EQ(c.Unanswered(), (std::vector{ServerSetting::StopSize, ServerSetting::Flow}));
+    EXPECT_EQ(c.Unanswered(), (std::vector{ServerSetting::StopSize, ServerSetting::Dtr}));
     std::vector<std::tuple<ServerSetting, uint32_t, uint32_t>> refused;
     for (const auto& r : c.TakeRefusals())
         refused.emplace_back(r.Which, r.Asked, r.Got);
-    EXPECT_EQ(refused, (decltype(refused){{ServerSetting::BaudRate, 4800, 115200}, {ServerSetting::DataSize, 8, 7},
+    EXPECT_EQ(refused, (decltype(refused){{ServerSetting::BaudRate, 4800, 0x01020304}, {ServerSetting::DataSize, 8, 7},
                                           {ServerSetting::Dtr, 8, 7}, {ServerSetting::Rts, 11, 10},
                                           {ServerSetting::Parity, 1, 2}, {ServerSetting::Purge, 3, 1}}));
     EXPECT_TRUE(c.TakeRefusals().empty());
     const LineErrors e = c.Errors();
     EXPECT_EQ(std::tuple(e.Overrun, e.Parity, e.Framing, e.Break), std::tuple(1, 1, 2, 1));
-    EXPECT_EQ(std::tuple(c.Cts(), c.Suspended(), data + reply), std::tuple(true, true, ""));
+    EXPECT_EQ(std::tuple(c.Cts(), c.Suspended(), data + reply, c.Nonsense()), std::tuple(true, true, "", 0));
     c.Take(Sub({107, 0xEF}) + Sub({109}), data, reply);
     EXPECT_EQ(std::tuple(c.Cts(), c.Suspended()), std::tuple(false, false));
 }
