@@ -27,6 +27,9 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kModemLinesGrace = std::chrono::milliseconds(300);
 // The answer to a setting changed on an open port.
 constexpr auto kSettingAnswer = std::chrono::seconds(2);
+// Bytes of a server's that make no sense before it is let go.
+constexpr int64_t kNonsenseBound = 4096;
+const std::string kNotTelnet = "the device server sends what is not Telnet with the serial port control (RFC 2217)";
 
 std::string Describe(ServerSetting which, uint32_t value)
 {
@@ -118,7 +121,7 @@ private:
     void AskModemLine(const std::function<void(std::string&)>& ask);
     void Arrived();
     void NotifyLater();
-    void Dropped();
+    void Dropped(const std::string& cause = {});
     void Waiting(const std::string& what)
     {
         if (OnWaiting)
@@ -127,7 +130,7 @@ private:
 
     std::unique_ptr<QTcpSocket> socket_;
     std::unique_ptr<ComPortControl> control_;
-    std::string name_, failure_, rx_;
+    std::string name_, failure_, rx_, why_;
     LineSettings line_, confirmed_;
     bool fresh_ = false;  // nothing read or cleared since the open
     bool open_ = false, ignoresModemLines_ = false, dropped_ = false, notifying_ = false;
@@ -165,6 +168,7 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
     QObject::connect(socket_.get(), &QTcpSocket::readyRead, socket_.get(), [this] { Arrived(); });
     QObject::connect(socket_.get(), &QTcpSocket::disconnected, socket_.get(), [this] { Dropped(); });
     QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, socket_.get(), [this] { Dropped(); });
+    why_.clear();
     const std::string bound = " (at most " + Seconds(openBound_) + ")";
     Waiting(name_ + ": connecting to the device server" + bound + "...");
     socket_->connectToHost(QString::fromStdString(where.Host), where.Port);
@@ -198,8 +202,9 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
         if (cancelled())
             return ECANCELED;
         if (dropped_)
-            return Fail(EIO, "the device server closed the connection before serving the line (it serves another "
-                            "client, or cannot open its serial port)");
+            return Fail(EIO, why_ == kNotTelnet ? why_
+                                                : "the device server closed the connection before serving the line (it "
+                                                  "serves another client, or cannot open its serial port)");
         if (!answered)
             return Fail(ETIMEDOUT, "the device server did not take up control of the serial line (RFC 2217) within " +
                                        Seconds(openBound_) + "; for a raw TCP port write socket://");
@@ -222,7 +227,7 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
         if (cancelled())
             return ECANCELED;
         if (dropped_)
-            return Fail(EIO, "the device server closed the connection while the line was set");
+            return Fail(EIO, why_ == kNotTelnet ? why_ : "the device server closed the connection while the line was set");
         if (const std::string refused = RefusedText(); !refused.empty())
             return Fail(EINVAL, refused);
         std::string unanswered;
@@ -352,6 +357,10 @@ void NetworkTransport::Arrived()
     const size_t before = rx_.size();
     const LineErrors errors = LineErrorsSeen();
     Pump();
+    // A server that keeps sending what is not Telnet serves no device: let go of
+    // it rather than answer it for ever.
+    if (control_ && control_->Nonsense() > kNonsenseBound)
+        return Dropped(kNotTelnet);
     if (!open_)
         return;
     if (control_) {
@@ -363,20 +372,21 @@ void NetworkTransport::Arrived()
         OnReadyRead();
 }
 
-void NetworkTransport::Dropped()
+void NetworkTransport::Dropped(const std::string& cause)
 {
     if (dropped_ || !socket_)
         return;
     dropped_ = true;
+    why_ = !cause.empty() ? cause
+           : socket_->error() == QAbstractSocket::RemoteHostClosedError
+               ? "the device server closed the connection"
+               : "the connection to the device server broke: " + socket_->errorString().toStdString();
     if (!open_)
         return;
-    const std::string why = socket_->error() == QAbstractSocket::RemoteHostClosedError
-                                ? "the device server closed the connection"
-                                : "the connection to the device server broke: " + socket_->errorString().toStdString();
     // Bytes that came before the loss are the device's: handed over first.
     Pump();
     if (OnLost)
-        OnLost(why);
+        OnLost(why_);
 }
 
 int64_t NetworkTransport::Read(char* data, int64_t max)
