@@ -49,7 +49,7 @@ OpenEnd SlowOpen::Run(std::function<void()> work, std::function<void()> accept, 
     }
 
     QEventLoop loop;
-    QTimer::singleShot(kOpenBound - kQuiet, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kOpenBound - kQuiet, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     bool done = false;
     {
         std::lock_guard lock(s->m);

@@ -38,7 +38,7 @@ public:
     bool KeepsCancelled = false;  // a cancelled request is not given back (GiveBack does)
     size_t UsbFifo = 0;           // a USB adapter: the chip's FIFO, which no queue counts
     bool Unplugged = false;
-    DWORD OpenTakesMs = 0;  // CreateFile blocks this long (a Bluetooth port whose device is off)
+    std::atomic<DWORD> OpenTakesMs{0};  // CreateFile blocks this long (a Bluetooth port whose device is off)
     std::wstring LastPath;
     std::atomic<int> Opens{0};  // CreateFile calls returned
     int StateSets = 0;  // SetCommState calls

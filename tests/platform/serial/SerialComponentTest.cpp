@@ -11,14 +11,18 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <filesystem>
 #include <memory>
 #include <numeric>
+#include <thread>
 
 #include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/SerialComponent.h"
 #include "platform/serial/SerialTransport.h"
 #include "platform/serial/System.h"
 #include "tests/platform/serial/HeldByCts.h"
+#include "tests/platform/serial/OpenThatBlocks.h"
 #include "tests/support/Pty.h"
 
 using Clock = std::chrono::steady_clock;
@@ -41,6 +45,7 @@ public:
     int Queued = 0;           // bytes the adapter holds while CTS is low
     speed_t KeptSpeed = 0;    // the driver keeps this speed whatever is set
     platform::LineCounters Counts;
+    std::atomic<int> HangsMs{0}, Returned{0};  // the open's thread calls PseudoTerminal
 
     bool Attributes(int fd, termios* t) override
     {
@@ -50,7 +55,13 @@ public:
             cfsetospeed(t, KeptSpeed);
         return true;
     }
-    bool PseudoTerminal(int) override { return false; }  // a line, as a serial port has
+    // A line, as a serial port has; its driver may hang in this first call.
+    bool PseudoTerminal(int) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(HangsMs.load()));
+        ++Returned;
+        return false;
+    }
     bool ModemLines(int, int* lines) override
     {
         *lines = Cts ? TIOCM_CTS : 0;
@@ -297,4 +308,28 @@ TEST_F(Line, LineErrorsAreCountedFromTheOpen)
     const platform::LineErrors e = port.LineErrorsSeen();
     EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({2, 0, 1, 1}));
     EXPECT_EQ(told, std::vector<int>{4});
+}
+
+// A driver that hangs in the first call on the port (an rfcomm port whose device
+// is off, a hung USB adapter). The port opened on the open's own thread then
+// works on the window's: bytes go both ways.
+TEST_F(Line, AnOpenThatBlocksIsToldBoundedAndCut)
+{
+    auto held = [&] {
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (std::filesystem::read_symlink(fd.path(), ec) == pty.path)
+                return true;
+        }
+        return false;
+    };
+    OpenThatBlocks open{[&](int ms) { line->HangsMs = ms; }, [&] { return line->Returned.load(); }, held};
+    ASSERT_NO_FATAL_FAILURE(open.Run(port, pty.path));
+    std::string got;
+    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
+    pty.Send("in");
+    port.WriteStr("out");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got == "in"; }, 5000));
+    std::string sent;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (sent += pty.Drain()) == "out"; }, 5000)) << sent;
 }
