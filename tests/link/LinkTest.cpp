@@ -256,6 +256,26 @@ TEST_F(Link, AHeldLineIsToldAndThenForgotten)
     EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
 }
 
+// A port slow to open: the message line says what the window waits for, in the
+// build's language, then what it said before, unless something else was said.
+TEST_F(Link, APortSlowToOpenIsToldWhileItWaits)
+{
+    const std::string what = "COM3's driver has not answered yet";
+    for (int32_t flag : {0, 1}) {
+        S.LanguageFlag = flag;
+        C.Memo2.SetText("RICEZIONE IN CORSO");
+        ComPort1Waiting(S, C, what);
+        ComPort1Waiting(S, C, what);
+        EXPECT_EQ(F.Memo2.Text(), (flag ? "WAITING FOR THE PORT TO OPEN: " : "APERTURA DELLA PORTA IN ATTESA: ") + what);
+        ComPort1Waiting(S, C, "");
+        EXPECT_EQ(F.Memo2.Text(), "RICEZIONE IN CORSO");
+    }
+    ComPort1Waiting(S, C, what);
+    C.Memo2.SetText("OPERAZIONE ESEGUITA");
+    ComPort1Waiting(S, C, "");
+    EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
+}
+
 // In the terminal line errors are counted on the message line, with one beep.
 TEST_F(Link, LineErrorsInTheTerminalAreCountedAndToldOnce)
 {
