@@ -183,6 +183,20 @@ TEST_F(Line, LineErrorsAreCountedAndACancelledReadKeepsItsBytesAndNoWaitIsUnboun
     const auto start = Clock::now();
     port.Close();
     EXPECT_LT(Clock::now() - start, 2s);
+
+    // A driver that lets the port open again meanwhile gives the kept read back
+    // late, while the new one waits: that wakes nothing but the old request (the
+    // new one is not polled over and over), and the new read stays healthy.
+    comm->Exclusive = false;
+    comm->KeepsCancelled = false;
+    got.clear();
+    port.Open();
+    const int polls = comm->Polls;
+    comm->GiveBack();
+    QTest::qWait(100);  // a spin is seen only over time
+    EXPECT_LE(comm->Polls - polls, 1);
+    comm->Arrive("z");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got == "z"; }, 3000)) << got;
 }
 
 // The system's own words come in its language, whole: on an Italian system
