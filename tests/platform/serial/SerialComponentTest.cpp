@@ -311,25 +311,14 @@ TEST_F(Line, LineErrorsAreCountedFromTheOpen)
 }
 
 // A driver that hangs in the first call on the port (an rfcomm port whose device
-// is off, a hung USB adapter). The port opened on the open's own thread then
-// works on the window's: bytes go both ways.
+// is off, a hung USB adapter).
 TEST_F(Line, AnOpenThatBlocksIsToldBoundedAndCut)
 {
-    auto held = [&] {
-        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-            std::error_code ec;
+    OpenThatBlocks(port, pty.path, [&](int ms) { line->HangsMs = ms; }, [&] { return line->Returned.load(); }, [&] {
+        std::error_code ec;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
             if (std::filesystem::read_symlink(fd.path(), ec) == pty.path)
                 return true;
-        }
         return false;
-    };
-    OpenThatBlocks open{[&](int ms) { line->HangsMs = ms; }, [&] { return line->Returned.load(); }, held};
-    ASSERT_NO_FATAL_FAILURE(open.Run(port, pty.path));
-    std::string got;
-    port.OnRxChar = [&](int count) { port.ReadStr(got, count); };
-    pty.Send("in");
-    port.WriteStr("out");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return got == "in"; }, 5000));
-    std::string sent;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return (sent += pty.Drain()) == "out"; }, 5000)) << sent;
+    });
 }

