@@ -25,7 +25,7 @@ HANDLE OpenBounded(SlowOpen& wait, const std::shared_ptr<CommCalls>& calls, cons
         },
         SlowPortWords(device), onWaiting);
     *error = end == OpenEnd::Done   ? o->error
-             : end == OpenEnd::Cut ? ERROR_OPERATION_ABORTED
+             : end == OpenEnd::Cut ? ERROR_CANCELLED
                                    : ERROR_SEM_TIMEOUT;  // as the system says of a port that does not answer
     return end == OpenEnd::Done ? o->h : INVALID_HANDLE_VALUE;
 }

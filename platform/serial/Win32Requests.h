@@ -18,8 +18,8 @@ namespace platform {
 // CreateFileW on a Bluetooth port whose device is off or away blocks until the
 // Bluetooth stack gives up, tens of seconds: it runs as a SlowOpen, told to
 // onWaiting, and a handle that comes back after the wait is closed there.
-// error: the system's code; ERROR_SEM_TIMEOUT when given up, ERROR_OPERATION_ABORTED
-// when cut by a Close.
+// error: the system's code; ERROR_SEM_TIMEOUT when given up, ERROR_CANCELLED when
+// cut by a Close.
 HANDLE OpenBounded(SlowOpen& wait, const std::shared_ptr<CommCalls>& calls, const std::string& device, DWORD* error,
                    const std::function<void(const std::string&)>& onWaiting);
 

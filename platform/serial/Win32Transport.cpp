@@ -66,7 +66,7 @@ public:
             failure_ = e == ERROR_ACCESS_DENIED && device == keptOn_
                            ? device + " is still held by its driver, which never gave back a request of the last "
                                       "use: unplug the adapter and plug it back in"
-                       : e == ERROR_OPERATION_ABORTED ? CutOpenWords(device)
+                       : e == ERROR_CANCELLED ? CutOpenWords(device)
                                                       : OpenFailureWords(device, e);
             return ErrnoOfOpenError(e);
         }
