@@ -103,6 +103,10 @@ public:
         component_.OnNote = [this](const std::string& what) { Tell(what); };
         if (o_.flowNone)
             component_.SetFlowControl(platform::FlowControl::None);
+        component_.OnWaiting = [this](const std::string& what) {
+            if (!what.empty())
+                Tell(OpenWaitText(what, S.LanguageFlag));
+        };
         try {
             component_.Open();
         } catch (const platform::EComPort& e) {

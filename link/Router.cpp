@@ -37,6 +37,20 @@ void ComPort1LineHeld(ProgramState& S, Form1Components& C, bool held)
     }
 }
 
+void ComPort1Waiting(ProgramState& S, Form1Components& C, const std::string& what)
+{
+    if (!what.empty()) {
+        if (S.OpenWaitShown.empty())
+            S.OpenWaitCovered = C.Memo2.Text();
+        S.OpenWaitShown = OpenWaitText(what, S.LanguageFlag);
+        C.Memo2.SetText(S.OpenWaitShown);
+    } else if (!S.OpenWaitShown.empty()) {
+        if (C.Memo2.Text() == S.OpenWaitShown)
+            C.Memo2.SetText(S.OpenWaitCovered);
+        S.OpenWaitShown.clear();
+    }
+}
+
 void ComPort1LineErrors(ProgramState& S, Form1Components& C, const platform::LineErrors& seen)
 {
     if (TransferUnderWay(S))

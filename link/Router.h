@@ -12,6 +12,10 @@ void ComPort1RxChar(ProgramState& S, Form1Components& C, int Count);
 // message line says what to check, then what it said before.
 void ComPort1LineHeld(ProgramState& S, Form1Components& C, bool held);
 
+// The port is slow to open (what it waits on), or no longer (empty): the message
+// line says so while the window waits, then what it said before.
+void ComPort1Waiting(ProgramState& S, Form1Components& C, const std::string& what);
+
 // More line errors. In the terminal the message line counts them, with one beep;
 // a transfer tells them at its end (link/Exchange.h).
 void ComPort1LineErrors(ProgramState& S, Form1Components& C, const platform::LineErrors& seen);

@@ -133,6 +133,11 @@ std::string LineHeldText(int32_t languageFlag)
                                "and for the hand-helds FLOW CONTROL set to NONE";
 }
 
+std::string OpenWaitText(const std::string& what, int32_t languageFlag)
+{
+    return (languageFlag == 0 ? "APERTURA DELLA PORTA IN ATTESA: " : "WAITING FOR THE PORT TO OPEN: ") + what;
+}
+
 std::string LineErrorsText(LineErrorsAt where, const platform::LineErrors& seen, int32_t languageFlag)
 {
     const bool it = languageFlag == 0;

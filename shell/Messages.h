@@ -77,6 +77,10 @@ std::string ClosedMidTransfer(int32_t languageFlag);
 // build's language: what the technician checks.
 std::string LineHeldText(int32_t languageFlag);
 
+// The message line while the port is slow to open, in the build's language, with
+// the port's own words on what it waits for.
+std::string OpenWaitText(const std::string& what, int32_t languageFlag);
+
 // Line errors (framing, parity, overrun, break) told on the message line, in the
 // build's language: in the terminal, at the end of a reception (its set may be
 // damaged and is not offered for sending) or of a transmission.

@@ -81,6 +81,8 @@ struct ProgramState {
     // --- the line ------------------------------------------------------------------------
     int32_t LineHeld = 0;              // the message line tells of bytes held by the device
     std::string LineHeldCovered;       // what the message line said before
+    std::string OpenWaitShown;         // the message line tells of a port slow to open
+    std::string OpenWaitCovered;       // what it said before
     platform::LineErrors LineErrorsAtStart;  // the port's counts when the transfer began
     int32_t LineErrorsShown = 0;       // the count the terminal told last
 };

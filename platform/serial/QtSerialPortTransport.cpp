@@ -7,12 +7,14 @@
 #include <sys/sysmacros.h>
 
 #include <QSerialPort>
+#include <QThread>
 #include <cerrno>
 #include <utility>
 
 #include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/System.h"
 #include "platform/serial/SerialTransport.h"
+#include "platform/serial/SlowOpen.h"
 
 namespace platform {
 namespace {
@@ -59,103 +61,90 @@ int SpeedOf(speed_t s)
     }
 }
 
-class QtTransport : public SerialTransport {
-public:
-    explicit QtTransport(std::shared_ptr<LineCalls> calls) : calls_(std::move(calls))
-    {
-        port_.setReadBufferSize(kSerialReadBuffer);
-        QObject::connect(&port_, &QSerialPort::readyRead, [this] {
-            if (OnReadyRead)
-                OnReadyRead();
-        });
-        QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-            if (e == QSerialPort::NoError || !port_.isOpen())
-                return;
-            if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
-                return;
-            if (OnLost)
-                OnLost(port_.errorString().toStdString());
-        });
-    }
-    ~QtTransport() override { port_.close(); }
+// A port and the line set on it. Made, opened and set on the open's own thread
+// (a hung driver may block in open or in the first calls on the port), then used
+// on the window's thread.
+struct Port {
+    std::shared_ptr<LineCalls> calls;
+    std::string device;
+    QSerialPort serial;
+    bool line = false;  // a real line, not a pseudo-terminal
+    FlowControl flow = FlowControl::None;  // as a new QSerialPort has it
+    std::string failure;
 
-    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
+    int Fd() const { return static_cast<int>(serial.handle()); }
+
+    // 0, or the errno value of the failure.
+    int Open(const LineSettings& l, bool dtr, bool rts)
     {
-        failure_.clear();
-        device_ = device;
-        port_.setPortName(QString::fromStdString(device));
+        serial.setReadBufferSize(kSerialReadBuffer);
+        serial.setPortName(QString::fromStdString(device));
         errno = 0;
-        if (port_.open(QIODevice::ReadWrite)) {
-            line_ = !calls_->PseudoTerminal(Fd());
-            SetBaudRate(line.BaudRate);
-            SetDataBits(line.DataBits);
-            SetStopBits(line.Stop);
-            SetParity(ParityOf(line));
-            SetFlowControl(line.Flow);
+        if (serial.open(QIODevice::ReadWrite)) {
+            line = !calls->PseudoTerminal(Fd());
+            SetBaudRate(l.BaudRate);
+            SetDataBits(l.DataBits);
+            SetStopBits(l.Stop);
+            SetParity(ParityOf(l));
+            SetFlowControl(l.Flow);
             SetDTR(dtr);
             SetRTS(rts);
-            if (failure_.empty())
+            if (failure.empty())
                 return 0;
-            port_.close();
+            serial.close();
             return EIO;
         }
         const int sys = errno;
         int err = sys ? sys : EIO;
-        switch (port_.error()) {
+        switch (serial.error()) {
         case QSerialPort::DeviceNotFoundError: err = ENOENT; break;
         case QSerialPort::PermissionError: err = err == EBUSY ? EBUSY : EACCES; break;
         case QSerialPort::OpenError: err = EBUSY; break;
         case QSerialPort::ResourceError:
             err = EIO;
-            failure_ = device + " does not answer (input/output error): the adapter hangs or its device was pulled "
-                                "out; unplug the adapter and plug it back in, or switch the device off and on";
+            failure = device + " does not answer (input/output error): the adapter hangs or its device was pulled "
+                               "out; unplug the adapter and plug it back in, or switch the device off and on";
             break;
         default: break;
         }
-        port_.clearError();
+        serial.clearError();
         return err;
     }
-    void Close() override
-    {
-        port_.close();
-        port_.clearError();
-    }
-    bool IsOpen() const override { return port_.isOpen(); }
 
     // Each setting is read back from the driver: one it did not take is told
-    // (Failure), not left to garble the line. A pseudo-terminal carries no line
+    // (failure), not left to garble the line. A pseudo-terminal carries no line
     // and keeps only what it can.
-    void SetBaudRate(int baud) override
+    void SetBaudRate(int baud)
     {
-        Check(port_.setBaudRate(baud), std::to_string(baud) + " baud", [baud](const termios& t) {
+        Check(serial.setBaudRate(baud), std::to_string(baud) + " baud", [baud](const termios& t) {
             const int got = SpeedOf(cfgetospeed(&t));
             return got == 0 || got == baud;
         });
     }
-    void SetDataBits(int bits) override
+    void SetDataBits(int bits)
     {
-        Check(port_.setDataBits(static_cast<QSerialPort::DataBits>(bits)), std::to_string(bits) + " data bits",
+        Check(serial.setDataBits(static_cast<QSerialPort::DataBits>(bits)), std::to_string(bits) + " data bits",
               [bits](const termios& t) {
                   const tcflag_t size = bits == 5 ? CS5 : bits == 6 ? CS6 : bits == 7 ? CS7 : CS8;
                   return (t.c_cflag & CSIZE) == size;
               });
     }
-    void SetStopBits(StopBits stop) override
+    void SetStopBits(StopBits stop)
     {
-        Check(port_.setStopBits(stop == StopBits::Two            ? QSerialPort::TwoStop
-                                : stop == StopBits::OnePointFive ? QSerialPort::OneAndHalfStop
-                                                                 : QSerialPort::OneStop),
+        Check(serial.setStopBits(stop == StopBits::Two            ? QSerialPort::TwoStop
+                                 : stop == StopBits::OnePointFive ? QSerialPort::OneAndHalfStop
+                                                                  : QSerialPort::OneStop),
               stop == StopBits::Two ? "2 stop bits" : stop == StopBits::OnePointFive ? "1.5 stop bits" : "1 stop bit",
               [stop](const termios& t) { return ((t.c_cflag & CSTOPB) != 0) == (stop == StopBits::Two); });
     }
-    void SetParity(Parity p) override
+    void SetParity(Parity p)
     {
         const char* words[] = {"no parity", "odd parity", "even parity", "mark parity", "space parity"};
-        Check(port_.setParity(p == Parity::Odd     ? QSerialPort::OddParity
-                              : p == Parity::Even  ? QSerialPort::EvenParity
-                              : p == Parity::Mark  ? QSerialPort::MarkParity
-                              : p == Parity::Space ? QSerialPort::SpaceParity
-                                                   : QSerialPort::NoParity),
+        Check(serial.setParity(p == Parity::Odd     ? QSerialPort::OddParity
+                               : p == Parity::Even  ? QSerialPort::EvenParity
+                               : p == Parity::Mark  ? QSerialPort::MarkParity
+                               : p == Parity::Space ? QSerialPort::SpaceParity
+                                                    : QSerialPort::NoParity),
               words[static_cast<int>(p)], [p](const termios& t) {
                   if (p == Parity::None)
                       return (t.c_cflag & PARENB) == 0;
@@ -165,48 +154,141 @@ public:
                          ((t.c_cflag & CMSPAR) != 0) == stick;
               });
     }
-    void SetFlowControl(FlowControl flow) override
+    void SetFlowControl(FlowControl f)
     {
-        flow_ = flow;
-        Check(port_.setFlowControl(flow == FlowControl::Hardware   ? QSerialPort::HardwareControl
-                                   : flow == FlowControl::Software ? QSerialPort::SoftwareControl
-                                                                   : QSerialPort::NoFlowControl),
-              flow == FlowControl::Hardware   ? "flow control HARDWARE"
-              : flow == FlowControl::Software ? "flow control XON/XOFF"
-                                              : "flow control NONE",
-              [flow](const termios& t) {
-                  return ((t.c_cflag & CRTSCTS) != 0) == (flow == FlowControl::Hardware) &&
-                         ((t.c_iflag & IXON) != 0) == (flow == FlowControl::Software);
+        flow = f;
+        Check(serial.setFlowControl(f == FlowControl::Hardware   ? QSerialPort::HardwareControl
+                                    : f == FlowControl::Software ? QSerialPort::SoftwareControl
+                                                                 : QSerialPort::NoFlowControl),
+              f == FlowControl::Hardware   ? "flow control HARDWARE"
+              : f == FlowControl::Software ? "flow control XON/XOFF"
+                                           : "flow control NONE",
+              [f](const termios& t) {
+                  return ((t.c_cflag & CRTSCTS) != 0) == (f == FlowControl::Hardware) &&
+                         ((t.c_iflag & IXON) != 0) == (f == FlowControl::Software);
               });
     }
     // A pseudo-terminal has no modem lines ("Inappropriate ioctl for device"): the
     // port works all the same, and the error Qt leaves set must not linger.
-    void SetDTR(bool on) override
+    void SetDTR(bool on)
     {
-        if (!port_.setDataTerminalReady(on))
-            port_.clearError();
+        if (!serial.setDataTerminalReady(on))
+            serial.clearError();
     }
-    void SetRTS(bool on) override
+    void SetRTS(bool on)
     {
-        if (DrivesRts(flow_) && !port_.setRequestToSend(on))
-            port_.clearError();
+        if (DrivesRts(flow) && !serial.setRequestToSend(on))
+            serial.clearError();
     }
+
+    template <typename Took>
+    void Check(bool set, const std::string& what, Took took)
+    {
+        if (!serial.isOpen() || !failure.empty())
+            return;
+        termios t{};
+        std::string why;
+        if (!set)
+            why = serial.errorString().toStdString();
+        else if (line && calls->Attributes(Fd(), &t) && !took(t))
+            why = "the driver kept its own";
+        serial.clearError();
+        if (!why.empty())
+            failure = device + " refused the setting " + what + " (" + why + "): choose one the adapter supports";
+    }
+};
+
+class QtTransport : public SerialTransport {
+public:
+    explicit QtTransport(std::shared_ptr<LineCalls> calls) : calls_(std::move(calls)) {}
+    ~QtTransport() override { Close(); }
+
+    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
+    {
+        if (opening_.Waiting()) {  // from a timer inside the wait
+            failure_ = StillOpeningWords(device);
+            return EALREADY;
+        }
+        failure_.clear();
+        port_.reset();
+        // Shared with the open's thread, which may outlive this call.
+        struct Opening {
+            std::unique_ptr<Port> port;
+            int err = 0;
+        };
+        auto o = std::make_shared<Opening>();
+        QThread* here = QThread::currentThread();
+        const OpenEnd end = opening_.Run(
+            [o, calls = calls_, device, line, dtr, rts] {
+                o->port = std::make_unique<Port>();
+                o->port->calls = calls, o->port->device = device;
+                o->err = o->port->Open(line, dtr, rts);
+            },
+            [o, here] { o->port->serial.moveToThread(here); }, [o] { o->port.reset(); }, SlowPortWords(device),
+            OnWaiting);
+        if (end != OpenEnd::Done) {
+            failure_ = end == OpenEnd::Cut ? CutOpenWords(device) : NoAnswerWords(device);
+            return end == OpenEnd::Cut ? ECANCELED : ETIMEDOUT;
+        }
+        std::unique_ptr<Port> opened = std::move(o->port);
+        if (o->err) {
+            failure_ = opened->failure;
+            return o->err;
+        }
+        port_ = std::move(opened);
+        QObject::connect(&port_->serial, &QSerialPort::readyRead, [this] {
+            if (OnReadyRead)
+                OnReadyRead();
+        });
+        QObject::connect(&port_->serial, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+            if (e == QSerialPort::NoError || !IsOpen())
+                return;
+            if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
+                return;
+            if (OnLost)
+                OnLost(port_->serial.errorString().toStdString());
+        });
+        return 0;
+    }
+    void Close() override
+    {
+        if (opening_.Waiting())
+            opening_.Cut();
+        // Kept until the next open: a loss is told from inside the port's own signal.
+        if (port_) {
+            port_->serial.close();
+            port_->serial.clearError();
+        }
+    }
+    bool IsOpen() const override { return port_ && port_->serial.isOpen(); }
+
+    void SetBaudRate(int baud) override { Set([&] { port_->SetBaudRate(baud); }); }
+    void SetDataBits(int bits) override { Set([&] { port_->SetDataBits(bits); }); }
+    void SetStopBits(StopBits stop) override { Set([&] { port_->SetStopBits(stop); }); }
+    void SetParity(Parity p) override { Set([&] { port_->SetParity(p); }); }
+    void SetFlowControl(FlowControl flow) override { Set([&] { port_->SetFlowControl(flow); }); }
+    void SetDTR(bool on) override { Set([&] { port_->SetDTR(on); }); }
+    void SetRTS(bool on) override { Set([&] { port_->SetRTS(on); }); }
     // What setting the line up left in the counters is not the line's.
     void Settle() override
     {
-        port_.clearError();
-        counted_ = calls_->Counters(Fd(), &base_);
+        if (!IsOpen())
+            return;
+        port_->serial.clearError();
+        counted_ = calls_->Counters(port_->Fd(), &base_);
         seen_ = {};
     }
 
-    int64_t BytesAvailable() const override { return port_.bytesAvailable(); }
-    int64_t Read(char* data, int64_t max) override { return port_.read(data, max); }
+    int64_t BytesAvailable() const override { return IsOpen() ? port_->serial.bytesAvailable() : 0; }
+    int64_t Read(char* data, int64_t max) override { return IsOpen() ? port_->serial.read(data, max) : 0; }
     bool TakeMore() override
     {
-        if (port_.waitForReadyRead(0))
+        if (!IsOpen())
+            return false;
+        if (port_->serial.waitForReadyRead(0))
             return true;
-        if (port_.isOpen() && port_.error() == QSerialPort::TimeoutError)
-            port_.clearError();  // nothing more had come: no fault
+        if (IsOpen() && port_->serial.error() == QSerialPort::TimeoutError)
+            port_->serial.clearError();  // nothing more had come: no fault
         return false;
     }
     // On an idle line a short write is handed to the driver now, not when the
@@ -215,19 +297,21 @@ public:
     // Behind other bytes it waits its turn: a full queue is never forced.
     void Write(const char* data, int64_t size) override
     {
+        if (!IsOpen())
+            return;
         const bool idle = !OutputPending();
-        port_.write(data, size);
+        port_->serial.write(data, size);
         if (idle && size <= kHandOverBytes)
-            port_.flush();
+            port_->serial.flush();
     }
     bool OutputPending() override
     {
-        return port_.isOpen() && (port_.bytesToWrite() > 0 || calls_->OutputQueued(Fd()) > 0);
+        return IsOpen() && (port_->serial.bytesToWrite() > 0 || calls_->OutputQueued(port_->Fd()) > 0);
     }
     bool LineHolds() override
     {
         int lines = 0;
-        return port_.isOpen() && flow_ == FlowControl::Hardware && calls_->ModemLines(Fd(), &lines) &&
+        return IsOpen() && port_->flow == FlowControl::Hardware && calls_->ModemLines(port_->Fd(), &lines) &&
                !(lines & TIOCM_CTS);
     }
     // Qt reports no framing or parity error: the kernel counts them where the
@@ -235,49 +319,45 @@ public:
     LineErrors LineErrorsSeen() override
     {
         LineCounters now;
-        if (!port_.isOpen() || !counted_ || !calls_->Counters(Fd(), &now))
+        if (!IsOpen() || !counted_ || !calls_->Counters(port_->Fd(), &now))
             return seen_;
         seen_ = {now.Frame - base_.Frame, now.Parity - base_.Parity,
                  now.Overrun - base_.Overrun + now.BufferOverrun - base_.BufferOverrun, now.Break - base_.Break};
         return seen_;
     }
-    std::string TakeFailure() override { return std::exchange(failure_, {}); }
+    std::string TakeFailure() override
+    {
+        if (port_ && !port_->failure.empty())
+            return std::exchange(port_->failure, {});
+        return std::exchange(failure_, {});
+    }
     void Clear(bool input, bool output) override
     {
+        if (!IsOpen())
+            return;
         QSerialPort::Directions dirs;
         if (input)
             dirs |= QSerialPort::Input;
         if (output)
             dirs |= QSerialPort::Output;
-        port_.clear(dirs);
+        port_->serial.clear(dirs);
     }
 
 private:
-    int Fd() const { return static_cast<int>(port_.handle()); }
-
-    template <typename Took>
-    void Check(bool set, const std::string& what, Took took)
+    template <typename Setting>
+    void Set(Setting set)
     {
-        if (!port_.isOpen() || !failure_.empty())
-            return;
-        termios t{};
-        std::string why;
-        if (!set)
-            why = port_.errorString().toStdString();
-        else if (line_ && calls_->Attributes(Fd(), &t) && !took(t))
-            why = "the driver kept its own";
-        port_.clearError();
-        if (!why.empty())
-            failure_ = device_ + " refused the setting " + what + " (" + why + "): choose one the adapter supports";
+        if (IsOpen())
+            set();
     }
 
     std::shared_ptr<LineCalls> calls_;
-    QSerialPort port_;
-    std::string device_, failure_;
-    bool line_ = false, counted_ = false;
+    std::unique_ptr<Port> port_;  // while open
+    SlowOpen opening_;
+    std::string failure_;  // why the last open failed
+    bool counted_ = false;
     LineCounters base_;
     LineErrors seen_;
-    FlowControl flow_ = FlowControl::None;  // as a new QSerialPort has it
 };
 
 }  // namespace

@@ -6,9 +6,11 @@
 // communications API; Qt Serial Port is not built for Windows here).
 //
 // Every call returns at once, or within a bound where the driver must give back
-// a cancelled request (Close, a read cut short). The two events come from the
-// event loop, never from inside a call, except that OnLost may come from inside
-// TakeMore.
+// a cancelled request (Close, a read cut short). Open waits at most 5 s, turning
+// the event loop without user input once it is slow (SlowOpen.h): from inside
+// that wait another Open is refused and Close cuts it. The two events come from
+// the event loop, never from inside a call, except that OnLost may come from
+// inside TakeMore.
 
 #include <cstdint>
 #include <functional>

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/serial/CommCalls_win.h"
+#include "platform/serial/SlowOpen.h"
 
 namespace platform {
 namespace {
@@ -53,9 +54,7 @@ std::string OpenFailureWords(const std::string& device, DWORD error)
     case ERROR_SHARING_VIOLATION:
         return {};
     case ERROR_SEM_TIMEOUT:
-        return device + " does not answer: a Bluetooth port whose device is switched off or out of range, or an "
-                        "adapter that hangs. Switch the device on and bring it near (pair it again if needed), or "
-                        "unplug the adapter and plug it back in";
+        return NoAnswerWords(device);
     case ERROR_GEN_FAILURE:
         return device + ": the adapter does not work (the system says: device not functioning). Unplug it and "
                         "plug it back in; if it goes on, look at its driver in Device Manager";

@@ -1,48 +1,33 @@
 #include "platform/serial/Win32Requests.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include "platform/serial/System.h"
 
 namespace platform {
 
-namespace {
-
-constexpr auto kOpenBound = std::chrono::seconds(5);
-
-}  // namespace
-
-HANDLE OpenBounded(const std::shared_ptr<CommCalls>& calls, const std::wstring& path, DWORD* error)
+HANDLE OpenBounded(SlowOpen& wait, const std::shared_ptr<CommCalls>& calls, const std::string& device, DWORD* error,
+                   const std::function<void(const std::string&)>& onWaiting)
 {
-    struct Pending {
-        std::mutex m;
-        std::condition_variable cv;
-        bool done = false, givenUp = false;
+    struct Opened {
         HANDLE h = INVALID_HANDLE_VALUE;
         DWORD error = 0;
     };
-    auto p = std::make_shared<Pending>();
-    std::thread([p, calls, path] {
-        const HANDLE h = calls->Open(path.c_str());
-        const DWORD e = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
-        std::lock_guard lock(p->m);
-        if (p->givenUp) {
-            if (h != INVALID_HANDLE_VALUE)
-                calls->Close(h);
-            return;
-        }
-        p->h = h, p->error = e, p->done = true;
-        p->cv.notify_one();
-    }).detach();
-    std::unique_lock lock(p->m);
-    if (!p->cv.wait_for(lock, kOpenBound, [&] { return p->done; })) {
-        p->givenUp = true;
-        *error = ERROR_SEM_TIMEOUT;  // as the system says of a port that does not answer
-        return INVALID_HANDLE_VALUE;
-    }
-    *error = p->error;
-    return p->h;
+    auto o = std::make_shared<Opened>();
+    const std::wstring path = WindowsDevicePath(device);
+    const OpenEnd end = wait.Run(
+        [o, calls, path] {
+            o->h = calls->Open(path.c_str());
+            o->error = o->h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+        },
+        [] {},
+        [o, calls] {
+            if (o->h != INVALID_HANDLE_VALUE)
+                calls->Close(o->h);
+        },
+        SlowPortWords(device), onWaiting);
+    *error = end == OpenEnd::Done   ? o->error
+             : end == OpenEnd::Cut ? ERROR_CANCELLED
+                                   : ERROR_SEM_TIMEOUT;  // as the system says of a port that does not answer
+    return end == OpenEnd::Done ? o->h : INVALID_HANDLE_VALUE;
 }
 
 void Watch(QWinEventNotifier& note, const Io& io)

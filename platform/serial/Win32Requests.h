@@ -6,18 +6,22 @@
 #include <windows.h>
 
 #include <QWinEventNotifier>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/serial/CommCalls_win.h"
+#include "platform/serial/SlowOpen.h"
 
 namespace platform {
 
 // CreateFileW on a Bluetooth port whose device is off or away blocks until the
-// Bluetooth stack gives up, tens of seconds. It runs on a thread of its own and
-// the window waits at most 5 s; an open given up on closes its handle itself when
-// it comes back at last. error: the system's code, ERROR_SEM_TIMEOUT when given up.
-HANDLE OpenBounded(const std::shared_ptr<CommCalls>& calls, const std::wstring& path, DWORD* error);
+// Bluetooth stack gives up, tens of seconds: it runs as a SlowOpen, told to
+// onWaiting, and a handle that comes back after the wait is closed there.
+// error: the system's code; ERROR_SEM_TIMEOUT when given up, ERROR_CANCELLED when
+// cut by a Close.
+HANDLE OpenBounded(SlowOpen& wait, const std::shared_ptr<CommCalls>& calls, const std::string& device, DWORD* error,
+                   const std::function<void(const std::string&)>& onWaiting);
 
 // An overlapped request, its buffer and its event, which the driver owns until
 // it is done.

@@ -51,20 +51,26 @@ public:
 
     int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
     {
+        if (opening_.Waiting()) {  // from a timer inside the wait
+            failure_ = StillOpeningWords(device);
+            return EALREADY;
+        }
         failure_.clear();
         errors_ = {};
         device_ = device;
         DWORD e = 0;
-        handle_ = OpenBounded(calls_, WindowsDevicePath(device), &e);
-        if (handle_ == INVALID_HANDLE_VALUE) {
+        const HANDLE h = OpenBounded(opening_, calls_, device, &e, OnWaiting);
+        if (h == INVALID_HANDLE_VALUE) {
             // A device still open for a request of ours the driver kept is not
             // another program's.
             failure_ = e == ERROR_ACCESS_DENIED && device == keptOn_
                            ? device + " is still held by its driver, which never gave back a request of the last "
                                       "use: unplug the adapter and plug it back in"
-                           : OpenFailureWords(device, e);
+                       : e == ERROR_CANCELLED ? CutOpenWords(device)
+                                                      : OpenFailureWords(device, e);
             return ErrnoOfOpenError(e);
         }
+        handle_ = h;
         keptOn_.clear();
         dcb_ = DCB{};
         dcb_.DCBlength = sizeof dcb_;
@@ -81,13 +87,13 @@ public:
         dcb_.fOutxDsrFlow = FALSE;
         // The whole line in one state, applied once: each call would leave the
         // line in a state of its own on the way.
-        opening_ = true;
+        setting_ = true;
         SetBaudRate(line.BaudRate);
         SetDataBits(line.DataBits);
         SetStopBits(line.Stop);
         SetParity(ParityOf(line));
         SetFlowControl(line.Flow);
-        opening_ = false;
+        setting_ = false;
         dcb_.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
         rts_ = rts;
         if (DrivesRts(flow_))
@@ -108,6 +114,8 @@ public:
 
     void Close() override
     {
+        if (opening_.Waiting())
+            opening_.Cut();
         if (handle_ == INVALID_HANDLE_VALUE)
             return;
         ++session_;  // a loss told later is of this session, not of the next
@@ -254,7 +262,7 @@ private:
     // and so does the next setting, which must not carry the refused one along.
     void Apply()
     {
-        if (opening_ || !IsOpen())
+        if (setting_ || !IsOpen())
             return;
         if (calls_->SetCommState(handle_, &dcb_)) {
             applied_ = dcb_;
@@ -440,7 +448,8 @@ private:
     FlowControl flow_ = FlowControl::None;
     bool rts_ = true;
     std::unique_ptr<Io> read_, write_;  // the requests under way
-    bool purged_ = false, lostPending_ = false, opening_ = false;
+    bool purged_ = false, lostPending_ = false, setting_ = false;
+    SlowOpen opening_;
     unsigned session_ = 0;
     std::string received_;  // read from the driver, not yet taken
     std::string queued_;    // written, to follow the write under way

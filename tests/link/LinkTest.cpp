@@ -256,6 +256,22 @@ TEST_F(Link, AHeldLineIsToldAndThenForgotten)
     EXPECT_EQ(F.Memo2.Text(), "OPERAZIONE ESEGUITA");
 }
 
+// A port slow to open: the message line says so in the build's language, then
+// what it said before, unless something else was said meanwhile.
+TEST_F(Link, APortSlowToOpenIsToldWhileItWaits)
+{
+    for (const auto& [flag, shown] : {std::pair{0, "APERTURA DELLA PORTA IN ATTESA: "},
+                                         std::pair{1, "WAITING FOR THE PORT TO OPEN: "}}) {
+        S.LanguageFlag = flag;
+        C.Memo2.SetText("RICEZIONE IN CORSO");
+        ComPort1Waiting(S, C, "COM3 waits");
+        EXPECT_EQ(F.Memo2.Text(), shown + std::string("COM3 waits"));
+        C.Memo2.SetText(flag ? "OPERAZIONE ESEGUITA" : F.Memo2.Text());  // said meanwhile: it stays
+        ComPort1Waiting(S, C, "");
+        EXPECT_EQ(F.Memo2.Text(), flag ? "OPERAZIONE ESEGUITA" : "RICEZIONE IN CORSO");
+    }
+}
+
 // In the terminal line errors are counted on the message line, with one beep.
 TEST_F(Link, LineErrorsInTheTerminalAreCountedAndToldOnce)
 {

@@ -5,7 +5,8 @@
 // ends it with ERROR_OPERATION_ABORTED, SetCommState may refuse, ClearCommError
 // hands over the CE_* flags once, a cancelled read reports what it had copied.
 // The device opens only by its \\.\ name and once at a time (a request the
-// driver keeps holds it open). A USB adapter's driver hands a write to the chip's
+// driver keeps holds it open), unless its driver lets a second open in (a virtual
+// pair's may). A USB adapter's driver hands a write to the chip's
 // FIFO at once and counts nothing queued; the chip gates it on CTS itself. An
 // unplugged adapter fails every call as a pulled one does. Time is real; requests
 // end by setting their OVERLAPPED's event, as the system does.
@@ -38,7 +39,9 @@ public:
     bool KeepsCancelled = false;  // a cancelled request is not given back (GiveBack does)
     size_t UsbFifo = 0;           // a USB adapter: the chip's FIFO, which no queue counts
     bool Unplugged = false;
-    DWORD OpenTakesMs = 0;  // CreateFile blocks this long (a Bluetooth port whose device is off)
+    bool Exclusive = true;  // false: a second open is let in, a kept request or not
+    int Polls = 0;          // GetOverlappedResult calls on a request still under way
+    std::atomic<DWORD> OpenTakesMs{0};  // CreateFile blocks this long (a Bluetooth port whose device is off)
     std::wstring LastPath;
     std::atomic<int> Opens{0};  // CreateFile calls returned
     int StateSets = 0;  // SetCommState calls
@@ -98,7 +101,7 @@ public:
         LastPath = path;
         const DWORD e = OpenError                                          ? OpenError
                         : !std::wstring_view(path).starts_with(L"\\\\.\\") ? ERROR_FILE_NOT_FOUND
-                        : open_ || !kept_.empty()                         ? ERROR_ACCESS_DENIED
+                        : Exclusive && (open_ || !kept_.empty())         ? ERROR_ACCESS_DENIED
                                                                            : 0;
         open_ = !e;
         ++Opens;
@@ -165,7 +168,7 @@ public:
             ::Sleep(5000);  // a driver that keeps it: the caller is stuck this long
         *done = static_cast<DWORD>(ov->InternalHigh);
         if (ov->Internal == kPending)
-            return Fail(ERROR_IO_INCOMPLETE);
+            return ++Polls, Fail(ERROR_IO_INCOMPLETE);
         if (ov->Internal == kCancelled)
             return Fail(ERROR_OPERATION_ABORTED);
         return TRUE;

@@ -11,14 +11,18 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <filesystem>
 #include <memory>
 #include <numeric>
+#include <thread>
 
 #include "platform/serial/LineCalls_unix.h"
 #include "platform/serial/SerialComponent.h"
 #include "platform/serial/SerialTransport.h"
 #include "platform/serial/System.h"
 #include "tests/platform/serial/HeldByCts.h"
+#include "tests/platform/serial/OpenThatBlocks.h"
 #include "tests/support/Pty.h"
 
 using Clock = std::chrono::steady_clock;
@@ -41,6 +45,7 @@ public:
     int Queued = 0;           // bytes the adapter holds while CTS is low
     speed_t KeptSpeed = 0;    // the driver keeps this speed whatever is set
     platform::LineCounters Counts;
+    std::atomic<int> HangsMs{0}, Returned{0};  // the open's thread calls PseudoTerminal
 
     bool Attributes(int fd, termios* t) override
     {
@@ -50,7 +55,13 @@ public:
             cfsetospeed(t, KeptSpeed);
         return true;
     }
-    bool PseudoTerminal(int) override { return false; }  // a line, as a serial port has
+    // A line, as a serial port has; its driver may hang in this first call.
+    bool PseudoTerminal(int) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(HangsMs.load()));
+        ++Returned;
+        return false;
+    }
     bool ModemLines(int, int* lines) override
     {
         *lines = Cts ? TIOCM_CTS : 0;
@@ -297,4 +308,17 @@ TEST_F(Line, LineErrorsAreCountedFromTheOpen)
     const platform::LineErrors e = port.LineErrorsSeen();
     EXPECT_EQ(std::vector<int>({e.Framing, e.Parity, e.Overrun, e.Break}), std::vector<int>({2, 0, 1, 1}));
     EXPECT_EQ(told, std::vector<int>{4});
+}
+
+// A driver that hangs in the first call on the port (an rfcomm port whose device
+// is off, a hung USB adapter).
+TEST_F(Line, AnOpenThatBlocksIsToldBoundedAndCut)
+{
+    OpenThatBlocks(port, pty.path, [&](int ms) { line->HangsMs = ms; }, [&] { return line->Returned.load(); }, [&] {
+        std::error_code ec;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+            if (std::filesystem::read_symlink(fd.path(), ec) == pty.path)
+                return true;
+        return false;
+    });
 }
