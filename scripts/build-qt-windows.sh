@@ -21,7 +21,7 @@ cxx=x86_64-w64-mingw32-g++-posix
 command -v "$cxx" >/dev/null || die "$cxx is missing (make setup installs g++-mingw-w64-x86-64-posix)"
 gcc_version=$($cxx -dumpfullversion)
 # The modules and features built; part of the key, so a change builds anew.
-features=(-DFEATURE_sql=OFF -DFEATURE_network=ON -DFEATURE_ssl=OFF -DFEATURE_dtls=OFF -DFEATURE_sctp=OFF
+features=(-DFEATURE_sql=OFF -DFEATURE_network=ON -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF -DFEATURE_dtls=OFF -DFEATURE_sctp=OFF
     -DFEATURE_libproxy=OFF -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF
     -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
     -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF

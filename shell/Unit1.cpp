@@ -178,6 +178,8 @@ TForm1::TForm1(int languageFlag)
     ComPort1.OnLineHeld = [this](bool held) { Guard([this, held] { ComPort1LineHeld(S, *C, held); }); };
     // Inside Open, with the event loop turning: painted before the open returns.
     ComPort1.OnWaiting = [this](const std::string& what) { Guard([this, what] { ComPort1Waiting(S, *C, what); }); };
+    // What the port went ahead without (a device server ignoring DTR and RTS).
+    ComPort1.OnNote = [this](const std::string& what) { Guard([this, what] { memo2_.AppendLine(what); }); };
     ComPort1.OnLineErrors = [this](const platform::LineErrors& seen) {
         Guard([this, seen] { ComPort1LineErrors(S, *C, seen); });
     };
@@ -200,6 +202,7 @@ TForm1::~TForm1()
     ComPort1.OnTxEmpty = nullptr;
     ComPort1.OnLineHeld = nullptr;
     ComPort1.OnWaiting = nullptr;
+    ComPort1.OnNote = nullptr;
     ComPort1.OnLineErrors = nullptr;
     ComPort1.OnError = nullptr;
 }

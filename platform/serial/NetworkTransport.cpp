@@ -114,6 +114,12 @@ private:
     bool WaitUntil(const std::function<bool()>& done, Clock::time_point deadline);
     bool Answered(bool (*kind)(ServerSetting)) const;
     int Fail(int err, const std::string& why);
+    int Cut()
+    {
+        Waiting({});
+        failure_ = CutOpenWords(name_);
+        return ECANCELED;
+    }
     std::string RefusedText();
     void Pump();
     void Send(const std::string& bytes);
@@ -122,8 +128,18 @@ private:
     void Arrived();
     void NotifyLater();
     void Dropped(const std::string& cause = {});
+    // Said once the open has taken longer than a moment, as a cable's is.
     void Waiting(const std::string& what)
     {
+        waitingFor_ = what;
+        if (what.empty() && told_.empty())
+            return;
+        if (what.empty() || Clock::now() - openStart_ >= kOpenQuiet)
+            Tell(what);
+    }
+    void Tell(const std::string& what)
+    {
+        told_ = what;
         if (OnWaiting)
             OnWaiting(what);
     }
@@ -135,7 +151,9 @@ private:
     bool fresh_ = false;  // nothing read or cleared since the open
     bool open_ = false, ignoresModemLines_ = false, dropped_ = false, notifying_ = false;
     int attempt_ = 0;
-    LineErrors told_;
+    bool opening_ = false;
+    std::string waitingFor_, told_;
+    Clock::time_point openStart_;
     const std::chrono::milliseconds openBound_;
 };
 
@@ -151,7 +169,18 @@ int NetworkTransport::Fail(int err, const std::string& why)
 
 int NetworkTransport::Open(const std::string& device, const LineSettings& line, bool dtr, bool rts)
 {
+    // From a timer inside the wait of an open under way.
+    if (opening_) {
+        failure_ = StillOpeningWords(device);
+        return EBUSY;
+    }
     Close();
+    opening_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{opening_};
+    openStart_ = Clock::now();
     NetworkPortName where;
     name_ = device;
     if (const std::string why = ParseNetworkPortName(device, where); !why.empty()) {
@@ -178,7 +207,7 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
         return Fail(ETIMEDOUT, "the device server did not answer within " + Seconds(openBound_) +
                                    " (the host is off or unreachable, or a firewall drops the connection)");
     if (cancelled())
-        return ECANCELED;
+        return Cut();
     if (dropped_) {
         switch (socket_->error()) {
         case QAbstractSocket::ConnectionRefusedError:
@@ -200,7 +229,7 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
         const bool answered = WaitUntil(
             [&] { return cancelled() || dropped_ || control_->State() != ComPortControl::Option::Asked; }, deadline);
         if (cancelled())
-            return ECANCELED;
+            return Cut();
         if (dropped_)
             return Fail(EIO, why_ == kNotTelnet ? why_
                                                 : "the device server closed the connection before serving the line (it "
@@ -225,7 +254,7 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
             WaitUntil([&] { return cancelled() || dropped_ || Answered(IsModemLine); },
                       std::min(deadline, Clock::now() + kModemLinesGrace));
         if (cancelled())
-            return ECANCELED;
+            return Cut();
         if (dropped_)
             return Fail(EIO, why_ == kNotTelnet ? why_ : "the device server closed the connection while the line was set");
         if (const std::string refused = RefusedText(); !refused.empty())
@@ -277,7 +306,6 @@ void NetworkTransport::Close()
     control_.reset();
     rx_.clear();
     dropped_ = ignoresModemLines_ = notifying_ = fresh_ = false;
-    told_ = {};
     failure_.clear();
 }
 
@@ -286,6 +314,8 @@ void NetworkTransport::Close()
 bool NetworkTransport::WaitUntil(const std::function<bool()>& done, Clock::time_point deadline)
 {
     while (!done()) {
+        if (told_ != waitingFor_ && Clock::now() - openStart_ >= kOpenQuiet)
+            Tell(waitingFor_);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;

@@ -11,11 +11,12 @@
 #include <string>
 
 #include "platform/serial/SerialTransport.h"
+#include "platform/serial/SlowOpen.h"
 
 namespace platform {
 
 // Everything Open waits for at most: the connection, the option, the answers.
-inline constexpr std::chrono::milliseconds kNetworkOpenBound = std::chrono::seconds(5);
+inline constexpr std::chrono::milliseconds kNetworkOpenBound = kOpenBound;
 
 std::unique_ptr<SerialTransport> MakeNetworkTransport(std::chrono::milliseconds openBound = kNetworkOpenBound);
 

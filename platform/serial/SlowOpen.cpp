@@ -9,14 +9,6 @@
 
 namespace platform {
 
-namespace {
-
-// An open that takes longer than this is told, and the window painted meanwhile;
-// a quicker one lets no timer fire inside it.
-constexpr auto kQuiet = std::chrono::milliseconds(250);
-
-}  // namespace
-
 OpenEnd SlowOpen::Run(std::function<void()> work, std::function<void()> accept, std::function<void()> drop,
                       const std::string& what, const std::function<void(const std::string&)>& onWaiting)
 {
@@ -44,12 +36,12 @@ OpenEnd SlowOpen::Run(std::function<void()> work, std::function<void()> accept, 
     thread->start();
     {
         std::unique_lock lock(s->m);
-        if (s->cv.wait_for(lock, kQuiet, [&] { return s->done; }))
+        if (s->cv.wait_for(lock, kOpenQuiet, [&] { return s->done; }))
             return OpenEnd::Done;
     }
 
     QEventLoop loop;
-    QTimer::singleShot(kOpenBound - kQuiet, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kOpenBound - kOpenQuiet, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     bool done = false;
     {
         std::lock_guard lock(s->m);

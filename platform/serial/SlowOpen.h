@@ -16,6 +16,9 @@ class QEventLoop;
 namespace platform {
 
 constexpr auto kOpenBound = std::chrono::seconds(5);
+// An open that takes longer than this is told, and the window painted meanwhile;
+// a quicker one lets no timer fire inside it.
+constexpr auto kOpenQuiet = std::chrono::milliseconds(250);
 
 enum class OpenEnd {
     Done,     // within the bound

@@ -299,6 +299,8 @@ def network(s):
     check(s.received(), "", "bytes before the first key")
     s.keys("a", "1")
     check(s.received(), "41 31", "keys through the device server")
+    # A pseudo-terminal has no modem lines: the server ignores DTR, said once.
+    check(s.accessible("text", "Message line").count(f"{url}: the device server did not set DTR"), 1, "the note")
     s.shot(main, "desktop-network", s.args.shots)
 
 
