@@ -133,6 +133,11 @@ TEST_F(Reception, EscapeRulesAndStatesThatIgnoreWhatTheyDoNotName)
     Reset();
     Device("\x1B" "A" "\x1B" "C" + kPoll + Start(Header('t', '1')).substr(4) + "a" + kNul + kPoll + kPoll + kPoll, 8);
     EXPECT_EQ(F.ComPort1.Writes, (std::vector<std::string>{kEnded, kAck}));
+    // An 0xFF straight after ESC "U" is a block of one byte: the header (and with
+    // it the block) was taken from the right byte on.
+    Device("\x1B" "U" "\xFF" + kPoll + kPoll, 9);
+    EXPECT_EQ(std::pair(File("/tmp/LINE1.src"), F.Memo2.Text()),
+              std::pair(std::string("a\0\xFF", 3), std::string("OPERAZIONE ESEGUITA")));
 }
 
 TEST_F(Reception, CommandStateAndAReceptionWithNoName)
