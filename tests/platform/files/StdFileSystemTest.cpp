@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/files/StdFileSystem.h"
 #include "tests/support/TempDir.h"
@@ -60,3 +62,28 @@ TEST_F(StdFileSystemTest, SyncsAndReplacesAndTellsWhyNot)
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(why[i].empty(), i < 3) << i;
 }
+
+#ifdef _WIN32
+// The journal lives in the local profile; one left in the roaming profile (here
+// the folder itself) by an earlier version comes over once, never over a journal there.
+TEST_F(StdFileSystemTest, TheRoamingJournalIsCarriedOverOnce)
+{
+    ASSERT_EQ(::_wputenv_s(L"LOCALAPPDATA", (temp.path / "local").c_str()) + ::_wputenv_s(L"APPDATA", temp.path.c_str()), 0);
+    const fs::path old = temp.path / "serbox" / "journal.csv", now = temp.path / "local" / "serbox" / "journal.csv";
+    const auto write = [](const fs::path& p, const char* text) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+    };
+    const auto read = [](const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    };
+    write(old, "old lines\n");
+    EXPECT_EQ(fs::path(platform::UserDataPath("journal.csv")), now);
+    EXPECT_EQ(std::pair(read(now), fs::exists(old.parent_path())), std::pair(std::string("old lines\n"), false));
+    write(old, "an older copy\n");
+    write(now, "new lines\n");
+    platform::UserDataPath("journal.csv");
+    EXPECT_EQ(std::pair(read(now), read(old)), std::pair(std::string("new lines\n"), std::string("an older copy\n")));
+}
+#endif
