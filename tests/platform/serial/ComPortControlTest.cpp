@@ -2,7 +2,6 @@
 // RFCs, written out here again rather than taken from the code.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <tuple>
 
 #include "platform/serial/ComPortControl.h"
@@ -120,32 +119,4 @@ TEST(ComPortControl, MatchesAnswersToAsksAndFollowsWhatTheServerReports)
     EXPECT_EQ(std::tuple(c.Cts(), c.Suspended(), data + reply, c.Nonsense()), std::tuple(true, true, "", 0));
     c.Take(Sub({107, 0xEF}) + Sub({109}), data, reply);
     EXPECT_EQ(std::tuple(c.Cts(), c.Suspended()), std::tuple(false, false));
-}
-
-TEST(ComPortControl, TheLastBlockCrossesWholeWhereverTheConnectionSplitsIt)
-{
-    S block, wire;
-    for (int i = 0; i < 5001; ++i)
-        block += char(i == 5000 ? 0xFF : i * 7 + i / 256);
-    ComPortControl::AppendData(wire, block);
-    ASSERT_EQ(wire.size(), 5001 + size_t(std::count(block.begin(), block.end(), '\xFF')));
-    for (size_t at = 0; at <= wire.size(); ++at) {
-        Fed f(kAgreed);
-        f.c.Take(wire.substr(0, at), f.data, f.reply), f.c.Take(wire.substr(at), f.data, f.reply);
-        ASSERT_EQ(f.data, block) << "split at " << at;
-    }
-}
-
-TEST(ComPortControl, NoFloodOfTheServersGrowsTheReplies)
-{
-    S flood;
-    for (int round = 0; round < 20; ++round)
-        for (int option = 0; option < 256; ++option)
-            flood += B({255, 253, option, 255, 251, option, 255, 254, option, 255, 252, option});
-    for (int n = 0; n < 100000; ++n)
-        flood += Sub({100});
-    Fed f(flood + "ok");
-    EXPECT_LT(f.reply.size(), 2048u);
-    EXPECT_EQ(f.data, "ok");
-    EXPECT_GT(f.c.Nonsense(), 99000 * 6);  // the signature requests not answered
 }
