@@ -55,7 +55,7 @@ endforeach()
 # Windows' own DLLs; anything else an import table names must be in the folder.
 set(system_dlls advapi32 authz comdlg32 d3d9 d3d11 d3d12 dwmapi dwrite dxgi gdi32 imm32 kernel32 msvcrt
   netapi32 ntdll ole32 oleaut32 setupapi shcore shell32 shlwapi user32 userenv uxtheme version winmm
-  ws2_32 wtsapi32 mpr crypt32 bcrypt secur32 winspool.drv dnsapi iphlpapi)
+  ws2_32 wtsapi32 mpr crypt32 bcrypt secur32 winspool.drv dnsapi iphlpapi winhttp)
 # The DLLs a binary's import table names that are not Windows' own, in lower case.
 function(dll_imports file out)
   execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE r)
