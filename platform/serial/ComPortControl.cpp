@@ -107,6 +107,31 @@ uint32_t ComPortControl::WireValue(ServerSetting which, const LineSettings& line
     }
 }
 
+std::string ComPortControl::Describe(ServerSetting which, uint32_t value)
+{
+    switch (which) {
+    case ServerSetting::BaudRate:
+        return "the speed " + std::to_string(value) + " baud";
+    case ServerSetting::DataSize:
+        return std::to_string(value) + " data bits";
+    case ServerSetting::Parity: {
+        static const char* const names[] = {"?", "no parity", "odd parity", "even parity", "mark parity", "space parity"};
+        return value < 6 ? names[value] : "parity " + std::to_string(value);
+    }
+    case ServerSetting::StopSize:
+        return value == 1 ? "1 stop bit" : value == 2 ? "2 stop bits" : value == 3 ? "1.5 stop bits" : "stop size " + std::to_string(value);
+    case ServerSetting::Flow:
+        return value == 3 ? "hardware flow control (CTS/RTS)" : value == 2 ? "XON/XOFF flow control" : "no flow control";
+    case ServerSetting::Dtr:
+        return "DTR";
+    case ServerSetting::Rts:
+        return "RTS";
+    case ServerSetting::Purge:
+        return "the purge";
+    }
+    return "a setting";
+}
+
 std::string ComPortControl::Hello()
 {
     std::string out;

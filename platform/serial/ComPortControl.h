@@ -35,6 +35,8 @@ public:
     static void AppendData(std::string& out, std::string_view data);
     // A setting of line as asked on the wire (0 for those not in LineSettings).
     static uint32_t WireValue(ServerSetting which, const LineSettings& line);
+    // A setting's wire value in words ("the speed 4800 baud", "1.5 stop bits").
+    static std::string Describe(ServerSetting which, uint32_t value);
 
     // The bytes asking for each setting, appended to out; each is remembered until
     // the server answers it.

@@ -31,40 +31,8 @@ constexpr auto kSettingAnswer = std::chrono::seconds(2);
 constexpr int64_t kNonsenseBound = 4096;
 const std::string kNotTelnet = "the device server sends what is not Telnet with the serial port control (RFC 2217)";
 
-std::string Describe(ServerSetting which, uint32_t value)
-{
-    switch (which) {
-    case ServerSetting::BaudRate:
-        return "the speed " + std::to_string(value) + " baud";
-    case ServerSetting::DataSize:
-        return std::to_string(value) + " data bits";
-    case ServerSetting::Parity: {
-        static const char* const names[] = {"?", "no parity", "odd parity", "even parity", "mark parity", "space parity"};
-        return value < 6 ? names[value] : "parity " + std::to_string(value);
-    }
-    case ServerSetting::StopSize:
-        return value == 1 ? "1 stop bit" : value == 2 ? "2 stop bits" : value == 3 ? "1.5 stop bits" : "stop size " + std::to_string(value);
-    case ServerSetting::Flow:
-        return value == 3 ? "hardware flow control (CTS/RTS)" : value == 2 ? "XON/XOFF flow control" : "no flow control";
-    case ServerSetting::Dtr:
-        return "DTR";
-    case ServerSetting::Rts:
-        return "RTS";
-    case ServerSetting::Purge:
-        return "the purge";
-    }
-    return "a setting";
-}
-
 bool IsModemLine(ServerSetting s) { return s == ServerSetting::Dtr || s == ServerSetting::Rts; }
 bool IsLineSetting(ServerSetting s) { return !IsModemLine(s) && s != ServerSetting::Purge; }
-
-// "5 s", "0.3 s".
-std::string Seconds(std::chrono::milliseconds bound)
-{
-    const auto ms = bound.count();
-    return std::to_string(ms / 1000) + (ms % 1000 ? "." + std::to_string(ms % 1000 / 100) : "") + " s";
-}
 
 class NetworkTransport final : public SerialTransport {
 public:
@@ -151,7 +119,6 @@ private:
     bool fresh_ = false;  // nothing read or cleared since the open
     bool open_ = false, ignoresModemLines_ = false, dropped_ = false, notifying_ = false;
     int attempt_ = 0;
-    bool opening_ = false;
     std::string waitingFor_, told_;
     Clock::time_point openStart_;
     const std::chrono::milliseconds openBound_;
@@ -169,17 +136,12 @@ int NetworkTransport::Fail(int err, const std::string& why)
 
 int NetworkTransport::Open(const std::string& device, const LineSettings& line, bool dtr, bool rts)
 {
-    // From a timer inside the wait of an open under way.
-    if (opening_) {
+    // From a timer inside the wait of an open under way: a socket, not yet open.
+    if (socket_ && !open_) {
         failure_ = StillOpeningWords(device);
         return EBUSY;
     }
     Close();
-    opening_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{opening_};
     openStart_ = Clock::now();
     NetworkPortName where;
     name_ = device;
@@ -198,13 +160,13 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
     QObject::connect(socket_.get(), &QTcpSocket::disconnected, socket_.get(), [this] { Dropped(); });
     QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, socket_.get(), [this] { Dropped(); });
     why_.clear();
-    const std::string bound = " (at most " + Seconds(openBound_) + ")";
+    const std::string bound = " (at most " + SecondsWords(openBound_) + ")";
     Waiting(name_ + ": connecting to the device server" + bound + "...");
     socket_->connectToHost(QString::fromStdString(where.Host), where.Port);
     auto cancelled = [&] { return attempt != attempt_ || !socket_; };
     if (!WaitUntil([&] { return cancelled() || dropped_ || socket_->state() == QAbstractSocket::ConnectedState; },
                    deadline))
-        return Fail(ETIMEDOUT, "the device server did not answer within " + Seconds(openBound_) +
+        return Fail(ETIMEDOUT, "the device server did not answer within " + SecondsWords(openBound_) +
                                    " (the host is off or unreachable, or a firewall drops the connection)");
     if (cancelled())
         return Cut();
@@ -236,7 +198,7 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
                                                   "serves another client, or cannot open its serial port)");
         if (!answered)
             return Fail(ETIMEDOUT, "the device server did not take up control of the serial line (RFC 2217) within " +
-                                       Seconds(openBound_) + "; for a raw TCP port write socket://");
+                                       SecondsWords(openBound_) + "; for a raw TCP port write socket://");
         if (control_->State() == ComPortControl::Option::Refused)
             return Fail(EPROTO, "the device server refuses control of the serial line (RFC 2217); for a raw TCP "
                                 "port write socket://");
@@ -259,17 +221,16 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
             return Fail(EIO, why_ == kNotTelnet ? why_ : "the device server closed the connection while the line was set");
         if (const std::string refused = RefusedText(); !refused.empty())
             return Fail(EINVAL, refused);
-        std::string unanswered;
-        std::string ignored;
+        std::string unanswered, ignored;  // each asked once an open
         for (ServerSetting s : control_->Unanswered()) {
             if (IsLineSetting(s))
-                unanswered += (unanswered.empty() ? "" : ", ") + Describe(s, ComPortControl::WireValue(s, line));
-            else if (IsModemLine(s) && ignored.find(Describe(s, 0)) == std::string::npos)
-                ignored += (ignored.empty() ? "" : " and ") + Describe(s, 0);
+                unanswered += (unanswered.empty() ? "" : ", ") + ComPortControl::Describe(s, ComPortControl::WireValue(s, line));
+            else if (IsModemLine(s))
+                ignored += (ignored.empty() ? "" : " and ") + ComPortControl::Describe(s, 0);
         }
         if (!unanswered.empty())
             return Fail(ETIMEDOUT, "the device server did not confirm the line's settings (" + unanswered +
-                                       ") within " + Seconds(openBound_));
+                                       ") within " + SecondsWords(openBound_));
         ignoresModemLines_ = !ignored.empty();
         if (ignoresModemLines_ && OnNote) {
             const std::string note = name_ + ": the device server did not set " + ignored +
@@ -349,7 +310,7 @@ std::string NetworkTransport::RefusedText()
     for (const ComPortControl::Answer& a : control_->TakeRefusals()) {
         if (!IsLineSetting(a.Which))
             continue;
-        refused += (refused.empty() ? "" : "; ") + Describe(a.Which, a.Asked) + " (it set " + Describe(a.Which, a.Got) + ")";
+        refused += (refused.empty() ? "" : "; ") + ComPortControl::Describe(a.Which, a.Asked) + " (it set " + ComPortControl::Describe(a.Which, a.Got) + ")";
     }
     return refused.empty() ? refused : "the device server refused " + refused;
 }
@@ -526,77 +487,11 @@ void NetworkTransport::AskModemLine(const std::function<void(std::string&)>& ask
     Send(out);
 }
 
-// Routes each open by the name: the network's names to the network port.
-class PortByName final : public SerialTransport {
-public:
-    PortByName(std::unique_ptr<SerialTransport> cable, std::unique_ptr<SerialTransport> network)
-        : cable_(std::move(cable)), network_(std::move(network)), active_(cable_.get())
-    {
-        for (SerialTransport* port : {cable_.get(), network_.get()}) {
-            port->OnReadyRead = [this] {
-                if (OnReadyRead)
-                    OnReadyRead();
-            };
-            port->OnLost = [this](const std::string& why) {
-                if (OnLost)
-                    OnLost(why);
-            };
-            port->OnWaiting = [this](const std::string& what) {
-                if (OnWaiting)
-                    OnWaiting(what);
-            };
-            port->OnNote = [this](const std::string& what) {
-                if (OnNote)
-                    OnNote(what);
-            };
-        }
-    }
-
-    int Open(const std::string& device, const LineSettings& line, bool dtr, bool rts) override
-    {
-        SerialTransport* chosen = IsNetworkPortName(device) ? network_.get() : cable_.get();
-        if (chosen != active_)
-            active_->Close();
-        active_ = chosen;
-        return active_->Open(device, line, dtr, rts);
-    }
-    void Close() override { active_->Close(); }
-    bool IsOpen() const override { return active_->IsOpen(); }
-    void SetBaudRate(int baud) override { active_->SetBaudRate(baud); }
-    void SetDataBits(int bits) override { active_->SetDataBits(bits); }
-    void SetStopBits(StopBits stop) override { active_->SetStopBits(stop); }
-    void SetParity(Parity parity) override { active_->SetParity(parity); }
-    void SetFlowControl(FlowControl flow) override { active_->SetFlowControl(flow); }
-    void SetDTR(bool on) override { active_->SetDTR(on); }
-    void SetRTS(bool on) override { active_->SetRTS(on); }
-    void Settle() override { active_->Settle(); }
-    int64_t BytesAvailable() const override { return active_->BytesAvailable(); }
-    int64_t Read(char* data, int64_t max) override { return active_->Read(data, max); }
-    bool TakeMore() override { return active_->TakeMore(); }
-    void Write(const char* data, int64_t size) override { active_->Write(data, size); }
-    bool OutputPending() override { return active_->OutputPending(); }
-    void Clear(bool input, bool output) override { active_->Clear(input, output); }
-    bool LineHolds() override { return active_->LineHolds(); }
-    LineErrors LineErrorsSeen() override { return active_->LineErrorsSeen(); }
-    std::string TakeFailure() override { return active_->TakeFailure(); }
-    bool TellsWhyLost() const override { return active_->TellsWhyLost(); }
-
-private:
-    std::unique_ptr<SerialTransport> cable_, network_;
-    SerialTransport* active_;
-};
-
 }  // namespace
 
 std::unique_ptr<SerialTransport> MakeNetworkTransport(std::chrono::milliseconds openBound)
 {
     return std::make_unique<NetworkTransport>(openBound);
-}
-
-std::unique_ptr<SerialTransport> WithNetworkPorts(std::unique_ptr<SerialTransport> cable,
-                                                  std::unique_ptr<SerialTransport> network)
-{
-    return std::make_unique<PortByName>(std::move(cable), std::move(network));
 }
 
 }  // namespace platform

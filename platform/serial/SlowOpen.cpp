@@ -81,7 +81,13 @@ std::string SlowPortWords(const std::string& device)
 {
     return device + "'s driver has not answered yet: a Bluetooth port whose device is switched off or out of range "
                     "answers late or never. Giving up after " +
-           std::to_string(kOpenBound.count()) + " s";
+           SecondsWords(kOpenBound);
+}
+
+std::string SecondsWords(std::chrono::milliseconds bound)
+{
+    const auto ms = bound.count();
+    return std::to_string(ms / 1000) + (ms % 1000 ? "." + std::to_string(ms % 1000 / 100) : "") + " s";
 }
 
 std::string StillOpeningWords(const std::string& device)

@@ -46,5 +46,7 @@ std::string SlowPortWords(const std::string& device);
 std::string StillOpeningWords(const std::string& device);
 std::string CutOpenWords(const std::string& device);
 std::string NoAnswerWords(const std::string& device);
+// A bound in words: "5 s", "0.4 s".
+std::string SecondsWords(std::chrono::milliseconds bound);
 
 }  // namespace platform
