@@ -59,6 +59,9 @@ public:
         if (DrivesRts(line_.Flow))
             AskModemLine([&](std::string& out) { control_->AskRts(out, on); });
     }
+    // A device server holds its line at its own settings, set up for the device,
+    // and forwards from the moment it is connected: what came meanwhile is the
+    // device's (a first poll, say) and is kept.
     void Settle() override { failure_.clear(); }
 
     int64_t BytesAvailable() const override { return static_cast<int64_t>(rx_.size()); }
@@ -116,7 +119,6 @@ private:
     std::unique_ptr<ComPortControl> control_;
     std::string name_, failure_, rx_, why_;
     LineSettings line_, confirmed_;
-    bool fresh_ = false;  // nothing read or cleared since the open
     bool open_ = false, ignoresModemLines_ = false, dropped_ = false, notifying_ = false;
     int attempt_ = 0;
     std::string waitingFor_, told_;
@@ -242,10 +244,6 @@ int NetworkTransport::Open(const std::string& device, const LineSettings& line, 
             });
         }
     }
-    // A device server holds its line at its own settings, set up for the device,
-    // and forwards from the moment it is connected: what came meanwhile is the
-    // device's (a first poll, say) and is kept from the purge after an open.
-    fresh_ = true;
     confirmed_ = line;
     open_ = true;
     Waiting({});
@@ -266,7 +264,7 @@ void NetworkTransport::Close()
     }
     control_.reset();
     rx_.clear();
-    dropped_ = ignoresModemLines_ = notifying_ = fresh_ = false;
+    dropped_ = ignoresModemLines_ = notifying_ = false;
     failure_.clear();
 }
 
@@ -382,7 +380,6 @@ void NetworkTransport::Dropped(const std::string& cause)
 
 int64_t NetworkTransport::Read(char* data, int64_t max)
 {
-    fresh_ = false;
     const int64_t n = std::min<int64_t>(max, static_cast<int64_t>(rx_.size()));
     rx_.copy(data, static_cast<size_t>(n));
     rx_.erase(0, static_cast<size_t>(n));
@@ -427,13 +424,11 @@ void NetworkTransport::Clear(bool input, bool output)
 {
     if (!open_)
         return;
-    if (input && std::exchange(fresh_, false))
-        input = false;
     if (input) {
         Pump();
         rx_.clear();
     }
-    if (control_ && (input || output)) {
+    if (control_) {
         std::string ask;
         control_->AskPurge(ask, input, output);
         Send(ask);

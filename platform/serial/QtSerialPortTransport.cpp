@@ -274,6 +274,7 @@ public:
     {
         if (!IsOpen())
             return;
+        Clear(true, false);  // bytes from before the line was set are no reply to us
         port_->serial.clearError();
         counted_ = calls_->Counters(port_->Fd(), &base_);
         seen_ = {};

@@ -264,9 +264,6 @@ void SerialComponent::Open()
     d_->errors = {};
     d_->unsent = 0;
     d_->holding = d_->toldHeld = false;
-    // What came before the line was set (at the previous owner's settings, or
-    // while they changed) is no reply to anything of ours.
-    d_->port->Clear(true, false);
     d_->port->Settle();
 }
 

@@ -41,7 +41,10 @@ public:
     // A line that the device (or a pseudo-terminal) cannot set is left as it is.
     virtual void SetDTR(bool on) = 0;
     virtual void SetRTS(bool on) = 0;  // ignored while RTS is the handshake line
-    virtual void Settle() = 0;         // the port works: forget the errors setting it left
+    // The port works: forget the errors setting it left, and the bytes that came
+    // before the line was set (at the previous owner's settings, or while they
+    // changed), where a port has such bytes.
+    virtual void Settle() = 0;
 
     // Received bytes waiting, at most the read buffer; Read takes up to max of them.
     virtual int64_t BytesAvailable() const = 0;

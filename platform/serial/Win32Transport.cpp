@@ -186,6 +186,7 @@ public:
     }
     void Settle() override
     {
+        Clear(true, false);  // bytes from before the line was set are no reply to us
         Poll();
         errors_ = {};  // what setting the line left is no line error
     }
