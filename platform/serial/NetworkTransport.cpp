@@ -79,7 +79,6 @@ public:
     }
     LineErrors LineErrorsSeen() override { return control_ ? control_->Errors() : LineErrors{}; }
     std::string TakeFailure() override { return std::exchange(failure_, {}); }
-    bool TellsWhyLost() const override { return true; }
 
 private:
     bool WaitUntil(const std::function<bool()>& done, Clock::time_point deadline);

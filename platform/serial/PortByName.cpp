@@ -62,7 +62,6 @@ public:
     bool LineHolds() override { return active_->LineHolds(); }
     LineErrors LineErrorsSeen() override { return active_->LineErrorsSeen(); }
     std::string TakeFailure() override { return active_->TakeFailure(); }
-    bool TellsWhyLost() const override { return active_->TellsWhyLost(); }
 
 private:
     std::unique_ptr<SerialTransport> cable_, network_;

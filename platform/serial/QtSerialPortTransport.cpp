@@ -246,7 +246,7 @@ public:
             if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
                 return;
             if (OnLost)
-                OnLost(port_->serial.errorString().toStdString());
+                OnLost({});  // the error of whichever call noticed says nothing of the line
         });
         return 0;
     }

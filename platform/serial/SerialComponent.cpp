@@ -120,13 +120,12 @@ SerialComponent::SerialComponent(QWidget* dialogParent, std::unique_ptr<SerialTr
     auto lose = [this](const std::string& why) {
         if (!d_->port->IsOpen())
             return;
-        const bool told = d_->port->TellsWhyLost() && !why.empty();
         d_->port->Close();
         d_->DropStaged();
         d_->waiting = false;
         EndHold();
         d_->lastFailure = d_->name + ": device lost (" +
-                          (told ? why
+                          (!why.empty() ? why
                                 : "the line went away: the adapter unplugged, the device switched off or its cable "
                                   "pulled, or the program at the other end closed it") +
                           ")";

@@ -67,7 +67,9 @@ public:
     virtual std::string TakeFailure() = 0;
 
     std::function<void()> OnReadyRead;                 // bytes arrived
-    std::function<void(const std::string& why)> OnLost;  // the device went
+    // The device went: why in words (a server that closed the connection), or
+    // empty where the port cannot tell.
+    std::function<void(const std::string& why)> OnLost;
     // Open waits on something slow (a port whose driver answers late, a server
     // across the network): what it waits for, in words a technician can act on,
     // then empty when the wait is over. Called from inside Open.
@@ -75,9 +77,6 @@ public:
     // What the port ignored of the line's settings and what follows for the user,
     // once after an open that goes ahead without it.
     std::function<void(const std::string& what)> OnNote;
-    // OnLost's why names the cause (a server that closed the connection) rather
-    // than the error of whichever call noticed.
-    virtual bool TellsWhyLost() const { return false; }
 };
 
 // Limit of the received bytes held: a flood from the line must not grow memory.

@@ -423,10 +423,10 @@ private:
         StartWrite();
     }
 
-    void Lose(DWORD error)
+    void Lose(DWORD /*noticed by*/)
     {
         if (OnLost)
-            OnLost(Describe(error));
+            OnLost({});  // the error of whichever call noticed says nothing of the line
     }
     // A failure found inside a call is told from the event loop, as every event is.
     void LoseLater(DWORD error)
